@@ -11,15 +11,21 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 }
 
-Rect Rect::null() { return {kInf, kInf, 0, 0}; }
+Rect Rect::null() {
+  return {kInf, kInf, 0, 0};
+}
 
 Rect Rect::fromPoints(Point a, Point b) {
   return Rect{std::min(a.x, b.x), std::min(a.y, b.y), std::abs(a.x - b.x), std::abs(a.y - b.y)};
 }
 
-bool Rect::isNull() const { return std::isinf(x) || std::isinf(y); }
+bool Rect::isNull() const {
+  return std::isinf(x) || std::isinf(y);
+}
 
-bool Rect::isEmpty() const { return isNull() || width == 0 || height == 0; }
+bool Rect::isEmpty() const {
+  return isNull() || width == 0 || height == 0;
+}
 
 bool Rect::isFinite() const {
   return std::isfinite(x) && std::isfinite(y) && std::isfinite(width) && std::isfinite(height);
@@ -39,12 +45,24 @@ Rect Rect::standardized() const {
   return r;
 }
 
-double Rect::minX() const { return width < 0 ? x + width : x; }
-double Rect::minY() const { return height < 0 ? y + height : y; }
-double Rect::maxX() const { return width < 0 ? x : x + width; }
-double Rect::maxY() const { return height < 0 ? y : y + height; }
-double Rect::midX() const { return x + width / 2; }
-double Rect::midY() const { return y + height / 2; }
+double Rect::minX() const {
+  return width < 0 ? x + width : x;
+}
+double Rect::minY() const {
+  return height < 0 ? y + height : y;
+}
+double Rect::maxX() const {
+  return width < 0 ? x : x + width;
+}
+double Rect::maxY() const {
+  return height < 0 ? y : y + height;
+}
+double Rect::midX() const {
+  return x + width / 2;
+}
+double Rect::midY() const {
+  return y + height / 2;
+}
 
 bool Rect::contains(const Rect& other) const {
   if (isNull() || other.isNull()) return false;
