@@ -1,0 +1,28 @@
+// The two operations behind the exported functions, over any login-item service and log.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/login_items.h"
+#include "startup/log_sink.h"
+
+namespace orvel::startup {
+
+inline constexpr std::int32_t kChangeFailed = -1;
+
+class StartupService {
+ public:
+  StartupService(platform::LoginItems& items, LogSink& log);
+
+  // The status as the host reads it; never logs.
+  std::int32_t startupStatus() const;
+  // Registers for a non-zero flag and unregisters for 0, whatever the current status, then
+  // returns the status read afresh. A failure writes one log line and returns kChangeFailed.
+  std::int32_t startupSet(std::int32_t flag);
+
+ private:
+  platform::LoginItems& items_;
+  LogSink& log_;
+};
+
+}  // namespace orvel::startup
