@@ -1,0 +1,138 @@
+#include "platform/sim/sim_overlay.h"
+
+namespace orvel::sim {
+
+void RecordingCanvas::fill(const Rect& rect, platform::Color color) {
+  ops.push_back({DrawOp::Kind::Fill, rect, color, {}, 0});
+}
+
+void RecordingCanvas::drawText(const std::string& text, Point origin, double fontSize,
+                               platform::Color color) {
+  ops.push_back({DrawOp::Kind::Text, Rect{origin.x, origin.y, 0, 0}, color, text, fontSize});
+}
+
+void RecordingCanvas::strokeRect(const Rect& rect, platform::Color color, double lineWidth) {
+  ops.push_back({DrawOp::Kind::Stroke, rect, color, {}, lineWidth});
+}
+
+void RecordingCanvas::drawImage(const Image& image, const Rect& dest, double alpha) {
+  ops.push_back({DrawOp::Kind::Image, dest, platform::Color{0, 0, 0, alpha},
+                 std::to_string(image.width()) + "x" + std::to_string(image.height()), 0});
+}
+
+namespace {
+
+class SimPanel : public platform::OverlayPanel {
+ public:
+  explicit SimPanel(std::shared_ptr<SimOverlay::PanelRecord> record) : record_(std::move(record)) {}
+  ~SimPanel() override { close(); }
+  void show(bool makeKey) override {
+    record_->shown = true;
+    record_->key = makeKey;
+  }
+  void close() override {
+    record_->closed = true;
+    record_->key = false;
+  }
+  void setNeedsDisplay() override { ++record_->redraws; }
+  Rect frame() const override { return record_->options.frame; }
+  Point convertToScreen(Point inWindow) const override {
+    return {inWindow.x + frame().x, inWindow.y + frame().y};
+  }
+  Rect convertFromScreen(const Rect& inScreen) const override {
+    return inScreen.offsetBy(-frame().x, -frame().y);
+  }
+
+ private:
+  std::shared_ptr<SimOverlay::PanelRecord> record_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::OverlayPanel> SimOverlay::createPanel(
+    const platform::PanelOptions& options, platform::OverlayView& view) {
+  auto record = std::make_shared<PanelRecord>();
+  record->options = options;
+  record->view = &view;
+  // A newly keyed panel takes the key status from the others.
+  panels_.push_back(record);
+  return std::make_unique<SimPanel>(record);
+}
+
+int SimOverlay::openPanels() const {
+  int n = 0;
+  for (const auto& p : panels_)
+    n += p->shown && !p->closed;
+  return n;
+}
+
+std::vector<DrawOp> SimOverlay::render(std::size_t panelIndex) const {
+  const auto& p = panels_.at(panelIndex);
+  if (!p->shown || p->closed) return {};
+  RecordingCanvas canvas;
+  p->view->draw(canvas, Rect{0, 0, p->options.frame.width, p->options.frame.height});
+  return canvas.ops;
+}
+
+SimOverlay::PanelRecord* SimOverlay::panelAt(Point global, Point& inWindow) {
+  const auto screens = desktop_.screens();
+  const auto displays = desktop_.displays();
+  const double mainHeight = displays.empty() ? 0 : displays.front().bounds.maxY();
+  const Point screen{global.x, mainHeight - global.y};
+  // The front-most (last shown) panel under the point gets the event.
+  for (auto it = panels_.rbegin(); it != panels_.rend(); ++it) {
+    auto& p = **it;
+    if (!p.shown || p.closed || p.options.ignoresMouse) continue;
+    const Rect f = p.options.frame;
+    if (screen.x >= f.minX() && screen.x <= f.maxX() && screen.y >= f.minY() &&
+        screen.y <= f.maxY()) {
+      inWindow = {screen.x - f.x, screen.y - f.y};
+      return &p;
+    }
+  }
+  return nullptr;
+}
+
+bool SimOverlay::mouseDown(Point global) {
+  Point local;
+  auto* p = panelAt(global, local);
+  if (!p) return false;
+  p->view->mouseDown(local);
+  return true;
+}
+
+bool SimOverlay::mouseDragged(Point global) {
+  Point local;
+  auto* p = panelAt(global, local);
+  if (!p) return false;
+  p->view->mouseDragged(local);
+  return true;
+}
+
+bool SimOverlay::mouseUp(Point global) {
+  Point local;
+  auto* p = panelAt(global, local);
+  if (!p) return false;
+  p->view->mouseUp(local);
+  return true;
+}
+
+bool SimOverlay::drag(Point from, Point to, std::vector<Point> via) {
+  if (!mouseDown(from)) return false;
+  for (Point v : via)
+    mouseDragged(v);
+  return mouseUp(to);
+}
+
+bool SimOverlay::keyDown(std::uint16_t keyCode) {
+  for (auto it = panels_.rbegin(); it != panels_.rend(); ++it) {
+    auto& p = **it;
+    if (p.shown && !p.closed && p.key) {
+      p.view->keyDown(keyCode);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace orvel::sim
