@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "startup/desktop_entry.h"
@@ -51,9 +52,11 @@ XdgAutostart::XdgAutostart(XdgEnvironment environment) : environment_(std::move(
 
 std::string XdgAutostart::entryIdFor(const std::filesystem::path& executable) {
   std::string id = executable.filename().string();
+  // Plain ASCII tests: the host's locale must not change the name.
   for (char& c : id) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x80 || !(std::isalnum(byte) || c == '-' || c == '_')) c = '_';
+    const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '_';
+    if (!kept) c = '_';
   }
   return id;
 }
