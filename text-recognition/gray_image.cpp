@@ -1,0 +1,68 @@
+#include "gray_image.h"
+
+#include <leptonica/allheaders.h>
+
+
+#include "png_gray_reader.h"
+
+namespace orvel::ocr {
+namespace {
+
+constexpr l_uint32 kWhite = 0xffffff00;
+// Every second pixel of every second row is plenty to tell a dark page from a light one.
+constexpr l_int32 kHistogramStep = 2;
+
+PixPtr toGray(PixPtr pix) {
+  if (pixGetDepth(pix.get()) == 8 && pixGetColormap(pix.get()) == nullptr) return pix;
+  if (pixGetDepth(pix.get()) == 32 && pixGetSpp(pix.get()) == 4) {
+    pix.reset(pixAlphaBlendUniform(pix.get(), kWhite));
+    if (!pix) return nullptr;
+  }
+  return PixPtr(pixConvertTo8(pix.get(), 0));
+}
+
+}  // namespace
+
+void PixDeleter::operator()(Pix* pix) const { pixDestroy(&pix); }
+
+std::unique_ptr<GrayImage> GrayImage::read(const std::string& path) {
+  l_int32 format = IFF_UNKNOWN;
+  if (findFileFormat(path.c_str(), &format) != 0 || format == IFF_UNKNOWN) return nullptr;
+  PixPtr pix;
+  if (format == IFF_PNG) pix = readPngGray(path);
+  // Interlaced PNGs and every other format go through Leptonica in full colour first.
+  if (!pix) pix = toGray(PixPtr(pixRead(path.c_str())));
+  if (!pix) return nullptr;
+  return std::make_unique<GrayImage>(std::move(pix));
+}
+
+int GrayImage::width() const { return pixGetWidth(pix_.get()); }
+int GrayImage::height() const { return pixGetHeight(pix_.get()); }
+
+std::unique_ptr<GrayImage> GrayImage::crop(const platform::PixelRect& rect) const {
+  Box* box = boxCreateValid(rect.x, rect.y, rect.width, rect.height);
+  if (box == nullptr) return nullptr;
+  PixPtr band(pixClipRectangle(pix_.get(), box, nullptr));
+  boxDestroy(&box);
+  if (!band) return nullptr;
+  return std::make_unique<GrayImage>(std::move(band));
+}
+
+bool GrayImage::isDark() const {
+  Numa* histogram = pixGetGrayHistogram(pix_.get(), kHistogramStep);
+  if (histogram == nullptr) return false;
+  l_float32 total = 0;
+  numaGetSum(histogram, &total);
+  l_float32 below = 0;
+  for (l_int32 level = 0; level < 128; ++level) {
+    l_float32 count = 0;
+    numaGetFValue(histogram, level, &count);
+    below += count;
+  }
+  numaDestroy(&histogram);
+  return below * 2 > total;
+}
+
+void GrayImage::invert() { pixInvert(pix_.get(), pix_.get()); }
+
+}  // namespace orvel::ocr

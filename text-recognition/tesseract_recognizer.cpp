@@ -1,0 +1,159 @@
+#include "tesseract_recognizer.h"
+
+#include <leptonica/allheaders.h>
+#include <omp.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+#include <unicode/locid.h>
+
+#include <cstdlib>
+
+#include "gray_image.h"
+#include "messages.h"
+#include "traineddata_tag.h"
+
+#ifndef ORVEL_TESSDATA_DIR
+#error "ORVEL_TESSDATA_DIR names the directory of the installed language data"
+#endif
+
+namespace orvel::ocr {
+namespace {
+
+using platform::RecognizerFailure;
+using platform::TextObservation;
+
+// Screenshots carry no resolution. Text on screen is drawn for about 96 to 192 pixels an inch
+// (standard and double-density displays); 144 sits between them and measured as fast and as
+// accurate as either on both.
+constexpr int kScreenResolution = 144;
+
+// Variables set when the engine starts: quiet, and Tesseract's own inversion kept for light text
+// on dark panels inside a light page (whole dark pages are inverted before recognition).
+const std::vector<std::string> kVariableNames = {"debug_file", "tessedit_do_invert"};
+const std::vector<std::string> kVariableValues = {"/dev/null", "1"};
+
+std::string trimmed(const char* text) {
+  std::string line = text == nullptr ? "" : text;
+  while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+TesseractRecognizer::TesseractRecognizer(TesseractSettings settings)
+    : settings_(std::move(settings)), api_(std::make_unique<tesseract::TessBaseAPI>()) {
+  // No active parallel level: every OpenMP region runs on this thread and no pool is started.
+  // Unlike OMP_THREAD_LIMIT this takes effect after the runtime has loaded, with no re-exec.
+  omp_set_max_active_levels(0);
+  setMsgSeverity(L_SEVERITY_NONE);
+}
+
+TesseractRecognizer::~TesseractRecognizer() = default;
+
+TesseractSettings TesseractRecognizer::defaultSettings() {
+  const char* prefix = std::getenv("TESSDATA_PREFIX");
+  return {prefix != nullptr && *prefix != '\0' ? prefix : ORVEL_TESSDATA_DIR,
+          icu::Locale::getDefault().getName()};
+}
+
+const LanguageCatalog* TesseractRecognizer::catalog() {
+  if (!catalog_) catalog_ = LanguageCatalog::fromDirectory(settings_.dataDirectory);
+  return catalog_ ? &*catalog_ : nullptr;
+}
+
+platform::RecognizerResult<std::vector<std::string>>
+TesseractRecognizer::supportedRecognitionLanguages() {
+  const LanguageCatalog* languages = catalog();
+  if (languages == nullptr) return RecognizerFailure{kLanguageDataMissing};
+  return languages->tags();
+}
+
+std::optional<std::string> TesseractRecognizer::displayName(const std::string& identifier) {
+  return localeDisplayName(identifier, settings_.locale);
+}
+
+void TesseractRecognizer::setAutomaticallyDetectsLanguage(bool enabled) { automatic_ = enabled; }
+
+void TesseractRecognizer::setRecognitionLanguages(const std::vector<std::string>& identifiers) {
+  languages_ = identifiers;
+}
+
+std::unique_ptr<platform::RecognitionImage> TesseractRecognizer::readImage(
+    const std::string& path) {
+  return GrayImage::read(path);
+}
+
+std::unique_ptr<platform::RecognitionImage> TesseractRecognizer::crop(
+    const platform::RecognitionImage& image, const platform::PixelRect& rect) {
+  return static_cast<const GrayImage&>(image).crop(rect);
+}
+
+std::optional<RecognizerFailure> TesseractRecognizer::start() {
+  if (started_) return std::nullopt;
+  const LanguageCatalog* languages = catalog();
+  if (languages == nullptr) return RecognizerFailure{kLanguageDataMissing};
+  std::string models;
+  if (automatic_ || languages_.empty()) {
+    models = languages->automaticLanguages(settings_.locale);
+  } else {
+    for (const std::string& tag : languages_) {
+      const std::optional<std::string> name = languages->traineddataFor(tag);
+      if (!name) return RecognizerFailure{kLanguageDataUnloadable};
+      models += (models.empty() ? "" : "+") + *name;
+    }
+  }
+  if (models.empty()) return RecognizerFailure{kLanguageDataMissing};
+  if (api_->Init(settings_.dataDirectory.c_str(), models.c_str(), tesseract::OEM_LSTM_ONLY,
+                 nullptr, 0, &kVariableNames, &kVariableValues, false) != 0) {
+    return RecognizerFailure{kLanguageDataUnloadable};
+  }
+  // Interface text is scattered in small blocks; sparse-text layout finds the lines that block
+  // layout drops (sidebars, toolbars, status bars).
+  api_->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+  started_ = true;
+  return std::nullopt;
+}
+
+platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::recognize(
+    const platform::RecognitionImage& image) {
+  if (auto failed = start()) return *failed;
+  const auto& gray = static_cast<const GrayImage&>(image);
+  std::unique_ptr<GrayImage> inverted;
+  Pix* pix = gray.pix();
+  if (gray.isDark()) {
+    inverted = gray.crop({0, 0, gray.width(), gray.height()});
+    if (inverted) {
+      inverted->invert();
+      pix = inverted->pix();
+    }
+  }
+
+  api_->SetImage(pix);
+  api_->SetSourceResolution(kScreenResolution);
+  const bool recognized = api_->Recognize(nullptr) == 0;
+  std::vector<TextObservation> observations;
+  const double width = gray.width();
+  const double height = gray.height();
+  if (const std::unique_ptr<tesseract::ResultIterator> lines(
+          recognized ? api_->GetIterator() : nullptr);
+      lines) {
+    do {
+      if (lines->Empty(tesseract::RIL_TEXTLINE)) continue;
+      int left = 0, top = 0, right = 0, bottom = 0;
+      if (!lines->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
+      const std::unique_ptr<char[]> text(lines->GetUTF8Text(tesseract::RIL_TEXTLINE));
+      std::string line = trimmed(text.get());
+      TextObservation observation;
+      observation.boundingBox = {left / width, 1.0 - bottom / height, (right - left) / width,
+                                 (bottom - top) / height};
+      if (!line.empty()) observation.topCandidate = std::move(line);
+      observations.push_back(std::move(observation));
+    } while (lines->Next(tesseract::RIL_TEXTLINE));
+  }
+  // Drops the band's picture and page results; the loaded models stay for the next band.
+  api_->Clear();
+  if (!recognized) return RecognizerFailure{kRecognizerFailed};
+  return observations;
+}
+
+}  // namespace orvel::ocr
