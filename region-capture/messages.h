@@ -1,0 +1,27 @@
+// Every message the region-capture helper shows the user (through the host), defined once.
+#pragma once
+
+namespace orvel::region {
+
+inline constexpr const char* kAccessibilityRequired =
+    "Accessibility is required for reliable instant region capture. Allow Orvel in System "
+    "Settings \u2192 Privacy & Security \u2192 Accessibility, then reopen the app.";
+inline constexpr const char* kScreenRecordingRequired =
+    "Allow Screen Recording for Orvel in System Settings, then reopen the app.";
+inline constexpr const char* kDisplayConfigurationChanged =
+    "Display configuration changed. Retry Capture.";
+inline constexpr const char* kCannotExcludeCaptureWindows =
+    "Cannot exclude capture windows. Retry Capture.";
+inline constexpr const char* kNoDisplaysAvailable = "No displays available.";
+inline constexpr const char* kDisplayExceedsLimits = "Display exceeds capture limits.";
+inline constexpr const char* kDisplayScalingChanged = "Display scaling changed. Retry Capture.";
+inline constexpr const char* kSelectSmallerRegion =
+    "Select a smaller region (maximum 50 megapixels).";
+inline constexpr const char* kCannotAllocatePixels = "Cannot allocate capture pixels.";
+inline constexpr const char* kCannotCropFrozenScreen = "Cannot crop frozen screen.";
+inline constexpr const char* kCannotExportCapture = "Cannot export capture.";
+inline constexpr const char* kCannotSavePixels = "Cannot save capture pixels.";
+
+inline constexpr const char* kInstruction = "Drag a region to capture. Escape cancels.";
+
+}  // namespace orvel::region

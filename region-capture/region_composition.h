@@ -1,0 +1,25 @@
+// The selected region cut out of the frozen pictures and composed into one bitmap at the highest
+// backing scale among the displays it covers. Parts no display covers stay transparent.
+#pragma once
+
+#include <vector>
+
+#include "frozen_frame.h"
+#include "helper_error.h"
+#include "orvel/common/expected.h"
+#include "orvel/common/image.h"
+
+namespace orvel::region {
+
+inline constexpr int kMaxOutputSide = 16384;
+inline constexpr long long kMaxOutputPixels = 50'000'000;
+
+struct RegionComposition {
+  Image pixels;  // premultiplied BGRA
+  double scale = 1;
+};
+
+Expected<RegionComposition, HelperError> composeRegion(const Rect& region,
+                                                       const std::vector<FrozenFrame>& frames);
+
+}  // namespace orvel::region

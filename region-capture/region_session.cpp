@@ -1,0 +1,279 @@
+#include "region_session.h"
+
+#include <cmath>
+
+#include "display_captures.h"
+#include "file_replacement.h"
+#include "messages.h"
+#include "png_encoder.h"
+#include "region_capture_helper.h"
+#include "region_composition.h"
+
+namespace orvel::region {
+
+namespace {
+
+constexpr int kMaxDisplaySide = 16384;
+constexpr long long kMaxDisplayPixels = 50'000'000;
+constexpr double kSmallestRegionSide = 2;
+
+double mainHeightOf(platform::Screens& screens) {
+  const auto list = screens.screens();
+  return list.empty() ? 0 : list.front().frame.maxY();
+}
+
+Json wholeOrFraction(double v) {
+  if (v == std::trunc(v) && std::abs(v) < 9e15) return static_cast<std::int64_t>(v);
+  return v;
+}
+
+}  // namespace
+
+Rect regionFromPoints(Point s, Point p) {
+  const double x = std::floor(std::min(s.x, p.x));
+  const double y = std::floor(std::min(s.y, p.y));
+  return {x, y, std::ceil(std::max(s.x, p.x)) - x, std::ceil(std::max(s.y, p.y)) - y};
+}
+
+RegionSession::RegionSession(RegionCaptureHelper& helper, std::int64_t sessionId)
+    : id(sessionId),
+      started(uptimeNanoseconds(helper.loop().clock())),
+      mainHeight(mainHeightOf(helper.ports().screens)),
+      selectionTopology(topology(helper.ports().screens)),
+      helper_(helper) {}
+
+RegionSession::~RegionSession() = default;
+
+bool RegionSession::isActive() const {
+  return helper_.active().get() == this;
+}
+
+bool RegionSession::stopped() const {
+  return canceled || !isActive() || (task && task->cancelRequested);
+}
+
+void RegionSession::open() {
+  auto& ports = helper_.ports();
+  for (const auto& screen : ports.screens.screens()) {
+    RegionPanel panel;
+    panel.view = std::make_unique<RegionView>();
+    panel.view->session = weak_from_this();
+    panel.window = ports.overlay.createPanel({screen.frame, 1000, false}, *panel.view);
+    panel.view->window = panel.window.get();
+    panels.push_back(std::move(panel));
+    helper_.trace("window-created", started);
+    // The panels never take the keyboard: keys arrive through the input shield.
+    panels.back().window->show(/*makeKey=*/false);
+  }
+  ports.overlay.pushCursor(platform::CursorKind::Crosshair);
+  helper_.trace("input-shield-shown", started);
+  helper_.trace("session-input-shield", started);
+}
+
+Point RegionSession::globalFromWindow(Point location, const RegionView& view) const {
+  const Point screen = view.window ? view.window->convertToScreen(location) : location;
+  return {screen.x, mainHeight - screen.y};
+}
+
+void RegionSession::setRegionTo(Point location) {
+  region = regionFromPoints(*start, location);
+  redrawAll();
+}
+
+void RegionSession::redrawAll() {
+  for (auto& panel : panels)
+    panel.window->setNeedsDisplay();
+}
+
+void RegionSession::down(Point location, RegionView& view) {
+  const Point global = globalFromWindow(location, view);
+  press(global);
+}
+
+void RegionSession::press(Point location) {
+  if (released) return;
+  helper_.trace("pointer-received", started);
+  start = location;
+  region.reset();
+}
+
+void RegionSession::drag(Point location, RegionView& view) {
+  if (!start) return;
+  setRegionTo(globalFromWindow(location, view));
+}
+
+void RegionSession::drag(Point location) {
+  if (released || !start) return;
+  setRegionTo(location);
+}
+
+void RegionSession::up(Point location) {
+  drag(location);
+  released = true;
+  // Behind whatever input is already queued, as a release through the shield arrives.
+  helper_.loop().defer([self = shared_from_this()] { self->finishIfReady(); });
+}
+
+void RegionSession::cancel() {
+  canceled = true;
+  finish({{"ok", true}, {"canceled", true}});
+}
+
+void RegionSession::fail(const HelperError& error) {
+  finish({{"ok", false}, {"error", error.description}});
+}
+
+void RegionSession::finish(Json reply) {
+  if (!isActive()) return;
+  canceled = true;
+  if (task) task->cancelRequested = true;
+  auto& ports = helper_.ports();
+  ports.overlay.popCursor();
+  helper_.shield().clear();
+  helper_.enableInputTap(false);
+  for (auto& panel : panels)
+    panel.window->close();
+  // A view may be on the call stack (Escape or a release in a panel); it goes on a later turn.
+  auto closed = std::make_shared<std::vector<RegionPanel>>(std::move(panels));
+  helper_.loop().defer([closed] {});
+  panels.clear();
+  frames.clear();
+  auto keepAlive = shared_from_this();
+  helper_.clearActive();
+  reply["id"] = id;
+  helper_.reply(reply);
+}
+
+void RegionSession::capture(std::string outputPath) {
+  if (task) return;
+  path = std::move(outputPath);
+  task.emplace();
+  spawn(helper_.loop(), snapshot(shared_from_this()));
+}
+
+Task<void> RegionSession::snapshot(std::shared_ptr<RegionSession> /*keepAlive*/) {
+  auto& ports = helper_.ports();
+  if (!ports.permissions.screenCaptureAllowed()) {
+    finish({{"ok", false}, {"permission", true}, {"error", kScreenRecordingRequired}});
+    co_return;
+  }
+  auto& filters = helper_.filters();
+  if (auto warming = helper_.takeWarming()) {
+    auto error = co_await warming->wait();
+    if (error) filters.clear();
+  }
+  if (stopped()) co_return;
+  helper_.trace("filters-warm", started);
+  if (topology(ports.screens) != filters.filterTopology() || filters.filters().empty()) {
+    auto refreshed = co_await filters.refresh();
+    if (!refreshed) {
+      fail(refreshed.error());
+      co_return;
+    }
+    if (stopped()) co_return;
+  }
+  capturedTopology = topology(ports.screens);
+  if (capturedTopology != selectionTopology) {
+    fail(failure(kDisplayConfigurationChanged));
+    co_return;
+  }
+  if (filters.filters().empty()) {
+    fail(failure(kNoDisplaysAvailable));
+    co_return;
+  }
+  helper_.trace("snapshot-requested", started);
+  const std::vector<CaptureFilterEntry> entries = filters.filters();
+  std::vector<DisplayCaptureJob> jobs;
+  for (const auto& entry : entries) {
+    platform::CaptureConfiguration configuration;
+    configuration.width = static_cast<int>(std::trunc(entry.bounds.width * entry.scale));
+    configuration.height = static_cast<int>(std::trunc(entry.bounds.height * entry.scale));
+    configuration.showsCursor = false;
+    configuration.captureResolution = 1;
+    if (configuration.width > kMaxDisplaySide || configuration.height > kMaxDisplaySide ||
+        static_cast<long long>(configuration.width) * configuration.height > kMaxDisplayPixels) {
+      fail(failure(kDisplayExceedsLimits));
+      co_return;
+    }
+    jobs.push_back({entry.filter, configuration});
+  }
+  DisplayCaptures captures(helper_.loop(), ports.capture, std::move(jobs));
+  auto results = co_await captures;
+  if (stopped()) co_return;
+  if (results.firstFailure) {
+    fail(fromPlatform(results.pictures[*results.firstFailure].error()));
+    co_return;
+  }
+  std::vector<FrozenFrame> frozen;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto& entry = entries[i];
+    Image& picture = results.pictures[i].value();
+    if (picture.width() != static_cast<int>(std::trunc(entry.scale * entry.bounds.width)) ||
+        picture.height() != static_cast<int>(std::trunc(entry.scale * entry.bounds.height))) {
+      fail(failure(kDisplayScalingChanged));
+      co_return;
+    }
+    frozen.push_back(
+        {entry.bounds, entry.scale, std::make_shared<const Image>(std::move(picture))});
+  }
+  frames = std::move(frozen);
+  helper_.trace("screens-frozen", started);
+  for (auto& panel : panels) {
+    const Rect f = panel.window->frame();
+    const Rect global{f.x, mainHeight - f.maxY(), f.width, f.height};
+    panel.view->image.reset();
+    for (const auto& frame : frames) {
+      if (frame.bounds == global) {
+        panel.view->image = frame.image;
+        break;
+      }
+    }
+    panel.window->setNeedsDisplay();
+  }
+  helper_.trace("selector-ready", started);
+  finishIfReady();
+}
+
+void RegionSession::finishIfReady() {
+  if (!released || frames.empty() || frames.size() != helper_.filters().filters().size() || !path) {
+    return;
+  }
+  if (!region || !(region->width > kSmallestRegionSide) ||
+      !(region->height > kSmallestRegionSide)) {
+    cancel();
+    return;
+  }
+  if (topology(helper_.ports().screens) != capturedTopology) {
+    fail(failure(kDisplayConfigurationChanged));
+    return;
+  }
+  exportRegion();
+}
+
+void RegionSession::exportRegion() {
+  auto composed = composeRegion(*region, frames);
+  if (!composed) {
+    fail(composed.error());
+    return;
+  }
+  auto png = encodePng(composed->pixels.view(), composed->scale * 72);
+  if (!png) {
+    fail(failure(kCannotExportCapture));
+    return;
+  }
+  auto written = replaceFile(*path, *png);
+  if (!written) {
+    fail(failure(written.error() == FileWriteFailure::CannotCreate ? kCannotExportCapture
+                                                                   : kCannotSavePixels));
+    return;
+  }
+  const Rect r = *region;
+  finish({{"ok", true},
+          {"region",
+           {{"x", wholeOrFraction(r.x)},
+            {"y", wholeOrFraction(r.y)},
+            {"width", wholeOrFraction(r.width)},
+            {"height", wholeOrFraction(r.height)}}}});
+}
+
+}  // namespace orvel::region
