@@ -13,8 +13,8 @@ inline constexpr int kBandHeight = 2400;
 inline constexpr int kBandOverlap = 128;
 
 struct Band {
-  int start = 0;  // first row of the band's own stretch
-  int end = 0;    // one past its last row
+  int start = 0;             // first row of the band's own stretch
+  int end = 0;               // one past its last row
   platform::PixelRect rect;  // the stretch with the overlap, clipped to the image
 
   // Whole-image row of an observation's centre, from its box normalized to the band image.

@@ -2,7 +2,6 @@
 
 #include <leptonica/allheaders.h>
 
-
 #include "png_gray_reader.h"
 
 namespace orvel::ocr {
@@ -13,7 +12,13 @@ constexpr l_uint32 kWhite = 0xffffff00;
 constexpr l_int32 kHistogramStep = 2;
 
 PixPtr toGray(PixPtr pix) {
-  if (pixGetDepth(pix.get()) == 8 && pixGetColormap(pix.get()) == nullptr) return pix;
+  if (!pix) return nullptr;
+  // Leptonica's depth conversion ignores the palette of 1-bit images (GIF, BMP); apply it first.
+  if (pixGetColormap(pix.get()) != nullptr) {
+    pix.reset(pixRemoveColormap(pix.get(), REMOVE_CMAP_TO_GRAYSCALE));
+    if (!pix) return nullptr;
+  }
+  if (pixGetDepth(pix.get()) == 8) return pix;
   if (pixGetDepth(pix.get()) == 32 && pixGetSpp(pix.get()) == 4) {
     pix.reset(pixAlphaBlendUniform(pix.get(), kWhite));
     if (!pix) return nullptr;
@@ -23,21 +28,32 @@ PixPtr toGray(PixPtr pix) {
 
 }  // namespace
 
-void PixDeleter::operator()(Pix* pix) const { pixDestroy(&pix); }
+void PixDeleter::operator()(Pix* pix) const {
+  pixDestroy(&pix);
+}
 
 std::unique_ptr<GrayImage> GrayImage::read(const std::string& path) {
   l_int32 format = IFF_UNKNOWN;
   if (findFileFormat(path.c_str(), &format) != 0 || format == IFF_UNKNOWN) return nullptr;
-  PixPtr pix;
-  if (format == IFF_PNG) pix = readPngGray(path);
+  if (format == IFF_PNG) {
+    PngGray png = readPngGray(path);
+    if (!png.interlaced) {
+      if (!png.pix) return nullptr;
+      return std::make_unique<GrayImage>(std::move(png.pix));
+    }
+  }
   // Interlaced PNGs and every other format go through Leptonica in full colour first.
-  if (!pix) pix = toGray(PixPtr(pixRead(path.c_str())));
+  PixPtr pix = toGray(PixPtr(pixRead(path.c_str())));
   if (!pix) return nullptr;
   return std::make_unique<GrayImage>(std::move(pix));
 }
 
-int GrayImage::width() const { return pixGetWidth(pix_.get()); }
-int GrayImage::height() const { return pixGetHeight(pix_.get()); }
+int GrayImage::width() const {
+  return pixGetWidth(pix_.get());
+}
+int GrayImage::height() const {
+  return pixGetHeight(pix_.get());
+}
 
 std::unique_ptr<GrayImage> GrayImage::crop(const platform::PixelRect& rect) const {
   Box* box = boxCreateValid(rect.x, rect.y, rect.width, rect.height);
@@ -63,6 +79,8 @@ bool GrayImage::isDark() const {
   return below * 2 > total;
 }
 
-void GrayImage::invert() { pixInvert(pix_.get(), pix_.get()); }
+void GrayImage::invert() {
+  pixInvert(pix_.get(), pix_.get());
+}
 
 }  // namespace orvel::ocr

@@ -64,7 +64,8 @@ std::optional<LanguageCatalog> LanguageCatalog::fromDirectory(const std::string&
 
 std::vector<std::string> LanguageCatalog::tags() const {
   std::vector<std::string> tags;
-  for (const InstalledLanguage& language : languages_) tags.push_back(language.tag);
+  for (const InstalledLanguage& language : languages_)
+    tags.push_back(language.tag);
   return tags;
 }
 
@@ -96,14 +97,15 @@ std::string LanguageCatalog::automaticLanguages(const std::string& locale) const
       if (scriptMatches == sameScript) add(language.traineddata);
     }
   }
-  const bool englishInstalled =
-      std::any_of(languages_.begin(), languages_.end(),
-                  [](const InstalledLanguage& language) { return language.traineddata == kEnglish; });
+  const bool englishInstalled = std::any_of(
+      languages_.begin(), languages_.end(),
+      [](const InstalledLanguage& language) { return language.traineddata == kEnglish; });
   if (englishInstalled) add(kEnglish);
   if (chosen.empty() && !languages_.empty()) add(languages_.front().traineddata);
 
   std::string joined;
-  for (const std::string& name : chosen) joined += (joined.empty() ? "" : "+") + name;
+  for (const std::string& name : chosen)
+    joined += (joined.empty() ? "" : "+") + name;
   return joined;
 }
 

@@ -11,6 +11,9 @@ namespace orvel::ocr {
 namespace {
 
 void silentWarning(png_structp, png_const_charp) {}
+[[noreturn]] void silentError(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
 
 // Straight grey and alpha, composed on white.
 l_uint32 onWhite(png_byte gray, png_byte alpha) {
@@ -18,8 +21,9 @@ l_uint32 onWhite(png_byte gray, png_byte alpha) {
 }
 
 // No C++ object with a destructor lives in this frame: libpng leaves it by longjmp on errors.
-Pix* decode(std::FILE* file) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, silentWarning);
+Pix* decode(std::FILE* file, bool& interlaced) {
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
   if (png == nullptr) return nullptr;
   png_infop info = png_create_info_struct(png);
   Pix* volatile pix = nullptr;
@@ -33,7 +37,10 @@ Pix* decode(std::FILE* file) {
   }
   png_init_io(png, file);
   png_read_info(png, info);
-  if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) png_error(png, "interlaced");
+  if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
+    interlaced = true;
+    png_error(png, "interlaced");
+  }
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
   const png_byte colorType = png_get_color_type(png, info);
@@ -67,12 +74,15 @@ Pix* decode(std::FILE* file) {
 
 }  // namespace
 
-PixPtr readPngGray(const std::string& path) {
+PngGray readPngGray(const std::string& path) {
+  PngGray result;
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return nullptr;
-  PixPtr pix(decode(file));
+  if (file == nullptr) return result;
+  bool interlaced = false;
+  result.pix.reset(decode(file, interlaced));
+  result.interlaced = interlaced;
   std::fclose(file);
-  return pix;
+  return result;
 }
 
 }  // namespace orvel::ocr

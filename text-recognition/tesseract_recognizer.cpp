@@ -34,7 +34,8 @@ const std::vector<std::string> kVariableValues = {"/dev/null", "1"};
 
 std::string trimmed(const char* text) {
   std::string line = text == nullptr ? "" : text;
-  while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
+  while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
+    line.pop_back();
   return line;
 }
 
@@ -72,7 +73,9 @@ std::optional<std::string> TesseractRecognizer::displayName(const std::string& i
   return localeDisplayName(identifier, settings_.locale);
 }
 
-void TesseractRecognizer::setAutomaticallyDetectsLanguage(bool enabled) { automatic_ = enabled; }
+void TesseractRecognizer::setAutomaticallyDetectsLanguage(bool enabled) {
+  automatic_ = enabled;
+}
 
 void TesseractRecognizer::setRecognitionLanguages(const std::vector<std::string>& identifiers) {
   languages_ = identifiers;
@@ -103,8 +106,8 @@ std::optional<RecognizerFailure> TesseractRecognizer::start() {
     }
   }
   if (models.empty()) return RecognizerFailure{kLanguageDataMissing};
-  if (api_->Init(settings_.dataDirectory.c_str(), models.c_str(), tesseract::OEM_LSTM_ONLY,
-                 nullptr, 0, &kVariableNames, &kVariableValues, false) != 0) {
+  if (api_->Init(settings_.dataDirectory.c_str(), models.c_str(), tesseract::OEM_LSTM_ONLY, nullptr,
+                 0, &kVariableNames, &kVariableValues, false) != 0) {
     return RecognizerFailure{kLanguageDataUnloadable};
   }
   // Interface text is scattered in small blocks; sparse-text layout finds the lines that block
@@ -134,8 +137,8 @@ platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::re
   std::vector<TextObservation> observations;
   const double width = gray.width();
   const double height = gray.height();
-  if (const std::unique_ptr<tesseract::ResultIterator> lines(
-          recognized ? api_->GetIterator() : nullptr);
+  if (const std::unique_ptr<tesseract::ResultIterator> lines(recognized ? api_->GetIterator()
+                                                                        : nullptr);
       lines) {
     do {
       if (lines->Empty(tesseract::RIL_TEXTLINE)) continue;

@@ -33,7 +33,8 @@ bool isAlpha(const std::string& s) {
 }
 
 std::string titleCase(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (char& c : s)
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   if (!s.empty()) s[0] = static_cast<char>(s[0] - 'a' + 'A');
   return s;
 }
@@ -83,11 +84,13 @@ std::optional<std::string> traineddataTag(const std::string& name) {
     UErrorCode status = U_ZERO_ERROR;
     icu::Locale likely(language);
     likely.addLikelySubtags(status);
-    if (U_SUCCESS(status) && likely.getCountry()[0] != '\0') tag += std::string("-") + likely.getCountry();
+    if (U_SUCCESS(status) && likely.getCountry()[0] != '\0')
+      tag += std::string("-") + likely.getCountry();
   }
   if (!extras.empty()) {
     tag += "-x";
-    for (const std::string& extra : extras) tag += "-" + extra;
+    for (const std::string& extra : extras)
+      tag += "-" + extra;
   }
   return tag;
 }

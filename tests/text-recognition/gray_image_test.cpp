@@ -1,0 +1,113 @@
+#include "gray_image.h"
+
+#include <gtest/gtest.h>
+#include <leptonica/allheaders.h>
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace orvel::ocr {
+namespace {
+
+class GrayImageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("orvel-gray-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    setMsgSeverity(L_SEVERITY_NONE);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+
+  // Left half black, right half white, 64 x 16.
+  static PixPtr halves() {
+    PixPtr pix(pixCreate(64, 16, 32));
+    pixSetAll(pix.get());
+    Box* box = boxCreate(0, 0, 32, 16);
+    pixClearInRect(pix.get(), box);
+    boxDestroy(&box);
+    return pix;
+  }
+
+  static l_uint32 gray(const GrayImage& image, int x, int y) {
+    l_uint32 value = 0;
+    pixGetPixel(image.pix(), x, y, &value);
+    return value;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(GrayImageTest, ReadsEveryFormatAsGrey) {
+  const PixPtr source = halves();
+  const std::vector<std::pair<const char*, l_int32>> formats = {
+      {"a.png", IFF_PNG}, {"a.jpg", IFF_JFIF_JPEG}, {"a.tif", IFF_TIFF_ZIP},
+      {"a.bmp", IFF_BMP}, {"a.gif", IFF_GIF},       {"a.webp", IFF_WEBP}};
+  for (const auto& [name, format] : formats) {
+    ASSERT_EQ(pixWrite(path(name).c_str(), source.get(), format), 0) << name;
+    const auto image = GrayImage::read(path(name));
+    ASSERT_TRUE(image) << name;
+    EXPECT_EQ(pixGetDepth(image->pix()), 8) << name;
+    EXPECT_EQ(image->width(), 64) << name;
+    EXPECT_EQ(image->height(), 16) << name;
+    EXPECT_LT(gray(*image, 4, 8), 40u) << name;
+    EXPECT_GT(gray(*image, 60, 8), 215u) << name;
+  }
+}
+
+TEST_F(GrayImageTest, ComposesTransparencyOnWhiteAndReadsInterlacedPng) {
+  // Row 0: transparent black, half-transparent black, opaque black. Written interlaced too.
+  const png_byte rgba[] = {0, 0, 0, 0, 0, 0, 0, 128, 0, 0, 0, 255};
+  for (const bool interlaced : {false, true}) {
+    const std::string file = path(interlaced ? "adam7.png" : "plain.png");
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, out);
+    png_set_IHDR(png, info, 3, 1, 8, PNG_COLOR_TYPE_RGBA,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_bytep rows[] = {const_cast<png_bytep>(rgba)};
+    png_set_rows(png, info, rows);
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(out);
+
+    const auto image = GrayImage::read(file);
+    ASSERT_TRUE(image) << file;
+    EXPECT_EQ(gray(*image, 0, 0), 255u) << file;
+    EXPECT_NEAR(gray(*image, 1, 0), 127.0, 2.0) << file;
+    EXPECT_EQ(gray(*image, 2, 0), 0u) << file;
+  }
+}
+
+TEST_F(GrayImageTest, RejectsFilesThatAreNotImages) {
+  std::ofstream(path("notes.txt")) << "just some words\n";
+  EXPECT_FALSE(GrayImage::read(path("notes.txt")));
+  std::ofstream(path("broken.png")) << "\x89PNG\r\n\x1a\n truncated";
+  EXPECT_FALSE(GrayImage::read(path("broken.png")));
+  EXPECT_FALSE(GrayImage::read(path("missing.png")));
+  EXPECT_FALSE(GrayImage::read(dir_.string()));
+}
+
+TEST_F(GrayImageTest, CropsInvertsAndTellsDarkPages) {
+  const PixPtr source = halves();
+  GrayImage image(PixPtr(pixConvertTo8(source.get(), 0)));
+  const auto left = image.crop({0, 0, 30, 16});
+  ASSERT_TRUE(left);
+  EXPECT_EQ(left->width(), 30);
+  EXPECT_TRUE(left->isDark());
+  left->invert();
+  EXPECT_FALSE(left->isDark());
+  EXPECT_EQ(gray(*left, 3, 3), 255u);
+  EXPECT_FALSE(image.crop({0, 100, 64, 10}));
+  EXPECT_FALSE(image.crop({40, 0, 24, 16})->isDark());
+}
+
+}  // namespace
+}  // namespace orvel::ocr

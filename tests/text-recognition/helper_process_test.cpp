@@ -1,0 +1,62 @@
+// The built executable: exit statuses and the exact bytes on standard output.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "page_renderer.h"
+
+namespace {
+
+struct Process {
+  std::string out;
+  int status = -1;
+};
+
+Process runHelper(const std::string& arguments) {
+  Process result;
+  std::FILE* pipe =
+      popen((std::string(ORVEL_OCR_HELPER) + " " + arguments + " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    result.out.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+TEST(HelperProcessTest, ExitStatusesAndOutputBytes) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvel-ocr-process";
+  std::filesystem::create_directories(dir);
+  const std::string notes = (dir / "notes.txt").string();
+  std::ofstream(notes) << "not an image\n";
+  const std::string page = (dir / "page.png").string();
+  ASSERT_TRUE(orvel::ocr::testing::writePng(
+      {300, 50, 0xffffff, 0, {}, {{10, 12, 18, "Hello there"}}}, page));
+
+  const Process malformed = runHelper("recognize " + page);
+  EXPECT_EQ(malformed.status, 2);
+  EXPECT_EQ(malformed.out, R"({"error":"Text recognition is unavailable."})");
+  EXPECT_EQ(runHelper("languages en").status, 2);
+  EXPECT_EQ(runHelper("").status, 2);
+
+  const Process notImage = runHelper("recognize " + notes + " en");
+  EXPECT_EQ(notImage.status, 1);
+  EXPECT_EQ(notImage.out, R"({"error":"Text recognition is unavailable for this image."})");
+
+  const Process languages = runHelper("languages");
+  EXPECT_EQ(languages.status, 0);
+  EXPECT_EQ(languages.out.rfind("{\"languages\":[", 0), 0u) << languages.out;
+
+  const Process text = runHelper("recognize " + page + " system");
+  EXPECT_EQ(text.status, 0);
+  EXPECT_EQ(text.out, R"({"text":"Hello there"})");
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

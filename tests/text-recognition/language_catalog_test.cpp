@@ -1,0 +1,79 @@
+#include "language_catalog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "traineddata_tag.h"
+
+namespace orvel::ocr {
+namespace {
+
+TEST(TraineddataTagTest, DerivesBcp47TagsFromTesseractNames) {
+  EXPECT_EQ(traineddataTag("eng"), "en-US");
+  EXPECT_EQ(traineddataTag("deu"), "de-DE");
+  EXPECT_EQ(traineddataTag("fra"), "fr-FR");
+  EXPECT_EQ(traineddataTag("jpn"), "ja-JP");
+  EXPECT_EQ(traineddataTag("chi_sim"), "zh-Hans");
+  EXPECT_EQ(traineddataTag("chi_tra"), "zh-Hant");
+  EXPECT_EQ(traineddataTag("srp_latn"), "sr-Latn");
+  EXPECT_EQ(traineddataTag("deu_latf"), "de-Latf");
+  EXPECT_EQ(traineddataTag("chi_sim_vert"), "zh-Hans-x-vert");
+  EXPECT_EQ(traineddataTag("jpn_vert"), "ja-JP-x-vert");
+  EXPECT_EQ(traineddataTag("ita_old"), "it-IT-x-old");
+  EXPECT_EQ(traineddataTag("snum"), "und-x-snum");
+  EXPECT_EQ(traineddataTag("osd"), std::nullopt);
+  EXPECT_EQ(traineddataTag("equ"), std::nullopt);
+  EXPECT_EQ(traineddataTag("name with spaces"), std::nullopt);
+}
+
+TEST(TraineddataTagTest, DisplayNamesFollowTheLocaleAndAreAbsentWhenUnknown) {
+  EXPECT_EQ(localeDisplayName("en-US", "en_US"), "English (United States)");
+  EXPECT_EQ(localeDisplayName("zh-Hans", "de_DE"), "Chinesisch (Vereinfacht)");
+  EXPECT_EQ(localeDisplayName("und-x-snum", "en_US"), std::nullopt);
+}
+
+TEST(LanguageCatalogTest, SortsByNameSkipsNonLanguagesAndKeepsTagsUnique) {
+  const LanguageCatalog catalog({"osd", "kur", "eng", "chi_sim_vert", "kmr", "chi_sim", "equ"});
+  EXPECT_EQ(catalog.tags(), (std::vector<std::string>{"zh-Hans", "zh-Hans-x-vert", "en-US", "ku-TR",
+                                                      "ku-TR-x-kur"}));
+  EXPECT_EQ(catalog.traineddataFor("ku-TR-x-kur"), "kur");
+  EXPECT_EQ(catalog.traineddataFor("zh-Hans"), "chi_sim");
+  EXPECT_EQ(catalog.traineddataFor("zh"), std::nullopt);
+}
+
+TEST(LanguageCatalogTest, AutomaticLanguagesAreTheLocalesPlusEnglish) {
+  const LanguageCatalog catalog(
+      {"chi_sim", "chi_sim_vert", "chi_tra", "deu", "eng", "srp_latn", "fra"});
+  EXPECT_EQ(catalog.automaticLanguages("de_DE"), "deu+eng");
+  EXPECT_EQ(catalog.automaticLanguages("en_US_POSIX"), "eng");
+  EXPECT_EQ(catalog.automaticLanguages("zh_TW"), "chi_tra+eng");
+  EXPECT_EQ(catalog.automaticLanguages("zh_CN"), "chi_sim+eng");
+  // Only the Latin model of Serbian is installed; a Cyrillic locale still gets it.
+  EXPECT_EQ(catalog.automaticLanguages("sr_RS"), "srp_latn+eng");
+  EXPECT_EQ(catalog.automaticLanguages("ja_JP"), "eng");
+
+  EXPECT_EQ(LanguageCatalog({"fra", "deu"}).automaticLanguages("ja_JP"), "deu");
+  EXPECT_EQ(LanguageCatalog({}).automaticLanguages("en_US"), "");
+}
+
+TEST(LanguageCatalogTest, ReadsOnlyTheTraineddataFilesDirectlyInADirectory) {
+  EXPECT_FALSE(LanguageCatalog::fromDirectory("/nonexistent/tessdata"));
+
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvel-ocr-tessdata";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "script");
+  std::filesystem::create_directories(dir / "fra.traineddata");
+  for (const char* file : {"eng.traineddata", "osd.traineddata", "deu.traineddata", "notes.txt",
+                           "script/Latin.traineddata", ".traineddata"}) {
+    std::ofstream(dir / file) << "x";
+  }
+  const std::optional<LanguageCatalog> catalog = LanguageCatalog::fromDirectory(dir.string());
+  std::filesystem::remove_all(dir);
+  ASSERT_TRUE(catalog);
+  EXPECT_EQ(catalog->tags(), (std::vector<std::string>{"de-DE", "en-US"}));
+}
+
+}  // namespace
+}  // namespace orvel::ocr

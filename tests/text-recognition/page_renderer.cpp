@@ -1,0 +1,133 @@
+#include "page_renderer.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace orvel::ocr::testing {
+namespace {
+
+constexpr std::array<const char*, 64> kWords = {
+    "the",      "system",  "window",   "report",   "open",    "file",    "project", "update",
+    "account",  "message", "settings", "review",   "change",  "number",  "result",  "order",
+    "market",   "second",  "garden",   "morning",  "travel",  "letter",  "picture", "simple",
+    "between",  "country", "company",  "question", "service", "history", "public",  "private",
+    "network",  "storage", "invoice",  "weekly",   "summary", "product", "design",  "meeting",
+    "calendar", "contact", "download", "folder",   "version", "release", "support", "customer",
+    "quarter",  "revenue", "budget",   "travel",   "kitchen", "station", "library", "evening",
+    "window",   "better",  "after",    "before",   "through", "without", "during",  "against"};
+
+std::uint32_t next(std::uint32_t& state) {
+  state = state * 1664525u + 1013904223u;
+  return state >> 8;
+}
+
+void setRgb(cairo_t* cr, std::uint32_t rgb) {
+  cairo_set_source_rgb(cr, ((rgb >> 16) & 0xff) / 255.0, ((rgb >> 8) & 0xff) / 255.0,
+                       (rgb & 0xff) / 255.0);
+}
+
+}  // namespace
+
+std::string sentence(std::uint32_t seed, int words) {
+  std::uint32_t state = seed * 2654435761u + 7;
+  std::string out;
+  for (int i = 0; i < words; ++i) {
+    if (i > 0) out += ' ';
+    std::string word = kWords[next(state) % kWords.size()];
+    if (i == 0) word[0] = static_cast<char>(word[0] - 'a' + 'A');
+    out += word;
+  }
+  return out;
+}
+
+bool writePng(const Page& page, const std::string& path) {
+  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, page.width, page.height),
+      cairo_surface_destroy);
+  std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), cairo_destroy);
+  setRgb(cr.get(), page.background);
+  cairo_paint(cr.get());
+  for (const Fill& fill : page.fills) {
+    setRgb(cr.get(), fill.rgb);
+    cairo_rectangle(cr.get(), fill.x, fill.y, fill.width, fill.height);
+    cairo_fill(cr.get());
+  }
+  for (const TextRun& run : page.runs) {
+    setRgb(cr.get(), run.rgb < 0 ? page.foreground : std::uint32_t(run.rgb));
+    cairo_select_font_face(cr.get(), "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL,
+                           run.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr.get(), run.size);
+    cairo_font_extents_t extents;
+    cairo_font_extents(cr.get(), &extents);
+    cairo_move_to(cr.get(), run.x, run.top + extents.ascent);
+    cairo_show_text(cr.get(), run.text.c_str());
+  }
+  cairo_surface_flush(surface.get());
+  return cairo_surface_write_to_png(surface.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+std::string expectedText(const Page& page) {
+  std::vector<TextRun> runs = page.runs;
+  std::stable_sort(runs.begin(), runs.end(), [](const TextRun& a, const TextRun& b) {
+    return a.top != b.top ? a.top < b.top : a.x < b.x;
+  });
+  std::string out;
+  for (const TextRun& run : runs) {
+    if (!out.empty()) out += '\n';
+    out += run.text;
+  }
+  return out;
+}
+
+Page screenshotPage(int width, int height, bool dark) {
+  Page page{width, height, dark ? 0x1e1e1eu : 0xffffffu, dark ? 0xe6e6e6u : 0x1a1a1au, {}, {}};
+  const std::uint32_t chrome = dark ? 0x2b2b2bu : 0xecececu;
+  const double sidebar = std::min(260.0, width * 0.22);
+  page.fills.push_back({0, 0, double(width), 36, chrome});
+  page.fills.push_back({0, 36, sidebar, double(height) - 36, chrome});
+  page.fills.push_back({0, double(height) - 26, double(width), 26, chrome});
+  page.runs.push_back({width / 2.0 - 120, 10, 14, "Quarterly report summary", true});
+  // An accent button: light text on a saturated fill, whatever the page's mode.
+  page.fills.push_back({width - 150.0, 4, 130, 28, 0x1f6feb});
+  page.runs.push_back({width - 136.0, 11, 13, "Share report", true, 0xffffff});
+
+  std::uint32_t seed = 1;
+  for (double top = 60; top + 20 < height - 40; top += 34) {
+    page.runs.push_back({18, top, 13, sentence(seed++, 2)});
+  }
+  const double left = sidebar + 40;
+  const double columnWidth = width - left - 40;
+  double top = 64;
+  int paragraph = 0;
+  while (top + 40 < height - 40) {
+    const bool heading = paragraph % 3 == 0;
+    const double size = heading ? 18 : 15;
+    // About 0.55 em per character keeps a line inside the column.
+    const int words = std::max(2, int(columnWidth / (size * 0.55 * 8)));
+    page.runs.push_back({left, top, size, sentence(1000 + seed++, heading ? 4 : words), heading});
+    top += heading ? 34 : 24;
+    if (!heading && (seed % 4 == 0)) {
+      top += 14;
+      ++paragraph;
+    } else if (heading) {
+      ++paragraph;
+    }
+  }
+  page.runs.push_back({12, double(height) - 20, 12, "Ready 42 items selected"});
+  return page;
+}
+
+Page tallPage(int width, int height, double firstTop, double pitch) {
+  Page page{width, height, 0xffffff, 0x202020, {}, {}};
+  const int words = std::max(2, int((width - 60) / (15 * 0.55 * 8)));
+  std::uint32_t seed = 7;
+  for (double top = firstTop; top + pitch <= height; top += pitch) {
+    page.runs.push_back({30, top, 15, sentence(seed++, words)});
+  }
+  return page;
+}
+
+}  // namespace orvel::ocr::testing
