@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <fstream>
+
+#include "helper_rig.h"
+#include "messages.h"
+#include "png_file.h"
+#include "region_composition.h"
+#include "temp_folder.h"
+
+namespace orvel::region::testing {
+namespace {
+
+using sim::simPixel;
+
+struct CaptureRig : HelperRig {
+  explicit CaptureRig(std::vector<sim::SimDisplay> displays = {{1, {0, 0, 400, 300}, 1},
+                                                               {2, {400, 0, 400, 300}, 2}})
+      : HelperRig(false) {
+    desktop.setDisplays(std::move(displays));
+    start();
+    request({{"command", "prepare"}, {"id", 3}});
+  }
+  void capture(const std::string& path) {
+    request({{"command", "capture"}, {"id", 3}, {"path", path}});
+  }
+  Json error(const std::string& message) const {
+    return {{"id", 3}, {"ok", false}, {"error", message}};
+  }
+  TempFolder folder;
+};
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(Snapshot, ExportsTheRegionAfterBothTheFreezeAndTheRelease) {
+  CaptureRig rig;
+  const std::string path = rig.folder.file("shot.png");
+  rig.capture(path);
+  auto session = rig.helper.active();
+  ASSERT_EQ(session->frames.size(), 2u);
+  EXPECT_TRUE(rig.lines.empty()) << "not released yet";
+  const auto ops = rig.overlay.render(1);
+  ASSERT_FALSE(ops.empty());
+  EXPECT_EQ(ops[0].kind, sim::DrawOp::Kind::Image);
+  EXPECT_EQ(ops[0].text, "800x600") << "the second screen shows its own frozen picture";
+  EXPECT_EQ(ops[1].color.alpha, 0.22);
+
+  rig.dragThroughShield({250, 50}, {550.0, 250});
+  ASSERT_EQ(rig.lastReply(),
+            Json({{"id", 3},
+                  {"ok", true},
+                  {"region", {{"x", 250}, {"y", 50}, {"width", 300}, {"height", 200}}}}));
+  EXPECT_EQ(rig.lines[0].find("250.0"), std::string::npos) << "whole numbers stay whole";
+  const auto png = readPng(path);
+  ASSERT_TRUE(png);
+  ASSERT_EQ(png->width, 600);
+  ASSERT_EQ(png->height, 400);
+  EXPECT_EQ(png->pixelsPerMetre, 5669u) << "144 DPI";
+  int wrong = 0;
+  for (int y = 0; y < 400; ++y) {
+    for (int x = 0; x < 600; ++x) {
+      // The scale-1 half is enlarged twice; the scale-2 half is copied.
+      const std::uint32_t want =
+          x < 300 ? simPixel(1, 250 + x / 2, 50 + y / 2) : simPixel(2, x - 300, 100 + y);
+      wrong += png->at(x, y) != rgbaOf(want);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(rig.folder.entries(), std::vector<std::string>{"shot.png"});
+}
+
+TEST(Snapshot, ReleaseBeforeCaptureWaitsAndASecondCaptureIsIgnored) {
+  CaptureRig rig;
+  rig.dragThroughShield({10, 10}, {13, 13});
+  EXPECT_TRUE(rig.lines.empty());
+  rig.capture(rig.folder.file("first.png"));
+  rig.capture(rig.folder.file("second.png"));
+  ASSERT_EQ(rig.lastReply()["region"], Json({{"x", 10}, {"y", 10}, {"width", 3}, {"height", 3}}));
+  EXPECT_EQ(rig.desktop.captureCount(), 2);
+  EXPECT_EQ(rig.folder.entries(), std::vector<std::string>{"first.png"});
+  const auto png = readPng(rig.folder.file("first.png"));
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->width, 3);
+  EXPECT_EQ(png->pixelsPerMetre, 2835u) << "72 DPI";
+  EXPECT_EQ(png->at(2, 1), rgbaOf(simPixel(1, 12, 11)));
+}
+
+TEST(Snapshot, SelectionsUpToTwoPointsWideOrTallAreCancelled) {
+  for (Point end : {Point{12, 60}, Point{60, 12}, Point{10, 10}}) {
+    CaptureRig rig;
+    rig.capture(rig.folder.file("x.png"));
+    rig.dragThroughShield({10, 10}, end);
+    EXPECT_EQ(rig.lastReply(), Json({{"id", 3}, {"ok", true}, {"canceled", true}}));
+    EXPECT_TRUE(rig.folder.entries().empty());
+  }
+}
+
+TEST(Snapshot, EscapeWhileFreezingDropsTheLatePictures) {
+  CaptureRig rig;
+  rig.desktop.setCaptureGate(false);
+  rig.helper.receiveLine(
+      Json({{"command", "capture"}, {"id", 3}, {"path", rig.folder.file("x.png")}}).dump());
+  auto session = rig.helper.active();
+  rig.shield.key(platform::kEscapeKeyCode);
+  ASSERT_TRUE(rig.loop.runUntil([&] { return !rig.lines.empty(); }));
+  EXPECT_EQ(rig.lastReply(), Json({{"id", 3}, {"ok", true}, {"canceled", true}}));
+  rig.desktop.setCaptureGate(true);
+  rig.run();
+  EXPECT_EQ(rig.desktop.captureCount(), 2);
+  EXPECT_TRUE(session->frames.empty());
+  EXPECT_EQ(rig.lines.size(), 1u);
+  EXPECT_TRUE(rig.folder.entries().empty());
+}
+
+TEST(Snapshot, FailuresEndTheCaptureWithTheirMessage) {
+  {
+    CaptureRig rig;
+    rig.desktop.screenRecording = false;
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(
+        rig.lastReply(),
+        Json(
+            {{"id", 3}, {"ok", false}, {"permission", true}, {"error", kScreenRecordingRequired}}));
+    EXPECT_EQ(rig.overlay.openPanels(), 0);
+  }
+  {
+    CaptureRig rig;
+    rig.desktop.setScale(2, 1);  // after the overlay appeared
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply(), rig.error(kDisplayConfigurationChanged));
+  }
+  {
+    CaptureRig rig;
+    rig.capture(rig.folder.file("x.png"));
+    rig.desktop.setScale(2, 1);  // after the freeze
+    rig.dragThroughShield({10, 10}, {20, 20});
+    EXPECT_EQ(rig.lastReply(), rig.error(kDisplayConfigurationChanged));
+  }
+  {
+    CaptureRig rig;
+    rig.desktop.overrideCaptureSize(std::pair{10, 10});
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply(), rig.error(kDisplayScalingChanged));
+  }
+  {
+    CaptureRig rig;
+    rig.desktop.failCapture("The display was disconnected.");
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply(), rig.error("The display was disconnected."));
+  }
+  {
+    CaptureRig rig({{1, {0, 0, 8192.5, 10}, 2}});
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply(), rig.error(kDisplayExceedsLimits));
+    EXPECT_EQ(rig.desktop.captureCount(), 0);
+  }
+  {
+    // A failed start-up refresh is not reported; the capture builds its own filters.
+    HelperRig failing(false);
+    failing.desktop.failShareableContent("declined");
+    failing.start();
+    failing.desktop.failShareableContent(std::nullopt);
+    failing.request({{"command", "prepare"}, {"id", 1}});
+    failing.request({{"command", "capture"}, {"id", 1}, {"path", "/nonexistent/x.png"}});
+    EXPECT_EQ(failing.helper.active()->frames.size(), 1u);
+    failing.desktop.failShareableContent("declined");
+    failing.desktop.setScale(1, 2);
+    failing.request({{"command", "prepare"}, {"id", 2}});
+    failing.request({{"command", "capture"}, {"id", 2}, {"path", "/nonexistent/x.png"}});
+    EXPECT_EQ(failing.lastReply(), Json({{"id", 2}, {"ok", false}, {"error", "declined"}}));
+  }
+}
+
+TEST(Snapshot, OutputIsLimitedTo16384PixelsASide) {
+  // No display alone is that wide at scale 2; a region over two of them is output at scale 2.
+  const std::vector<sim::SimDisplay> wide = {{1, {0, 0, 8000, 10}, 1}, {2, {8000, 0, 400, 10}, 2}};
+  {
+    CaptureRig rig(wide);
+    rig.capture(rig.folder.file("x.png"));
+    rig.dragThroughShield({0, 0}, {8193, 5});
+    EXPECT_EQ(rig.lastReply(), rig.error(kSelectSmallerRegion));
+  }
+  {
+    CaptureRig rig(wide);
+    rig.capture(rig.folder.file("x.png"));
+    rig.dragThroughShield({0, 0}, {8192, 5});
+    EXPECT_EQ(rig.lastReply()["ok"], true);
+    const auto png = readPng(rig.folder.file("x.png"));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->width, 16384);
+    EXPECT_EQ(png->at(15999, 9), rgbaOf(simPixel(1, 7999, 4)));
+    EXPECT_EQ(png->at(16383, 9), rgbaOf(simPixel(2, 383, 9)));
+  }
+}
+
+TEST(Composition, LimitsTheOutputTo50MegapixelsAndLeavesUncoveredAreasTransparent) {
+  EXPECT_EQ(composeRegion({0, 0, 7072, 7072}, {}).error(), failure(kSelectSmallerRegion));
+  auto accepted = composeRegion({0, 0, 7071, 7071}, {});
+  ASSERT_TRUE(accepted);
+  EXPECT_EQ(accepted->pixels.width(), 7071);
+
+  // A region reaching past the only display: the part beyond it stays transparent.
+  auto picture = std::make_shared<Image>(4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x)
+      reinterpret_cast<std::uint32_t*>(picture->row(y))[x] = simPixel(9, x, y);
+  const auto composed = composeRegion({2, 1, 4, 2}, {{{0, 0, 4, 4}, 1, picture}});
+  ASSERT_TRUE(composed);
+  const auto* row = reinterpret_cast<const std::uint32_t*>(composed->pixels.row(1));
+  EXPECT_EQ(row[0], simPixel(9, 2, 2));
+  EXPECT_EQ(row[1], simPixel(9, 3, 2));
+  EXPECT_EQ(row[2], 0u);
+  EXPECT_EQ(row[3], 0u);
+}
+
+TEST(Export, FileProblemsLeaveNoFileBehind) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.file("taken"));
+  for (const std::string& path : {folder.file("missing/x.png"), folder.file("taken"),
+                                  std::string("/proc/orvel-capture.png")}) {
+    CaptureRig rig;
+    rig.capture(path);
+    rig.dragThroughShield({10, 10}, {20, 20});
+    EXPECT_EQ(rig.lastReply(), rig.error(kCannotExportCapture)) << path;
+  }
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken"});
+  EXPECT_TRUE(std::filesystem::is_empty(folder.file("taken")));
+
+  // A write that fails half way leaves the earlier file as it was.
+  const std::string path = folder.file("kept.png");
+  std::ofstream(path) << "earlier picture";
+  CaptureRig rig;
+  rig.capture(path);
+  rlimit saved;
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 100;
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  rig.dragThroughShield({10, 10}, {200, 200});
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(rig.lastReply(), rig.error(kCannotSavePixels));
+  EXPECT_EQ(readFile(path), "earlier picture");
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"kept.png", "taken"}));
+}
+
+}  // namespace
+}  // namespace orvel::region::testing
