@@ -1,12 +1,16 @@
 #include "png_encoder.h"
 
+#include "pixel_buffer.h"
+
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace orvel::region {
 
@@ -31,23 +35,30 @@ void putChunk(std::vector<std::uint8_t>& out, const char type[4], const std::uin
   putU32(out, static_cast<std::uint32_t>(libdeflate_crc32(0, out.data() + typeAt, size + 4)));
 }
 
-// Un-premultiplies one row of BGRA into straight RGBA.
+// Un-premultiplies one row of BGRA into straight RGBA. Screen pictures are opaque, so the plain
+// byte swap runs over the whole row first and the rare translucent pixels are redone after.
 void straightRow(const std::uint8_t* bgra, std::uint8_t* rgba, int width) {
-  for (int x = 0; x < width; ++x, bgra += 4, rgba += 4) {
-    const unsigned a = bgra[3];
-    if (a == 255) {
-      rgba[0] = bgra[2];
-      rgba[1] = bgra[1];
-      rgba[2] = bgra[0];
-      rgba[3] = 255;
-    } else if (a == 0) {
-      std::memset(rgba, 0, 4);
-    } else {
-      rgba[0] = static_cast<std::uint8_t>(std::min(255u, (bgra[2] * 255u + a / 2) / a));
-      rgba[1] = static_cast<std::uint8_t>(std::min(255u, (bgra[1] * 255u + a / 2) / a));
-      rgba[2] = static_cast<std::uint8_t>(std::min(255u, (bgra[0] * 255u + a / 2) / a));
-      rgba[3] = static_cast<std::uint8_t>(a);
+  std::uint32_t translucent = 0;
+  for (int x = 0; x < width; ++x) {
+    std::uint32_t v;
+    std::memcpy(&v, bgra + x * 4, 4);
+    translucent |= ~v & 0xff000000u;
+    v = (v & 0xff00ff00u) | ((v >> 16) & 0xffu) | ((v & 0xffu) << 16);
+    std::memcpy(rgba + x * 4, &v, 4);
+  }
+  if (!translucent) return;
+  for (int x = 0; x < width; ++x) {
+    const std::uint8_t* in = bgra + x * 4;
+    std::uint8_t* out = rgba + x * 4;
+    const unsigned a = in[3];
+    if (a == 255) continue;
+    if (a == 0) {
+      std::memset(out, 0, 4);
+      continue;
     }
+    out[0] = static_cast<std::uint8_t>(std::min(255u, (in[2] * 255u + a / 2) / a));
+    out[1] = static_cast<std::uint8_t>(std::min(255u, (in[1] * 255u + a / 2) / a));
+    out[2] = static_cast<std::uint8_t>(std::min(255u, (in[0] * 255u + a / 2) / a));
   }
 }
 
@@ -108,30 +119,43 @@ std::optional<std::vector<std::uint8_t>> encodePng(const ImageView& image, doubl
   const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
   const std::size_t filteredSize = (rowBytes + 1) * static_cast<std::size_t>(image.height);
 
-  // The filtered rows, then one zlib stream over all of them.
-  std::vector<std::uint8_t> filtered(filteredSize);
-  std::vector<std::uint8_t> rows[2] = {std::vector<std::uint8_t>(rowBytes),
-                                       std::vector<std::uint8_t>(rowBytes)};
-  for (int y = 0; y < image.height; ++y) {
-    auto& cur = rows[y & 1];
-    auto& prev = rows[(y + 1) & 1];
-    straightRow(image.row(y), cur.data(), image.width);
-    // The first row has no row above; Up and Paeth then degrade by themselves.
-    if (y == 0) std::memset(prev.data(), 0, rowBytes);
-    std::uint8_t* out = filtered.data() + static_cast<std::size_t>(y) * (rowBytes + 1);
-    out[0] = static_cast<std::uint8_t>(settings.filter);
-    filterRow(settings.filter, cur.data(), prev.data(), out + 1, rowBytes);
+  // The filtered rows, then one zlib stream over all of them. Rows are filtered in bands on
+  // separate threads; each band recomputes the row above it.
+  PixelBuffer filtered(filteredSize);
+  if (!filtered) return std::nullopt;
+  auto filterBand = [&](int begin, int end) {
+    std::vector<std::uint8_t> rows[2] = {std::vector<std::uint8_t>(rowBytes),
+                                         std::vector<std::uint8_t>(rowBytes)};
+    if (begin > 0) straightRow(image.row(begin - 1), rows[(begin + 1) & 1].data(), image.width);
+    for (int y = begin; y < end; ++y) {
+      auto& cur = rows[y & 1];
+      auto& prev = rows[(y + 1) & 1];
+      straightRow(image.row(y), cur.data(), image.width);
+      // The first row has no row above: it counts as zero.
+      if (y == 0) std::memset(prev.data(), 0, rowBytes);
+      std::uint8_t* out = filtered.data() + static_cast<std::size_t>(y) * (rowBytes + 1);
+      out[0] = static_cast<std::uint8_t>(settings.filter);
+      filterRow(settings.filter, cur.data(), prev.data(), out + 1, rowBytes);
+    }
+  };
+  const int bands = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+  std::vector<std::thread> workers;
+  for (int b = 1; b < bands; ++b) {
+    workers.emplace_back(filterBand, image.height * b / bands, image.height * (b + 1) / bands);
   }
+  filterBand(0, image.height / bands);
+  for (auto& worker : workers)
+    worker.join();
 
   std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
       libdeflate_alloc_compressor(settings.level));
   if (!compressor) return std::nullopt;
-  std::vector<std::uint8_t> compressed(
-      libdeflate_zlib_compress_bound(compressor.get(), filteredSize));
+  PixelBuffer compressed(libdeflate_zlib_compress_bound(compressor.get(), filteredSize));
+  if (!compressed) return std::nullopt;
   const std::size_t compressedSize = libdeflate_zlib_compress(
       compressor.get(), filtered.data(), filteredSize, compressed.data(), compressed.size());
   if (compressedSize == 0) return std::nullopt;
-  filtered = {};
+  filtered = PixelBuffer();
 
   std::vector<std::uint8_t> out(kSignature.begin(), kSignature.end());
   out.reserve(compressedSize + 128 + compressedSize / kMaxChunk * 12);

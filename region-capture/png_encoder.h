@@ -13,8 +13,10 @@ namespace orvel::region {
 
 enum class PngFilter : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
 
+// Chosen by measurement on desktop pictures (bench/region-capture): Sub with libdeflate level 2
+// is about 7 times as fast as libpng's defaults for a file about as large (1.04 times).
 struct PngSettings {
-  PngFilter filter = PngFilter::Up;
+  PngFilter filter = PngFilter::Sub;
   int level = 2;  // libdeflate compression level
 };
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <new>
 
 #include "frozen_placement.h"
 #include "messages.h"
@@ -65,12 +64,11 @@ Expected<RegionComposition, HelperError> composeRegion(const Rect& region,
 
   RegionComposition out;
   out.scale = u;
-  try {
-    out.pixels = Image(width, height);
-  } catch (const std::bad_alloc&) {
-    return unexpected(failure(kCannotAllocatePixels));
-  }
-  PixmanImage target = wrap(out.pixels.data(), width, height, out.pixels.stride());
+  const std::size_t stride = static_cast<std::size_t>(width) * 4;
+  out.memory = PixelBuffer(stride * static_cast<std::size_t>(height));
+  if (!out.memory) return unexpected(failure(kCannotAllocatePixels));
+  out.pixels = {out.memory.data(), width, height, stride};
+  PixmanImage target = wrap(out.memory.data(), width, height, stride);
   if (!target) return unexpected(failure(kCannotAllocatePixels));
 
   for (const auto* frame : visible) {

@@ -8,6 +8,7 @@
 #include "helper_error.h"
 #include "orvel/common/expected.h"
 #include "orvel/common/image.h"
+#include "pixel_buffer.h"
 
 namespace orvel::region {
 
@@ -15,7 +16,8 @@ inline constexpr int kMaxOutputSide = 16384;
 inline constexpr long long kMaxOutputPixels = 50'000'000;
 
 struct RegionComposition {
-  Image pixels;  // premultiplied BGRA
+  PixelBuffer memory;
+  ImageView pixels;  // premultiplied BGRA, in `memory`
   double scale = 1;
 };
 

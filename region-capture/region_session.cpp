@@ -256,7 +256,7 @@ void RegionSession::exportRegion() {
     fail(composed.error());
     return;
   }
-  auto png = encodePng(composed->pixels.view(), composed->scale * 72);
+  auto png = encodePng(composed->pixels, composed->scale * 72);
   if (!png) {
     fail(failure(kCannotExportCapture));
     return;
