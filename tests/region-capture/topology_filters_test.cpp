@@ -124,8 +124,8 @@ TEST(CaptureFilters, FailuresKeepTheEarlierFilters) {
   rig.capture.beforeQuery = nullptr;
 
   rig.desktop.setScale(3, 2);
-  rig.desktop.failShareableContent("The user declined TCCs for application.");
-  EXPECT_EQ(rig.refresh()->description, "The user declined TCCs for application.");
+  rig.desktop.failShareableContent("Screen capture was declined by the user.");
+  EXPECT_EQ(rig.refresh()->description, "Screen capture was declined by the user.");
   rig.desktop.failShareableContent(std::nullopt);
   rig.desktop.terminate(kOwnPid);
   EXPECT_EQ(rig.refresh(), failure(kCannotExcludeCaptureWindows));
