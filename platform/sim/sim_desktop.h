@@ -63,6 +63,12 @@ class SimDesktop : public platform::Screens,
   void setScale(std::uint32_t displayID, double scale);
   // Adds a window in front of the others (index 0 is front-most).
   Json& addWindow(const SimWindowSpec& spec);
+  Json& addWindow(std::uint32_t id, std::int32_t pid, Rect bounds, std::int64_t layer = 0,
+                  double alpha = 1.0, std::optional<std::string> name = std::nullopt,
+                  bool onscreen = true, std::int64_t sharingState = 1) {
+    return addWindow(
+        SimWindowSpec{id, pid, bounds, layer, alpha, std::move(name), onscreen, sharingState});
+  }
   // The raw list, front to back; tests may put malformed entries in it.
   Json& windowList() { return windows_; }
   Json* window(std::uint32_t id);

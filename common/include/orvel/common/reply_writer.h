@@ -11,13 +11,21 @@
 
 namespace orvel {
 
-class ReplyWriter {
+// Where replies go: one line plus an optional payload per call, never interleaved with another.
+class ReplyChannel {
+ public:
+  virtual ~ReplyChannel() = default;
+  // Returns false when the output is closed or broken.
+  virtual bool write(std::string_view line, std::span<const std::uint8_t> payload = {}) = 0;
+};
+
+class ReplyWriter final : public ReplyChannel {
  public:
   explicit ReplyWriter(int fd) : fd_(fd) {}
 
   // Writes `line`, a line feed and `payload`, resuming partial writes. Returns false when the
   // output is closed or broken; every later call then returns false without writing.
-  bool write(std::string_view line, std::span<const std::uint8_t> payload = {});
+  bool write(std::string_view line, std::span<const std::uint8_t> payload = {}) override;
   bool closed() const;
 
  private:

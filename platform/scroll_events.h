@@ -1,0 +1,42 @@
+// Synthetic scroll-wheel events, posted into the session's input stream.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "orvel/common/geometry.h"
+
+namespace orvel::platform {
+
+enum class ScrollUnit { pixel = 0, line = 1 };
+
+struct ScrollWheelEvent {
+  ScrollUnit unit = ScrollUnit::pixel;
+  std::int32_t wheelCount = 1;
+  std::int32_t delta1 = 0;  // vertical; negative scrolls the content up (towards its end)
+  std::int32_t delta2 = 0;
+  std::int32_t delta3 = 0;
+  Point location;  // global display coordinates
+  std::uint64_t flags = 0;
+  std::int64_t sourceUserData = 0;
+  std::int64_t scrollPhase = 0;
+  std::int64_t momentumPhase = 0;
+  friend bool operator==(const ScrollWheelEvent&, const ScrollWheelEvent&) = default;
+};
+
+class ScrollEvents {
+ public:
+  virtual ~ScrollEvents() = default;
+  // An event source in the hardware state; false when none can be made.
+  virtual bool openSource() = 0;
+  virtual void closeSource() = 0;
+  // A new event from the open source, or nothing when it cannot be made.
+  virtual std::optional<ScrollWheelEvent> createScrollWheelEvent(ScrollUnit unit,
+                                                                 std::int32_t wheelCount,
+                                                                 std::int32_t delta1,
+                                                                 std::int32_t delta2,
+                                                                 std::int32_t delta3) = 0;
+  virtual void post(const ScrollWheelEvent& event) = 0;
+};
+
+}  // namespace orvel::platform

@@ -1,0 +1,14 @@
+// Start-up of the scroll-capture helper process: standard input is read on a thread of its own,
+// replies go to standard output, and the main loop runs until "close" or the end of input.
+#pragma once
+
+#include "orvel/common/event_loop.h"
+#include "scroll_ports.h"
+
+namespace orvel::scroll {
+
+// Never returns: ends the process with status 0 ("close", end of input, or a host that closed our
+// output) or 2 (a reply that cannot be encoded).
+[[noreturn]] void runScrollCaptureHelper(EventLoop& loop, ScrollPorts ports);
+
+}  // namespace orvel::scroll

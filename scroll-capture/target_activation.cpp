@@ -1,0 +1,32 @@
+// Bringing the target application to the front ("activate", and the end of "select").
+#include <chrono>
+
+#include "messages.h"
+#include "scroll_capture_helper.h"
+
+namespace orvel::scroll {
+
+namespace {
+constexpr int kPolls = 40;
+constexpr auto kPollPause = std::chrono::milliseconds(25);
+}  // namespace
+
+Task<Outcome<>> ScrollCaptureHelper::activateTarget() {
+  if (!state_.lockedTarget) co_return fail(msg::kTargetClosed);
+  const MacScrollTarget target = *state_.lockedTarget;
+  auto app = ports_.workspace.application(target.pid);
+  if (!app) co_return fail(msg::kTargetClosed);
+  // A different identifier means the pid now belongs to another application.
+  if (!app->bundleID || *app->bundleID != target.bundleID) co_return fail(msg::kTargetClosed);
+  if (app->terminated) co_return fail(msg::kTargetClosed);
+  ports_.workspace.activate(target.pid);
+  for (int poll = 0; poll < kPolls; ++poll) {
+    // Read afresh: a target cleared meanwhile ("close", a new "select") can no longer succeed.
+    auto front = ports_.workspace.frontmostPID();
+    if (front && *front == state_.targetPID()) co_return Outcome<>{};
+    co_await sleepFor(loop_, kPollPause);
+  }
+  co_return fail(msg::kCannotActivate);
+}
+
+}  // namespace orvel::scroll

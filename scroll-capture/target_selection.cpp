@@ -1,0 +1,81 @@
+// The "select" command: the user drags a region, and the window under it becomes the target.
+#include <chrono>
+
+#include "messages.h"
+#include "scroll_capture_helper.h"
+
+namespace orvel::scroll {
+
+namespace {
+constexpr double kMinWidth = 64;
+constexpr double kMinHeight = 100;
+constexpr auto kSettlePause = std::chrono::milliseconds(150);
+}  // namespace
+
+Task<Outcome<Json>> ScrollCaptureHelper::selectRegion() {
+  if (!ports_.permissions.screenCaptureAllowed()) co_return fail(msg::kAllowScreenRecording);
+  if (!ports_.permissions.postEventAllowed() || !ports_.permissions.accessibilityTrusted()) {
+    co_return fail(msg::kNeedAccessibility);
+  }
+  state_.lockedTarget.reset();
+  auto chosen = co_await chooseRegion(msg::kSelectInstruction);
+  if (!chosen) co_return Json{{"ok", true}, {"canceled", true}};
+  const Rect region = *chosen;
+  co_await sleepFor(loop_, kSettlePause);
+
+  if (region.width < kMinWidth || region.height < kMinHeight) co_return fail(msg::kRegionTooSmall);
+
+  std::optional<platform::ScreenInfo> screen;
+  Rect screenBounds;
+  for (const auto& s : ports_.screens.screens()) {
+    if (!s.displayID) continue;
+    auto bounds = ports_.screens.displayBounds(*s.displayID);
+    if (bounds && bounds->contains(region)) {
+      screen = s;
+      screenBounds = *bounds;
+      break;
+    }
+  }
+  if (!screen) co_return fail(msg::kRegionNotOnOneDisplay);
+
+  const Point centre = region.center();
+  const Json list = windows();
+  const Json* entry = nullptr;
+  std::optional<ScrollWindowInfo> info;
+  for (const auto& dictionary : list) {
+    info = ScrollWindowInfo::make(dictionary);
+    if (info && windowPolicy().isTarget(*info, centre)) {
+      entry = &dictionary;
+      break;
+    }
+  }
+  if (!entry) co_return fail(msg::kRegionNotInWindow);
+  const Rect windowBounds = windowRect(*entry);
+  if (!windowBounds.contains(region)) co_return fail(msg::kRegionNotInWindow);
+
+  std::optional<std::string> bundleID;
+  if (auto app = ports_.workspace.application(info->ownerPID)) bundleID = app->bundleID;
+  auto target = MacScrollTarget::make(info->ownerPID, bundleID, info->id, windowBounds, region);
+  if (!target) co_return fail(msg::kCannotIdentifyTarget);
+
+  state_.lockedTarget = *target;
+  state_.chosenRegion = target->region;
+  state_.targetTitle = readString(*entry, platform::kCGWindowName);
+  state_.scrollMethod = ScrollEventMethod::pixels;
+  state_.displayID = *screen->displayID;
+  state_.scale = screen->backingScale;
+  // A capture set up for an earlier target must never deliver frames for this one.
+  state_.filter.reset();
+  state_.configuration.reset();
+
+  auto size = co_await setUpCapture(region);
+  if (!size) co_return unexpected(std::move(size).error());
+  auto activated = co_await activateTarget();
+  if (!activated) co_return unexpected(std::move(activated).error());
+
+  co_return Json{
+      {"ok", true},           {"region", rectJSON(region)}, {"screen", rectJSON(screenBounds)},
+      {"width", size->first}, {"height", size->second},     {"scale", state_.scale}};
+}
+
+}  // namespace orvel::scroll
