@@ -133,10 +133,12 @@ std::string formatDouble(double value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  std::string text(buf, end);
-  if (text.find_first_of(".e") == std::string::npos) text += ".0";
-  return text;
+  char* end = std::to_chars(buf, buf + sizeof buf - 2, value).ptr;
+  if (std::find_if(buf, end, [](char c) { return c == '.' || c == 'e'; }) == end) {
+    *end++ = '.';
+    *end++ = '0';
+  }
+  return std::string(buf, end);
 }
 
 std::string describe(const Rect& r) {

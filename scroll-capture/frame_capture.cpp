@@ -21,9 +21,11 @@ std::int64_t pixelCount(double points, double scale) {
 }  // namespace
 
 Task<Outcome<std::pair<int, int>>> ScrollCaptureHelper::setUpCapture(Rect region) {
-  auto content = co_await offload(loop_, [&capture = ports_.capture] {
+  // Awaiters are named: GCC 12 destroys lambda captures inside a co_await expression twice.
+  auto query = offload(loop_, [&capture = ports_.capture] {
     return capture.shareableContent(/*excludeDesktopWindows=*/true, /*onScreenWindowsOnly=*/true);
   });
+  auto content = co_await query;
   if (!content) co_return fail(content.error().description);
   auto display = std::find_if(content->displays.begin(), content->displays.end(),
                               [&](const auto& d) { return d.displayID == state_.displayID; });
@@ -58,9 +60,10 @@ Task<Outcome<>> ScrollCaptureHelper::capture() {
   if (!state_.filter || !state_.configuration) co_return fail(msg::kSelectTargetFirst);
   const platform::ContentFilter filter = *state_.filter;
   const platform::CaptureConfiguration config = *state_.configuration;
-  auto image = co_await offload(loop_, [&capture = ports_.capture, filter, config] {
+  auto grab = offload(loop_, [&capture = ports_.capture, filter, config] {
     return capture.captureImage(filter, config);
   });
+  auto image = co_await grab;
   if (!image) co_return fail(image.error().description);
   if (auto check = validate(); !check) co_return check;
   if (image->width() != config.width || image->height() != config.height) {
