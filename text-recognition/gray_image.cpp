@@ -2,7 +2,7 @@
 
 #include <leptonica/allheaders.h>
 
-#include "png_gray_reader.h"
+#include "png_gray_stream.h"
 
 namespace orvel::ocr {
 namespace {
@@ -36,36 +36,18 @@ std::unique_ptr<GrayImage> GrayImage::read(const std::string& path) {
   l_int32 format = IFF_UNKNOWN;
   if (findFileFormat(path.c_str(), &format) != 0 || format == IFF_UNKNOWN) return nullptr;
   if (format == IFF_PNG) {
-    PngGray png = readPngGray(path);
-    if (!png.interlaced) {
-      if (!png.pix) return nullptr;
-      return std::make_unique<GrayImage>(std::move(png.pix));
-    }
+    bool interlaced = false;
+    if (auto stream = PngGrayStream::open(path, &interlaced)) return stream;
+    if (!interlaced) return nullptr;
   }
-  // Interlaced PNGs and every other format go through Leptonica in full colour first.
+  // Interlaced PNGs and every other format are decoded whole, in full colour first.
   PixPtr pix = toGray(PixPtr(pixRead(path.c_str())));
   if (!pix) return nullptr;
-  return std::make_unique<GrayImage>(std::move(pix));
+  return std::make_unique<GrayPicture>(std::move(pix));
 }
 
-int GrayImage::width() const {
-  return pixGetWidth(pix_.get());
-}
-int GrayImage::height() const {
-  return pixGetHeight(pix_.get());
-}
-
-std::unique_ptr<GrayImage> GrayImage::crop(const platform::PixelRect& rect) const {
-  Box* box = boxCreateValid(rect.x, rect.y, rect.width, rect.height);
-  if (box == nullptr) return nullptr;
-  PixPtr band(pixClipRectangle(pix_.get(), box, nullptr));
-  boxDestroy(&box);
-  if (!band) return nullptr;
-  return std::make_unique<GrayImage>(std::move(band));
-}
-
-bool GrayImage::isDark() const {
-  Numa* histogram = pixGetGrayHistogram(pix_.get(), kHistogramStep);
+bool isDark(Pix* gray) {
+  Numa* histogram = pixGetGrayHistogram(gray, kHistogramStep);
   if (histogram == nullptr) return false;
   l_float32 total = 0;
   numaGetSum(histogram, &total);
@@ -79,8 +61,19 @@ bool GrayImage::isDark() const {
   return below * 2 > total;
 }
 
-void GrayImage::invert() {
-  pixInvert(pix_.get(), pix_.get());
+int GrayPicture::width() const {
+  return pixGetWidth(pix_.get());
+}
+int GrayPicture::height() const {
+  return pixGetHeight(pix_.get());
+}
+
+PixPtr GrayPicture::pixels(const platform::PixelRect& rect) const {
+  Box* box = boxCreateValid(rect.x, rect.y, rect.width, rect.height);
+  if (box == nullptr) return nullptr;
+  PixPtr clip(pixClipRectangle(pix_.get(), box, nullptr));
+  boxDestroy(&box);
+  return clip;
 }
 
 }  // namespace orvel::ocr

@@ -1,5 +1,6 @@
-// An 8-bit grey picture held as a Leptonica Pix. Recognition works on grey: the whole of a tall
-// capture then takes one byte a pixel, and dark pages are detected and inverted cheaply.
+// An 8-bit grey picture that hands out rectangles of rows as Leptonica Pix. Recognition works on
+// grey: a tall capture takes one byte a pixel at most, and dark pages are detected and inverted
+// cheaply.
 #pragma once
 
 #include <memory>
@@ -18,21 +19,26 @@ using PixPtr = std::unique_ptr<Pix, PixDeleter>;
 
 class GrayImage : public platform::RecognitionImage {
  public:
-  explicit GrayImage(PixPtr pix) : pix_(std::move(pix)) {}
-
   // The first picture of a PNG, JPEG, TIFF, BMP, GIF or WebP file, transparency composed on white;
-  // null when the file cannot be read as one.
+  // null when the file cannot be read as one. Non-interlaced PNGs are decoded as they are asked
+  // for, so a tall capture is never whole in memory.
   static std::unique_ptr<GrayImage> read(const std::string& path);
 
+  // The rectangle's pixels, clipped to the image; null when it misses the image or the file turns
+  // out to be damaged.
+  virtual PixPtr pixels(const platform::PixelRect& rect) const = 0;
+};
+
+// Light text on a dark background: most of the picture is darker than mid-grey.
+bool isDark(Pix* gray);
+
+// Whole picture held in memory.
+class GrayPicture : public GrayImage {
+ public:
+  explicit GrayPicture(PixPtr pix) : pix_(std::move(pix)) {}
   int width() const override;
   int height() const override;
-  Pix* pix() const { return pix_.get(); }
-
-  // Null when the rectangle misses the image.
-  std::unique_ptr<GrayImage> crop(const platform::PixelRect& rect) const;
-  // Light text on a dark background: the median grey is below mid-grey.
-  bool isDark() const;
-  void invert();
+  PixPtr pixels(const platform::PixelRect& rect) const override;
 
  private:
   PixPtr pix_;

@@ -6,6 +6,8 @@
 #include <tesseract/resultiterator.h>
 #include <unicode/locid.h>
 
+#include <malloc.h>
+
 #include <cstdlib>
 
 #include "gray_image.h"
@@ -27,6 +29,8 @@ using platform::TextObservation;
 // accurate as either on both.
 constexpr int kScreenResolution = 144;
 
+constexpr int kMapThreshold = 256 * 1024;
+
 // Variables set when the engine starts: quiet, and Tesseract's own inversion kept for light text
 // on dark panels inside a light page (whole dark pages are inverted before recognition).
 const std::vector<std::string> kVariableNames = {"debug_file", "tessedit_do_invert"};
@@ -47,6 +51,9 @@ TesseractRecognizer::TesseractRecognizer(TesseractSettings settings)
   // Unlike OMP_THREAD_LIMIT this takes effect after the runtime has loaded, with no re-exec.
   omp_set_max_active_levels(0);
   setMsgSeverity(L_SEVERITY_NONE);
+  // Picture buffers are megabytes each; mapping them separately hands them back to the system when
+  // a band is done instead of leaving a fragmented heap that grows band after band.
+  mallopt(M_MMAP_THRESHOLD, kMapThreshold);
 }
 
 TesseractRecognizer::~TesseractRecognizer() = default;
@@ -86,9 +93,32 @@ std::unique_ptr<platform::RecognitionImage> TesseractRecognizer::readImage(
   return GrayImage::read(path);
 }
 
+namespace {
+
+// A band names its rows; they are decoded only while the engine takes its own copy, so the band
+// never exists twice during recognition.
+class GrayBand : public platform::RecognitionImage {
+ public:
+  GrayBand(const GrayImage& source, const platform::PixelRect& rect)
+      : source_(source), rect_(rect) {}
+  int width() const override { return rect_.width; }
+  int height() const override { return rect_.height; }
+  PixPtr pixels() const { return source_.pixels(rect_); }
+
+ private:
+  const GrayImage& source_;
+  platform::PixelRect rect_;
+};
+
+}  // namespace
+
 std::unique_ptr<platform::RecognitionImage> TesseractRecognizer::crop(
     const platform::RecognitionImage& image, const platform::PixelRect& rect) {
-  return static_cast<const GrayImage&>(image).crop(rect);
+  const bool inside = rect.x >= 0 && rect.y >= 0 && rect.width > 0 && rect.height > 0 &&
+                      rect.x + rect.width <= image.width() &&
+                      rect.y + rect.height <= image.height();
+  if (!inside) return nullptr;
+  return std::make_unique<GrayBand>(static_cast<const GrayImage&>(image), rect);
 }
 
 std::optional<RecognizerFailure> TesseractRecognizer::start() {
@@ -120,23 +150,18 @@ std::optional<RecognizerFailure> TesseractRecognizer::start() {
 platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::recognize(
     const platform::RecognitionImage& image) {
   if (auto failed = start()) return *failed;
-  const auto& gray = static_cast<const GrayImage&>(image);
-  std::unique_ptr<GrayImage> inverted;
-  Pix* pix = gray.pix();
-  if (gray.isDark()) {
-    inverted = gray.crop({0, 0, gray.width(), gray.height()});
-    if (inverted) {
-      inverted->invert();
-      pix = inverted->pix();
-    }
+  const auto& band = static_cast<const GrayBand&>(image);
+  {
+    const PixPtr pix = band.pixels();
+    if (!pix) return RecognizerFailure{kImageUnavailable};
+    if (isDark(pix.get())) pixInvert(pix.get(), pix.get());
+    api_->SetImage(pix.get());
   }
-
-  api_->SetImage(pix);
   api_->SetSourceResolution(kScreenResolution);
   const bool recognized = api_->Recognize(nullptr) == 0;
   std::vector<TextObservation> observations;
-  const double width = gray.width();
-  const double height = gray.height();
+  const double width = band.width();
+  const double height = band.height();
   if (const std::unique_ptr<tesseract::ResultIterator> lines(recognized ? api_->GetIterator()
                                                                         : nullptr);
       lines) {
@@ -155,6 +180,7 @@ platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::re
   }
   // Drops the band's picture and page results; the loaded models stay for the next band.
   api_->Clear();
+  malloc_trim(0);
   if (!recognized) return RecognizerFailure{kRecognizerFailed};
   return observations;
 }

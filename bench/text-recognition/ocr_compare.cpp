@@ -1,0 +1,143 @@
+// Runs the helper and the `tesseract` command (one thread, then its defaults) on the same rendered
+// pages and prints wall time, peak memory and character error rate side by side.
+//
+//   ocr_compare [--quick] [--only NAME] [--skip-default-tall]
+//
+// --quick renders a 1200 x 6000 page instead of 1200 x 30000; --skip-default-tall leaves out the
+// command's multi-threaded run on the tall page, which takes minutes on a small machine.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "page_renderer.h"
+#include "text_metrics.h"
+
+namespace {
+
+using namespace orvel::ocr::testing;
+
+struct Measure {
+  double seconds = 0;
+  double peakMegabytes = 0;
+  int status = -1;
+  std::string out;
+};
+
+// Runs argv with extra environment settings, standard output into `outFile`.
+Measure runProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                   const std::string& outFile) {
+  Measure measure;
+  std::fflush(stdout);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    for (const std::string& setting : env)
+      putenv(const_cast<char*>(setting.c_str()));
+    if (!std::freopen(outFile.c_str(), "w", stdout)) _exit(127);
+    if (!std::freopen("/dev/null", "w", stderr)) _exit(127);
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+      args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  measure.peakMegabytes = usage.ru_maxrss / 1024.0;
+  measure.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream in(outFile);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  measure.out = bytes.str();
+  return measure;
+}
+
+std::string helperText(const std::string& out) {
+  const auto json = nlohmann::json::parse(out, nullptr, false);
+  if (json.is_discarded() || !json.contains("text")) return "";
+  return json["text"].get<std::string>();
+}
+
+std::string commandText(std::string out) {
+  std::erase(out, '\f');
+  return out;
+}
+
+bool onPath(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void report(const std::string& who, const Measure& m, double cer, const Measure* base) {
+  std::printf("  %-28s %8.2f s %8.1f MB  CER %6.2f%%", who.c_str(), m.seconds, m.peakMegabytes,
+              cer * 100);
+  if (base != nullptr) std::printf("  (%.2fx the helper's time)", m.seconds / base->seconds);
+  std::printf("%s\n", m.status == 0 ? "" : "  FAILED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool quick = false;
+  bool skipDefaultTall = false;
+  std::optional<std::string> only;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--quick") quick = true;
+    if (arg == "--skip-default-tall") skipDefaultTall = true;
+    if (arg == "--only" && i + 1 < argc) only = argv[++i];
+  }
+  const bool haveCommand = onPath("tesseract");
+  if (!haveCommand) std::printf("tesseract command not found: comparing nothing\n");
+
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("orvel-ocr-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  struct Case {
+    std::string name;
+    Page page;
+  };
+  const int tallHeight = quick ? 6000 : 30000;
+  const std::vector<Case> cases = {
+      {"screenshot 1920x1080", screenshotPage(1920, 1080, false)},
+      {"dark screenshot 1920x1080", screenshotPage(1920, 1080, true)},
+      {"tall page 1200x" + std::to_string(tallHeight), tallPage(1200, tallHeight, 20, 30)},
+  };
+  for (const Case& c : cases) {
+    if (only && c.name.find(*only) == std::string::npos) continue;
+    const std::string png = (dir / "page.png").string();
+    writePng(c.page, png);
+    const std::string truth = expectedText(c.page);
+    std::printf("%s (%zu characters)\n", c.name.c_str(), truth.size());
+    const std::string outFile = (dir / "out.txt").string();
+
+    const Measure helper = runProcess({ORVEL_OCR_HELPER, "recognize", png, "en"}, {}, outFile);
+    report("text-recognition-helper", helper, characterErrorRate(truth, helperText(helper.out)),
+           nullptr);
+    if (!haveCommand) continue;
+    const Measure single =
+        runProcess({"tesseract", png, "stdout"}, {"OMP_THREAD_LIMIT=1"}, outFile);
+    report("tesseract, one thread", single, characterErrorRate(truth, commandText(single.out)),
+           &helper);
+    if (skipDefaultTall && c.name.starts_with("tall")) continue;
+    const Measure defaults = runProcess({"tesseract", png, "stdout"}, {}, outFile);
+    report("tesseract, defaults", defaults, characterErrorRate(truth, commandText(defaults.out)),
+           &helper);
+  }
+  std::filesystem::remove_all(dir);
+  return 0;
+}
