@@ -1,0 +1,69 @@
+// Feeds arbitrary bytes to the scroll-capture helper as its standard input: every line goes
+// through the line reader and the dispatcher on a sim desktop. Nothing may crash or hang, and
+// every reply must be one parseable JSON line.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "orvel/common/line_reader.h"
+#include "platform/sim/sim_accessibility.h"
+#include "platform/sim/sim_desktop.h"
+#include "platform/sim/sim_overlay.h"
+#include "platform/sim/sim_scroll_events.h"
+#include "scroll_capture_helper.h"
+
+using namespace orvel;
+
+namespace {
+class CheckingChannel : public ReplyChannel {
+ public:
+  bool write(std::string_view line, std::span<const std::uint8_t> payload) override {
+    auto reply = parseJson(line);
+    if (!reply || !reply->is_object() || !reply->contains("ok")) std::abort();
+    if (!payload.empty() && (*reply)["length"] != payload.size()) std::abort();
+    return true;
+  }
+};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  int fd = memfd_create("stdin", 0);
+  if (fd < 0) return 0;
+  if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+  lseek(fd, 0, SEEK_SET);
+
+  ManualClock clock;
+  EventLoop loop(clock);
+  sim::SimDesktop desktop;
+  sim::SimOverlay overlay(desktop);
+  sim::SimAccessibility accessibility;
+  sim::SimScrollEvents scrollEvents;
+  desktop.addApplication(100, "org.example.reader");
+  desktop.addWindow(10, 100, {100, 100, 800, 600}, 0, 1.0, "Page");
+  desktop.frontmost = 100;
+  CheckingChannel out;
+  bool exited = false;
+  scroll::ScrollCaptureHelper helper(
+      loop,
+      {desktop, desktop, desktop, desktop, desktop, accessibility, desktop, overlay, scrollEvents},
+      out, {900, 901}, [&](int) { exited = true; });
+
+  LineReader reader(fd);
+  int lines = 0;
+  for (;;) {
+    auto line = reader.next();
+    helper.receive(line);
+    loop.runUntilIdle();
+    // A drag on any overlay that came up, so selections run to their end.
+    if (overlay.openPanels() > 0) {
+      overlay.drag({200.0 + lines % 7, 200}, {600, 500.0 - lines % 5});
+      loop.runUntilIdle();
+    }
+    if (line.kind == LineReader::Kind::End || exited) break;
+    ++lines;
+  }
+  close(fd);
+  return 0;
+}
