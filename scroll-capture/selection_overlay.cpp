@@ -53,7 +53,9 @@ Task<std::optional<Rect>> ScrollCaptureHelper::chooseRegion(std::string instruct
 }
 
 void ScrollCaptureHelper::completeSelection(std::optional<Rect> region) {
-  auto pending = std::move(state_.selection);
+  // Taken out first, so that input arriving while the panels close finds nothing to resume.
+  std::vector<OneShot<std::optional<Rect>>> pending;
+  if (state_.selection) pending.push_back(*state_.selection);
   state_.selection.reset();
   for (auto& panel : state_.panels)
     panel->close();
@@ -63,7 +65,8 @@ void ScrollCaptureHelper::completeSelection(std::optional<Rect> region) {
   state_.panels.clear();
   views_.clear();
   loop_.defer([retiredPanels, retiredViews] {});
-  if (pending) pending->resolve(region);
+  for (auto& p : pending)
+    p.resolve(region);
 }
 
 void ScrollCaptureHelper::mouseDown(const platform::OverlayPanel& panel, Point inWindow) {
