@@ -29,8 +29,10 @@ class GrayImage : public platform::RecognitionImage {
   virtual PixPtr pixels(const platform::PixelRect& rect) const = 0;
 };
 
-// Light text on a dark background: most of the picture is darker than mid-grey.
-bool isDark(Pix* gray);
+// Turns light-on-dark text into dark-on-light where the engine can find it: every solid dark area
+// (a dark page, a dark sidebar, a coloured button) is inverted in place. Dark glyphs on a light
+// background are too small or too thin to count as areas and stay as they are.
+void invertDarkAreas(Pix* gray);
 
 // Whole picture held in memory.
 class GrayPicture : public GrayImage {

@@ -126,16 +126,35 @@ TEST_F(GrayImageTest, StreamedPngGivesTheSameRowsInAnyOrder) {
   EXPECT_FALSE(image->pixels({0, height, 5, 10}));
 }
 
-TEST_F(GrayImageTest, TellsDarkPictures) {
-  const PixPtr source = halves();
-  const GrayPicture image(PixPtr(pixConvertTo8(source.get(), 0)));
-  const PixPtr left = image.pixels({0, 0, 30, 16});
-  ASSERT_TRUE(left);
-  EXPECT_TRUE(isDark(left.get()));
-  pixInvert(left.get(), left.get());
-  EXPECT_FALSE(isDark(left.get()));
-  EXPECT_FALSE(isDark(image.pixels({34, 0, 30, 16}).get()));
-  EXPECT_FALSE(image.pixels({0, 100, 64, 10}));
+TEST_F(GrayImageTest, WhitensSolidDarkAreasAndLeavesGlyphsAlone) {
+  PixPtr page(pixCreate(200, 100, 8));
+  pixSetAllGray(page.get(), 240);
+  const auto fill = [&](l_int32 x, l_int32 y, l_int32 w, l_int32 h, l_uint32 value) {
+    for (l_int32 row = y; row < y + h; ++row) {
+      for (l_int32 col = x; col < x + w; ++col)
+        pixSetPixel(page.get(), col, row, value);
+    }
+  };
+  fill(10, 10, 80, 30, 100);  // a coloured button...
+  fill(20, 20, 30, 3, 255);   // ...with a white stroke of text
+  fill(120, 10, 4, 40, 0);    // a tall black glyph
+  fill(120, 60, 60, 20, 0);   // a black frame, too hollow to be an area
+  fill(124, 64, 52, 12, 240);
+  invertDarkAreas(page.get());
+  const GrayPicture picture(std::move(page));
+  EXPECT_EQ(gray(picture, 12, 12), 255u);
+  EXPECT_EQ(gray(picture, 25, 21), 0u);
+  EXPECT_EQ(gray(picture, 150, 5), 240u);
+  EXPECT_EQ(gray(picture, 121, 30), 0u);
+  EXPECT_EQ(gray(picture, 121, 61), 0u);
+
+  PixPtr dark(pixCreate(100, 50, 8));
+  pixSetAllGray(dark.get(), 30);
+  pixSetPixel(dark.get(), 50, 25, 230);
+  invertDarkAreas(dark.get());
+  const GrayPicture darkPage(std::move(dark));
+  EXPECT_EQ(gray(darkPage, 5, 5), 255u);
+  EXPECT_LT(gray(darkPage, 50, 25), 40u);
 }
 
 }  // namespace

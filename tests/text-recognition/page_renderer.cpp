@@ -131,3 +131,9 @@ Page tallPage(int width, int height, double firstTop, double pitch) {
 }
 
 }  // namespace orvel::ocr::testing
+
+// Fontconfig, under cairo's text drawing, keeps its configuration for the life of the process on
+// purpose; the leak checker of sanitizer builds would report it at exit.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}

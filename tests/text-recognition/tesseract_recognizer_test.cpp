@@ -42,16 +42,12 @@ class TesseractRecognizerTest : public ::testing::Test {
 
 TEST_F(TesseractRecognizerTest, ReadsAScreenshotInLightAndDarkMode) {
   for (const bool dark : {false, true}) {
-    Page page = screenshotPage(720, 300, dark);
+    const Page page = screenshotPage(720, 300, dark);
     const RunResult result = run(page);
     ASSERT_EQ(result.exitStatus, kExitSuccess) << result.output.error.value_or("");
     ASSERT_TRUE(result.output.text);
-    // The white-on-blue button of a light page binarizes as a solid block that the layout
-    // analysis drops; a dark page is inverted whole, which turns the button dark-on-light.
-    const bool buttonRead = result.output.text->find("Share report") != std::string::npos;
-    EXPECT_EQ(buttonRead, dark);
-    if (!dark)
-      std::erase_if(page.runs, [](const TextRun& run) { return run.text == "Share report"; });
+    // White on a blue button, in either mode.
+    EXPECT_NE(result.output.text->find("Share report"), std::string::npos);
     EXPECT_LT(characterErrorRate(expectedText(page), *result.output.text), 0.02)
         << (dark ? "dark" : "light") << ":\n"
         << *result.output.text;
