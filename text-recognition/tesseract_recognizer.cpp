@@ -32,10 +32,10 @@ constexpr int kScreenResolution = 144;
 // Allocations from this size up get pages of their own.
 constexpr int kMapThreshold = 256 * 1024;
 
-// Variables set when the engine starts: quiet, and Tesseract's own inversion kept for the light
-// text that dark-area inversion misses (light fields inside an inverted dark panel).
-const std::vector<std::string> kVariableNames = {"debug_file", "tessedit_do_invert"};
-const std::vector<std::string> kVariableValues = {"/dev/null", "1"};
+// Tesseract's own inversion is kept for the light text that dark-area whitening misses (light
+// fields inside a whitened dark panel).
+const std::vector<std::string> kVariableNames = {"tessedit_do_invert"};
+const std::vector<std::string> kVariableValues = {"1"};
 
 std::string trimmed(const char* text) {
   std::string line = text == nullptr ? "" : text;
@@ -51,7 +51,9 @@ TesseractRecognizer::TesseractRecognizer(TesseractSettings settings)
   // No active parallel level: every OpenMP region runs on this thread and no pool is started.
   // Unlike OMP_THREAD_LIMIT this takes effect after the runtime has loaded, with no re-exec.
   omp_set_max_active_levels(0);
+  // The helper's only output is its JSON object; the libraries' diagnostics go nowhere.
   setMsgSeverity(L_SEVERITY_NONE);
+  api_->SetVariable("debug_file", "/dev/null");
   // Picture buffers are megabytes each; mapping them separately hands them back to the system when
   // a band is done instead of leaving a fragmented heap that grows band after band.
   mallopt(M_MMAP_THRESHOLD, kMapThreshold);

@@ -58,7 +58,9 @@ RunResult TextRecognitionHelper::recognize(const std::vector<std::string>& suppo
   if (!image) return failure(kImageUnavailable);
 
   auto lines = recognizeBands(*image);
-  if (auto* error = std::get_if<OcrError>(&lines)) return failure(error->message);
+  if (auto* failed = std::get_if<platform::RecognizerFailure>(&lines)) {
+    return failure(failed->description);
+  }
   auto& found = std::get<std::vector<Line>>(lines);
   sortLines(found);
   RunResult result;
@@ -66,7 +68,7 @@ RunResult TextRecognitionHelper::recognize(const std::vector<std::string>& suppo
   return result;
 }
 
-std::variant<std::vector<Line>, OcrError> TextRecognitionHelper::recognizeBands(
+platform::RecognizerResult<std::vector<Line>> TextRecognitionHelper::recognizeBands(
     const platform::RecognitionImage& image) {
   std::vector<Line> lines;
   for (const Band& band : bandsFor(image.width(), image.height())) {
@@ -75,9 +77,7 @@ std::variant<std::vector<Line>, OcrError> TextRecognitionHelper::recognizeBands(
     const std::unique_ptr<platform::RecognitionImage> picture = recognizer_.crop(image, band.rect);
     if (!picture) continue;
     auto observations = recognizer_.recognize(*picture);
-    if (auto* failed = std::get_if<platform::RecognizerFailure>(&observations)) {
-      return OcrError{OcrError::Code::recognizer, failed->description};
-    }
+    if (auto* failed = std::get_if<platform::RecognizerFailure>(&observations)) return *failed;
     for (const auto& observation : std::get<std::vector<platform::TextObservation>>(observations)) {
       const double y = band.centreRow(observation.boundingBox);
       if (!band.owns(y) || !observation.topCandidate) continue;

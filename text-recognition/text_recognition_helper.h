@@ -6,11 +6,9 @@
 #pragma once
 
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "line.h"
-#include "ocr_error.h"
 #include "output.h"
 #include "platform/text_recognizer.h"
 
@@ -37,7 +35,8 @@ class TextRecognitionHelper {
   RunResult listLanguages(const std::vector<std::string>& supported);
   RunResult recognize(const std::vector<std::string>& supported, const std::string& path,
                       const std::string& language);
-  std::variant<std::vector<Line>, OcrError> recognizeBands(const platform::RecognitionImage& image);
+  platform::RecognizerResult<std::vector<Line>> recognizeBands(
+      const platform::RecognitionImage& image);
 
   platform::TextRecognizer& recognizer_;
 };

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
+#include "messages.h"
 #include "page_renderer.h"
 #include "text_metrics.h"
 #include "text_recognition_helper.h"
@@ -98,6 +100,14 @@ TEST_F(TesseractRecognizerTest, ReportsMissingLanguageData) {
   const RunResult listed = TextRecognitionHelper(none).run({"helper", "languages"});
   EXPECT_EQ(listed.exitStatus, kExitSuccess);
   EXPECT_TRUE(listed.output.languages->empty());
+
+  std::ofstream(dir_ / "empty" / "eng.traineddata") << "not a model";
+  const std::string page = (dir_ / "page.png").string();
+  ASSERT_TRUE(writePng(Page{100, 40, 0xffffff, 0, {}, {}}, page));
+  TesseractRecognizer broken({(dir_ / "empty").string(), "en_US"});
+  const RunResult failed = TextRecognitionHelper(broken).run({"helper", "recognize", page, "en"});
+  EXPECT_EQ(failed.exitStatus, kExitFailure);
+  EXPECT_EQ(failed.output.error, kLanguageDataUnloadable);
 }
 
 }  // namespace
