@@ -1,0 +1,76 @@
+#include "platform/x11/application_identity.h"
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+namespace orvel::x11 {
+
+namespace {
+
+std::optional<std::string> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+std::optional<std::string> applicationIDFromEnvironment(const std::string& environ, pid_t pid) {
+  std::map<std::string, std::string, std::less<>> vars;
+  std::size_t pos = 0;
+  while (pos < environ.size()) {
+    std::size_t end = environ.find('\0', pos);
+    if (end == std::string::npos) end = environ.size();
+    const std::string entry = environ.substr(pos, end - pos);
+    pos = end + 1;
+    const std::size_t eq = entry.find('=');
+    if (eq != std::string::npos) vars.emplace(entry.substr(0, eq), entry.substr(eq + 1));
+  }
+  // Set inside the sandbox of every Flatpak application: its reverse-DNS id.
+  if (auto it = vars.find("FLATPAK_ID"); it != vars.end() && !it->second.empty()) {
+    return it->second;
+  }
+  // Set by GIO launchers; inherited by children, so it names this process only when the launch
+  // pid is this pid.
+  auto file = vars.find("GIO_LAUNCHED_DESKTOP_FILE");
+  auto filePid = vars.find("GIO_LAUNCHED_DESKTOP_FILE_PID");
+  if (file != vars.end() && filePid != vars.end() && filePid->second == std::to_string(pid)) {
+    std::string name = file->second.substr(file->second.rfind('/') + 1);
+    constexpr std::string_view kSuffix = ".desktop";
+    if (name.size() > kSuffix.size() && name.ends_with(kSuffix)) {
+      name.resize(name.size() - kSuffix.size());
+      return name;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<ProcessInfo> readProcess(pid_t pid, const std::string& procRoot) {
+  if (pid <= 0) return std::nullopt;
+  const std::string dir = procRoot + "/" + std::to_string(pid);
+  auto stat = readFile(dir + "/stat");
+  if (!stat) return std::nullopt;
+  ProcessInfo info;
+  // The state follows the command name, which may itself hold spaces and parentheses.
+  const std::size_t close = stat->rfind(')');
+  if (close != std::string::npos && close + 2 < stat->size()) {
+    const char state = (*stat)[close + 2];
+    info.terminated = state == 'Z' || state == 'X';
+  }
+  if (auto environ = readFile(dir + "/environ")) {
+    info.applicationID = applicationIDFromEnvironment(*environ, pid);
+  }
+  if (!info.applicationID) {
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink((dir + "/exe").c_str(), target, sizeof target - 1);
+    if (n > 0) info.applicationID = std::string(target, static_cast<std::size_t>(n));
+  }
+  return info;
+}
+
+}  // namespace orvel::x11

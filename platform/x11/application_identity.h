@@ -1,0 +1,26 @@
+// What /proc tells about a process: whether it runs, and a stable identifier of the program it
+// runs. The identifier is the application's own id where it gives one (a Flatpak application id,
+// or the desktop entry it was launched from), else the path of its executable; it does not change
+// while the process lives, and another program that reuses the pid gets another one.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+
+namespace orvel::x11 {
+
+struct ProcessInfo {
+  std::optional<std::string> applicationID;
+  bool terminated = false;  // a zombie: it has ended, its parent has not reaped it yet
+};
+
+// Nothing when no process has that pid. `procRoot` is the proc file system's mount point.
+std::optional<ProcessInfo> readProcess(pid_t pid, const std::string& procRoot = "/proc");
+
+// The identifier that the environment block `environ` (NUL-separated KEY=VALUE) of process `pid`
+// gives, if any.
+std::optional<std::string> applicationIDFromEnvironment(const std::string& environ, pid_t pid);
+
+}  // namespace orvel::x11

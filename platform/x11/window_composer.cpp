@@ -1,0 +1,131 @@
+#include "platform/x11/window_composer.h"
+
+#include <xcb/composite.h>
+
+#include <vector>
+
+namespace orvel::x11 {
+
+bool WindowComposer::available() const {
+  return connection_.extensions().composite && connection_.extensions().render;
+}
+
+bool WindowComposer::redirectOnce() {
+  if (redirected_) return true;
+  if (!available()) return false;
+  xcb_connection_t* c = connection_.get();
+  XcbError error = checkRequest(c, xcb_composite_redirect_subwindows_checked(
+                                       c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+  connection_.noteRoundTrip();
+  redirected_ = !error;
+  return redirected_;
+}
+
+bool WindowComposer::loadFormats() {
+  if (formatsLoaded_) return true;
+  xcb_connection_t* c = connection_.get();
+  auto r = takeReply(c, xcb_render_query_pict_formats_reply, xcb_render_query_pict_formats(c));
+  connection_.noteRoundTrip();
+  if (!r) return false;
+  for (auto s = xcb_render_query_pict_formats_screens_iterator(r.get()); s.rem;
+       xcb_render_pictscreen_next(&s)) {
+    for (auto d = xcb_render_pictscreen_depths_iterator(s.data); d.rem;
+         xcb_render_pictdepth_next(&d)) {
+      for (auto v = xcb_render_pictdepth_visuals_iterator(d.data); v.rem;
+           xcb_render_pictvisual_next(&v)) {
+        visualFormats_[v.data->visual] = v.data->format;
+      }
+    }
+  }
+  formatsLoaded_ = true;
+  return true;
+}
+
+std::optional<xcb_window_t> WindowComposer::topLevelOf(xcb_window_t window) {
+  xcb_connection_t* c = connection_.get();
+  for (int depth = 0; depth < 16; ++depth) {
+    auto tree = takeReply(c, xcb_query_tree_reply, xcb_query_tree(c, window));
+    connection_.noteRoundTrip();
+    if (!tree) return std::nullopt;
+    if (tree->parent == connection_.root()) return window;
+    if (tree->parent == XCB_NONE) return std::nullopt;
+    window = tree->parent;
+  }
+  return std::nullopt;
+}
+
+std::optional<XPixmap> WindowComposer::compose(const PixelRect& area,
+                                               const std::set<xcb_window_t>& leftOut) {
+  if (!redirectOnce() || !loadFormats()) return std::nullopt;
+  xcb_connection_t* c = connection_.get();
+  const xcb_screen_t* screen = connection_.screen();
+  auto rootFormat = visualFormats_.find(screen->root_visual);
+  if (rootFormat == visualFormats_.end()) return std::nullopt;
+
+  auto tree = takeReply(c, xcb_query_tree_reply, xcb_query_tree(c, connection_.root()));
+  connection_.noteRoundTrip();
+  if (!tree) return std::nullopt;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const int count = xcb_query_tree_children_length(tree.get());
+  std::vector<xcb_get_window_attributes_cookie_t> attributeCookies(count);
+  std::vector<xcb_get_geometry_cookie_t> geometryCookies(count);
+  for (int i = 0; i < count; ++i) {
+    attributeCookies[i] = xcb_get_window_attributes(c, children[i]);
+    geometryCookies[i] = xcb_get_geometry(c, children[i]);
+  }
+  struct Layer {
+    xcb_window_t window;
+    xcb_visualid_t visual;
+    std::uint8_t depth;
+    PixelRect outer;
+  };
+  std::vector<Layer> layers;
+  for (int i = 0; i < count; ++i) {
+    auto a = takeReply(c, xcb_get_window_attributes_reply, attributeCookies[i]);
+    auto g = takeReply(c, xcb_get_geometry_reply, geometryCookies[i]);
+    if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE ||
+        a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT || leftOut.count(children[i])) {
+      continue;
+    }
+    const PixelRect outer{g->x, g->y, g->width + 2 * g->border_width,
+                          g->height + 2 * g->border_width};
+    if (!outer.intersection(area).empty())
+      layers.push_back({children[i], a->visual, g->depth, outer});
+  }
+  connection_.noteRoundTrip();
+
+  XPixmap target(c, connection_.generateId());
+  xcb_create_pixmap(c, screen->root_depth, target.id(), connection_.root(),
+                    static_cast<std::uint16_t>(area.width),
+                    static_cast<std::uint16_t>(area.height));
+  XPicture targetPicture(c, connection_.generateId());
+  xcb_render_create_picture(c, targetPicture.id(), target.id(), rootFormat->second, 0, nullptr);
+  // The desktop behind every window: black, as the root shows without a wallpaper.
+  const xcb_rectangle_t whole{0, 0, static_cast<std::uint16_t>(area.width),
+                              static_cast<std::uint16_t>(area.height)};
+  const xcb_render_color_t black{0, 0, 0, 0xffff};
+  xcb_render_fill_rectangles(c, XCB_RENDER_PICT_OP_SRC, targetPicture.id(), black, 1, &whole);
+
+  for (const Layer& layer : layers) {
+    auto format = visualFormats_.find(layer.visual);
+    if (format == visualFormats_.end()) continue;
+    XPixmap contents(c, connection_.generateId());
+    xcb_composite_name_window_pixmap(c, layer.window, contents.id());
+    XPicture source(c, connection_.generateId());
+    // Children are drawn into their top-level's pixmap; IncludeInferiors keeps them.
+    const std::uint32_t subwindowMode = XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS;
+    xcb_render_create_picture(c, source.id(), contents.id(), format->second,
+                              XCB_RENDER_CP_SUBWINDOW_MODE, &subwindowMode);
+    const std::uint8_t op = layer.depth == 32 ? XCB_RENDER_PICT_OP_OVER : XCB_RENDER_PICT_OP_SRC;
+    const PixelRect part = layer.outer.intersection(area);
+    xcb_render_composite(
+        c, op, source.id(), XCB_NONE, targetPicture.id(),
+        static_cast<std::int16_t>(part.x - layer.outer.x),
+        static_cast<std::int16_t>(part.y - layer.outer.y), 0, 0,
+        static_cast<std::int16_t>(part.x - area.x), static_cast<std::int16_t>(part.y - area.y),
+        static_cast<std::uint16_t>(part.width), static_cast<std::uint16_t>(part.height));
+  }
+  return target;
+}
+
+}  // namespace orvel::x11

@@ -1,0 +1,314 @@
+#include "platform/x11/window_list.h"
+
+#include <xcb/res.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/x11/xcb_handles.h"
+
+namespace orvel::x11 {
+
+namespace {
+
+using PropertyReply = XcbReply<xcb_get_property_reply_t>;
+
+template <class T>
+std::vector<T> values(const PropertyReply& r, std::uint8_t format) {
+  std::vector<T> out;
+  if (!r || r->format != format) return out;
+  const auto* data = static_cast<const T*>(xcb_get_property_value(r.get()));
+  const int bytes = xcb_get_property_value_length(r.get());
+  out.assign(data, data + bytes / static_cast<int>(sizeof(T)));
+  return out;
+}
+
+std::string_view text(const PropertyReply& r) {
+  if (!r || r->format != 8) return {};
+  return {static_cast<const char*>(xcb_get_property_value(r.get())),
+          static_cast<std::size_t>(xcb_get_property_value_length(r.get()))};
+}
+
+// The requests for everything the list reports about one window, sent without waiting.
+struct DetailCookies {
+  xcb_window_t window = 0;
+  xcb_get_window_attributes_cookie_t attributes;
+  xcb_get_geometry_cookie_t geometry;
+  xcb_translate_coordinates_cookie_t origin;
+  xcb_get_property_cookie_t pid, netName, wmName, state, type, extents, opacity, level;
+};
+
+DetailCookies requestDetails(X11Connection& connection, xcb_window_t w) {
+  xcb_connection_t* c = connection.get();
+  const Atoms& a = connection.atoms();
+  auto prop = [&](xcb_atom_t atom, xcb_atom_t type, std::uint32_t longs) {
+    return xcb_get_property(c, 0, w, atom, type, 0, longs);
+  };
+  DetailCookies k;
+  k.window = w;
+  k.attributes = xcb_get_window_attributes(c, w);
+  k.geometry = xcb_get_geometry(c, w);
+  k.origin = xcb_translate_coordinates(c, w, connection.root(), 0, 0);
+  k.pid = prop(a.netWmPid, XCB_ATOM_CARDINAL, 1);
+  k.netName = prop(a.netWmName, a.utf8String, 1024);
+  k.wmName = prop(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 1024);
+  k.state = prop(a.netWmState, XCB_ATOM_ATOM, 64);
+  k.type = prop(a.netWmWindowType, XCB_ATOM_ATOM, 64);
+  k.extents = prop(a.netFrameExtents, XCB_ATOM_CARDINAL, 4);
+  k.opacity = prop(a.netWmWindowOpacity, XCB_ATOM_CARDINAL, 1);
+  k.level = prop(a.orvelWindowLevel, XCB_ATOM_CARDINAL, 1);
+  return k;
+}
+
+std::int64_t levelFor(const Atoms& a, const std::vector<xcb_atom_t>& types,
+                      const std::vector<xcb_atom_t>& states, bool overrideRedirect) {
+  for (xcb_atom_t t : types) {
+    if (t == a.typeDock) return kDockLevel;
+    if (t == a.typeNotification) return kNotificationLevel;
+    if (t == a.typeMenu || t == a.typeDropdownMenu || t == a.typePopupMenu || t == a.typeTooltip ||
+        t == a.typeCombo || t == a.typeDnd) {
+      return kPopupLevel;
+    }
+  }
+  if (std::find(states.begin(), states.end(), a.netWmStateAbove) != states.end()) {
+    return kAboveLevel;
+  }
+  return overrideRedirect ? kPopupLevel : kNormalLevel;
+}
+
+// Collects the replies of requestDetails(); nothing when the window is gone or not on screen.
+std::optional<WindowRecord> collectDetails(X11Connection& connection, DetailCookies& k) {
+  xcb_connection_t* c = connection.get();
+  const Atoms& a = connection.atoms();
+  auto attributes = takeReply(c, xcb_get_window_attributes_reply, k.attributes);
+  auto geometry = takeReply(c, xcb_get_geometry_reply, k.geometry);
+  auto origin = takeReply(c, xcb_translate_coordinates_reply, k.origin);
+  PropertyReply pid = takeReply(c, xcb_get_property_reply, k.pid);
+  PropertyReply netName = takeReply(c, xcb_get_property_reply, k.netName);
+  PropertyReply wmName = takeReply(c, xcb_get_property_reply, k.wmName);
+  PropertyReply state = takeReply(c, xcb_get_property_reply, k.state);
+  PropertyReply type = takeReply(c, xcb_get_property_reply, k.type);
+  PropertyReply extents = takeReply(c, xcb_get_property_reply, k.extents);
+  PropertyReply opacity = takeReply(c, xcb_get_property_reply, k.opacity);
+  PropertyReply level = takeReply(c, xcb_get_property_reply, k.level);
+  if (!attributes || !geometry || !origin) return std::nullopt;
+  if (attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) return std::nullopt;
+  if (attributes->map_state != XCB_MAP_STATE_VIEWABLE) return std::nullopt;
+  const auto types = values<xcb_atom_t>(type, 32);
+  const auto states = values<xcb_atom_t>(state, 32);
+  if (std::find(types.begin(), types.end(), a.typeDesktop) != types.end()) return std::nullopt;
+  if (std::find(states.begin(), states.end(), a.netWmStateHidden) != states.end()) {
+    return std::nullopt;
+  }
+
+  WindowRecord r;
+  r.id = k.window;
+  r.overrideRedirect = attributes->override_redirect != 0;
+  if (auto p = values<std::uint32_t>(pid, 32); !p.empty() && p[0] > 0 && p[0] <= INT32_MAX) {
+    r.pid = static_cast<std::int32_t>(p[0]);
+  }
+  const int bw = geometry->border_width;
+  int left = 0, right = 0, top = 0, bottom = 0;
+  if (auto e = values<std::uint32_t>(extents, 32); e.size() == 4) {
+    left = static_cast<int>(e[0]);
+    right = static_cast<int>(e[1]);
+    top = static_cast<int>(e[2]);
+    bottom = static_cast<int>(e[3]);
+  }
+  r.frame = {origin->dst_x - bw - left, origin->dst_y - bw - top,
+             geometry->width + 2 * bw + left + right, geometry->height + 2 * bw + top + bottom};
+  if (auto l = values<std::uint32_t>(level, 32); !l.empty()) {
+    r.level = static_cast<std::int32_t>(l[0]);
+  } else {
+    r.level = levelFor(a, types, states, r.overrideRedirect);
+  }
+  if (auto o = values<std::uint32_t>(opacity, 32); !o.empty()) r.alpha = o[0] / 4294967295.0;
+  if (netName && netName->type == a.utf8String) {
+    r.name = toUtf8(text(netName), false);
+  } else if (wmName && wmName->format == 8 && wmName->type != XCB_ATOM_NONE) {
+    r.name = toUtf8(text(wmName), wmName->type == XCB_ATOM_STRING);
+  }
+  return r;
+}
+
+// Owner pids from the X-Resource extension for windows that do not name their process.
+void fillMissingPids(X11Connection& connection, std::vector<WindowRecord>& records) {
+  if (!connection.extensions().res) return;
+  xcb_connection_t* c = connection.get();
+  std::vector<std::pair<std::size_t, xcb_res_query_client_ids_cookie_t>> cookies;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records[i].pid) continue;
+    xcb_res_client_id_spec_t spec{records[i].id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    cookies.emplace_back(i, xcb_res_query_client_ids(c, 1, &spec));
+  }
+  if (cookies.empty()) return;
+  for (auto& [i, cookie] : cookies) {
+    auto r = takeReply(c, xcb_res_query_client_ids_reply, cookie);
+    if (!r) continue;
+    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
+         xcb_res_client_id_value_next(&it)) {
+      if (it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID &&
+          xcb_res_client_id_value_value_length(it.data) >= 1) {
+        const std::uint32_t pid = *xcb_res_client_id_value_value(it.data);
+        if (pid > 0 && pid <= INT32_MAX) records[i].pid = static_cast<std::int32_t>(pid);
+      }
+    }
+  }
+  connection.noteRoundTrip();
+}
+
+}  // namespace
+
+std::string toUtf8(std::string_view bytes, bool latin1) {
+  std::string out;
+  out.reserve(bytes.size());
+  if (latin1) {
+    for (unsigned char ch : bytes) {
+      if (ch < 0x80) {
+        out.push_back(static_cast<char>(ch));
+      } else {
+        out.push_back(static_cast<char>(0xC0 | (ch >> 6)));
+        out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
+      }
+    }
+    return out;
+  }
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char b = s[i];
+    std::size_t len = 0;
+    std::uint32_t cp = 0;
+    if (b < 0x80) {
+      len = 1;
+      cp = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      len = 2;
+      cp = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+      len = 3;
+      cp = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+      len = 4;
+      cp = b & 0x07;
+    }
+    bool valid = len > 0 && i + len <= n;
+    for (std::size_t j = 1; valid && j < len; ++j) {
+      valid = (s[i + j] & 0xC0) == 0x80;
+      cp = (cp << 6) | (s[i + j] & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8 either.
+    static constexpr std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (valid && (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
+      valid = false;
+    }
+    if (valid) {
+      out.append(bytes.substr(i, len));
+      i += len;
+    } else {
+      out.append("\xEF\xBF\xBD");
+      i += 1;
+    }
+  }
+  return out;
+}
+
+bool hasEwmhWindowManager(X11Connection& connection) {
+  xcb_connection_t* c = connection.get();
+  const Atoms& a = connection.atoms();
+  auto r = takeReply(
+      c, xcb_get_property_reply,
+      xcb_get_property(c, 0, connection.root(), a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
+  connection.noteRoundTrip();
+  auto check = values<xcb_window_t>(r, 32);
+  if (check.empty() || check[0] == 0) return false;
+  auto self =
+      takeReply(c, xcb_get_property_reply,
+                xcb_get_property(c, 0, check[0], a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
+  connection.noteRoundTrip();
+  auto again = values<xcb_window_t>(self, 32);
+  return !again.empty() && again[0] == check[0];
+}
+
+std::vector<WindowRecord> readWindowList(X11Connection& connection) {
+  xcb_connection_t* c = connection.get();
+  const Atoms& a = connection.atoms();
+  const xcb_window_t root = connection.root();
+  if (!connection.ok()) return {};
+
+  // Round trip 1: the root's children, the manager's stacking list and its check window.
+  auto treeCookie = xcb_query_tree(c, root);
+  auto stackingCookie =
+      xcb_get_property(c, 0, root, a.netClientListStacking, XCB_ATOM_WINDOW, 0, 1 << 16);
+  auto checkCookie = xcb_get_property(c, 0, root, a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1);
+  auto tree = takeReply(c, xcb_query_tree_reply, treeCookie);
+  PropertyReply stackingReply = takeReply(c, xcb_get_property_reply, stackingCookie);
+  PropertyReply checkReply = takeReply(c, xcb_get_property_reply, checkCookie);
+  connection.noteRoundTrip();
+  if (!tree) return {};
+  std::vector<xcb_window_t> children(
+      xcb_query_tree_children(tree.get()),
+      xcb_query_tree_children(tree.get()) + xcb_query_tree_children_length(tree.get()));
+  std::vector<xcb_window_t> stacking = values<xcb_window_t>(stackingReply, 32);
+  const auto check = values<xcb_window_t>(checkReply, 32);
+
+  // Round trip 2: which root children are mapped or override-redirect; the managed clients'
+  // details; whether the check window is live (a manager that died leaves its properties behind).
+  const bool maybeManaged = !check.empty() && check[0] != 0 && stackingReply;
+  std::vector<xcb_get_window_attributes_cookie_t> childCookies;
+  childCookies.reserve(children.size());
+  for (xcb_window_t w : children)
+    childCookies.push_back(xcb_get_window_attributes(c, w));
+  xcb_get_property_cookie_t checkSelf{};
+  std::vector<DetailCookies> clientCookies;
+  if (maybeManaged) {
+    checkSelf = xcb_get_property(c, 0, check[0], a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1);
+    clientCookies.reserve(stacking.size());
+    for (auto it = stacking.rbegin(); it != stacking.rend(); ++it) {
+      clientCookies.push_back(requestDetails(connection, *it));
+    }
+  }
+  struct Child {
+    xcb_window_t window;
+    bool overrideRedirect;
+  };
+  std::vector<Child> mapped;
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    auto r = takeReply(c, xcb_get_window_attributes_reply, childCookies[i]);
+    if (r && r->map_state == XCB_MAP_STATE_VIEWABLE && r->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+      mapped.push_back({children[i], r->override_redirect != 0});
+    }
+  }
+  bool managed = false;
+  if (maybeManaged) {
+    auto self = values<xcb_window_t>(takeReply(c, xcb_get_property_reply, checkSelf), 32);
+    managed = !self.empty() && self[0] == check[0];
+  }
+  std::vector<WindowRecord> clients;
+  for (auto& k : clientCookies) {
+    if (auto r = collectDetails(connection, k)) clients.push_back(std::move(*r));
+  }
+  connection.noteRoundTrip();
+
+  // Round trip 3: the windows among the root's children, top-most first: with a manager the
+  // override-redirect ones, without one all of them.
+  std::vector<DetailCookies> topCookies;
+  for (auto it = mapped.rbegin(); it != mapped.rend(); ++it) {
+    if (!managed || it->overrideRedirect)
+      topCookies.push_back(requestDetails(connection, it->window));
+  }
+  std::vector<WindowRecord> out;
+  out.reserve(topCookies.size() + clients.size());
+  for (auto& k : topCookies) {
+    if (auto r = collectDetails(connection, k)) out.push_back(std::move(*r));
+  }
+  if (!topCookies.empty()) connection.noteRoundTrip();
+  if (managed) {
+    for (auto& r : clients)
+      out.push_back(std::move(r));
+  }
+  fillMissingPids(connection, out);
+  return out;
+}
+
+}  // namespace orvel::x11

@@ -1,0 +1,50 @@
+// Reads the on-screen windows of the X desktop, front-most first, with the requests of each step
+// sent together: the whole list costs a fixed number of round trips (three, four when some window
+// has no _NET_WM_PID), whatever the number of windows.
+//
+// Order: override-redirect windows (menus, tooltips, overlays) in front, top-most first, then the
+// window manager's _NET_CLIENT_LIST_STACKING reversed. Without an EWMH window manager the root's
+// children in stacking order. Unmapped, iconic, hidden, input-only and desktop windows are left
+// out.
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/x11/monitor_layout.h"
+#include "platform/x11/x11_connection.h"
+
+namespace orvel::x11 {
+
+// Window levels the X11 desktop maps its window kinds to.
+inline constexpr std::int64_t kNormalLevel = 0;
+inline constexpr std::int64_t kAboveLevel = 3;
+inline constexpr std::int64_t kDockLevel = 20;
+inline constexpr std::int64_t kNotificationLevel = kDockLevel + 1;
+inline constexpr std::int64_t kPopupLevel = 101;
+inline constexpr std::int64_t kCursorLevel = 2147483630;
+
+struct WindowRecord {
+  xcb_window_t id = 0;  // the client window (what the application created)
+  std::optional<std::int32_t> pid;
+  PixelRect frame;  // root coordinates, window manager decoration included
+  std::int64_t level = kNormalLevel;
+  double alpha = 1.0;
+  std::optional<std::string> name;  // UTF-8
+  bool overrideRedirect = false;
+};
+
+std::vector<WindowRecord> readWindowList(X11Connection& connection);
+
+// Whether an EWMH window manager runs: _NET_SUPPORTING_WM_CHECK names a live window that names
+// itself. One round trip.
+bool hasEwmhWindowManager(X11Connection& connection);
+
+// `bytes` as valid UTF-8: Latin-1 text is converted, invalid sequences become U+FFFD.
+std::string toUtf8(std::string_view bytes, bool latin1);
+
+}  // namespace orvel::x11

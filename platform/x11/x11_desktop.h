@@ -1,0 +1,62 @@
+// Every X11 port of the helpers over one main connection, whose events are handled on `loop`.
+// When no display can be opened the ports answer as a desktop that cannot be reached: no screens,
+// no windows, no permissions, so every command fails with its message instead of the helper ending.
+#pragma once
+
+#include <memory>
+
+#include "orvel/common/event_loop.h"
+#include "platform/key_state.h"
+#include "platform/overlay.h"
+#include "platform/permissions.h"
+#include "platform/screen_capture.h"
+#include "platform/screens.h"
+#include "platform/scroll_events.h"
+#include "platform/window_server.h"
+#include "platform/workspace.h"
+#include "platform/x11/x11_accessibility.h"
+#include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_permissions.h"
+
+namespace orvel::x11 {
+
+class X11EventPump;
+class X11Overlay;
+
+class X11Desktop {
+ public:
+  // `display` null: $DISPLAY.
+  X11Desktop(EventLoop& loop, const char* display = nullptr);
+  ~X11Desktop();
+
+  bool connected() const { return connection_ != nullptr; }
+  X11Connection* connection() { return connection_.get(); }
+
+  platform::Screens& screens() { return *screens_; }
+  platform::Permissions& permissions() { return permissions_; }
+  platform::KeyState& keys() { return *keys_; }
+  platform::WindowServer& windowServer() { return *windowServer_; }
+  platform::Workspace& workspace() { return *workspace_; }
+  platform::Accessibility& accessibility() { return accessibility_; }
+  platform::ScreenCapture& capture() { return *capture_; }
+  platform::Overlay& overlay() { return *overlay_; }
+  platform::ScrollEvents& scrollEvents() { return *scrollEvents_; }
+  // Null when not connected.
+  X11Overlay* x11Overlay() { return x11Overlay_; }
+
+ private:
+  std::unique_ptr<X11Connection> connection_;
+  X11Permissions permissions_;
+  X11Accessibility accessibility_;
+  std::unique_ptr<X11EventPump> pump_;
+  std::unique_ptr<platform::Screens> screens_;
+  std::unique_ptr<platform::KeyState> keys_;
+  std::unique_ptr<platform::WindowServer> windowServer_;
+  std::unique_ptr<platform::Workspace> workspace_;
+  std::unique_ptr<platform::ScreenCapture> capture_;
+  std::unique_ptr<platform::Overlay> overlay_;
+  std::unique_ptr<platform::ScrollEvents> scrollEvents_;
+  X11Overlay* x11Overlay_ = nullptr;
+};
+
+}  // namespace orvel::x11

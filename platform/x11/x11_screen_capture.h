@@ -1,0 +1,50 @@
+// The ScreenCapture port on X11: XShm grabs of the root window (GetImage where shared memory cannot
+// be attached), converted to opaque BGRA. A filter's excluded windows never appear: when one of
+// them overlaps the captured area, the area is composed from the other windows' contents instead
+// (see WindowComposer); without Composite and Render their rectangles are left black.
+//
+// Any thread: calls are serialised on a connection of the capture's own, so they never wait behind
+// the main thread's requests or steal its events. Areas outside the root are transparent.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/screen_capture.h"
+#include "platform/x11/monitor_layout.h"
+#include "platform/x11/pixel_format.h"
+#include "platform/x11/shm_segment.h"
+#include "platform/x11/window_composer.h"
+
+namespace orvel::x11 {
+
+class X11ScreenCapture final : public platform::ScreenCapture {
+ public:
+  // Opens a connection to `display` (null: $DISPLAY).
+  explicit X11ScreenCapture(const char* display);
+  ~X11ScreenCapture() override;
+
+  Expected<platform::ShareableContent, platform::PlatformError> shareableContent(
+      bool excludeDesktopWindows, bool onScreenWindowsOnly) override;
+  Expected<Image, platform::PlatformError> captureImage(
+      const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
+
+  // Round trips made so far on the capture connection.
+  std::uint64_t roundTrips();
+
+ private:
+  // Copies `area` of `drawable` (root coordinates for the root, else from 0,0) into `image` at
+  // (dx, dy). False when the server refused.
+  bool grab(xcb_drawable_t drawable, const PixelRect& area, int sourceX, int sourceY, Image& image,
+            int dx, int dy);
+  void dropEvents();
+
+  std::mutex mutex_;
+  std::unique_ptr<X11Connection> connection_;
+  std::unique_ptr<ShmSegment> segment_;
+  std::unique_ptr<WindowComposer> composer_;
+  PixelFormat format_;
+};
+
+}  // namespace orvel::x11

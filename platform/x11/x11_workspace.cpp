@@ -1,0 +1,134 @@
+#include "platform/x11/x11_workspace.h"
+
+#include <dirent.h>
+#include <xcb/res.h>
+
+#include <cctype>
+#include <memory>
+
+#include "platform/x11/application_identity.h"
+#include "platform/x11/window_list.h"
+#include "platform/x11/xcb_handles.h"
+
+namespace orvel::x11 {
+
+namespace {
+
+std::optional<xcb_window_t> windowProperty(X11Connection& connection, xcb_window_t window,
+                                           xcb_atom_t atom) {
+  xcb_connection_t* c = connection.get();
+  auto r = takeReply(c, xcb_get_property_reply,
+                     xcb_get_property(c, 0, window, atom, XCB_ATOM_WINDOW, 0, 1));
+  connection.noteRoundTrip();
+  if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4) return std::nullopt;
+  return *static_cast<const xcb_window_t*>(xcb_get_property_value(r.get()));
+}
+
+}  // namespace
+
+std::optional<platform::RunningApplication> X11Workspace::application(std::int32_t pid) {
+  auto info = readProcess(pid);
+  if (!info) return std::nullopt;
+  return platform::RunningApplication{pid, info->applicationID, info->terminated};
+}
+
+std::vector<std::int32_t> X11Workspace::pidsWithBundleID(const std::string& bundleID) {
+  std::vector<std::int32_t> out;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc"), ::closedir);
+  if (!dir) return out;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(name));
+    auto info = readProcess(pid);
+    if (info && !info->terminated && info->applicationID == bundleID) out.push_back(pid);
+  }
+  return out;
+}
+
+std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window) {
+  xcb_connection_t* c = connection_.get();
+  const xcb_window_t root = connection_.root();
+  // Walk up from `window` (the focus may sit on a child) to the first window that names its
+  // process; the top-level's X-Resource client is the last resort.
+  for (int depth = 0; depth < 16 && window != XCB_NONE && window != root; ++depth) {
+    auto pidCookie =
+        xcb_get_property(c, 0, window, connection_.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1);
+    auto treeCookie = xcb_query_tree(c, window);
+    auto pid = takeReply(c, xcb_get_property_reply, pidCookie);
+    auto tree = takeReply(c, xcb_query_tree_reply, treeCookie);
+    connection_.noteRoundTrip();
+    if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) >= 4) {
+      const std::uint32_t value =
+          *static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get()));
+      if (value > 0 && value <= INT32_MAX) return static_cast<std::int32_t>(value);
+    }
+    if (!tree) return std::nullopt;
+    if (tree->parent == root && connection_.extensions().res) {
+      xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+      auto ids =
+          takeReply(c, xcb_res_query_client_ids_reply, xcb_res_query_client_ids(c, 1, &spec));
+      connection_.noteRoundTrip();
+      if (!ids) return std::nullopt;
+      for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem;
+           xcb_res_client_id_value_next(&it)) {
+        if (xcb_res_client_id_value_value_length(it.data) >= 1) {
+          const std::uint32_t value = *xcb_res_client_id_value_value(it.data);
+          if (value > 0 && value <= INT32_MAX) return static_cast<std::int32_t>(value);
+        }
+      }
+      return std::nullopt;
+    }
+    window = tree->parent;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::int32_t> X11Workspace::frontmostPID() {
+  if (!connection_.ok()) return std::nullopt;
+  // An EWMH manager says which window is active (0: none); only without one does the focus count.
+  if (auto active =
+          windowProperty(connection_, connection_.root(), connection_.atoms().netActiveWindow)) {
+    if (*active == XCB_NONE) return std::nullopt;
+    return pidOfWindow(*active);
+  }
+  xcb_connection_t* c = connection_.get();
+  auto focus = takeReply(c, xcb_get_input_focus_reply, xcb_get_input_focus(c));
+  connection_.noteRoundTrip();
+  if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
+    return std::nullopt;
+  }
+  return pidOfWindow(focus->focus);
+}
+
+void X11Workspace::activate(std::int32_t pid) {
+  if (!connection_.ok()) return;
+  std::optional<WindowRecord> target;
+  for (auto& r : readWindowList(connection_)) {
+    if (r.pid == pid && !r.overrideRedirect) {
+      target = std::move(r);
+      break;
+    }
+  }
+  if (!target) return;
+  xcb_connection_t* c = connection_.get();
+  if (hasEwmhWindowManager(connection_)) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = target->id;
+    event.type = connection_.atoms().netActiveWindow;
+    event.data.data32[0] = 2;  // source: a pager, which managers obey without focus stealing rules
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, connection_.root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+  } else {
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c, target->id, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, target->id, XCB_CURRENT_TIME);
+  }
+  xcb_flush(c);
+}
+
+}  // namespace orvel::x11

@@ -1,0 +1,95 @@
+// The X11 test desktop: an Xvfb server on a free display (-displayfd), its monitors laid out with
+// `xrandr --setmonitor`, optionally an openbox window manager, test windows, and input through
+// XTest. Everything it starts is stopped when it goes away.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "platform/x11/monitor_layout.h"
+#include "platform/x11/x11_connection.h"
+
+namespace orvel::x11test {
+
+struct RigOptions {
+  int width = 1600;
+  int height = 900;
+  int depth = 24;
+  // Monitors in root pixels. Empty: the whole screen.
+  std::vector<x11::PixelRect> monitors;
+  int primary = 0;  // index of the primary monitor; -1: none
+  bool windowManager = false;
+};
+
+class TestWindowProcess;
+
+class XvfbRig {
+ public:
+  // Nothing, with the reason in `whyNot`, when the server cannot start.
+  static std::unique_ptr<XvfbRig> start(const RigOptions& options, std::string& whyNot);
+  ~XvfbRig();
+
+  const std::string& display() const { return display_; }
+  const RigOptions& options() const { return options_; }
+  // The test's own connection (for input and inspection).
+  x11::X11Connection& connection() { return *connection_; }
+
+  struct WindowSpec {
+    std::string title = "Orvel test window";
+    int x = 100, y = 100, width = 400, height = 300;
+    int seed = 1;
+    std::optional<long> pid;
+    bool overrideRedirect = false;
+    int extra = 0;
+  };
+  std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& spec);
+
+  // XTest input, in root pixels.
+  void movePointer(int x, int y);
+  void button(int button, bool down);
+  void drag(int x0, int y0, int x1, int y1);
+  void key(unsigned keysym, bool down);
+  void sync();
+  // Root coordinates of a window's top-left content pixel.
+  std::optional<std::pair<int, int>> contentOrigin(unsigned window);
+  // Whether another client holds the pointer (our grab attempt is refused); releases ours.
+  bool pointerGrabbedElsewhere();
+  // Kills the server (for tests of a lost connection).
+  void killServer();
+
+ private:
+  XvfbRig() = default;
+  RigOptions options_;
+  std::string display_;
+  std::unique_ptr<ChildProcess> server_;
+  std::unique_ptr<ChildProcess> windowManager_;
+  std::unique_ptr<x11::X11Connection> connection_;
+};
+
+class TestWindowProcess {
+ public:
+  TestWindowProcess(std::unique_ptr<ChildProcess> process, unsigned window)
+      : process_(std::move(process)), window_(window) {}
+  unsigned window() const { return window_; }
+  pid_t pid() const { return process_->pid(); }
+  // Sends a command and waits for its answer ("ok", or the clicks line).
+  std::string command(const std::string& line);
+  // Wheel clicks received so far: up, down.
+  std::pair<int, int> clicks();
+  void quit();
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+  unsigned window_;
+};
+
+// Polls `condition` every 10 ms until it holds or `timeout` passes.
+bool waitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds timeout = std::chrono::seconds(3));
+
+}  // namespace orvel::x11test
