@@ -95,8 +95,9 @@ void X11OverlayPanel::create() {
         screen->root_visual,
         XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
   }
-  if (checkRequest(c, created)) return;
+  const bool failed = checkRequest(c, created) != nullptr;
   connection.noteRoundTrip();
+  if (failed) return;
   window_ = XWindow(c, window);
   // Marks for the window list: the overlay level and this process as the owner.
   setCardinal(c, window, connection.atoms().orvelWindowLevel,
@@ -263,6 +264,8 @@ void X11OverlayPanel::redraw() {
   cairo_destroy(cr);
   cairo_surface_flush(surface_.get());
   xcb_flush(c);
+  // cairo waits for replies of its own on this connection, which can queue events unseen.
+  overlay_.connection_.noteRoundTrip();
 }
 
 }  // namespace orvel::x11

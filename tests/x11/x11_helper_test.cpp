@@ -1,0 +1,277 @@
+// scroll-capture-helper as the host runs it, on an Xvfb desktop: selection dragged through XTest,
+// frames checked against the test window's pattern, the target check, wheel scrolling, grabs, and
+// the ends of the process.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+
+#include "orvel/common/json_text.h"
+#include "platform/x11/x11_key_state.h"
+#include "platform/x11/x11_screens.h"
+#include "platform/x11/x11_window_server.h"
+#include "platform/x11/x11_workspace.h"
+#include "test_pattern.h"
+#include "xvfb_rig.h"
+
+namespace orvel::x11test {
+namespace {
+
+using namespace std::chrono_literals;
+
+#define START_RIG(rig, options)               \
+  std::string whyNot;                         \
+  auto rig = XvfbRig::start(options, whyNot); \
+  if (!rig) GTEST_SKIP() << "X11 test skipped: " << whyNot
+
+class Helper {
+ public:
+  explicit Helper(const std::string& display) {
+    ChildProcess::Options o;
+    o.environment["DISPLAY"] = display;
+    process_ = ChildProcess::start({ORVEL_SCROLL_HELPER}, o);
+  }
+  bool running() const { return process_ != nullptr; }
+  pid_t pid() const { return process_->pid(); }
+  void send(const std::string& command, const std::string& extra = "") {
+    process_->write("{\"command\":\"" + command + "\"" + extra + "}\n");
+  }
+  Json reply(std::chrono::milliseconds timeout = 5s) {
+    auto line = process_->readLine(timeout);
+    if (!line) return Json();
+    return parseJson(*line).value_or(Json());
+  }
+  Json request(const std::string& command, const std::string& extra = "") {
+    send(command, extra);
+    return reply();
+  }
+  std::vector<std::uint8_t> payload(std::size_t n) {
+    std::vector<std::uint8_t> bytes;
+    process_->readBytes(n, bytes, 5s);
+    return bytes;
+  }
+  ChildProcess& process() { return *process_; }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+};
+
+bool ok(const Json& reply) {
+  return reply.is_object() && reply.value("ok", false);
+}
+
+std::string error(const Json& reply) {
+  return reply.is_object() ? reply.value("error", std::string("(no error)")) : "(no reply)";
+}
+
+// Whether the helper has its selection overlay up: windows of its own at the overlay level.
+bool overlayUp(XvfbRig& rig, pid_t helper) {
+  x11::X11Screens screens(rig.connection());
+  x11::X11WindowServer server(rig.connection(), screens);
+  for (const auto& w : server.onScreenWindows()) {
+    if (w.value(platform::kCGWindowOwnerPID, 0) == helper &&
+        w.value(platform::kCGWindowLayer, 0) == 1000) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int patternMismatches(const std::vector<std::uint8_t>& frame, int width, int height, int px, int py,
+                      int seed) {
+  int bad = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t v;
+      std::memcpy(&v, frame.data() + (static_cast<std::size_t>(y) * width + x) * 4, 4);
+      bad += v != patternPixel(px + x, py + y, seed);
+    }
+  }
+  return bad;
+}
+
+constexpr const char* kMoved = "Target window moved, resized or closed; capture stopped.";
+
+class X11HelperTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
+  RigOptions options;
+  options.windowManager = GetParam();
+  START_RIG(rig, options);
+  auto target = rig->openWindow(
+      {.title = "Long page", .x = 150, .y = 60, .width = 700, .height = 760, .seed = 6});
+  ASSERT_TRUE(target);
+  // A window of the host (the helper's parent is this test), on top of part of the region.
+  auto host = rig->openWindow({.title = "Host",
+                               .x = 250,
+                               .y = 250,
+                               .width = 150,
+                               .height = 150,
+                               .seed = 9,
+                               .pid = ::getpid(),
+                               .overrideRedirect = true});
+  ASSERT_TRUE(host);
+  Helper helper(rig->display());
+  ASSERT_TRUE(helper.running());
+
+  const auto origin = rig->contentOrigin(target->window());
+  ASSERT_TRUE(origin);
+  const int x0 = origin->first + 100, y0 = origin->second + 100;
+  helper.send("select");
+  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  EXPECT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  rig->drag(x0, y0, x0 + 400, y0 + 600);
+  Json selected = helper.reply();
+  ASSERT_EQ(ok(selected), true) << selected.dump();
+  EXPECT_EQ(selected["region"], (Json{{"x", x0}, {"y", y0}, {"width", 400}, {"height", 600}}));
+  EXPECT_EQ(selected["width"], 400);
+  EXPECT_EQ(selected["height"], 600);
+  EXPECT_EQ(selected["scale"], 1.0);
+  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+  host->command("raise");
+
+  // The frame is the target's pattern, byte for byte, without the host's window.
+  // A capture's reply, and whether its frame is the target's pattern (at region offset 100, 100),
+  // byte for byte, without the host's window.
+  struct Capture {
+    Json reply;
+    bool exact = false;
+  };
+  auto captureFrame = [&] {
+    Capture c{helper.request("capture")};
+    if (ok(c.reply)) {
+      auto frame = helper.payload(c.reply["length"].get<std::size_t>());
+      c.exact = patternMismatches(frame, 400, 600, 100, 100, 6) == 0;
+    }
+    return c;
+  };
+  auto capture = [&] { return captureFrame().reply; };
+  // An application repaints some time after a change: wait for a frame that shows it whole.
+  auto exactFrameComes = [&] {
+    return waitFor([&] {
+      auto c = captureFrame();
+      return ok(c.reply) && c.exact;
+    });
+  };
+  Capture first = captureFrame();
+  ASSERT_EQ(ok(first.reply), true) << first.reply.dump();
+  EXPECT_EQ(first.reply["length"], 400 * 600 * 4);
+  EXPECT_TRUE(first.exact);
+
+  Json scrolled = helper.request("scroll", ",\"fraction\":0.5");
+  EXPECT_EQ(ok(scrolled), true) << scrolled.dump();
+  EXPECT_EQ(target->clicks().second, 6);  // 3 x 100 points, 48 points a click
+
+  target->command("title Another page");
+  EXPECT_EQ(error(capture()),
+            "Target window content changed; capture stopped. Keep the selected page open.");
+  target->command("title Long page");
+  EXPECT_TRUE(captureFrame().exact);
+
+  rig->key(x11::kEscapeKeysym, true);
+  EXPECT_EQ(error(capture()), "Escape pressed; capture stopped.");
+  rig->key(x11::kEscapeKeysym, false);
+
+  auto cover = rig->openWindow(
+      {.x = x0 + 300, .y = y0 + 300, .width = 200, .height = 200, .overrideRedirect = true});
+  ASSERT_TRUE(cover);
+  EXPECT_EQ(error(capture()), "Another window covers the capture region; capture stopped.");
+  cover->quit();
+  EXPECT_TRUE(exactFrameComes());
+
+  auto other = rig->openWindow({.title = "Other", .x = 900, .y = 100, .width = 200, .height = 200});
+  ASSERT_TRUE(other);
+  x11::X11Workspace workspace(rig->connection());
+  workspace.activate(other->pid());
+  ASSERT_TRUE(waitFor([&] { return workspace.frontmostPID() == other->pid(); }));
+  EXPECT_EQ(error(capture()), "Target lost focus; capture stopped.");
+  EXPECT_EQ(ok(helper.request("activate")), true);
+  EXPECT_TRUE(exactFrameComes());
+
+  target->command("resize 701 760");
+  EXPECT_TRUE(waitFor([&] { return error(capture()) == kMoved; }));
+  target->command("resize 700 760");
+  EXPECT_TRUE(exactFrameComes());
+
+  // A burst of 12 line clicks stops at the first check after the window moved.
+  EXPECT_EQ(helper.request("fallback")["switched"], true);
+  const int before = target->clicks().second;
+  helper.send("scroll", ",\"fraction\":0.8");
+  std::this_thread::sleep_for(100ms);
+  target->command("move 160 70");
+  EXPECT_EQ(error(helper.reply()), kMoved);
+  const int during = target->clicks().second - before;
+  EXPECT_GT(during, 0);
+  EXPECT_LT(during, 12);
+
+  target->quit();
+  EXPECT_EQ(error(capture()), kMoved);
+  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+  EXPECT_EQ(helper.process().wait(5s), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, X11HelperTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "openbox" : "bare"; });
+
+TEST(X11Helper, RegionEscapeOwnWindowsAndEndOfInputReleaseTheGrabs) {
+  RigOptions options;
+  options.width = 1600;
+  options.height = 600;
+  options.monitors = {{0, 0, 800, 600}, {800, 0, 800, 600}};
+  START_RIG(rig, options);
+  Helper helper(rig->display());
+  ASSERT_TRUE(helper.running());
+
+  // A plain region, dragged across both monitors.
+  helper.send("region");
+  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  rig->drag(700, 100, 900, 300);
+  EXPECT_EQ(
+      helper.reply(),
+      (Json{{"ok", true}, {"region", {{"x", 700}, {"y", 100}, {"width", 200}, {"height", 200}}}}));
+  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+
+  helper.send("region");
+  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  rig->key(x11::kEscapeKeysym, true);
+  rig->key(x11::kEscapeKeysym, false);
+  EXPECT_EQ(helper.reply(), (Json{{"ok", true}, {"canceled", true}}));
+  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+
+  // The host's own window is never a target.
+  auto host = rig->openWindow(
+      {.title = "Host", .x = 100, .y = 100, .width = 500, .height = 400, .pid = ::getpid()});
+  ASSERT_TRUE(host);
+  helper.send("select");
+  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  rig->drag(150, 150, 400, 400);
+  EXPECT_EQ(error(helper.reply()),
+            "Select scrolling content entirely inside a visible application window.");
+
+  // End of input while the overlay is up: the helper ends and the grabs go with it.
+  helper.send("select");
+  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  EXPECT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  helper.process().closeStdin();
+  EXPECT_EQ(helper.process().wait(5s), 0);
+  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+}
+
+TEST(X11Helper, ALostDisplayEndsTheSelectionAndFailsLaterCommands) {
+  START_RIG(rig, RigOptions{});
+  Helper helper(rig->display());
+  ASSERT_TRUE(helper.running());
+  helper.send("select");
+  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  rig->killServer();
+  EXPECT_EQ(helper.reply(), (Json{{"ok", true}, {"canceled", true}}));
+  EXPECT_EQ(error(helper.request("capture")), "Capture/Accessibility permission is unavailable.");
+  EXPECT_EQ(error(helper.request("region")),
+            "Allow Screen Recording for Orvel in System Settings, then reopen the app.");
+  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+  EXPECT_EQ(helper.process().wait(5s), 0);
+}
+
+}  // namespace
+}  // namespace orvel::x11test
