@@ -32,57 +32,31 @@ struct TaskPromiseBase {
   void unhandled_exception() noexcept { std::terminate(); }
 };
 
-}  // namespace detail
-
-template <class T = void>
-class [[nodiscard]] Task;
-
 template <class T>
-class Task {
- public:
-  struct promise_type : detail::TaskPromiseBase {
-    std::optional<T> value;
-    Task get_return_object() {
-      return Task(std::coroutine_handle<promise_type>::from_promise(*this));
-    }
-    template <class U>
-    void return_value(U&& v) {
-      value.emplace(std::forward<U>(v));
-    }
-  };
-
-  Task(Task&& other) noexcept : handle_(std::exchange(other.handle_, {})) {}
-  Task& operator=(Task&& other) noexcept {
-    if (this != &other) {
-      if (handle_) handle_.destroy();
-      handle_ = std::exchange(other.handle_, {});
-    }
-    return *this;
+struct TaskPromise : TaskPromiseBase {
+  std::optional<T> value;
+  template <class U>
+  void return_value(U&& v) {
+    value.emplace(std::forward<U>(v));
   }
-  ~Task() {
-    if (handle_) handle_.destroy();
-  }
-
-  bool await_ready() const noexcept { return false; }
-  std::coroutine_handle<> await_suspend(std::coroutine_handle<> awaiter) noexcept {
-    handle_.promise().continuation = awaiter;
-    return handle_;
-  }
-  T await_resume() { return std::move(*handle_.promise().value); }
-
- private:
-  explicit Task(std::coroutine_handle<promise_type> h) : handle_(h) {}
-  std::coroutine_handle<promise_type> handle_;
+  T result() { return std::move(*value); }
 };
 
 template <>
-class Task<void> {
+struct TaskPromise<void> : TaskPromiseBase {
+  void return_void() {}
+  void result() {}
+};
+
+}  // namespace detail
+
+template <class T = void>
+class [[nodiscard]] Task {
  public:
-  struct promise_type : detail::TaskPromiseBase {
+  struct promise_type : detail::TaskPromise<T> {
     Task get_return_object() {
       return Task(std::coroutine_handle<promise_type>::from_promise(*this));
     }
-    void return_void() {}
   };
 
   Task(Task&& other) noexcept : handle_(std::exchange(other.handle_, {})) {}
@@ -102,7 +76,7 @@ class Task<void> {
     handle_.promise().continuation = awaiter;
     return handle_;
   }
-  void await_resume() {}
+  T await_resume() { return handle_.promise().result(); }
 
  private:
   explicit Task(std::coroutine_handle<promise_type> h) : handle_(h) {}
