@@ -35,21 +35,21 @@ void SimDesktop::setScale(std::uint32_t displayID, double scale) {
   }
 }
 
-Json& SimDesktop::addWindow(const SimWindowSpec& spec) {
+Json& SimDesktop::addWindow(const SimWindowSpec& window) {
   Json w = {
-      {platform::kCGWindowNumber, spec.id},
-      {platform::kCGWindowOwnerPID, spec.pid},
+      {platform::kCGWindowNumber, window.id},
+      {platform::kCGWindowOwnerPID, window.pid},
       {platform::kCGWindowBounds,
-       {{"X", spec.bounds.x},
-        {"Y", spec.bounds.y},
-        {"Width", spec.bounds.width},
-        {"Height", spec.bounds.height}}},
-      {platform::kCGWindowLayer, spec.layer},
-      {platform::kCGWindowAlpha, spec.alpha},
-      {platform::kCGWindowIsOnscreen, spec.onscreen},
-      {platform::kCGWindowSharingState, spec.sharingState},
+       {{"X", window.bounds.x},
+        {"Y", window.bounds.y},
+        {"Width", window.bounds.width},
+        {"Height", window.bounds.height}}},
+      {platform::kCGWindowLayer, window.layer},
+      {platform::kCGWindowAlpha, window.alpha},
+      {platform::kCGWindowIsOnscreen, window.onscreen},
+      {platform::kCGWindowSharingState, window.sharingState},
   };
-  if (spec.name) w[platform::kCGWindowName] = *spec.name;
+  if (window.name) w[platform::kCGWindowName] = *window.name;
   std::lock_guard lock(mutex_);
   windows_.insert(windows_.begin(), std::move(w));
   return windows_[0];

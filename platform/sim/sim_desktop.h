@@ -62,7 +62,7 @@ class SimDesktop : public platform::Screens,
   std::vector<SimDisplay> displays() const;
   void setScale(std::uint32_t displayID, double scale);
   // Adds a window in front of the others (index 0 is front-most).
-  Json& addWindow(const SimWindowSpec& spec);
+  Json& addWindow(const SimWindowSpec& window);
   Json& addWindow(std::uint32_t id, std::int32_t pid, Rect bounds, std::int64_t layer = 0,
                   double alpha = 1.0, std::optional<std::string> name = std::nullopt,
                   bool onscreen = true, std::int64_t sharingState = 1) {
