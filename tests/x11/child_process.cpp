@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -117,6 +118,23 @@ bool ChildProcess::readBytes(std::size_t n, std::vector<std::uint8_t>& out,
   }
   out.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
   buffer_.erase(0, n);
+  return true;
+}
+
+bool ChildProcess::readInto(std::uint8_t* out, std::size_t n, std::chrono::milliseconds timeout) {
+  const std::size_t buffered = std::min(n, buffer_.size());
+  std::memcpy(out, buffer_.data(), buffered);
+  buffer_.erase(0, buffered);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (std::size_t done = buffered; done < n;) {
+    const ssize_t r = ::read(out_, out + done, n - done);
+    if (r > 0) {
+      done += static_cast<std::size_t>(r);
+      continue;
+    }
+    if (r < 0 && errno == EINTR) continue;
+    if (r == 0 || std::chrono::steady_clock::now() >= deadline) return false;
+  }
   return true;
 }
 

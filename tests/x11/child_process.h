@@ -35,6 +35,8 @@ class ChildProcess {
   std::optional<std::string> readLine(std::chrono::milliseconds timeout);
   // Exactly `n` bytes; false on timeout or end of output.
   bool readBytes(std::size_t n, std::vector<std::uint8_t>& out, std::chrono::milliseconds timeout);
+  // Exactly `n` bytes into `out`, read straight from the pipe once the buffered ones are used.
+  bool readInto(std::uint8_t* out, std::size_t n, std::chrono::milliseconds timeout);
   // The exit status once it ended (-1 when killed by a signal); nothing on timeout.
   std::optional<int> wait(std::chrono::milliseconds timeout);
   void kill();

@@ -44,20 +44,21 @@ class TestWindow {
   TestWindow(xcb_connection_t* c, xcb_screen_t* s, const Options& o) : c_(c), s_(s), o_(o) {
     netWmName_ = atom(c, "_NET_WM_NAME");
     utf8_ = atom(c, "UTF8_STRING");
-    window_ = create(o.x, o.y, o.width, o.height, o.overrideRedirect);
-    gc_ = xcb_generate_id(c);
-    xcb_create_gc(c, gc_, window_, 0, nullptr);
-    setTitle(o.title);
     const std::uint32_t pid = static_cast<std::uint32_t>(o.pid ? o.pid : ::getpid());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, atom(c, "_NET_WM_PID"),
-                        XCB_ATOM_CARDINAL, 32, 1, &pid);
-    // Clutter for the window-list benchmark: plain windows of the same process.
+    // Clutter for the window-list benchmark: plain windows of the same process, created first so
+    // that they lie below the main window.
     for (int i = 0; i < o.extra; ++i) {
       xcb_window_t w = create(o.x + 20 + i % 40 * 5, o.y + 20 + i / 40 * 5, 50, 50, false);
       xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL,
                           32, 1, &pid);
       xcb_map_window(c, w);
     }
+    window_ = create(o.x, o.y, o.width, o.height, o.overrideRedirect);
+    gc_ = xcb_generate_id(c);
+    xcb_create_gc(c, gc_, window_, 0, nullptr);
+    setTitle(o.title);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, atom(c, "_NET_WM_PID"),
+                        XCB_ATOM_CARDINAL, 32, 1, &pid);
     xcb_map_window(c, window_);
     xcb_flush(c);
   }
