@@ -75,7 +75,8 @@ void BM_HelperCaptureRoundTrip(benchmark::State& state) {
   o.environment["DISPLAY"] = rig->display();
   auto helper = x11test::ChildProcess::start({ORVEL_SCROLL_HELPER}, o);
   helper->write("{\"command\":\"select\"}\n");
-  std::this_thread::sleep_for(300ms);
+  // The overlay is up once it holds the pointer.
+  x11test::waitFor([] { return rig->pointerGrabbedElsewhere(); }, 10s);
   rig->drag(20, 20, 20 + kWidth, 20 + kHeight);
   auto selected = helper->readLine(5s);
   if (!selected || selected->find("\"ok\":true") == std::string::npos) {
