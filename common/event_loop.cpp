@@ -22,7 +22,7 @@ EventLoop::EventLoop(Clock& clock) : clock_(clock) {
 }
 
 EventLoop::~EventLoop() {
-  for (auto& t : threads_)
+  for (auto& [id, t] : threads_)
     t.join();
   timers_.clear();
   ready_.clear();
@@ -76,13 +76,30 @@ void EventLoop::runInBackground(std::function<void()> work) {
     std::lock_guard lock(mutex_);
     ++busyThreads_;
   }
-  threads_.emplace_back([this, work = std::move(work)] {
-    work();
+  reapThreads();
+  const std::uint64_t id = nextThread_++;
+  threads_.emplace(id, std::thread([this, id, work = std::move(work)] {
+                     work();
+                     std::lock_guard lock(mutex_);
+                     --busyThreads_;
+                     finishedThreads_.push_back(id);
+                     const std::uint64_t one = 1;
+                     [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+                   }));
+}
+
+void EventLoop::reapThreads() {
+  std::vector<std::uint64_t> finished;
+  {
     std::lock_guard lock(mutex_);
-    --busyThreads_;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
-  });
+    finished.swap(finishedThreads_);
+  }
+  for (auto id : finished) {
+    auto it = threads_.find(id);
+    if (it == threads_.end()) continue;
+    it->second.join();
+    threads_.erase(it);
+  }
 }
 
 bool EventLoop::hasBackgroundWork() {
@@ -91,6 +108,7 @@ bool EventLoop::hasBackgroundWork() {
 }
 
 void EventLoop::drainPosted() {
+  reapThreads();
   std::vector<Callback> batch;
   {
     std::lock_guard lock(mutex_);

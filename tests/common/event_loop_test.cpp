@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,6 +145,29 @@ TEST_F(LoopFixture, ManualTimeWaitsForBackgroundWorkBeforeJumping) {
   }());
   loop.runUntilIdle();
   EXPECT_EQ(log, (std::vector<std::string>{"offload 42 at 0", "timer at 1000"}));
+}
+
+int threadCount() {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
+
+TEST_F(LoopFixture, FinishedBackgroundThreadsAreJoined) {
+  const int before = threadCount();
+  int sum = 0;
+  spawn(loop, [&]() -> Task<> {
+    for (int i = 0; i < 200; ++i) {
+      auto work = offload(loop, [i] { return i; });
+      sum += co_await work;
+    }
+  }());
+  loop.runUntilIdle();
+  EXPECT_EQ(sum, 199 * 200 / 2);
+  EXPECT_LE(threadCount(), before + 1) << "a helper capturing all day must not pile up threads";
 }
 
 TEST(EventLoopSteady, RealClockSleepsAndFileDescriptorWatchesFire) {

@@ -76,6 +76,7 @@ class EventLoop {
   void drainPosted();
   bool waitForEvents(int timeoutMs);
   bool hasBackgroundWork();
+  void reapThreads();
 
   Clock& clock_;
   bool stopped_ = false;
@@ -94,10 +95,13 @@ class EventLoop {
 
   std::set<void*> roots_;
 
-  std::mutex mutex_;  // guards posted_, busyThreads_
+  std::mutex mutex_;  // guards posted_, busyThreads_, finishedThreads_
   std::vector<Callback> posted_;
   int busyThreads_ = 0;
-  std::vector<std::thread> threads_;
+  std::vector<std::uint64_t> finishedThreads_;
+  // Background threads by id; finished ones are joined on the next turn.
+  std::map<std::uint64_t, std::thread> threads_;
+  std::uint64_t nextThread_ = 1;
   int wakeFd_ = -1;
 };
 
