@@ -1,17 +1,24 @@
 // region-capture-helper: instant region captures for the host, driven by JSON lines on standard
-// input. This build has no desktop backend yet and wires the stand-in ports.
+// input, on the X11 desktop named by $DISPLAY. Without a reachable display (or in a build without
+// the X11 backend) it keeps its protocol and answers every "prepare" with the permission reply.
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
+#include "helper_error.h"
+#include "messages.h"
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
 #include "orvel/common/reply_writer.h"
 #include "region_capture_helper.h"
 #include "request_reader.h"
 #include "unavailable_desktop.h"
+#if ORVEL_REGION_X11
+#include "platform/x11/x11_region_desktop.h"
+#endif
 
 int main() {
   using namespace orvel;
@@ -21,7 +28,17 @@ int main() {
 
   SteadyClock clock;
   EventLoop loop(clock);
-  UnavailableDesktop desktop;
+  UnavailableDesktop unavailable;
+#if ORVEL_REGION_X11
+  x11::X11RegionDesktop desktop(loop);
+  const RegionPorts ports =
+      desktop.connected()
+          ? RegionPorts{desktop.screens(), desktop.permissions(), desktop.capture(),
+                        desktop.overlay(), desktop.shield()}
+          : RegionPorts{unavailable, unavailable, unavailable, unavailable, unavailable};
+#else
+  const RegionPorts ports{unavailable, unavailable, unavailable, unavailable, unavailable};
+#endif
   ReplyWriter out(STDOUT_FILENO);
   HelperIo io{
       [&out](std::string_view line) { out.write(line); },
@@ -34,7 +51,24 @@ int main() {
       {static_cast<std::int32_t>(::getpid()),
        [] { return static_cast<std::int32_t>(::getppid()); }},
   };
-  RegionCaptureHelper helper(loop, {desktop, desktop, desktop, desktop, desktop}, std::move(io));
+  RegionCaptureHelper helper(loop, ports, std::move(io));
+#if ORVEL_REGION_X11
+  if (desktop.connected()) {
+    // Another client kept the pointer or keyboard: the capture that asked for the shield ends
+    // with a message instead of waiting for input that would never come.
+    desktop.shield().onGrabFailed([&helper, &loop] {
+      const auto shield = helper.shield().current();
+      if (!shield) return;
+      loop.post([&helper, wanted = *shield] {
+        const auto& session = helper.active();
+        if (session && session->id == wanted.id && session->started == wanted.started) {
+          auto keep = session;
+          keep->fail(failure(kInputUnavailable));
+        }
+      });
+    });
+  }
+#endif
   helper.start();
   RequestReader reader(
       loop, STDIN_FILENO, [&helper](std::string line) { helper.receiveLine(line); },

@@ -21,6 +21,9 @@ inline constexpr const char* kCannotAllocatePixels = "Cannot allocate capture pi
 inline constexpr const char* kCannotCropFrozenScreen = "Cannot crop frozen screen.";
 inline constexpr const char* kCannotExportCapture = "Cannot export capture.";
 inline constexpr const char* kCannotSavePixels = "Cannot save capture pixels.";
+// Another application holds the pointer or the keyboard and did not let go within half a second.
+inline constexpr const char* kInputUnavailable =
+    "Another application is holding the pointer or keyboard. Retry Capture.";
 
 inline constexpr const char* kInstruction = "Drag a region to capture. Escape cancels.";
 

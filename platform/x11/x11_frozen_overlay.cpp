@@ -1,0 +1,276 @@
+#include "platform/x11/x11_frozen_overlay.h"
+
+#include <cairo-xcb.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/x11/cairo_canvas.h"
+
+namespace orvel::x11 {
+
+namespace {
+
+constexpr std::uint16_t kCrosshairGlyph = 34;
+
+using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+
+XCursor crosshairCursor(X11Connection& connection) {
+  xcb_connection_t* c = connection.get();
+  const xcb_font_t font = connection.generateId();
+  xcb_open_font(c, font, 6, "cursor");
+  const xcb_cursor_t cursor = connection.generateId();
+  xcb_create_glyph_cursor(c, cursor, font, font, kCrosshairGlyph, kCrosshairGlyph + 1, 0, 0, 0,
+                          0xffff, 0xffff, 0xffff);
+  xcb_close_font(c, font);
+  return XCursor(c, cursor);
+}
+
+xcb_visualtype_t* rootVisual(const xcb_screen_t* screen) {
+  for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+    for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+      if (v.data->visual_id == screen->root_visual) return v.data;
+    }
+  }
+  return nullptr;
+}
+
+// Notes the picture a view draws, drawing nothing.
+class PictureProbe final : public platform::Canvas {
+ public:
+  void fill(const Rect&, platform::Color) override {}
+  void drawText(const std::string&, Point, double, platform::Color) override {}
+  void strokeRect(const Rect&, platform::Color, double) override {}
+  void drawImage(const Image& image, const Rect&, double) override { picture = &image; }
+  const Image* picture = nullptr;
+};
+
+// Draws everything but pictures: the panel has already painted its picture from the server.
+class OverPictureCanvas final : public platform::Canvas {
+ public:
+  explicit OverPictureCanvas(platform::Canvas& inner) : inner_(inner) {}
+  void fill(const Rect& r, platform::Color c) override { inner_.fill(r, c); }
+  void drawText(const std::string& t, Point o, double s, platform::Color c) override {
+    inner_.drawText(t, o, s, c);
+  }
+  void strokeRect(const Rect& r, platform::Color c, double w) override {
+    inner_.strokeRect(r, c, w);
+  }
+  void drawImage(const Image&, const Rect&, double) override {}
+
+ private:
+  platform::Canvas& inner_;
+};
+
+std::int16_t i16(int v) {
+  return static_cast<std::int16_t>(v);
+}
+std::uint16_t u16(int v) {
+  return static_cast<std::uint16_t>(v);
+}
+
+}  // namespace
+
+class FrozenOverlayPanel final : public platform::OverlayPanel {
+ public:
+  FrozenOverlayPanel(X11FrozenOverlay& overlay, const platform::PanelOptions& options,
+                     platform::OverlayView& view);
+  ~FrozenOverlayPanel() override {
+    *alive_ = false;
+    close();
+  }
+
+  void show(bool makeKey) override;
+  void close() override;
+  void setNeedsDisplay() override;
+  Rect frame() const override { return options_.frame; }
+  Point convertToScreen(Point p) const override {
+    return {p.x + options_.frame.x, p.y + options_.frame.y};
+  }
+  Rect convertFromScreen(const Rect& r) const override {
+    return r.offsetBy(-options_.frame.x, -options_.frame.y);
+  }
+
+ private:
+  void redraw();
+  bool showPicture(const Image& picture);
+  void paint();
+  Rect bounds() const { return {0, 0, pixels_.width / scale_, pixels_.height / scale_}; }
+
+  X11FrozenOverlay& overlay_;
+  platform::PanelOptions options_;
+  platform::OverlayView& view_;
+  PixelRect pixels_;
+  double scale_ = 1;
+  xcb_visualtype_t* visual_ = nullptr;
+  XWindow input_;
+  XWindow output_;
+  XPixmap picture_;
+  const Image* pictureSource_ = nullptr;
+  Surface pictureSurface_{nullptr, cairo_surface_destroy};
+  Surface outputSurface_{nullptr, cairo_surface_destroy};
+  bool shown_ = false;
+  bool closed_ = false;
+  bool redrawScheduled_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+X11FrozenOverlay::X11FrozenOverlay(EventLoop& loop, X11Connection& connection, X11Screens& screens,
+                                   X11EventPump& pump)
+    : loop_(loop),
+      connection_(connection),
+      screens_(screens),
+      pump_(pump),
+      crosshair_(crosshairCursor(connection)) {}
+
+std::unique_ptr<platform::OverlayPanel> X11FrozenOverlay::createPanel(
+    const platform::PanelOptions& options, platform::OverlayView& view) {
+  return std::make_unique<FrozenOverlayPanel>(*this, options, view);
+}
+
+FrozenOverlayPanel::FrozenOverlayPanel(X11FrozenOverlay& overlay,
+                                       const platform::PanelOptions& options,
+                                       platform::OverlayView& view)
+    : overlay_(overlay), options_(options), view_(view) {
+  X11Connection& connection = overlay_.connection_;
+  if (!connection.ok()) return;
+  xcb_connection_t* c = connection.get();
+  const MonitorLayout& layout = overlay_.screens_.layout();
+  scale_ = layout.scale();
+  const Rect f = options_.frame.standardized();
+  pixels_ = layout.toRootPixels({f.x, layout.mainHeight() - f.maxY(), f.width, f.height});
+  visual_ = rootVisual(connection.screen());
+  if (pixels_.empty()) return;
+  const xcb_window_t window = connection.generateId();
+  const std::uint32_t values[] = {1, overlay_.crosshair_.id()};
+  xcb_create_window(c, 0, window, connection.root(), i16(pixels_.x), i16(pixels_.y),
+                    u16(pixels_.width), u16(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                    XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
+  input_ = XWindow(c, window);
+}
+
+void FrozenOverlayPanel::show(bool /*makeKey: keys come through the input shield*/) {
+  if (closed_ || !input_) return;
+  xcb_connection_t* c = overlay_.connection_.get();
+  const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+  if (!shown_) xcb_map_window(c, input_.id());
+  xcb_configure_window(c, input_.id(), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+  if (output_) {
+    if (!shown_) xcb_map_window(c, output_.id());
+    xcb_configure_window(c, output_.id(), XCB_CONFIG_WINDOW_STACK_MODE, &above);
+  }
+  shown_ = true;
+  xcb_flush(c);
+}
+
+void FrozenOverlayPanel::close() {
+  if (closed_) return;
+  closed_ = true;
+  if (output_) overlay_.pump_.removeWindowHandler(output_.id());
+  outputSurface_.reset();
+  pictureSurface_.reset();
+  if (!overlay_.connection_.ok()) return;
+  output_.reset();
+  input_.reset();
+  picture_.reset();
+  xcb_flush(overlay_.connection_.get());
+}
+
+void FrozenOverlayPanel::setNeedsDisplay() {
+  if (redrawScheduled_ || closed_) return;
+  redrawScheduled_ = true;
+  overlay_.loop_.defer([this, alive = alive_] {
+    if (!*alive) return;
+    redrawScheduled_ = false;
+    redraw();
+  });
+}
+
+void FrozenOverlayPanel::redraw() {
+  if (!shown_ || closed_ || !input_ || !visual_ || !overlay_.connection_.ok()) return;
+  PictureProbe probe;
+  view_.draw(probe, bounds());
+  // Without a frozen picture there is nothing to show: the panel stays input-only.
+  if (!probe.picture || probe.picture->empty()) return;
+  if (probe.picture != pictureSource_ && !showPicture(*probe.picture)) return;
+  paint();
+}
+
+bool FrozenOverlayPanel::showPicture(const Image& picture) {
+  X11Connection& connection = overlay_.connection_;
+  xcb_connection_t* c = connection.get();
+  const xcb_screen_t* screen = connection.screen();
+  if (!picture_) {
+    const xcb_pixmap_t pixmap = connection.generateId();
+    xcb_create_pixmap(c, screen->root_depth, pixmap, connection.root(), u16(pixels_.width),
+                      u16(pixels_.height));
+    picture_ = XPixmap(c, pixmap);
+    pictureSurface_.reset(
+        cairo_xcb_surface_create(c, pixmap, visual_, pixels_.width, pixels_.height));
+  }
+  // One upload; every later paint is a copy inside the server.
+  cairo_t* cr = cairo_create(pictureSurface_.get());
+  {
+    CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
+    canvas.drawImage(picture, bounds(), 1);
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(pictureSurface_.get());
+  pictureSource_ = &picture;
+  if (!output_) {
+    const xcb_window_t window = connection.generateId();
+    // The picture is the background: the server fills exposures at once, before we paint.
+    const std::uint32_t values[] = {picture_.id(), 1, XCB_EVENT_MASK_EXPOSURE,
+                                    overlay_.crosshair_.id()};
+    xcb_create_window(
+        c, XCB_COPY_FROM_PARENT, window, connection.root(), i16(pixels_.x), i16(pixels_.y),
+        u16(pixels_.width), u16(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        screen->root_visual,
+        XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
+    output_ = XWindow(c, window);
+    const std::uint32_t level = static_cast<std::uint32_t>(options_.level);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection.atoms().orvelWindowLevel,
+                        XCB_ATOM_CARDINAL, 32, 1, &level);
+    const auto pid = static_cast<std::uint32_t>(::getpid());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection.atoms().netWmPid,
+                        XCB_ATOM_CARDINAL, 32, 1, &pid);
+    overlay_.pump_.setWindowHandler(window, [this, alive = alive_](const xcb_generic_event_t& e) {
+      if (*alive && (e.response_type & 0x7f) == XCB_EXPOSE &&
+          reinterpret_cast<const xcb_expose_event_t&>(e).count == 0) {
+        paint();
+      }
+    });
+    xcb_map_window(c, window);
+    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+    outputSurface_.reset(
+        cairo_xcb_surface_create(c, window, visual_, pixels_.width, pixels_.height));
+  }
+  return true;
+}
+
+void FrozenOverlayPanel::paint() {
+  if (closed_ || !outputSurface_ || !pictureSurface_ || !overlay_.connection_.ok()) return;
+  cairo_t* cr = cairo_create(outputSurface_.get());
+  // Composed off screen, then copied in one go: no flicker between the picture and the dimming.
+  cairo_push_group(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr, pictureSurface_.get(), 0, 0);
+  cairo_paint(cr);
+  {
+    CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
+    OverPictureCanvas over(canvas);
+    view_.draw(over, bounds());
+  }
+  cairo_pop_group_to_source(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(outputSurface_.get());
+  xcb_flush(overlay_.connection_.get());
+  // cairo reads replies on this connection, which can queue events unseen by poll().
+  overlay_.connection_.noteRoundTrip();
+}
+
+}  // namespace orvel::x11

@@ -1,0 +1,42 @@
+// The Overlay port for instant region captures on X11. A panel starts as an input-only window: it
+// covers its monitor (and carries the crosshair) but has no pixels, so the screen pictures taken
+// while it is up need no window left out of them. The first time its view draws a picture (the
+// frozen screen), the panel gains an override-redirect output window above it, which shows that
+// picture from a server-side pixmap (uploaded once) with the rest of the view drawn over it.
+//
+// Panels never grab input (the input shield does). Frames are screen coordinates (points, origin
+// at the main monitor's bottom-left corner, y up). Loop thread only.
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include "orvel/common/event_loop.h"
+#include "platform/overlay.h"
+#include "platform/x11/x11_event_pump.h"
+#include "platform/x11/x11_screens.h"
+#include "platform/x11/xcb_handles.h"
+
+namespace orvel::x11 {
+
+class X11FrozenOverlay final : public platform::Overlay {
+ public:
+  X11FrozenOverlay(EventLoop& loop, X11Connection& connection, X11Screens& screens,
+                   X11EventPump& pump);
+
+  std::unique_ptr<platform::OverlayPanel> createPanel(const platform::PanelOptions& options,
+                                                      platform::OverlayView& view) override;
+  // The cursor is the crosshair throughout: the panels' and the input shield's.
+  void pushCursor(platform::CursorKind) override {}
+  void popCursor() override {}
+  void setCursor(platform::CursorKind) override {}
+
+ private:
+  friend class FrozenOverlayPanel;
+  EventLoop& loop_;
+  X11Connection& connection_;
+  X11Screens& screens_;
+  X11EventPump& pump_;
+  XCursor crosshair_;
+};
+
+}  // namespace orvel::x11

@@ -1,0 +1,206 @@
+#include "platform/x11/x11_input_shield.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/x11/x11_key_state.h"
+
+namespace orvel::x11 {
+
+namespace {
+
+constexpr std::uint16_t kCrosshairGlyph = 34;
+constexpr std::uint16_t kPointerEvents =
+    XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
+
+XCursor crosshair(X11Connection& connection) {
+  xcb_connection_t* c = connection.get();
+  const xcb_font_t font = connection.generateId();
+  xcb_open_font(c, font, 6, "cursor");
+  const xcb_cursor_t cursor = connection.generateId();
+  xcb_create_glyph_cursor(c, cursor, font, font, kCrosshairGlyph, kCrosshairGlyph + 1, 0, 0, 0,
+                          0xffff, 0xffff, 0xffff);
+  xcb_close_font(c, font);
+  return XCursor(c, cursor);
+}
+
+}  // namespace
+
+X11InputShield::X11InputShield(const char* display)
+    : display_(display ? display : ""), hasDisplay_(display != nullptr) {}
+
+X11InputShield::~X11InputShield() {
+  stopping_ = true;
+  wake();
+  if (thread_.joinable()) thread_.join();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+  cursor_ = XCursor();
+}
+
+bool X11InputShield::install(std::uint64_t eventMask, Handler handler) {
+  if (connection_) return false;
+  connection_ = X11Connection::open(hasDisplay_ ? display_.c_str() : nullptr);
+  if (!connection_) return false;
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0) {
+    connection_.reset();
+    return false;
+  }
+  mask_ = eventMask;
+  handler_ = std::move(handler);
+  cursor_ = crosshair(*connection_);
+  escapeKeys_ = keycodesFor(*connection_, kEscapeKeysym);
+  xcb_flush(connection_->get());
+  thread_ = std::thread([this] { run(); });
+  return true;
+}
+
+void X11InputShield::setEnabled(bool enabled) {
+  if (enabled) generation_.fetch_add(1);
+  wanted_ = enabled;
+  wake();
+}
+
+void X11InputShield::wake() {
+  if (wakeFd_ < 0) return;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] auto written = ::write(wakeFd_, &one, sizeof one);
+}
+
+bool X11InputShield::tryGrab() {
+  xcb_connection_t* c = connection_->get();
+  const xcb_window_t root = connection_->root();
+  auto pointer =
+      takeReply(c, xcb_grab_pointer_reply,
+                xcb_grab_pointer(c, 0, root, kPointerEvents, XCB_GRAB_MODE_ASYNC,
+                                 XCB_GRAB_MODE_ASYNC, XCB_NONE, cursor_.id(), XCB_CURRENT_TIME));
+  auto keyboard = takeReply(
+      c, xcb_grab_keyboard_reply,
+      xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+  const bool pointerHeld = pointer && pointer->status == XCB_GRAB_STATUS_SUCCESS;
+  const bool keyboardHeld = keyboard && keyboard->status == XCB_GRAB_STATUS_SUCCESS;
+  if (pointerHeld && keyboardHeld) return true;
+  // Half a shield is no shield: let go of the one we got and try both again.
+  if (pointerHeld) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+  if (keyboardHeld) xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+  xcb_flush(c);
+  return false;
+}
+
+void X11InputShield::ungrab() {
+  xcb_connection_t* c = connection_->get();
+  xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+  xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+  xcb_flush(c);
+  // Round trip: once setEnabled(false) has been seen here, the server has let go.
+  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  grabbed_ = false;
+}
+
+void X11InputShield::run() {
+  xcb_connection_t* c = connection_->get();
+  std::uint64_t round = 0;  // generation of the current round of attempts
+  std::uint64_t failedRound = 0;
+  int attempts = 0;
+  while (!stopping_ && connection_->ok()) {
+    const bool wanted = wanted_;
+    const std::uint64_t generation = generation_;
+    bool waitingToRetry = false;
+    if (wanted && !grabbed_ && generation != failedRound) {
+      if (generation != round) {
+        round = generation;
+        attempts = 0;
+      }
+      if (attempts == 0) layout_ = MonitorLayout::read(*connection_);
+      if (tryGrab()) {
+        grabbed_ = true;
+      } else if (++attempts >= kShieldGrabAttempts) {
+        failedRound = generation;
+        if (grabFailed_) grabFailed_();
+      } else {
+        waitingToRetry = true;
+      }
+    } else if (!wanted && grabbed_) {
+      ungrab();
+    }
+    pollfd fds[2] = {{connection_->fd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    const int timeout = waitingToRetry ? static_cast<int>(kShieldGrabRetryInterval.count()) : -1;
+    // Events that a reply read pulled off the socket are already queued: no wait for those.
+    xcb_generic_event_t* queued = xcb_poll_for_queued_event(c);
+    if (!queued) ::poll(fds, 2, timeout);
+    if (fds[1].revents & POLLIN) {
+      std::uint64_t count;
+      [[maybe_unused]] auto read = ::read(wakeFd_, &count, sizeof count);
+    }
+    for (xcb_generic_event_t* e = queued ? queued : xcb_poll_for_event(c); e;
+         e = xcb_poll_for_event(c)) {
+      XcbReply<xcb_generic_event_t> event(e);
+      // Errors (none are expected) are dropped: no X error ends the helper.
+      if (event->response_type != 0) dispatch(*event);
+    }
+  }
+  grabbed_ = false;
+}
+
+void X11InputShield::deliver(std::uint32_t type, int rootX, int rootY, std::uint16_t keyCode) {
+  if (type >= 64 || !(mask_ & (std::uint64_t{1} << type)) || !handler_) return;
+  platform::InputEvent event;
+  event.type = type;
+  event.location = layout_ ? layout_->toGlobal(rootX, rootY) : Point{double(rootX), double(rootY)};
+  event.keyCode = keyCode;
+  // Under an active grab nothing else receives the event, whatever the handler answers.
+  handler_(event);
+}
+
+void X11InputShield::dispatch(const xcb_generic_event_t& event) {
+  using namespace platform;
+  switch (event.response_type & 0x7f) {
+    case XCB_BUTTON_PRESS:
+    case XCB_BUTTON_RELEASE: {
+      const auto& e = reinterpret_cast<const xcb_button_press_event_t&>(event);
+      const bool press = (event.response_type & 0x7f) == XCB_BUTTON_PRESS;
+      std::uint32_t type = 0;
+      if (e.detail >= 4 && e.detail <= 7) {
+        // Wheel clicks come as a press and a release: one scroll event.
+        if (!press) return;
+        type = kScrollWheel;
+      } else if (e.detail == 1) {
+        type = press ? kLeftMouseDown : kLeftMouseUp;
+      } else if (e.detail == 3) {
+        type = press ? kRightMouseDown : kRightMouseUp;
+      } else {
+        type = press ? kOtherMouseDown : kOtherMouseUp;
+      }
+      deliver(type, e.root_x, e.root_y);
+      return;
+    }
+    case XCB_MOTION_NOTIFY: {
+      const auto& e = reinterpret_cast<const xcb_motion_notify_event_t&>(event);
+      std::uint32_t type = kMouseMoved;
+      if (e.state & XCB_BUTTON_MASK_1) {
+        type = kLeftMouseDragged;
+      } else if (e.state & XCB_BUTTON_MASK_3) {
+        type = kRightMouseDragged;
+      } else if (e.state & (XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_4 | XCB_BUTTON_MASK_5)) {
+        type = kOtherMouseDragged;
+      }
+      deliver(type, e.root_x, e.root_y);
+      return;
+    }
+    case XCB_KEY_PRESS: {
+      const auto& e = reinterpret_cast<const xcb_key_press_event_t&>(event);
+      const bool escape =
+          std::find(escapeKeys_.begin(), escapeKeys_.end(), e.detail) != escapeKeys_.end();
+      deliver(kKeyDown, e.root_x, e.root_y, escape ? kEscapeKeyCode : kUnmappedKeyCode);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+}  // namespace orvel::x11
