@@ -55,13 +55,13 @@ TEST_F(LoopFixture, AwaitedTasksReturnValuesAndAWaitingTaskDoesNotBlockAnother) 
   spawn(loop, [&]() -> Task<> {
     int v = co_await never.wait();
     sum += v;
-  }());
+  });
   spawn(loop, [&]() -> Task<> {
     int a = co_await delayedValue(loop, 10ms, 2);
     int b = co_await delayedValue(loop, 5ms, 3);
     sum += a * b;
     quickDone = true;
-  }());
+  });
   loop.runUntilIdle();
   EXPECT_TRUE(quickDone);
   EXPECT_EQ(sum, 6);
@@ -76,7 +76,7 @@ TEST_F(LoopFixture, OneShotResumesItsWaiterExactlyOnceAndNeverInline) {
   spawn(loop, [&]() -> Task<> {
     got = co_await shot.wait();
     ++resumed;
-  }());
+  });
   EXPECT_TRUE(shot.resolve(7));
   EXPECT_EQ(resumed, 0) << "resumption must not run inside resolve()";
   EXPECT_FALSE(shot.resolve(8));
@@ -88,7 +88,7 @@ TEST_F(LoopFixture, OneShotResumesItsWaiterExactlyOnceAndNeverInline) {
   OneShot<int> early(loop);
   early.resolve(4);
   int value = 0;
-  spawn(loop, [&]() -> Task<> { value = co_await early.wait(); }());
+  spawn(loop, [&]() -> Task<> { value = co_await early.wait(); });
   EXPECT_EQ(value, 4) << "a value delivered before the wait is taken at once";
 }
 
@@ -138,11 +138,11 @@ TEST_F(LoopFixture, ManualTimeWaitsForBackgroundWorkBeforeJumping) {
       return 42;
     });
     log.push_back("offload " + std::to_string(v) + " at " + std::to_string(int(elapsedMs())));
-  }());
+  });
   spawn(loop, [&]() -> Task<> {
     co_await sleepFor(loop, 1s);
     log.push_back("timer at " + std::to_string(int(elapsedMs())));
-  }());
+  });
   loop.runUntilIdle();
   EXPECT_EQ(log, (std::vector<std::string>{"offload 42 at 0", "timer at 1000"}));
 }
@@ -164,7 +164,7 @@ TEST_F(LoopFixture, FinishedBackgroundThreadsAreJoined) {
       auto work = offload(loop, [i] { return i; });
       sum += co_await work;
     }
-  }());
+  });
   loop.runUntilIdle();
   EXPECT_EQ(sum, 199 * 200 / 2);
   EXPECT_LE(threadCount(), before + 1) << "a helper capturing all day must not pile up threads";
@@ -186,7 +186,7 @@ TEST(EventLoopSteady, RealClockSleepsAndFileDescriptorWatchesFire) {
   spawn(loop, [&]() -> Task<> {
     co_await sleepFor(loop, 20ms);
     EXPECT_EQ(write(fds[1], "hi", 2), 2);
-  }());
+  });
   loop.run();
   EXPECT_EQ(got, "hi");
   EXPECT_GE(clock.now() - t0, Duration(20ms));

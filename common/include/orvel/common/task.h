@@ -6,6 +6,7 @@
 #include <coroutine>
 #include <exception>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "orvel/common/event_loop.h"
@@ -121,6 +122,22 @@ inline void spawn(EventLoop& loop, Task<void> task) {
   d.handle.promise().loop = &loop;
   loop.adoptRoot(d.handle);
   d.handle.resume();
+}
+
+namespace detail {
+template <class F>
+Task<> invokeOwned(F f) {
+  // `f` lives in this frame, so the coroutine it starts may use its captures until it ends.
+  co_await f();
+}
+}  // namespace detail
+
+// Starts the coroutine that `f` makes, keeping `f` (and so its captures) alive until it ends. Use
+// this for lambdas: a lambda coroutine refers to its closure, which a plain spawn(loop, l()) frees
+// at its first wait.
+template <class F>
+requires std::is_invocable_r_v<Task<>, F&> void spawn(EventLoop& loop, F f) {
+  spawn(loop, detail::invokeOwned(std::move(f)));
 }
 
 // Suspends the calling task for `d` of the loop's clock without blocking the loop.
