@@ -3,8 +3,10 @@
 #include <cairo-xcb.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/x11/cairo_canvas.h"
 
@@ -36,28 +38,36 @@ xcb_visualtype_t* rootVisual(const xcb_screen_t* screen) {
   return nullptr;
 }
 
-// Notes the picture a view draws, drawing nothing.
-class PictureProbe final : public platform::Canvas {
+// Notes what a view draws on top of its picture, drawing nothing.
+class ViewProbe final : public platform::Canvas {
  public:
+  struct Stroke {
+    Rect rect;
+    platform::Color color;
+    double lineWidth;
+  };
   void fill(const Rect&, platform::Color) override {}
   void drawText(const std::string&, Point, double, platform::Color) override {}
-  void strokeRect(const Rect&, platform::Color, double) override {}
+  void strokeRect(const Rect& r, platform::Color c, double w) override {
+    strokes.push_back({r, c, w});
+  }
   void drawImage(const Image& image, const Rect&, double) override { picture = &image; }
   const Image* picture = nullptr;
+  std::vector<Stroke> strokes;
 };
 
-// Draws everything but pictures: the panel has already painted its picture from the server.
-class OverPictureCanvas final : public platform::Canvas {
+// Everything but outlines: the still part of the view, drawn once into the panel's background.
+class StillPartCanvas final : public platform::Canvas {
  public:
-  explicit OverPictureCanvas(platform::Canvas& inner) : inner_(inner) {}
+  explicit StillPartCanvas(platform::Canvas& inner) : inner_(inner) {}
   void fill(const Rect& r, platform::Color c) override { inner_.fill(r, c); }
   void drawText(const std::string& t, Point o, double s, platform::Color c) override {
     inner_.drawText(t, o, s, c);
   }
-  void strokeRect(const Rect& r, platform::Color c, double w) override {
-    inner_.strokeRect(r, c, w);
+  void strokeRect(const Rect&, platform::Color, double) override {}
+  void drawImage(const Image& image, const Rect& dest, double alpha) override {
+    inner_.drawImage(image, dest, alpha);
   }
-  void drawImage(const Image&, const Rect&, double) override {}
 
  private:
   platform::Canvas& inner_;
@@ -94,8 +104,9 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
 
  private:
   void redraw();
-  bool showPicture(const Image& picture);
-  void paint();
+  void showPicture(const Image& picture);
+  // Restores the background where the last outlines were, then strokes `strokes`.
+  void paintOutlines(const std::vector<ViewProbe::Stroke>& strokes);
   Rect bounds() const { return {0, 0, pixels_.width / scale_, pixels_.height / scale_}; }
 
   X11FrozenOverlay& overlay_;
@@ -106,10 +117,11 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
   xcb_visualtype_t* visual_ = nullptr;
   XWindow input_;
   XWindow output_;
-  XPixmap picture_;
+  // The picture dimmed, with the instruction: the output window's background.
+  XPixmap background_;
   const Image* pictureSource_ = nullptr;
-  Surface pictureSurface_{nullptr, cairo_surface_destroy};
   Surface outputSurface_{nullptr, cairo_surface_destroy};
+  std::vector<ViewProbe::Stroke> outlines_;
   bool shown_ = false;
   bool closed_ = false;
   bool redrawScheduled_ = false;
@@ -169,11 +181,10 @@ void FrozenOverlayPanel::close() {
   closed_ = true;
   if (output_) overlay_.pump_.removeWindowHandler(output_.id());
   outputSurface_.reset();
-  pictureSurface_.reset();
   if (!overlay_.connection_.ok()) return;
   output_.reset();
   input_.reset();
-  picture_.reset();
+  background_.reset();
   xcb_flush(overlay_.connection_.get());
 }
 
@@ -189,86 +200,103 @@ void FrozenOverlayPanel::setNeedsDisplay() {
 
 void FrozenOverlayPanel::redraw() {
   if (!shown_ || closed_ || !input_ || !visual_ || !overlay_.connection_.ok()) return;
-  PictureProbe probe;
+  ViewProbe probe;
   view_.draw(probe, bounds());
   // Without a frozen picture there is nothing to show: the panel stays input-only.
   if (!probe.picture || probe.picture->empty()) return;
-  if (probe.picture != pictureSource_ && !showPicture(*probe.picture)) return;
-  paint();
+  if (probe.picture != pictureSource_) showPicture(*probe.picture);
+  paintOutlines(probe.strokes);
 }
 
-bool FrozenOverlayPanel::showPicture(const Image& picture) {
+void FrozenOverlayPanel::showPicture(const Image& picture) {
   X11Connection& connection = overlay_.connection_;
   xcb_connection_t* c = connection.get();
   const xcb_screen_t* screen = connection.screen();
-  if (!picture_) {
+  if (!background_) {
     const xcb_pixmap_t pixmap = connection.generateId();
     xcb_create_pixmap(c, screen->root_depth, pixmap, connection.root(), u16(pixels_.width),
                       u16(pixels_.height));
-    picture_ = XPixmap(c, pixmap);
-    pictureSurface_.reset(
-        cairo_xcb_surface_create(c, pixmap, visual_, pixels_.width, pixels_.height));
+    background_ = XPixmap(c, pixmap);
   }
-  // One upload; every later paint is a copy inside the server.
-  cairo_t* cr = cairo_create(pictureSurface_.get());
+  // One upload and one dimming; a drag then only repaints the outlines' strips.
+  Surface surface(
+      cairo_xcb_surface_create(c, background_.id(), visual_, pixels_.width, pixels_.height),
+      cairo_surface_destroy);
+  cairo_t* cr = cairo_create(surface.get());
   {
     CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
-    canvas.drawImage(picture, bounds(), 1);
+    StillPartCanvas still(canvas);
+    view_.draw(still, bounds());
   }
   cairo_destroy(cr);
-  cairo_surface_flush(pictureSurface_.get());
+  cairo_surface_flush(surface.get());
   pictureSource_ = &picture;
-  if (!output_) {
-    const xcb_window_t window = connection.generateId();
-    // The picture is the background: the server fills exposures at once, before we paint.
-    const std::uint32_t values[] = {picture_.id(), 1, XCB_EVENT_MASK_EXPOSURE,
-                                    overlay_.crosshair_.id()};
-    xcb_create_window(
-        c, XCB_COPY_FROM_PARENT, window, connection.root(), i16(pixels_.x), i16(pixels_.y),
-        u16(pixels_.width), u16(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-        screen->root_visual,
-        XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
-    output_ = XWindow(c, window);
-    const std::uint32_t level = static_cast<std::uint32_t>(options_.level);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection.atoms().orvelWindowLevel,
-                        XCB_ATOM_CARDINAL, 32, 1, &level);
-    const auto pid = static_cast<std::uint32_t>(::getpid());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection.atoms().netWmPid,
-                        XCB_ATOM_CARDINAL, 32, 1, &pid);
-    overlay_.pump_.setWindowHandler(window, [this, alive = alive_](const xcb_generic_event_t& e) {
-      if (*alive && (e.response_type & 0x7f) == XCB_EXPOSE &&
-          reinterpret_cast<const xcb_expose_event_t&>(e).count == 0) {
-        paint();
-      }
-    });
-    xcb_map_window(c, window);
-    const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    outputSurface_.reset(
-        cairo_xcb_surface_create(c, window, visual_, pixels_.width, pixels_.height));
+  if (output_) {
+    xcb_clear_area(c, 0, output_.id(), 0, 0, 0, 0);
+    outlines_.clear();
+    return;
   }
-  return true;
+  const xcb_window_t window = connection.generateId();
+  // The server paints exposures from the background by itself.
+  const std::uint32_t values[] = {background_.id(), 1, XCB_EVENT_MASK_EXPOSURE,
+                                  overlay_.crosshair_.id()};
+  xcb_create_window(
+      c, XCB_COPY_FROM_PARENT, window, connection.root(), i16(pixels_.x), i16(pixels_.y),
+      u16(pixels_.width), u16(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+      screen->root_visual,
+      XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
+  output_ = XWindow(c, window);
+  const std::uint32_t level = static_cast<std::uint32_t>(options_.level);
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection.atoms().orvelWindowLevel,
+                      XCB_ATOM_CARDINAL, 32, 1, &level);
+  const auto pid = static_cast<std::uint32_t>(::getpid());
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection.atoms().netWmPid,
+                      XCB_ATOM_CARDINAL, 32, 1, &pid);
+  overlay_.pump_.setWindowHandler(window, [this, alive = alive_](const xcb_generic_event_t& e) {
+    if (*alive && (e.response_type & 0x7f) == XCB_EXPOSE &&
+        reinterpret_cast<const xcb_expose_event_t&>(e).count == 0) {
+      // The background is back everywhere: only the outlines are missing.
+      outlines_.clear();
+      setNeedsDisplay();
+    }
+  });
+  xcb_map_window(c, window);
+  const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+  xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+  outputSurface_.reset(cairo_xcb_surface_create(c, window, visual_, pixels_.width, pixels_.height));
 }
 
-void FrozenOverlayPanel::paint() {
-  if (closed_ || !outputSurface_ || !pictureSurface_ || !overlay_.connection_.ok()) return;
-  cairo_t* cr = cairo_create(outputSurface_.get());
-  // Composed off screen, then copied in one go: no flicker between the picture and the dimming.
-  cairo_push_group(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, pictureSurface_.get(), 0, 0);
-  cairo_paint(cr);
-  {
-    CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
-    OverPictureCanvas over(canvas);
-    view_.draw(over, bounds());
+void FrozenOverlayPanel::paintOutlines(const std::vector<ViewProbe::Stroke>& strokes) {
+  if (closed_ || !output_ || !outputSurface_ || !overlay_.connection_.ok()) return;
+  xcb_connection_t* c = overlay_.connection_.get();
+  const double height = pixels_.height / scale_;
+  for (const auto& o : outlines_) {
+    // The strips the stroke covered, in pixels, with a margin for antialiasing.
+    const Rect r = o.rect.standardized();
+    const int m = static_cast<int>(std::ceil(o.lineWidth * scale_ / 2)) + 2;
+    const int x = static_cast<int>(std::floor(r.x * scale_)) - m;
+    const int y = static_cast<int>(std::floor((height - r.maxY()) * scale_)) - m;
+    const int w = static_cast<int>(std::ceil(r.width * scale_)) + 2 * m;
+    const int h = static_cast<int>(std::ceil(r.height * scale_)) + 2 * m;
+    const int strips[4][4] = {{x, y, w, 2 * m + 1},
+                              {x, y + h - 2 * m - 1, w, 2 * m + 1},
+                              {x, y, 2 * m + 1, h},
+                              {x + w - 2 * m - 1, y, 2 * m + 1, h}};
+    for (const auto& s : strips) {
+      if (s[2] <= 0 || s[3] <= 0) continue;
+      xcb_clear_area(c, 0, output_.id(), i16(s[0]), i16(s[1]), u16(s[2]), u16(s[3]));
+    }
   }
-  cairo_pop_group_to_source(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_paint(cr);
+  cairo_t* cr = cairo_create(outputSurface_.get());
+  {
+    CairoCanvas canvas(cr, height, scale_);
+    for (const auto& s : strokes)
+      canvas.strokeRect(s.rect, s.color, s.lineWidth);
+  }
   cairo_destroy(cr);
   cairo_surface_flush(outputSurface_.get());
-  xcb_flush(overlay_.connection_.get());
+  xcb_flush(c);
+  outlines_ = strokes;
   // cairo reads replies on this connection, which can queue events unseen by poll().
   overlay_.connection_.noteRoundTrip();
 }

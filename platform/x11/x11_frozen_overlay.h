@@ -2,7 +2,8 @@
 // covers its monitor (and carries the crosshair) but has no pixels, so the screen pictures taken
 // while it is up need no window left out of them. The first time its view draws a picture (the
 // frozen screen), the panel gains an override-redirect output window above it, which shows that
-// picture from a server-side pixmap (uploaded once) with the rest of the view drawn over it.
+// picture dimmed, with the instruction, from a server-side pixmap drawn once: a drag repaints only
+// the strips under the old and new outlines.
 //
 // Panels never grab input (the input shield does). Frames are screen coordinates (points, origin
 // at the main monitor's bottom-left corner, y up). Loop thread only.

@@ -1,0 +1,210 @@
+// The race of an instant region capture against the tools Linux users run for one, side by side on
+// one Xvfb server showing the same windows, for a 1920x1080 and a 3840x2160 region:
+//  - region-capture-helper: time from the XTest release of the drag to the PNG renamed into place
+//    (seen by inotify); the helper is already running and has frozen the screens, as it has when
+//    a user lets go of the button;
+//  - maim -g, scrot -a and ImageMagick's import -crop: the whole process, start to exit.
+// Prints the median of each, the targets, and the ratios of each tool's time to the helper's.
+//
+//   region_race_bench [rounds]        (default 5)
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orvel/common/json_text.h"
+#include "xvfb_rig.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using orvel::x11test::ChildProcess;
+using orvel::x11test::XvfbRig;
+namespace fs = std::filesystem;
+
+constexpr int kScreenWidth = 4000;
+constexpr int kScreenHeight = 2300;
+constexpr int kLeft = 40;
+constexpr int kTop = 40;
+
+struct Size {
+  int width, height;
+  double targetMs;
+};
+
+double ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Waits for `name` to be renamed into `folder` (inotify watch made before the release).
+bool waitForRename(int inotify, const std::string& name, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  alignas(inotify_event) char buffer[4096];
+  while (Clock::now() < deadline) {
+    pollfd p{inotify, POLLIN, 0};
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (::poll(&p, 1, static_cast<int>(std::max<long>(1, left.count()))) <= 0) continue;
+    const ssize_t n = ::read(inotify, buffer, sizeof buffer);
+    for (ssize_t i = 0; i < n;) {
+      const auto* e = reinterpret_cast<const inotify_event*>(buffer + i);
+      if ((e->mask & IN_MOVED_TO) && e->len && name == e->name) return true;
+      i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+    }
+  }
+  return false;
+}
+
+class HelperRace {
+ public:
+  HelperRace(XvfbRig& rig, const std::string& folder) : rig_(rig), folder_(folder) {
+    ChildProcess::Options o;
+    o.environment["DISPLAY"] = rig.display();
+    helper_ = ChildProcess::start({ORVEL_REGION_HELPER}, o);
+    inotify_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ::inotify_add_watch(inotify_, folder.c_str(), IN_MOVED_TO);
+  }
+  ~HelperRace() {
+    if (helper_) helper_->closeStdin();
+    if (helper_) helper_->wait(5s);
+    ::close(inotify_);
+  }
+
+  // One capture of `size` at (kLeft, kTop); the time from the release to the file, or < 0.
+  double capture(const Size& size, int round) {
+    const std::string name =
+        "helper-" + std::to_string(size.width) + "-" + std::to_string(round) + ".png";
+    const std::string id = std::to_string(++id_);
+    helper_->write(R"({"command":"prepare","id":)" + id + "}\n" + R"({"command":"capture","id":)" +
+                   id + R"(,"path":")" + folder_ + "/" + name + "\"}\n");
+    if (!orvel::x11test::waitFor([&] { return rig_.pointerGrabbedElsewhere(); })) return -1;
+    // A user's drag takes longer than the freeze: release after it, as they do.
+    std::this_thread::sleep_for(400ms);
+    rig_.movePointer(kLeft, kTop);
+    rig_.button(1, true);
+    for (int i = 1; i <= 4; ++i) {
+      rig_.movePointer(kLeft + size.width * i / 4, kTop + size.height * i / 4);
+    }
+    std::this_thread::sleep_for(30ms);
+    const auto released = Clock::now();
+    rig_.button(1, false);
+    if (!waitForRename(inotify_, name, 10s)) return -1;
+    const double took = ms(Clock::now() - released);
+    auto reply = helper_->readLine(5s);
+    if (!reply || reply->find("\"ok\":true") == std::string::npos) return -1;
+    return took;
+  }
+
+ private:
+  XvfbRig& rig_;
+  std::string folder_;
+  std::unique_ptr<ChildProcess> helper_;
+  int inotify_ = -1;
+  int id_ = 0;
+};
+
+// Start to exit of one command; < 0 when it failed.
+double wholeProcess(const std::vector<std::string>& argv, const std::string& display) {
+  ChildProcess::Options o;
+  o.pipeStdin = false;
+  o.pipeStdout = true;
+  o.environment["DISPLAY"] = display;
+  const auto start = Clock::now();
+  auto process = ChildProcess::start(argv, o);
+  if (!process) return -1;
+  const auto status = process->wait(60s);
+  const double took = ms(Clock::now() - start);
+  return status == 0 ? took : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  orvel::x11test::RigOptions options;
+  options.width = kScreenWidth;
+  options.height = kScreenHeight;
+  std::string whyNot;
+  auto rig = XvfbRig::start(options, whyNot);
+  if (!rig) {
+    std::printf("region race skipped: %s\n", whyNot.c_str());
+    return 0;
+  }
+  // Four windows of varied content fill the screen.
+  std::vector<std::unique_ptr<orvel::x11test::TestWindowProcess>> windows;
+  for (int i = 0; i < 4; ++i) {
+    windows.push_back(rig->openWindow({.x = (i % 2) * kScreenWidth / 2,
+                                       .y = (i / 2) * kScreenHeight / 2,
+                                       .width = kScreenWidth / 2,
+                                       .height = kScreenHeight / 2,
+                                       .seed = 11 + i}));
+  }
+  char folderName[] = "/tmp/orvel-region-race-XXXXXX";
+  const std::string folder = ::mkdtemp(folderName);
+  HelperRace helper(*rig, folder);
+
+  const Size sizes[] = {{1920, 1080, 30}, {3840, 2160, 140}};
+  std::printf("region capture race on Xvfb %dx%d, %d rounds, medians in ms\n", kScreenWidth,
+              kScreenHeight, rounds);
+  std::printf("%-11s %9s %9s %9s %9s   %s\n", "region", "helper", "scrot", "maim", "import",
+              "ratios (tool / helper)");
+  // The helper's first capture also maps its buffers in: a user's first capture, not the usual one.
+  helper.capture(sizes[0], -1);
+  bool allMet = true;
+  for (const Size& size : sizes) {
+    const std::string geometry = std::to_string(size.width) + "x" + std::to_string(size.height) +
+                                 "+" + std::to_string(kLeft) + "+" + std::to_string(kTop);
+    const std::string area = std::to_string(kLeft) + "," + std::to_string(kTop) + "," +
+                             std::to_string(size.width) + "," + std::to_string(size.height);
+    std::vector<double> ours, scrot, maim, import;
+    for (int r = 0; r < rounds; ++r) {
+      const std::string suffix = std::to_string(size.width) + "-" + std::to_string(r) + ".png";
+      if (double t = helper.capture(size, r); t >= 0) ours.push_back(t);
+      if (double t = wholeProcess({"scrot", "-o", "-a", area, folder + "/scrot-" + suffix},
+                                  rig->display());
+          t >= 0)
+        scrot.push_back(t);
+      if (double t =
+              wholeProcess({"maim", "-g", geometry, folder + "/maim-" + suffix}, rig->display());
+          t >= 0)
+        maim.push_back(t);
+      if (double t = wholeProcess(
+              {"import", "-window", "root", "-crop", geometry, folder + "/import-" + suffix},
+              rig->display());
+          t >= 0)
+        import.push_back(t);
+    }
+    std::string samples;
+    for (double t : ours)
+      samples += " " + std::to_string(static_cast<int>(t + 0.5));
+    const double h = median(ours);
+    auto ratio = [h](const std::vector<double>& v) {
+      return v.empty() || h <= 0 ? 0 : median(v) / h;
+    };
+    const std::string label = std::to_string(size.width) + "x" + std::to_string(size.height);
+    std::printf("%-11s %9.1f %9.1f %9.1f %9.1f   scrot %.1fx, maim %.1fx, import %.1fx\n",
+                label.c_str(), h, median(scrot), median(maim), median(import), ratio(scrot),
+                ratio(maim), ratio(import));
+    const bool met = !ours.empty() && h <= size.targetMs;
+    allMet = allMet && met;
+    std::printf("%-11s helper target <= %.0f ms: %s (helper samples:%s ms)%s\n", "", size.targetMs,
+                met ? "met" : "NOT met", samples.c_str(),
+                ours.size() == static_cast<std::size_t>(rounds) ? "" : " (some captures failed)");
+  }
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  return allMet ? 0 : 1;
+}
