@@ -1,9 +1,10 @@
 // orvel-demo-document: a window showing a long page of text that scrolls with the mouse wheel,
 // for the scrolling-capture demo. Each wheel click moves the page by three lines.
 //
-//   orvel-demo-document [--title T] [--lines N]
+//   orvel-demo-document [--title T] [--lines N] [--print]   (--print: write the page's text, exit)
 #include <cairo-xcb.h>
 #include <cairo.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -68,6 +69,13 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--title") == 0) title = argv[i + 1];
     if (std::strcmp(argv[i], "--lines") == 0) lines = std::max(1, std::atoi(argv[i + 1]));
   }
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--print") == 0) {
+      for (const auto& line : makePage(lines))
+        std::printf("%s\n", line.c_str());
+      return 0;
+    }
+  }
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   if (xcb_connection_has_error(c)) {
     std::fprintf(stderr, "orvel-demo-document: cannot open the display\n");
@@ -86,6 +94,10 @@ int main(int argc, char** argv) {
                       atom(c, "UTF8_STRING"), 8, title.size(), title.data());
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                       title.size(), title.data());
+  // Owner pid, so that window lists can tell which application shows the page.
+  const std::uint32_t pid = static_cast<std::uint32_t>(getpid());
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL,
+                      32, 1, &pid);
   const xcb_atom_t protocols = atom(c, "WM_PROTOCOLS");
   const xcb_atom_t deleteWindow = atom(c, "WM_DELETE_WINDOW");
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32, 1,
