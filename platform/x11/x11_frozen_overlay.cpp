@@ -3,6 +3,7 @@
 #include <cairo-xcb.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -107,6 +108,8 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
   void showPicture(const Image& picture);
   // Restores the background where the last outlines were, then strokes `strokes`.
   void paintOutlines(const std::vector<ViewProbe::Stroke>& strokes);
+  // The root visual's pixel value of an opaque colour.
+  std::uint32_t pixelOf(platform::Color color) const;
   Rect bounds() const { return {0, 0, pixels_.width / scale_, pixels_.height / scale_}; }
 
   X11FrozenOverlay& overlay_;
@@ -120,7 +123,7 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
   // The picture dimmed, with the instruction: the output window's background.
   XPixmap background_;
   const Image* pictureSource_ = nullptr;
-  Surface outputSurface_{nullptr, cairo_surface_destroy};
+  XGC outlineGC_;
   std::vector<ViewProbe::Stroke> outlines_;
   bool shown_ = false;
   bool closed_ = false;
@@ -180,8 +183,8 @@ void FrozenOverlayPanel::close() {
   if (closed_) return;
   closed_ = true;
   if (output_) overlay_.pump_.removeWindowHandler(output_.id());
-  outputSurface_.reset();
   if (!overlay_.connection_.ok()) return;
+  outlineGC_.reset();
   output_.reset();
   input_.reset();
   background_.reset();
@@ -263,11 +266,13 @@ void FrozenOverlayPanel::showPicture(const Image& picture) {
   xcb_map_window(c, window);
   const std::uint32_t above = XCB_STACK_MODE_ABOVE;
   xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-  outputSurface_.reset(cairo_xcb_surface_create(c, window, visual_, pixels_.width, pixels_.height));
+  const xcb_gcontext_t gc = connection.generateId();
+  xcb_create_gc(c, gc, window, 0, nullptr);
+  outlineGC_ = XGC(c, gc);
 }
 
 void FrozenOverlayPanel::paintOutlines(const std::vector<ViewProbe::Stroke>& strokes) {
-  if (closed_ || !output_ || !outputSurface_ || !overlay_.connection_.ok()) return;
+  if (closed_ || !output_ || !outlineGC_ || !overlay_.connection_.ok()) return;
   xcb_connection_t* c = overlay_.connection_.get();
   const double height = pixels_.height / scale_;
   for (const auto& o : outlines_) {
@@ -287,18 +292,31 @@ void FrozenOverlayPanel::paintOutlines(const std::vector<ViewProbe::Stroke>& str
       xcb_clear_area(c, 0, output_.id(), i16(s[0]), i16(s[1]), u16(s[2]), u16(s[3]));
     }
   }
-  cairo_t* cr = cairo_create(outputSurface_.get());
-  {
-    CairoCanvas canvas(cr, height, scale_);
-    for (const auto& s : strokes)
-      canvas.strokeRect(s.rect, s.color, s.lineWidth);
+  // Plain core requests, no replies awaited: a drag never waits for the server.
+  for (const auto& stroke : strokes) {
+    const Rect r = stroke.rect.standardized();
+    const std::uint32_t values[] = {
+        pixelOf(stroke.color), static_cast<std::uint32_t>(std::lround(stroke.lineWidth * scale_))};
+    xcb_change_gc(c, outlineGC_.id(), XCB_GC_FOREGROUND | XCB_GC_LINE_WIDTH, values);
+    const xcb_rectangle_t rect{i16(static_cast<int>(std::lround(r.x * scale_))),
+                               i16(static_cast<int>(std::lround((height - r.maxY()) * scale_))),
+                               u16(static_cast<int>(std::lround(r.width * scale_))),
+                               u16(static_cast<int>(std::lround(r.height * scale_)))};
+    xcb_poly_rectangle(c, output_.id(), outlineGC_.id(), 1, &rect);
   }
-  cairo_destroy(cr);
-  cairo_surface_flush(outputSurface_.get());
   xcb_flush(c);
   outlines_ = strokes;
-  // cairo reads replies on this connection, which can queue events unseen by poll().
-  overlay_.connection_.noteRoundTrip();
+}
+
+std::uint32_t FrozenOverlayPanel::pixelOf(platform::Color color) const {
+  auto channel = [](double v, std::uint32_t mask) -> std::uint32_t {
+    if (!mask) return 0;
+    const int shift = __builtin_ctz(mask);
+    const std::uint32_t top = mask >> shift;
+    return (static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * top)) << shift) & mask;
+  };
+  return channel(color.red, visual_->red_mask) | channel(color.green, visual_->green_mask) |
+         channel(color.blue, visual_->blue_mask);
 }
 
 }  // namespace orvel::x11
