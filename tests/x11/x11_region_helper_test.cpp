@@ -133,6 +133,15 @@ TEST(X11RegionHelper, CaptureAcrossMonitorsEqualsTheScreenUnderTheOverlay) {
   helper.send(R"({"command":"prepare","id":4})");
   helper.send(R"({"command":"capture","id":4,"path":")" + path + "\"}");
   ASSERT_TRUE(waitFor([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
+  // Once frozen, the overlay shows the frozen picture dimmed (black at 22% over it).
+  const int probeX = x0 + 40, probeY = y0 + 40;
+  const std::uint32_t original = before[static_cast<std::size_t>(40) * (x1 - x0) + 40];
+  ASSERT_TRUE(waitFor([&] { return screenPixels(*rig, probeX, probeY, 1, 1).at(0) != original; }));
+  const std::uint32_t dimmed = screenPixels(*rig, probeX, probeY, 1, 1).at(0);
+  for (int shift : {0, 8, 16}) {
+    const double expected = ((original >> shift) & 0xff) * 0.78;
+    EXPECT_NEAR(static_cast<double>((dimmed >> shift) & 0xff), expected, 2.0) << shift;
+  }
   // Input goes to the helper alone: the window under the overlay sees no wheel click.
   rig->button(4, true);
   rig->button(4, false);
