@@ -138,8 +138,8 @@ void fillMissingPids(X11Connection& connection, std::vector<WindowRecord>& recor
   std::vector<std::pair<std::size_t, xcb_res_query_client_ids_cookie_t>> cookies;
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (records[i].pid) continue;
-    xcb_res_client_id_spec_t spec{records[i].id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    cookies.emplace_back(i, xcb_res_query_client_ids(c, 1, &spec));
+    xcb_res_client_id_spec_t query{records[i].id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    cookies.emplace_back(i, xcb_res_query_client_ids(c, 1, &query));
   }
   if (cookies.empty()) return;
   for (auto& [i, cookie] : cookies) {

@@ -65,9 +65,9 @@ std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window) {
     }
     if (!tree) return std::nullopt;
     if (tree->parent == root && connection_.extensions().res) {
-      xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+      xcb_res_client_id_spec_t query{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
       auto ids =
-          takeReply(c, xcb_res_query_client_ids_reply, xcb_res_query_client_ids(c, 1, &spec));
+          takeReply(c, xcb_res_query_client_ids_reply, xcb_res_query_client_ids(c, 1, &query));
       connection_.noteRoundTrip();
       if (!ids) return std::nullopt;
       for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem;

@@ -117,27 +117,27 @@ XvfbRig::~XvfbRig() {
   server_.reset();
 }
 
-std::unique_ptr<TestWindowProcess> XvfbRig::openWindow(const WindowSpec& spec) {
+std::unique_ptr<TestWindowProcess> XvfbRig::openWindow(const WindowSpec& wanted) {
   std::vector<std::string> argv = {ORVEL_TEST_WINDOW,
                                    "--title",
-                                   spec.title,
+                                   wanted.title,
                                    "--x",
-                                   std::to_string(spec.x),
+                                   std::to_string(wanted.x),
                                    "--y",
-                                   std::to_string(spec.y),
+                                   std::to_string(wanted.y),
                                    "--width",
-                                   std::to_string(spec.width),
+                                   std::to_string(wanted.width),
                                    "--height",
-                                   std::to_string(spec.height),
+                                   std::to_string(wanted.height),
                                    "--seed",
-                                   std::to_string(spec.seed),
+                                   std::to_string(wanted.seed),
                                    "--extra",
-                                   std::to_string(spec.extra)};
-  if (spec.pid) {
+                                   std::to_string(wanted.extra)};
+  if (wanted.pid) {
     argv.push_back("--pid");
-    argv.push_back(std::to_string(*spec.pid));
+    argv.push_back(std::to_string(*wanted.pid));
   }
-  if (spec.overrideRedirect) argv.push_back("--override-redirect");
+  if (wanted.overrideRedirect) argv.push_back("--override-redirect");
   ChildProcess::Options o;
   o.environment["DISPLAY"] = display_;
   auto process = ChildProcess::start(argv, o);

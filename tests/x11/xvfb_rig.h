@@ -47,7 +47,7 @@ class XvfbRig {
     bool overrideRedirect = false;
     int extra = 0;
   };
-  std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& spec);
+  std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& wanted);
 
   // XTest input, in root pixels.
   void movePointer(int x, int y);
