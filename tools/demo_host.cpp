@@ -405,7 +405,8 @@ bool regionCapture(x11::X11Connection& connection, Hand& hand, const std::string
     summary.add("region capture: no overlay");
     return false;
   }
-  hand.drag(boundary - 400, 60, boundary + 400, 560);
+  // From inside the document window on the left monitor well into the right one.
+  hand.drag(boundary - 700, 60, boundary + 300, 560);
   const Json reply = helper.reply();
   helper.send(R"({"command":"quit"})");
   if (!reply.value("ok", false) || !reply.contains("region")) {
