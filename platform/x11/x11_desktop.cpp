@@ -103,18 +103,7 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   pump_ = std::make_unique<X11EventPump>(loop, *connection_);
   auto screens = std::make_unique<X11Screens>(*connection_);
   X11Screens& s = *screens;
-  // Monitors changed: read them again when next asked.
-  const std::uint8_t randrBase =
-      connection_->extensions().randr
-          ? xcb_get_extension_data(connection_->get(), &xcb_randr_id)->first_event
-          : 0;
-  pump_->addListener([&s, randrBase](const xcb_generic_event_t& e) {
-    const std::uint8_t type = e.response_type & 0x7f;
-    if (randrBase && (type == randrBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
-                      type == randrBase + XCB_RANDR_NOTIFY)) {
-      s.invalidate();
-    }
-  });
+  invalidateOnMonitorChanges(*pump_, *connection_, s);
   keys_ = std::make_unique<X11KeyState>(*connection_);
   windowServer_ = std::make_unique<X11WindowServer>(*connection_, s);
   workspace_ = std::make_unique<X11Workspace>(*connection_);

@@ -10,25 +10,13 @@
 #include <vector>
 
 #include "platform/x11/cairo_canvas.h"
+#include "platform/x11/font_cursor.h"
 
 namespace orvel::x11 {
 
 namespace {
 
-constexpr std::uint16_t kCrosshairGlyph = 34;
-
 using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-
-XCursor crosshairCursor(X11Connection& connection) {
-  xcb_connection_t* c = connection.get();
-  const xcb_font_t font = connection.generateId();
-  xcb_open_font(c, font, 6, "cursor");
-  const xcb_cursor_t cursor = connection.generateId();
-  xcb_create_glyph_cursor(c, cursor, font, font, kCrosshairGlyph, kCrosshairGlyph + 1, 0, 0, 0,
-                          0xffff, 0xffff, 0xffff);
-  xcb_close_font(c, font);
-  return XCursor(c, cursor);
-}
 
 xcb_visualtype_t* rootVisual(const xcb_screen_t* screen) {
   for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
@@ -137,7 +125,7 @@ X11FrozenOverlay::X11FrozenOverlay(EventLoop& loop, X11Connection& connection, X
       connection_(connection),
       screens_(screens),
       pump_(pump),
-      crosshair_(crosshairCursor(connection)) {}
+      crosshair_(fontCursor(connection, FontCursor::crosshair)) {}
 
 std::unique_ptr<platform::OverlayPanel> X11FrozenOverlay::createPanel(
     const platform::PanelOptions& options, platform::OverlayView& view) {

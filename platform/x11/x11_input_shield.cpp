@@ -7,26 +7,15 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/x11/font_cursor.h"
 #include "platform/x11/x11_key_state.h"
 
 namespace orvel::x11 {
 
 namespace {
 
-constexpr std::uint16_t kCrosshairGlyph = 34;
 constexpr std::uint16_t kPointerEvents =
     XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
-
-XCursor crosshair(X11Connection& connection) {
-  xcb_connection_t* c = connection.get();
-  const xcb_font_t font = connection.generateId();
-  xcb_open_font(c, font, 6, "cursor");
-  const xcb_cursor_t cursor = connection.generateId();
-  xcb_create_glyph_cursor(c, cursor, font, font, kCrosshairGlyph, kCrosshairGlyph + 1, 0, 0, 0,
-                          0xffff, 0xffff, 0xffff);
-  xcb_close_font(c, font);
-  return XCursor(c, cursor);
-}
 
 }  // namespace
 
@@ -52,7 +41,7 @@ bool X11InputShield::install(std::uint64_t eventMask, Handler handler) {
   }
   mask_ = eventMask;
   handler_ = std::move(handler);
-  cursor_ = crosshair(*connection_);
+  cursor_ = fontCursor(*connection_, FontCursor::crosshair);
   escapeKeys_ = keycodesFor(*connection_, kEscapeKeysym);
   xcb_flush(connection_->get());
   thread_ = std::thread([this] { run(); });

@@ -2,27 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/x11/font_cursor.h"
 #include "platform/x11/x11_key_state.h"
 #include "platform/x11/x11_overlay_panel.h"
 
 namespace orvel::x11 {
-
-namespace {
-// Glyphs of the standard cursor font.
-constexpr std::uint16_t kCrosshairGlyph = 34;
-constexpr std::uint16_t kArrowGlyph = 68;
-
-XCursor fontCursor(X11Connection& connection, std::uint16_t glyph) {
-  xcb_connection_t* c = connection.get();
-  const xcb_font_t font = connection.generateId();
-  const char* name = "cursor";
-  xcb_open_font(c, font, 6, name);
-  const xcb_cursor_t cursor = connection.generateId();
-  xcb_create_glyph_cursor(c, cursor, font, font, glyph, glyph + 1, 0, 0, 0, 0xffff, 0xffff, 0xffff);
-  xcb_close_font(c, font);
-  return XCursor(c, cursor);
-}
-}  // namespace
 
 X11Overlay::X11Overlay(EventLoop& loop, X11Connection& connection, X11Screens& screens,
                        X11EventPump& pump)
@@ -31,8 +15,8 @@ X11Overlay::X11Overlay(EventLoop& loop, X11Connection& connection, X11Screens& s
       screens_(screens),
       pump_(pump),
       grab_(loop, connection),
-      arrow_(fontCursor(connection, kArrowGlyph)),
-      crosshair_(fontCursor(connection, kCrosshairGlyph)),
+      arrow_(fontCursor(connection, FontCursor::arrow)),
+      crosshair_(fontCursor(connection, FontCursor::crosshair)),
       escapeKeys_(keycodesFor(connection, kEscapeKeysym)) {
   pump_.onConnectionLost([this, alive = alive_] {
     if (*alive) connectionLost();

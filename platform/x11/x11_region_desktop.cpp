@@ -10,17 +10,7 @@ X11RegionDesktop::X11RegionDesktop(EventLoop& loop, const char* display)
   pump_ = std::make_unique<X11EventPump>(loop, *connection_);
   screens_ = std::make_unique<X11Screens>(*connection_);
   X11Screens& s = *screens_;
-  const std::uint8_t randrBase =
-      connection_->extensions().randr
-          ? xcb_get_extension_data(connection_->get(), &xcb_randr_id)->first_event
-          : 0;
-  pump_->addListener([&s, randrBase](const xcb_generic_event_t& e) {
-    const std::uint8_t type = e.response_type & 0x7f;
-    if (randrBase && (type == randrBase + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
-                      type == randrBase + XCB_RANDR_NOTIFY)) {
-      s.invalidate();
-    }
-  });
+  invalidateOnMonitorChanges(*pump_, *connection_, s);
   freshScreens_ = std::make_unique<X11FreshScreens>(s);
   capture_ = std::make_unique<X11ScreenCapture>(display);
   overlay_ = std::make_unique<X11FrozenOverlay>(loop, *connection_, s, *pump_);

@@ -2,6 +2,8 @@
 
 #include <xcb/randr.h>
 
+#include "platform/x11/x11_event_pump.h"
+
 namespace orvel::x11 {
 
 X11Screens::X11Screens(X11Connection& connection) : connection_(connection) {
@@ -34,6 +36,18 @@ std::optional<Rect> X11Screens::displayBounds(std::uint32_t displayID) {
   const MonitorLayout& l = layout();
   if (const Monitor* m = l.find(displayID)) return l.toGlobal(m->pixels);
   return std::nullopt;
+}
+
+void invalidateOnMonitorChanges(X11EventPump& pump, X11Connection& connection,
+                                X11Screens& screens) {
+  if (!connection.extensions().randr) return;
+  const std::uint8_t base = xcb_get_extension_data(connection.get(), &xcb_randr_id)->first_event;
+  pump.addListener([&screens, base](const xcb_generic_event_t& e) {
+    const std::uint8_t type = e.response_type & 0x7f;
+    if (type == base + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == base + XCB_RANDR_NOTIFY) {
+      screens.invalidate();
+    }
+  });
 }
 
 }  // namespace orvel::x11

@@ -29,4 +29,9 @@ class X11Screens final : public platform::Screens {
   std::optional<MonitorLayout> layout_;
 };
 
+class X11EventPump;
+
+// Makes `screens` read the monitors again whenever RandR reports a change on `pump`'s connection.
+void invalidateOnMonitorChanges(X11EventPump& pump, X11Connection& connection, X11Screens& screens);
+
 }  // namespace orvel::x11
