@@ -147,7 +147,9 @@ void fillMissingPids(X11Connection& connection, std::vector<WindowRecord>& recor
     if (!r) continue;
     for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
          xcb_res_client_id_value_next(&it)) {
-      if (it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID &&
+      // A value starts with the client id it answers; its mask says which kind of value it is.
+      const auto& answered = *reinterpret_cast<const xcb_res_client_id_spec_t*>(it.data);
+      if (answered.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID &&
           xcb_res_client_id_value_value_length(it.data) >= 1) {
         const std::uint32_t pid = *xcb_res_client_id_value_value(it.data);
         if (pid > 0 && pid <= INT32_MAX) records[i].pid = static_cast<std::int32_t>(pid);
