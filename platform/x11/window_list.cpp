@@ -60,6 +60,10 @@ DetailCookies requestDetails(X11Connection& connection, xcb_window_t w) {
   return k;
 }
 
+void selectEvents(xcb_connection_t* c, xcb_window_t w, std::uint32_t mask) {
+  xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &mask);
+}
+
 std::int64_t levelFor(const Atoms& a, const std::vector<xcb_atom_t>& types,
                       const std::vector<xcb_atom_t>& states, bool overrideRedirect) {
   for (xcb_atom_t t : types) {
@@ -232,7 +236,7 @@ bool hasEwmhWindowManager(X11Connection& connection) {
   return !again.empty() && again[0] == check[0];
 }
 
-std::vector<WindowRecord> readWindowList(X11Connection& connection) {
+std::vector<WindowRecord> readWindowList(X11Connection& connection, WatchChanges watch) {
   xcb_connection_t* c = connection.get();
   const Atoms& a = connection.atoms();
   const xcb_window_t root = connection.root();
@@ -257,6 +261,17 @@ std::vector<WindowRecord> readWindowList(X11Connection& connection) {
   // Round trip 2: which root children are mapped or override-redirect; the managed clients'
   // details; whether the check window is live (a manager that died leaves its properties behind).
   const bool maybeManaged = !check.empty() && check[0] != 0 && stackingReply;
+  if (watch == WatchChanges::kYes) {
+    // Root children: their children's geometry (a frame's client moving inside it) and their own
+    // properties (override-redirect and unmanaged windows). Managed clients: their own structure
+    // and properties. The root's substructure tells the rest.
+    for (xcb_window_t w : children)
+      selectEvents(c, w, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+    if (maybeManaged) {
+      for (xcb_window_t w : stacking)
+        selectEvents(c, w, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+    }
+  }
   std::vector<xcb_get_window_attributes_cookie_t> childCookies;
   childCookies.reserve(children.size());
   for (xcb_window_t w : children)

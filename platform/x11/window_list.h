@@ -36,9 +36,16 @@ struct WindowRecord {
   double alpha = 1.0;
   std::optional<std::string> name;  // UTF-8
   bool overrideRedirect = false;
+  friend bool operator==(const WindowRecord&, const WindowRecord&) = default;
 };
 
-std::vector<WindowRecord> readWindowList(X11Connection& connection);
+// Whether a read also selects, on `connection`, the events that report a later change of what it
+// read (see WindowListCache). The selection goes out ahead of each window's details, so no change
+// falls between the two.
+enum class WatchChanges { kNo, kYes };
+
+std::vector<WindowRecord> readWindowList(X11Connection& connection,
+                                         WatchChanges watch = WatchChanges::kNo);
 
 // Whether an EWMH window manager runs: _NET_SUPPORTING_WM_CHECK names a live window that names
 // itself. One round trip.

@@ -1,7 +1,9 @@
 #include "platform/x11/x11_desktop.h"
 
+#include <poll.h>
 #include <xcb/randr.h>
 
+#include "platform/x11/window_list_cache.h"
 #include "platform/x11/x11_event_pump.h"
 #include "platform/x11/x11_key_state.h"
 #include "platform/x11/x11_overlay.h"
@@ -89,7 +91,7 @@ class NoScrollEvents final : public platform::ScrollEvents {
 }  // namespace
 
 X11Desktop::X11Desktop(EventLoop& loop, const char* display)
-    : connection_(X11Connection::open(display)), permissions_(connection_.get()) {
+    : loop_(loop), connection_(X11Connection::open(display)), permissions_(connection_.get()) {
   if (!connection_) {
     screens_ = std::make_unique<NoScreens>();
     keys_ = std::make_unique<NoKeys>();
@@ -105,9 +107,14 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   X11Screens& s = *screens;
   invalidateOnMonitorChanges(*pump_, *connection_, s);
   keys_ = std::make_unique<X11KeyState>(*connection_);
-  windowServer_ = std::make_unique<X11WindowServer>(*connection_, s);
+  windowList_ = WindowListCache::open(display);
+  if (windowList_) {
+    windowListWatch_ = loop.watch(windowList_->fd(), POLLIN,
+                                  [list = windowList_.get()](short) { list->drainEvents(); });
+  }
+  windowServer_ = std::make_unique<X11WindowServer>(*connection_, s, windowList_.get());
   workspace_ = std::make_unique<X11Workspace>(*connection_);
-  capture_ = std::make_unique<X11ScreenCapture>(display);
+  capture_ = std::make_unique<X11ScreenCapture>(display, windowList_.get());
   auto overlay = std::make_unique<X11Overlay>(loop, *connection_, s, *pump_);
   x11Overlay_ = overlay.get();
   overlay_ = std::move(overlay);
@@ -121,6 +128,9 @@ X11Desktop::~X11Desktop() {
   overlay_.reset();
   scrollEvents_.reset();
   pump_.reset();
+  windowServer_.reset();
+  capture_.reset();
+  if (windowListWatch_) loop_.unwatch(windowListWatch_);
 }
 
 }  // namespace orvel::x11

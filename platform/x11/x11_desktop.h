@@ -22,6 +22,7 @@ namespace orvel::x11 {
 
 class X11EventPump;
 class X11Overlay;
+class WindowListCache;
 
 class X11Desktop {
  public:
@@ -45,7 +46,11 @@ class X11Desktop {
   X11Overlay* x11Overlay() { return x11Overlay_; }
 
  private:
+  EventLoop& loop_;
   std::unique_ptr<X11Connection> connection_;
+  // Shared by the window server (loop thread) and the capture (its own thread); both go first.
+  std::unique_ptr<WindowListCache> windowList_;
+  EventLoop::WatchId windowListWatch_ = 0;
   X11Permissions permissions_;
   X11Accessibility accessibility_;
   std::unique_ptr<X11EventPump> pump_;

@@ -63,8 +63,8 @@ Image scaled(const Image& source, int width, int height) {
 
 }  // namespace
 
-X11ScreenCapture::X11ScreenCapture(const char* display)
-    : connection_(X11Connection::open(display)) {
+X11ScreenCapture::X11ScreenCapture(const char* display, WindowListCache* windows)
+    : connection_(X11Connection::open(display)), windows_(windows) {
   if (!connection_) return;
   format_ = formatOf(*connection_);
   composer_ = std::make_unique<WindowComposer>(*connection_);
@@ -88,6 +88,13 @@ void X11ScreenCapture::dropEvents() {
     std::free(e);
 }
 
+std::vector<WindowRecord> X11ScreenCapture::windowList() {
+  if (windows_) {
+    if (auto records = windows_->read()) return std::move(*records);
+  }
+  return readWindowList(*connection_);
+}
+
 Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::shareableContent(
     bool /*excludeDesktopWindows: the list never holds desktop windows*/, bool /*onScreenOnly*/) {
   std::lock_guard lock(mutex_);
@@ -98,7 +105,7 @@ Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::
   for (const auto& m : layout.monitors())
     content.displays.push_back({m.id, layout.toGlobal(m.pixels)});
   std::set<std::int32_t> pids;
-  for (const auto& r : readWindowList(*connection_)) {
+  for (const auto& r : windowList()) {
     content.windows.push_back({r.id, r.pid, layout.toGlobal(r.frame), true});
     if (r.pid) pids.insert(*r.pid);
   }
@@ -176,7 +183,7 @@ Expected<Image, platform::PlatformError> X11ScreenCapture::captureImage(
                                           filter.excludedWindows.end());
     const std::set<std::int32_t> apps(filter.excludedApplications.begin(),
                                       filter.excludedApplications.end());
-    for (const auto& r : readWindowList(*connection_)) {
+    for (const auto& r : windowList()) {
       const bool excluded = windows.count(r.id) || (r.pid && apps.count(*r.pid));
       if (!excluded || r.frame.intersection(area).empty()) continue;
       if (auto top = composer_->topLevelOf(r.id)) leftOut.insert(*top);
@@ -184,7 +191,9 @@ Expected<Image, platform::PlatformError> X11ScreenCapture::captureImage(
     }
   }
 
-  Image image(wanted.width, wanted.height);
+  // Every byte of a picture that lies wholly on the root is written below.
+  Image image = area == wanted ? Image::uninitialized(wanted.width, wanted.height)
+                               : Image(wanted.width, wanted.height);
   if (!area.empty()) {
     bool done = false;
     if (!leftOut.empty()) {

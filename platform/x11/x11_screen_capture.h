@@ -16,13 +16,14 @@
 #include "platform/x11/pixel_format.h"
 #include "platform/x11/shm_segment.h"
 #include "platform/x11/window_composer.h"
+#include "platform/x11/window_list_cache.h"
 
 namespace orvel::x11 {
 
 class X11ScreenCapture final : public platform::ScreenCapture {
  public:
-  // Opens a connection to `display` (null: $DISPLAY).
-  explicit X11ScreenCapture(const char* display);
+  // Opens a connection to `display` (null: $DISPLAY). Window lists come from `windows` when given.
+  explicit X11ScreenCapture(const char* display, WindowListCache* windows = nullptr);
   ~X11ScreenCapture() override;
 
   Expected<platform::ShareableContent, platform::PlatformError> shareableContent(
@@ -39,12 +40,14 @@ class X11ScreenCapture final : public platform::ScreenCapture {
   bool grab(xcb_drawable_t drawable, const PixelRect& area, int sourceX, int sourceY, Image& image,
             int dx, int dy);
   void dropEvents();
+  std::vector<WindowRecord> windowList();
 
   std::mutex mutex_;
   std::unique_ptr<X11Connection> connection_;
   std::unique_ptr<ShmSegment> segment_;
   std::unique_ptr<WindowComposer> composer_;
   PixelFormat format_;
+  WindowListCache* windows_;
 };
 
 }  // namespace orvel::x11

@@ -23,7 +23,10 @@ Json X11WindowServer::onScreenWindows() {
   if (!connection_.ok()) return Json();
   const MonitorLayout& layout = screens_.layout();
   Json list = Json::array();
-  for (const auto& r : readWindowList(connection_))
+  std::optional<std::vector<WindowRecord>> records;
+  if (cache_) records = cache_->read();
+  if (!records) records = readWindowList(connection_);
+  for (const auto& r : *records)
     list.push_back(windowDictionary(r, layout));
   return list;
 }

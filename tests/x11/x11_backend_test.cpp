@@ -28,11 +28,6 @@ using platform::kCGWindowName;
 using platform::kCGWindowNumber;
 using platform::kCGWindowOwnerPID;
 
-#define START_RIG(rig, options)               \
-  std::string whyNot;                         \
-  auto rig = XvfbRig::start(options, whyNot); \
-  if (!rig) GTEST_SKIP() << "X11 test skipped: " << whyNot
-
 Rect boundsOf(const Json& w) {
   const Json& b = w.at(kCGWindowBounds);
   return {b.at("X").get<double>(), b.at("Y").get<double>(), b.at("Width").get<double>(),

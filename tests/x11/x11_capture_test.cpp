@@ -12,11 +12,6 @@
 namespace orvel::x11test {
 namespace {
 
-#define START_RIG(rig, options)               \
-  std::string whyNot;                         \
-  auto rig = XvfbRig::start(options, whyNot); \
-  if (!rig) GTEST_SKIP() << "X11 test skipped: " << whyNot
-
 std::uint32_t pixelAt(const Image& image, int x, int y) {
   std::uint32_t v;
   std::memcpy(&v, image.row(y) + x * 4, 4);

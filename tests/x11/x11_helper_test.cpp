@@ -20,11 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-#define START_RIG(rig, options)               \
-  std::string whyNot;                         \
-  auto rig = XvfbRig::start(options, whyNot); \
-  if (!rig) GTEST_SKIP() << "X11 test skipped: " << whyNot
-
 class Helper {
  public:
   explicit Helper(const std::string& display) {

@@ -23,11 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-#define START_RIG(rig, options)               \
-  std::string whyNot;                         \
-  auto rig = XvfbRig::start(options, whyNot); \
-  if (!rig) GTEST_SKIP() << "X11 test skipped: " << whyNot
-
 RigOptions twoMonitors() {
   RigOptions options;
   options.width = 1600;

@@ -88,6 +88,12 @@ class TestWindowProcess {
   unsigned window_;
 };
 
+// Starts a rig as `rig` in a test, or skips the test with the reason.
+#define START_RIG(rig, options)               \
+  std::string whyNot;                         \
+  auto rig = XvfbRig::start(options, whyNot); \
+  if (!rig) GTEST_SKIP() << "X11 test skipped: " << whyNot
+
 // Polls `condition` every 10 ms until it holds or `timeout` passes.
 bool waitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds timeout = std::chrono::seconds(3));
