@@ -31,9 +31,13 @@ std::uint32_t readPixel(const std::uint8_t* p, int bytes, bool lsbFirst) {
 
 void convertRow(const PixelFormat& f, const std::uint8_t* src, std::uint8_t* dst, int width) {
   if (f.isFastBGRX()) {
-    std::memcpy(dst, src, static_cast<std::size_t>(width) * 4);
-    for (int x = 0; x < width; ++x)
-      dst[x * 4 + 3] = 0xff;
+    // One pass of whole words, which the compiler vectorises: little-endian BGRX gets alpha 255.
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t pixel;
+      std::memcpy(&pixel, src + x * 4, 4);
+      pixel |= 0xff000000u;
+      std::memcpy(dst + x * 4, &pixel, 4);
+    }
     return;
   }
   const int bytes = f.bitsPerPixel / 8;

@@ -2,8 +2,10 @@
 // top to bottom. `stride` is the byte distance between rows (at least width * 4).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -17,15 +19,39 @@ struct ImageView {
   const std::uint8_t* row(int y) const { return data + static_cast<std::size_t>(y) * stride; }
 };
 
+namespace detail {
+// Leaves bytes as they are on resize; Image zero-fills only the pictures that ask for it.
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <class U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+}  // namespace detail
+
 class Image {
  public:
   Image() = default;
   // Zero-filled (transparent) picture with packed rows.
-  Image(int width, int height)
-      : width_(width),
-        height_(height),
-        stride_(static_cast<std::size_t>(width) * 4),
-        pixels_(stride_ * static_cast<std::size_t>(height)) {}
+  Image(int width, int height) : Image(width, height, Uninitialized{}) {
+    std::fill(pixels_.begin(), pixels_.end(), std::uint8_t{0});
+  }
+  // A picture with packed rows whose every byte the caller writes.
+  static Image uninitialized(int width, int height) {
+    return Image(width, height, Uninitialized{});
+  }
 
   int width() const { return width_; }
   int height() const { return height_; }
@@ -41,10 +67,17 @@ class Image {
   ImageView view() const { return {pixels_.data(), width_, height_, stride_}; }
 
  private:
+  struct Uninitialized {};
+  Image(int width, int height, Uninitialized)
+      : width_(width),
+        height_(height),
+        stride_(static_cast<std::size_t>(width) * 4),
+        pixels_(stride_ * static_cast<std::size_t>(height)) {}
+
   int width_ = 0;
   int height_ = 0;
   std::size_t stride_ = 0;
-  std::vector<std::uint8_t> pixels_;
+  std::vector<std::uint8_t, detail::UninitializedAllocator<std::uint8_t>> pixels_;
 };
 
 }  // namespace orvel
