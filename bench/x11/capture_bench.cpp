@@ -133,11 +133,11 @@ void BM_Validate100Windows(benchmark::State& state) {
     state.SkipWithError(("validate failed: " + check.error().message).c_str());
     return;
   }
-  const auto before = desktop.connection()->roundTrips();
+  const auto before = desktop.roundTrips();
   for (auto _ : state)
     benchmark::DoNotOptimize(helper.validate());
   state.counters["round_trips"] = benchmark::Counter(
-      double(desktop.connection()->roundTrips() - before) / double(state.iterations()));
+      double(desktop.roundTrips() - before) / double(state.iterations()));
   state.counters["windows"] = double(list.size());
 }
 

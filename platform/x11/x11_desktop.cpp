@@ -123,6 +123,11 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   xcb_flush(connection_->get());
 }
 
+std::uint64_t X11Desktop::roundTrips() const {
+  if (!connection_) return 0;
+  return connection_->roundTrips() + (windowList_ ? windowList_->roundTrips() : 0);
+}
+
 X11Desktop::~X11Desktop() {
   // The overlay and the pump refer to the connection: they go first.
   overlay_.reset();

@@ -3,6 +3,7 @@
 // no windows, no permissions, so every command fails with its message instead of the helper ending.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "orvel/common/event_loop.h"
@@ -32,6 +33,8 @@ class X11Desktop {
 
   bool connected() const { return connection_ != nullptr; }
   X11Connection* connection() { return connection_.get(); }
+  // Round trips of the loop thread's ports: the main connection's and the window list's.
+  std::uint64_t roundTrips() const;
 
   platform::Screens& screens() { return *screens_; }
   platform::Permissions& permissions() { return permissions_; }
