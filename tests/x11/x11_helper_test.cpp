@@ -253,6 +253,42 @@ TEST(X11Helper, RegionEscapeOwnWindowsAndEndOfInputReleaseTheGrabs) {
   EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
 }
 
+TEST(X11Helper, AtScaleTwoRegionsAreInPointsAndFramesInPixels) {
+  START_RIG(rig, RigOptions{});
+  const std::string resources = "Xft.dpi:\t192\n";
+  xcb_change_property(rig->connection().get(), XCB_PROP_MODE_REPLACE, rig->connection().root(),
+                      XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 8,
+                      static_cast<std::uint32_t>(resources.size()), resources.data());
+  rig->sync();
+  auto target = rig->openWindow(
+      {.title = "Dense page", .x = 100, .y = 60, .width = 800, .height = 700, .seed = 4});
+  ASSERT_TRUE(target);
+  Helper helper(rig->display());
+  ASSERT_TRUE(helper.running());
+
+  const auto origin = rig->contentOrigin(target->window());
+  ASSERT_TRUE(origin);
+  const int x0 = origin->first + 100, y0 = origin->second + 100;
+  ASSERT_TRUE(x0 % 2 == 0 && y0 % 2 == 0);
+  helper.send("select");
+  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  rig->drag(x0, y0, x0 + 400, y0 + 300);
+  const Json selected = helper.reply();
+  ASSERT_EQ(ok(selected), true) << selected.dump();
+  EXPECT_EQ(selected["region"],
+            (Json{{"x", x0 / 2}, {"y", y0 / 2}, {"width", 200}, {"height", 150}}));
+  EXPECT_EQ(selected["scale"], 2.0);
+  EXPECT_EQ(selected["width"], 400);
+  EXPECT_EQ(selected["height"], 300);
+
+  const Json captured = helper.request("capture");
+  ASSERT_EQ(ok(captured), true) << captured.dump();
+  ASSERT_EQ(captured["length"], 400 * 300 * 4);
+  EXPECT_EQ(patternMismatches(helper.payload(400 * 300 * 4), 400, 300, 100, 100, 4), 0);
+  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+  EXPECT_EQ(helper.process().wait(5s), 0);
+}
+
 TEST(X11Helper, ALostDisplayEndsTheSelectionAndFailsLaterCommands) {
   START_RIG(rig, RigOptions{});
   Helper helper(rig->display());
