@@ -1,6 +1,7 @@
 // PNG files from premultiplied BGRA pixels: 8-bit straight RGBA with the resolution in a pHYs
 // chunk. Tuned for screen pictures, which the user waits for: one fixed row filter and a fast
-// deflate level instead of per-row filter trials.
+// deflate level instead of per-row filter trials, and bands of rows filtered and compressed on
+// every core (up to four) at once.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <libdeflate.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "file_replacement.h"
@@ -10,6 +12,27 @@
 
 namespace orvel::region::testing {
 namespace {
+
+// The zlib stream spread over the IDAT chunks, inflated with its checksum verified; empty when it
+// does not inflate to `size` bytes.
+std::vector<std::uint8_t> inflateIdat(const std::vector<std::uint8_t>& file, std::size_t size) {
+  std::vector<std::uint8_t> stream;
+  for (std::size_t at = 8; at + 12 <= file.size();) {
+    const std::size_t length = std::size_t{file[at]} << 24 | std::size_t{file[at + 1]} << 16 |
+                               std::size_t{file[at + 2]} << 8 | file[at + 3];
+    if (std::memcmp(file.data() + at + 4, "IDAT", 4) == 0) {
+      stream.insert(stream.end(), file.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                    file.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
+    }
+    at += length + 12;
+  }
+  std::vector<std::uint8_t> out(size);
+  libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+  const auto result = libdeflate_zlib_decompress(decompressor, stream.data(), stream.size(),
+                                                 out.data(), out.size(), nullptr);
+  libdeflate_free_decompressor(decompressor);
+  return result == LIBDEFLATE_SUCCESS ? out : std::vector<std::uint8_t>{};
+}
 
 std::uint32_t bgra(std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a) {
   return b | g << 8 | r << 16 | std::uint32_t{a} << 24;
@@ -39,6 +62,61 @@ TEST(PngEncoder, EveryFilterDecodesToTheStraightColours) {
     EXPECT_EQ(png->at(4, 2), 0u);
   }
   EXPECT_FALSE(encodePng(Image().view(), 72));
+}
+
+// Large enough to be compressed in several bands on several threads, with translucent and clear
+// pixels on the rows either side of each band edge.
+TEST(PngEncoder, BandsCompressedApartDecodeToEveryPixel) {
+  const int width = 1000, height = 900;
+  Image image(width, height);
+  std::uint32_t state = 12345;
+  auto noise = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(state >> 24);
+  };
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(image.row(y));
+    for (int x = 0; x < width; ++x) {
+      // Flat, gradient and noisy stretches, so the bands use every kind of deflate block.
+      const auto grain = y % 300 < 100 ? noise() : std::uint8_t{0};
+      row[x] = bgra(static_cast<std::uint8_t>(x + grain), static_cast<std::uint8_t>(y), 90, 255);
+    }
+  }
+  const std::size_t rowsPerMiB = (std::size_t{1} << 20) / (width * 4 + 1);
+  for (std::size_t edge = rowsPerMiB; edge < static_cast<std::size_t>(height); edge += rowsPerMiB) {
+    for (std::size_t y : {edge - 1, edge}) {
+      auto* row = reinterpret_cast<std::uint32_t*>(image.row(static_cast<int>(y)));
+      row[10] = bgra(64, 32, 128, 128);
+      row[11] = 0;
+    }
+  }
+  auto expected = [&](int x, int y) {
+    const std::uint32_t p = reinterpret_cast<const std::uint32_t*>(image.row(y))[x];
+    const std::uint32_t a = p >> 24;
+    if (a == 0) return 0u;
+    auto straight = [a](std::uint32_t c) { return std::min(255u, (c * 255 + a / 2) / a); };
+    return straight(p >> 16 & 0xff) << 24 | straight(p >> 8 & 0xff) << 16 |
+           straight(p & 0xff) << 8 | a;
+  };
+  TempFolder folder;
+  for (auto filter : {PngFilter::Sub, PngFilter::Paeth, PngFilter::Up}) {
+    const auto bytes = encodePng(image.view(), 72, {filter, 2});
+    ASSERT_TRUE(bytes);
+    // One zlib stream whose Adler-32 covers every band.
+    EXPECT_EQ(inflateIdat(*bytes, (width * 4 + 1) * std::size_t{height}).size(),
+              (width * 4 + 1) * std::size_t{height});
+    const std::string path = folder.file("bands.png");
+    ASSERT_TRUE(replaceFile(path, *bytes));
+    const auto png = readPng(path);
+    ASSERT_TRUE(png);
+    ASSERT_EQ(png->width, width);
+    ASSERT_EQ(png->height, height);
+    int wrong = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        wrong += png->at(x, y) != expected(x, y);
+    EXPECT_EQ(wrong, 0) << "filter " << static_cast<int>(filter);
+  }
 }
 
 TEST(Composition, NeighbouringDisplaysAtAnotherScaleMeetWithoutASeam) {
