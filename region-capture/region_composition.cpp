@@ -64,6 +64,23 @@ Expected<RegionComposition, HelperError> composeRegion(const Rect& region,
 
   RegionComposition out;
   out.scale = u;
+  if (visible.size() == 1 && visible.front()->image) {
+    const FrozenFrame& frame = *visible.front();
+    const Image& picture = *frame.image;
+    const auto placement = FrozenPlacement::make(region, frame.bounds, frame.scale, u);
+    // The bitmap the copy below would make is then the frozen pixels themselves: whole source
+    // pixels, unscaled, filling it.
+    if (placement && placement->destination == Rect{0, 0, w, h}) {
+      const Rect& s = placement->source;
+      if (s.width == w && s.height == h && isWhole(s.x) && isWhole(s.y) && s.x >= 0 && s.y >= 0 &&
+          s.maxX() <= picture.width() && s.maxY() <= picture.height()) {
+        out.frozen = frame.image;
+        out.pixels = {picture.row(static_cast<int>(s.y)) + static_cast<std::size_t>(s.x) * 4, width,
+                      height, picture.stride()};
+        return out;
+      }
+    }
+  }
   const std::size_t stride = static_cast<std::size_t>(width) * 4;
   out.memory = PixelBuffer(stride * static_cast<std::size_t>(height));
   if (!out.memory) return unexpected(failure(kCannotAllocatePixels));

@@ -2,6 +2,7 @@
 // backing scale among the displays it covers. Parts no display covers stay transparent.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "frozen_frame.h"
@@ -17,7 +18,10 @@ inline constexpr long long kMaxOutputPixels = 50'000'000;
 
 struct RegionComposition {
   PixelBuffer memory;
-  ImageView pixels;  // premultiplied BGRA, in `memory`
+  // When one frozen picture holds the whole region pixel for pixel, the pixels are read from it
+  // in place instead of copied.
+  std::shared_ptr<const Image> frozen;
+  ImageView pixels;  // premultiplied BGRA, in `memory` or `frozen`
   double scale = 1;
 };
 

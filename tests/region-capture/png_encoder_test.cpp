@@ -138,5 +138,30 @@ TEST(Composition, NeighbouringDisplaysAtAnotherScaleMeetWithoutASeam) {
           << x << "," << y;
 }
 
+TEST(Composition, ARegionWithinOneDisplayIsReadFromItsFrozenPictureInPlace) {
+  auto picture = std::make_shared<Image>(8, 6);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 8; ++x)
+      reinterpret_cast<std::uint32_t*>(picture->row(y))[x] =
+          bgra(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 7, 255);
+  // Scale 2: the region of 2x1 points at (1, 1) is 4x2 pixels from (2, 2).
+  const FrozenFrame frame{{0, 0, 4, 3}, 2, picture};
+  const auto composed = composeRegion({1, 1, 2, 1}, {frame});
+  ASSERT_TRUE(composed);
+  EXPECT_EQ(composed->frozen, picture);
+  EXPECT_EQ(composed->pixels.data, picture->row(2) + 2 * 4);
+  EXPECT_EQ(composed->pixels.width, 4);
+  EXPECT_EQ(composed->pixels.height, 2);
+  EXPECT_EQ(reinterpret_cast<const std::uint32_t*>(composed->pixels.row(1))[3], bgra(5, 3, 7, 255));
+
+  // Half a pixel off the grid, or reaching past the display: a bitmap of its own.
+  for (const Rect region : {Rect{1.25, 1, 2, 1}, Rect{3, 1, 2, 1}}) {
+    const auto copied = composeRegion(region, {frame});
+    ASSERT_TRUE(copied);
+    EXPECT_FALSE(copied->frozen);
+    EXPECT_EQ(copied->pixels.data, copied->memory.data());
+  }
+}
+
 }  // namespace
 }  // namespace orvel::region::testing
