@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -50,27 +51,66 @@ std::optional<std::string> applicationIDFromEnvironment(const std::string& envir
   return std::nullopt;
 }
 
+namespace {
+
+struct ProcessStat {
+  bool terminated = false;
+  std::uint64_t startTime = 0;
+};
+
+std::optional<ProcessStat> readStat(const std::string& dir) {
+  auto text = readFile(dir + "/stat");
+  if (!text) return std::nullopt;
+  ProcessStat stat;
+  // The state follows the command name, which may itself hold spaces and parentheses; the start
+  // time is the 20th field after the name.
+  const std::size_t close = text->rfind(')');
+  if (close == std::string::npos || close + 2 >= text->size()) return stat;
+  std::istringstream fields(text->substr(close + 2));
+  std::string field;
+  for (int i = 0; i < 20 && fields >> field; ++i) {
+    if (i == 0) stat.terminated = field == "Z" || field == "X";
+    if (i == 19) stat.startTime = std::strtoull(field.c_str(), nullptr, 10);
+  }
+  return stat;
+}
+
+std::optional<std::string> readApplicationID(const std::string& dir, pid_t pid) {
+  std::optional<std::string> id;
+  if (auto environ = readFile(dir + "/environ")) id = applicationIDFromEnvironment(*environ, pid);
+  if (!id) {
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink((dir + "/exe").c_str(), target, sizeof target - 1);
+    if (n > 0) id = std::string(target, static_cast<std::size_t>(n));
+  }
+  return id;
+}
+
+}  // namespace
+
 std::optional<ProcessInfo> readProcess(pid_t pid, const std::string& procRoot) {
   if (pid <= 0) return std::nullopt;
   const std::string dir = procRoot + "/" + std::to_string(pid);
-  auto stat = readFile(dir + "/stat");
+  auto stat = readStat(dir);
   if (!stat) return std::nullopt;
-  ProcessInfo info;
-  // The state follows the command name, which may itself hold spaces and parentheses.
-  const std::size_t close = stat->rfind(')');
-  if (close != std::string::npos && close + 2 < stat->size()) {
-    const char state = (*stat)[close + 2];
-    info.terminated = state == 'Z' || state == 'X';
+  return ProcessInfo{readApplicationID(dir, pid), stat->terminated};
+}
+
+std::optional<ProcessInfo> ProcessIdentities::read(pid_t pid) {
+  if (pid <= 0) return std::nullopt;
+  const std::string dir = procRoot_ + "/" + std::to_string(pid);
+  auto stat = readStat(dir);
+  if (!stat) {
+    known_.erase(pid);
+    return std::nullopt;
   }
-  if (auto environ = readFile(dir + "/environ")) {
-    info.applicationID = applicationIDFromEnvironment(*environ, pid);
+  auto it = known_.find(pid);
+  if (it == known_.end() || it->second.startTime != stat->startTime) {
+    // Ended processes' entries go in one sweep rather than growing without bound.
+    if (known_.size() >= 512) known_.clear();
+    it = known_.insert_or_assign(pid, Known{stat->startTime, readApplicationID(dir, pid)}).first;
   }
-  if (!info.applicationID) {
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink((dir + "/exe").c_str(), target, sizeof target - 1);
-    if (n > 0) info.applicationID = std::string(target, static_cast<std::size_t>(n));
-  }
-  return info;
+  return ProcessInfo{it->second.applicationID, stat->terminated};
 }
 
 }  // namespace orvel::x11

@@ -6,8 +6,10 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace orvel::x11 {
 
@@ -18,6 +20,22 @@ struct ProcessInfo {
 
 // Nothing when no process has that pid. `procRoot` is the proc file system's mount point.
 std::optional<ProcessInfo> readProcess(pid_t pid, const std::string& procRoot = "/proc");
+
+// readProcess() that reads a process's identifier once: while the same process holds a pid (its
+// start time unchanged), only its state is read again.
+class ProcessIdentities {
+ public:
+  explicit ProcessIdentities(std::string procRoot = "/proc") : procRoot_(std::move(procRoot)) {}
+  std::optional<ProcessInfo> read(pid_t pid);
+
+ private:
+  struct Known {
+    std::uint64_t startTime = 0;
+    std::optional<std::string> applicationID;
+  };
+  std::string procRoot_;
+  std::unordered_map<pid_t, Known> known_;
+};
 
 // The identifier that the environment block `environ` (NUL-separated KEY=VALUE) of process `pid`
 // gives, if any.

@@ -14,20 +14,22 @@ namespace orvel::x11 {
 
 namespace {
 
-std::optional<xcb_window_t> windowProperty(X11Connection& connection, xcb_window_t window,
-                                           xcb_atom_t atom) {
-  xcb_connection_t* c = connection.get();
-  auto r = takeReply(c, xcb_get_property_reply,
-                     xcb_get_property(c, 0, window, atom, XCB_ATOM_WINDOW, 0, 1));
-  connection.noteRoundTrip();
+using PropertyReply = XcbReply<xcb_get_property_reply_t>;
+
+std::optional<std::uint32_t> cardinal(const PropertyReply& r) {
   if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4) return std::nullopt;
-  return *static_cast<const xcb_window_t*>(xcb_get_property_value(r.get()));
+  return *static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+}
+
+std::optional<std::int32_t> validPid(std::optional<std::uint32_t> value) {
+  if (!value || *value == 0 || *value > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(*value);
 }
 
 }  // namespace
 
 std::optional<platform::RunningApplication> X11Workspace::application(std::int32_t pid) {
-  auto info = readProcess(pid);
+  auto info = processes_.read(pid);
   if (!info) return std::nullopt;
   return platform::RunningApplication{pid, info->applicationID, info->terminated};
 }
@@ -46,7 +48,7 @@ std::vector<std::int32_t> X11Workspace::pidsWithBundleID(const std::string& bund
   return out;
 }
 
-std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window) {
+std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window, xcb_window_t* namedBy) {
   xcb_connection_t* c = connection_.get();
   const xcb_window_t root = connection_.root();
   // Walk up from `window` (the focus may sit on a child) to the first window that names its
@@ -58,10 +60,9 @@ std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window) {
     auto pid = takeReply(c, xcb_get_property_reply, pidCookie);
     auto tree = takeReply(c, xcb_query_tree_reply, treeCookie);
     connection_.noteRoundTrip();
-    if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) >= 4) {
-      const std::uint32_t value =
-          *static_cast<const std::uint32_t*>(xcb_get_property_value(pid.get()));
-      if (value > 0 && value <= INT32_MAX) return static_cast<std::int32_t>(value);
+    if (auto named = validPid(cardinal(pid))) {
+      *namedBy = window;
+      return named;
     }
     if (!tree) return std::nullopt;
     if (tree->parent == root && connection_.extensions().res) {
@@ -86,19 +87,38 @@ std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window) {
 
 std::optional<std::int32_t> X11Workspace::frontmostPID() {
   if (!connection_.ok()) return std::nullopt;
-  // An EWMH manager says which window is active (0: none); only without one does the focus count.
-  if (auto active =
-          windowProperty(connection_, connection_.root(), connection_.atoms().netActiveWindow)) {
-    if (*active == XCB_NONE) return std::nullopt;
-    return pidOfWindow(*active);
-  }
   xcb_connection_t* c = connection_.get();
-  auto focus = takeReply(c, xcb_get_input_focus_reply, xcb_get_input_focus(c));
+  const Atoms& a = connection_.atoms();
+  // One batch: the active window, the focus, and the owner named by the window that was frontmost
+  // last time, so that an unchanged answer costs one round trip.
+  auto activeCookie =
+      xcb_get_property(c, 0, connection_.root(), a.netActiveWindow, XCB_ATOM_WINDOW, 0, 1);
+  auto focusCookie = xcb_get_input_focus(c);
+  const xcb_window_t last = lastActive_;
+  xcb_get_property_cookie_t lastPidCookie{};
+  if (last != XCB_NONE)
+    lastPidCookie = xcb_get_property(c, 0, last, a.netWmPid, XCB_ATOM_CARDINAL, 0, 1);
+  PropertyReply active = takeReply(c, xcb_get_property_reply, activeCookie);
+  auto focus = takeReply(c, xcb_get_input_focus_reply, focusCookie);
+  PropertyReply lastPid;
+  if (last != XCB_NONE) lastPid = takeReply(c, xcb_get_property_reply, lastPidCookie);
   connection_.noteRoundTrip();
-  if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
-    return std::nullopt;
+
+  // An EWMH manager says which window is active (0: none); only without one does the focus count.
+  xcb_window_t window = XCB_NONE;
+  if (auto named = cardinal(active)) {
+    window = *named;
+  } else if (focus && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT) {
+    window = focus->focus;
   }
-  return pidOfWindow(focus->focus);
+  if (window == XCB_NONE) return std::nullopt;
+  if (window == last) {
+    if (auto pid = validPid(cardinal(lastPid))) return pid;
+  }
+  xcb_window_t namedBy = XCB_NONE;
+  auto pid = pidOfWindow(window, &namedBy);
+  lastActive_ = namedBy == window ? window : XCB_NONE;
+  return pid;
 }
 
 void X11Workspace::activate(std::int32_t pid) {

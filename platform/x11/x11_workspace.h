@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 
 #include "platform/workspace.h"
+#include "platform/x11/application_identity.h"
 #include "platform/x11/x11_connection.h"
 
 namespace orvel::x11 {
@@ -21,8 +22,14 @@ class X11Workspace final : public platform::Workspace {
   std::optional<std::int32_t> frontmostPID() override;
 
  private:
-  std::optional<std::int32_t> pidOfWindow(xcb_window_t window);
+  // The owner of `window` or of its nearest ancestor that names one; `namedBy` gets the window
+  // whose _NET_WM_PID answered (none when X-Resource did).
+  std::optional<std::int32_t> pidOfWindow(xcb_window_t window, xcb_window_t* namedBy);
   X11Connection& connection_;
+  ProcessIdentities processes_;
+  // The last active window and its owner, asked again alongside _NET_ACTIVE_WINDOW so that an
+  // unchanged answer costs one round trip.
+  xcb_window_t lastActive_ = XCB_NONE;
 };
 
 }  // namespace orvel::x11

@@ -5,6 +5,8 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
@@ -117,6 +119,44 @@ TEST(X11Identity, EnvironmentGivesTheApplicationsOwnIdOnlyForItsOwnLaunch) {
   ASSERT_TRUE(self->applicationID);
   EXPECT_EQ(self->applicationID->front(), '/');
   EXPECT_NE(self->applicationID->find("x11_backend_test"), std::string::npos);
+}
+
+TEST(X11Identity, AKnownProcessIsReadOnceUntilAnotherTakesItsPid) {
+  using namespace std::string_literals;
+  const auto root =
+      std::filesystem::temp_directory_path() / ("orvel-proc-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(root / "77");
+  auto write = [&](const char* file, const std::string& text) {
+    std::ofstream(root / "77" / file, std::ios::binary) << text;
+  };
+  // The command name holds ") " to show the fields are counted from the last parenthesis.
+  auto stat = [](char state, int start) {
+    return "77 (odd) name) "s + state + " 1 77 77 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 " +
+           std::to_string(start) + " 1000 100\n";
+  };
+  write("stat", stat('S', 500));
+  write("environ", "FLATPAK_ID=org.example.First\0"s);
+  x11::ProcessIdentities processes(root.string());
+  auto first = processes.read(77);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->applicationID, "org.example.First");
+  EXPECT_FALSE(first->terminated);
+
+  // The same process: its state is read again, its identity is not.
+  write("environ", "FLATPAK_ID=org.example.Changed\0"s);
+  write("stat", stat('Z', 500));
+  auto again = processes.read(77);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->applicationID, "org.example.First");
+  EXPECT_TRUE(again->terminated);
+  EXPECT_EQ(x11::readProcess(77, root.string())->applicationID, "org.example.Changed");
+
+  // Another process with the same pid (a later start) is read afresh; a gone one is nothing.
+  write("stat", stat('R', 900));
+  EXPECT_EQ(processes.read(77)->applicationID, "org.example.Changed");
+  std::filesystem::remove_all(root / "77");
+  EXPECT_FALSE(processes.read(77));
+  std::filesystem::remove_all(root);
 }
 
 class X11WindowsTest : public ::testing::TestWithParam<bool> {};
