@@ -1,7 +1,8 @@
 // Side by side on one Xvfb server:
 //  - the "capture" round trip of scroll-capture-helper for a 1920x1080 region (request line in,
 //    reply line and frame out, validate() twice inside), against its floor: one XShm grab of the
-//    same area plus one write of the frame through a pipe of the same kind;
+//    same area plus one write of the frame through a pipe of the same kind, read on the other end
+//    into a frame-sized buffer as the helper's frames are;
 //  - validate() with 100 windows on screen: time and round trips per call.
 // Prints the ratio of the capture round trip to the floor.
 #include <benchmark/benchmark.h>
@@ -45,9 +46,13 @@ void BM_FloorShmGrabAndPipeWrite(benchmark::State& state) {
   int fds[2];
   if (::pipe(fds) != 0) return;
   enlargePipeBuffer(fds[1]);
-  std::thread reader([fd = fds[0]] {
-    std::vector<std::uint8_t> sink(1 << 20);
-    while (::read(fd, sink.data(), sink.size()) > 0) {
+  // The reader takes each frame into a frame-sized buffer, as the helper's benchmark host does.
+  std::thread reader([fd = fds[0], bytes] {
+    std::vector<std::uint8_t> received(bytes);
+    for (std::size_t done = 0;;) {
+      const ssize_t n = ::read(fd, received.data() + done, bytes - done);
+      if (n <= 0) break;
+      done = (done + static_cast<std::size_t>(n)) % bytes;
     }
   });
   std::vector<std::uint8_t> frame(bytes);
