@@ -1,10 +1,11 @@
 // Runs the helper and the `tesseract` command (one thread, then its defaults) on the same rendered
 // pages and prints wall time, peak memory and character error rate side by side.
 //
-//   ocr_compare [--quick] [--only NAME] [--skip-default-tall]
+//   ocr_compare [--quick] [--only NAME] [--skip-default-tall] [--helper-only]
 //
 // --quick renders a 1200 x 6000 page instead of 1200 x 30000; --skip-default-tall leaves out the
-// command's multi-threaded run on the tall page, which takes minutes on a small machine.
+// command's multi-threaded run on the tall page, which takes minutes on a small machine;
+// --helper-only runs the helper alone.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,11 +95,13 @@ void report(const std::string& who, const Measure& m, double cer, const Measure*
 int main(int argc, char** argv) {
   bool quick = false;
   bool skipDefaultTall = false;
+  bool helperOnly = false;
   std::optional<std::string> only;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--quick") quick = true;
     if (arg == "--skip-default-tall") skipDefaultTall = true;
+    if (arg == "--helper-only") helperOnly = true;
     if (arg == "--only" && i + 1 < argc) only = argv[++i];
   }
   const bool haveCommand = onPath("tesseract");
@@ -128,7 +131,7 @@ int main(int argc, char** argv) {
     const Measure helper = runProcess({ORVEL_OCR_HELPER, "recognize", png, "en"}, {}, outFile);
     report("text-recognition-helper", helper, characterErrorRate(truth, helperText(helper.out)),
            nullptr);
-    if (!haveCommand) continue;
+    if (!haveCommand || helperOnly) continue;
     const Measure single =
         runProcess({"tesseract", png, "stdout"}, {"OMP_THREAD_LIMIT=1"}, outFile);
     report("tesseract, one thread", single, characterErrorRate(truth, commandText(single.out)),
