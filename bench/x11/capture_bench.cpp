@@ -141,8 +141,8 @@ void BM_Validate100Windows(benchmark::State& state) {
   const auto before = desktop.roundTrips();
   for (auto _ : state)
     benchmark::DoNotOptimize(helper.validate());
-  state.counters["round_trips"] = benchmark::Counter(
-      double(desktop.roundTrips() - before) / double(state.iterations()));
+  state.counters["round_trips"] =
+      benchmark::Counter(double(desktop.roundTrips() - before) / double(state.iterations()));
   state.counters["windows"] = double(list.size());
 }
 
