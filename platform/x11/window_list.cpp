@@ -5,29 +5,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/x11/window_properties.h"
 #include "platform/x11/xcb_handles.h"
 
 namespace orvel::x11 {
 
 namespace {
-
-using PropertyReply = XcbReply<xcb_get_property_reply_t>;
-
-template <class T>
-std::vector<T> values(const PropertyReply& r, std::uint8_t format) {
-  std::vector<T> out;
-  if (!r || r->format != format) return out;
-  const auto* data = static_cast<const T*>(xcb_get_property_value(r.get()));
-  const int bytes = xcb_get_property_value_length(r.get());
-  out.assign(data, data + bytes / static_cast<int>(sizeof(T)));
-  return out;
-}
-
-std::string_view text(const PropertyReply& r) {
-  if (!r || r->format != 8) return {};
-  return {static_cast<const char*>(xcb_get_property_value(r.get())),
-          static_cast<std::size_t>(xcb_get_property_value_length(r.get()))};
-}
 
 // The requests for everything the list reports about one window, sent without waiting.
 struct DetailCookies {
@@ -98,8 +81,8 @@ std::optional<WindowRecord> collectDetails(X11Connection& connection, DetailCook
   if (!attributes || !geometry || !origin) return std::nullopt;
   if (attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) return std::nullopt;
   if (attributes->map_state != XCB_MAP_STATE_VIEWABLE) return std::nullopt;
-  const auto types = values<xcb_atom_t>(type, 32);
-  const auto states = values<xcb_atom_t>(state, 32);
+  const auto types = propertyValues<xcb_atom_t>(type, 32);
+  const auto states = propertyValues<xcb_atom_t>(state, 32);
   if (std::find(types.begin(), types.end(), a.typeDesktop) != types.end()) return std::nullopt;
   if (std::find(states.begin(), states.end(), a.netWmStateHidden) != states.end()) {
     return std::nullopt;
@@ -108,12 +91,10 @@ std::optional<WindowRecord> collectDetails(X11Connection& connection, DetailCook
   WindowRecord r;
   r.id = k.window;
   r.overrideRedirect = attributes->override_redirect != 0;
-  if (auto p = values<std::uint32_t>(pid, 32); !p.empty() && p[0] > 0 && p[0] <= INT32_MAX) {
-    r.pid = static_cast<std::int32_t>(p[0]);
-  }
+  r.pid = pidProperty(pid);
   const int bw = geometry->border_width;
   int left = 0, right = 0, top = 0, bottom = 0;
-  if (auto e = values<std::uint32_t>(extents, 32); e.size() == 4) {
+  if (auto e = propertyValues<std::uint32_t>(extents, 32); e.size() == 4) {
     left = static_cast<int>(e[0]);
     right = static_cast<int>(e[1]);
     top = static_cast<int>(e[2]);
@@ -121,16 +102,17 @@ std::optional<WindowRecord> collectDetails(X11Connection& connection, DetailCook
   }
   r.frame = {origin->dst_x - bw - left, origin->dst_y - bw - top,
              geometry->width + 2 * bw + left + right, geometry->height + 2 * bw + top + bottom};
-  if (auto l = values<std::uint32_t>(level, 32); !l.empty()) {
+  if (auto l = propertyValues<std::uint32_t>(level, 32); !l.empty()) {
     r.level = static_cast<std::int32_t>(l[0]);
   } else {
     r.level = levelFor(a, types, states, r.overrideRedirect);
   }
-  if (auto o = values<std::uint32_t>(opacity, 32); !o.empty()) r.alpha = o[0] / 4294967295.0;
+  if (auto o = propertyValues<std::uint32_t>(opacity, 32); !o.empty())
+    r.alpha = o[0] / 4294967295.0;
   if (netName && netName->type == a.utf8String) {
-    r.name = toUtf8(text(netName), false);
+    r.name = toUtf8(propertyText(netName), false);
   } else if (wmName && wmName->format == 8 && wmName->type != XCB_ATOM_NONE) {
-    r.name = toUtf8(text(wmName), wmName->type == XCB_ATOM_STRING);
+    r.name = toUtf8(propertyText(wmName), wmName->type == XCB_ATOM_STRING);
   }
   return r;
 }
@@ -148,17 +130,7 @@ void fillMissingPids(X11Connection& connection, std::vector<WindowRecord>& recor
   if (cookies.empty()) return;
   for (auto& [i, cookie] : cookies) {
     auto r = takeReply(c, xcb_res_query_client_ids_reply, cookie);
-    if (!r) continue;
-    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
-         xcb_res_client_id_value_next(&it)) {
-      // A value starts with the client id it answers; its mask says which kind of value it is.
-      const auto& answered = *reinterpret_cast<const xcb_res_client_id_spec_t*>(it.data);
-      if (answered.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID &&
-          xcb_res_client_id_value_value_length(it.data) >= 1) {
-        const std::uint32_t pid = *xcb_res_client_id_value_value(it.data);
-        if (pid > 0 && pid <= INT32_MAX) records[i].pid = static_cast<std::int32_t>(pid);
-      }
-    }
+    if (r) records[i].pid = clientPid(*r);
   }
   connection.noteRoundTrip();
 }
@@ -226,13 +198,13 @@ bool hasEwmhWindowManager(X11Connection& connection) {
       c, xcb_get_property_reply,
       xcb_get_property(c, 0, connection.root(), a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
   connection.noteRoundTrip();
-  auto check = values<xcb_window_t>(r, 32);
+  auto check = propertyValues<xcb_window_t>(r, 32);
   if (check.empty() || check[0] == 0) return false;
   auto self =
       takeReply(c, xcb_get_property_reply,
                 xcb_get_property(c, 0, check[0], a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
   connection.noteRoundTrip();
-  auto again = values<xcb_window_t>(self, 32);
+  auto again = propertyValues<xcb_window_t>(self, 32);
   return !again.empty() && again[0] == check[0];
 }
 
@@ -255,8 +227,8 @@ std::vector<WindowRecord> readWindowList(X11Connection& connection, WatchChanges
   std::vector<xcb_window_t> children(
       xcb_query_tree_children(tree.get()),
       xcb_query_tree_children(tree.get()) + xcb_query_tree_children_length(tree.get()));
-  std::vector<xcb_window_t> stacking = values<xcb_window_t>(stackingReply, 32);
-  const auto check = values<xcb_window_t>(checkReply, 32);
+  std::vector<xcb_window_t> stacking = propertyValues<xcb_window_t>(stackingReply, 32);
+  const auto check = propertyValues<xcb_window_t>(checkReply, 32);
 
   // Round trip 2: which root children are mapped or override-redirect; the managed clients'
   // details; whether the check window is live (a manager that died leaves its properties behind).
@@ -298,7 +270,7 @@ std::vector<WindowRecord> readWindowList(X11Connection& connection, WatchChanges
   }
   bool managed = false;
   if (maybeManaged) {
-    auto self = values<xcb_window_t>(takeReply(c, xcb_get_property_reply, checkSelf), 32);
+    auto self = propertyValues<xcb_window_t>(takeReply(c, xcb_get_property_reply, checkSelf), 32);
     managed = !self.empty() && self[0] == check[0];
   }
   std::vector<WindowRecord> clients;

@@ -8,25 +8,10 @@
 
 #include "platform/x11/application_identity.h"
 #include "platform/x11/window_list.h"
+#include "platform/x11/window_properties.h"
 #include "platform/x11/xcb_handles.h"
 
 namespace orvel::x11 {
-
-namespace {
-
-using PropertyReply = XcbReply<xcb_get_property_reply_t>;
-
-std::optional<std::uint32_t> cardinal(const PropertyReply& r) {
-  if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4) return std::nullopt;
-  return *static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
-}
-
-std::optional<std::int32_t> validPid(std::optional<std::uint32_t> value) {
-  if (!value || *value == 0 || *value > INT32_MAX) return std::nullopt;
-  return static_cast<std::int32_t>(*value);
-}
-
-}  // namespace
 
 std::optional<platform::RunningApplication> X11Workspace::application(std::int32_t pid) {
   auto info = processes_.read(pid);
@@ -60,7 +45,7 @@ std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window, xcb_w
     auto pid = takeReply(c, xcb_get_property_reply, pidCookie);
     auto tree = takeReply(c, xcb_query_tree_reply, treeCookie);
     connection_.noteRoundTrip();
-    if (auto named = validPid(cardinal(pid))) {
+    if (auto named = pidProperty(pid)) {
       *namedBy = window;
       return named;
     }
@@ -71,14 +56,7 @@ std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window, xcb_w
           takeReply(c, xcb_res_query_client_ids_reply, xcb_res_query_client_ids(c, 1, &query));
       connection_.noteRoundTrip();
       if (!ids) return std::nullopt;
-      for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem;
-           xcb_res_client_id_value_next(&it)) {
-        if (xcb_res_client_id_value_value_length(it.data) >= 1) {
-          const std::uint32_t value = *xcb_res_client_id_value_value(it.data);
-          if (value > 0 && value <= INT32_MAX) return static_cast<std::int32_t>(value);
-        }
-      }
-      return std::nullopt;
+      return clientPid(*ids);
     }
     window = tree->parent;
   }
@@ -106,14 +84,14 @@ std::optional<std::int32_t> X11Workspace::frontmostPID() {
 
   // An EWMH manager says which window is active (0: none); only without one does the focus count.
   xcb_window_t window = XCB_NONE;
-  if (auto named = cardinal(active)) {
-    window = *named;
+  if (auto named = propertyValues<xcb_window_t>(active, 32); !named.empty()) {
+    window = named[0];
   } else if (focus && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT) {
     window = focus->focus;
   }
   if (window == XCB_NONE) return std::nullopt;
   if (window == last) {
-    if (auto pid = validPid(cardinal(lastPid))) return pid;
+    if (auto pid = pidProperty(lastPid)) return pid;
   }
   xcb_window_t namedBy = XCB_NONE;
   auto pid = pidOfWindow(window, &namedBy);

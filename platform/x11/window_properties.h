@@ -1,0 +1,41 @@
+// Reading the answers the backend asks about windows in more than one place: property values and
+// the owner's pid, from _NET_WM_PID or from the X-Resource extension.
+#pragma once
+
+#include <xcb/res.h>
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/x11/xcb_handles.h"
+
+namespace orvel::x11 {
+
+using PropertyReply = XcbReply<xcb_get_property_reply_t>;
+
+// The values of a property of `format` bits each; none when the reply is missing or of another
+// format.
+template <class T>
+std::vector<T> propertyValues(const PropertyReply& r, std::uint8_t format) {
+  std::vector<T> out;
+  if (!r || r->format != format) return out;
+  const auto* data = static_cast<const T*>(xcb_get_property_value(r.get()));
+  const int bytes = xcb_get_property_value_length(r.get());
+  out.assign(data, data + bytes / static_cast<int>(sizeof(T)));
+  return out;
+}
+
+// The bytes of an 8-bit property; empty when missing or of another format.
+std::string_view propertyText(const PropertyReply& r);
+
+// The process named by the first value of a _NET_WM_PID reply: none for 0 or values past the pid
+// range.
+std::optional<std::int32_t> pidProperty(const PropertyReply& r);
+
+// The local client pid in an X-Resource client ids reply.
+std::optional<std::int32_t> clientPid(const xcb_res_query_client_ids_reply_t& reply);
+
+}  // namespace orvel::x11
