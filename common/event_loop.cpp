@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <system_error>
 
 namespace orvel {
 
@@ -78,14 +80,25 @@ void EventLoop::runInBackground(std::function<void()> work) {
   }
   reapThreads();
   const std::uint64_t id = nextThread_++;
-  threads_.emplace(id, std::thread([this, id, work = std::move(work)] {
-                     work();
-                     std::lock_guard lock(mutex_);
-                     --busyThreads_;
-                     finishedThreads_.push_back(id);
-                     const std::uint64_t one = 1;
-                     [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
-                   }));
+  // Shared, so that the work survives a thread that could not be started.
+  auto shared = std::make_shared<std::function<void()>>(std::move(work));
+  try {
+    threads_.emplace(id, std::thread([this, id, shared] {
+                       (*shared)();
+                       std::lock_guard lock(mutex_);
+                       --busyThreads_;
+                       finishedThreads_.push_back(id);
+                       const std::uint64_t one = 1;
+                       [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+                     }));
+  } catch (const std::system_error&) {
+    // No thread to be had (a process limit): the work runs here, late rather than lost.
+    {
+      std::lock_guard lock(mutex_);
+      --busyThreads_;
+    }
+    (*shared)();
+  }
 }
 
 void EventLoop::reapThreads() {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 namespace orvel::region {
@@ -242,8 +243,14 @@ std::vector<DeflatedBand> deflateBands(const ImageView& image, PngSettings setti
   const int threads =
       std::min(bandCount, std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4));
   std::vector<std::thread> workers;
-  for (int t = 1; t < threads; ++t)
-    workers.emplace_back(work);
+  for (int t = 1; t < threads; ++t) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      // No thread to spare (a process limit): the threads already started take every band.
+      break;
+    }
+  }
   work();
   for (auto& worker : workers)
     worker.join();
