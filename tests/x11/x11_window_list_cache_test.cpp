@@ -54,8 +54,13 @@ TEST_P(X11WindowListCacheTest, FollowsEveryChangeAndReadsAgainOnlyAfterOne) {
   }));
   expectCurrent(*cache, c, "opening");
 
-  // A quiet desktop: one round trip a read, and no second look at the windows.
-  cache->read();
+  // A quiet desktop: one round trip a read, and no second look at the windows. A manager may
+  // still be settling the new windows first.
+  ASSERT_TRUE(waitFor([&] {
+    const auto before = cache->fullReads();
+    cache->read();
+    return cache->fullReads() == before;
+  }));
   const auto reads = cache->fullReads();
   const auto trips = cache->roundTrips();
   for (int i = 0; i < 5; ++i)
