@@ -76,6 +76,13 @@ void WindowListCache::drainLocked() {
   }
 }
 
+std::vector<WindowRecord> readWindowList(WindowListCache* cache, X11Connection& connection) {
+  if (cache) {
+    if (auto records = cache->read()) return std::move(*records);
+  }
+  return readWindowList(connection);
+}
+
 std::uint64_t WindowListCache::fullReads() {
   std::lock_guard lock(mutex_);
   return fullReads_;

@@ -57,4 +57,7 @@ class WindowListCache {
   std::uint64_t fullReads_ = 0;
 };
 
+// The list from `cache` when there is one and its connection holds, else read on `connection`.
+std::vector<WindowRecord> readWindowList(WindowListCache* cache, X11Connection& connection);
+
 }  // namespace orvel::x11

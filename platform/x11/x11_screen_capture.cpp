@@ -88,13 +88,6 @@ void X11ScreenCapture::dropEvents() {
     std::free(e);
 }
 
-std::vector<WindowRecord> X11ScreenCapture::windowList() {
-  if (windows_) {
-    if (auto records = windows_->read()) return std::move(*records);
-  }
-  return readWindowList(*connection_);
-}
-
 Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::shareableContent(
     bool /*excludeDesktopWindows: the list never holds desktop windows*/, bool /*onScreenOnly*/) {
   std::lock_guard lock(mutex_);
@@ -105,7 +98,7 @@ Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::
   for (const auto& m : layout.monitors())
     content.displays.push_back({m.id, layout.toGlobal(m.pixels)});
   std::set<std::int32_t> pids;
-  for (const auto& r : windowList()) {
+  for (const auto& r : readWindowList(windows_, *connection_)) {
     content.windows.push_back({r.id, r.pid, layout.toGlobal(r.frame), true});
     if (r.pid) pids.insert(*r.pid);
   }
@@ -183,7 +176,7 @@ Expected<Image, platform::PlatformError> X11ScreenCapture::captureImage(
                                           filter.excludedWindows.end());
     const std::set<std::int32_t> apps(filter.excludedApplications.begin(),
                                       filter.excludedApplications.end());
-    for (const auto& r : windowList()) {
+    for (const auto& r : readWindowList(windows_, *connection_)) {
       const bool excluded = windows.count(r.id) || (r.pid && apps.count(*r.pid));
       if (!excluded || r.frame.intersection(area).empty()) continue;
       if (auto top = composer_->topLevelOf(r.id)) leftOut.insert(*top);

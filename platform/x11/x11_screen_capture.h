@@ -40,7 +40,6 @@ class X11ScreenCapture final : public platform::ScreenCapture {
   bool grab(xcb_drawable_t drawable, const PixelRect& area, int sourceX, int sourceY, Image& image,
             int dx, int dy);
   void dropEvents();
-  std::vector<WindowRecord> windowList();
 
   std::mutex mutex_;
   std::unique_ptr<X11Connection> connection_;

@@ -26,12 +26,10 @@ Json windowDictionary(const WindowRecord& r, const MonitorLayout& layout) {
 Json X11WindowServer::onScreenWindows() {
   if (!connection_.ok()) return Json();
   const MonitorLayout& layout = screens_.layout();
-  std::optional<std::vector<WindowRecord>> records;
-  if (cache_) records = cache_->read();
-  if (!records) records = readWindowList(connection_);
+  const std::vector<WindowRecord> records = readWindowList(cache_, connection_);
   Json::array_t list;
-  list.reserve(records->size());
-  for (const auto& r : *records)
+  list.reserve(records.size());
+  for (const auto& r : records)
     list.push_back(windowDictionary(r, layout));
   return Json(std::move(list));
 }
