@@ -61,7 +61,7 @@ int main() {
       if (!shield) return;
       loop.post([&helper, wanted = *shield] {
         const auto& session = helper.active();
-        if (session && session->id == wanted.id && session->started == wanted.started) {
+        if (session && session->shield == wanted) {
           auto keep = session;
           keep->fail(failure(kInputUnavailable));
         }

@@ -100,20 +100,21 @@ void RegionCaptureHelper::handleRequest(const Json& object) {
 }
 
 void RegionCaptureHelper::prepare(std::int64_t id) {
-  if (active_) {
-    auto earlier = active_;
-    earlier->cancel();
-  }
-  if (inputTap_ && ports_.permissions.postEventAllowed() &&
-      ports_.permissions.accessibilityTrusted()) {
-    active_ = std::make_shared<RegionSession>(*this, id);
-    shield_.raise({active_->id, active_->started});
-    enableInputTap(true);
-    auto session = active_;
-    session->open();
+  auto earlier = active_;
+  if (!inputTap_ || !ports_.permissions.postEventAllowed() ||
+      !ports_.permissions.accessibilityTrusted()) {
+    if (earlier) earlier->cancel();
+    reply({{"id", id}, {"ok", false}, {"permission", true}, {"error", kAccessibilityRequired}});
     return;
   }
-  reply({{"id", id}, {"ok", false}, {"permission", true}, {"error", kAccessibilityRequired}});
+  // The new capture takes the shield over before the earlier one lets go, so the grabs never
+  // drop in between and an Escape pressed meanwhile reaches the new capture.
+  auto session = std::make_shared<RegionSession>(*this, id);
+  session->shield = shield_.raise(session->id, session->started);
+  enableInputTap(true);
+  if (earlier) earlier->cancel();
+  active_ = session;
+  session->open();
 }
 
 bool RegionCaptureHelper::intercept(const platform::InputEvent& event) {
@@ -126,13 +127,13 @@ bool RegionCaptureHelper::intercept(const platform::InputEvent& event) {
   if (!shield) return true;
   if (event.type == platform::kLeftMouseDown) trace_("pointer-intercepted", shield->started);
   const bool escape = event.type == platform::kKeyDown && event.keyCode == platform::kEscapeKeyCode;
-  loop_.post([this, id = shield->id, event, escape] { handleShieldEvent(id, event, escape); });
+  loop_.post([this, owner = *shield, event, escape] { handleShieldEvent(owner, event, escape); });
   return false;
 }
 
-void RegionCaptureHelper::handleShieldEvent(std::int64_t sessionId,
-                                            const platform::InputEvent& event, bool escape) {
-  if (!active_ || active_->id != sessionId) return;
+void RegionCaptureHelper::handleShieldEvent(const Shield& owner, const platform::InputEvent& event,
+                                            bool escape) {
+  if (!active_ || active_->shield != owner) return;
   auto session = active_;
   switch (event.type) {
     case platform::kLeftMouseDown:

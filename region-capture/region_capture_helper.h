@@ -62,7 +62,7 @@ class RegionCaptureHelper {
   // Input-shield thread: decides whether an event is swallowed.
   bool intercept(const platform::InputEvent& event);
   // Loop thread: what a swallowed event does.
-  void handleShieldEvent(std::int64_t sessionId, const platform::InputEvent& event, bool escape);
+  void handleShieldEvent(const Shield& owner, const platform::InputEvent& event, bool escape);
 
   EventLoop& loop_;
   RegionPorts ports_;

@@ -129,8 +129,9 @@ void RegionSession::finish(Json reply) {
   if (task) task->cancelRequested = true;
   auto& ports = helper_.ports();
   ports.overlay.popCursor();
-  helper_.shield().clear();
-  helper_.enableInputTap(false);
+  // A capture that replaces this one already holds the shield: the grabs stay up for it.
+  if (shield && helper_.shield().clear(*shield)) helper_.enableInputTap(false);
+  shield.reset();
   for (auto& panel : panels)
     panel.window->close();
   // A view may be on the call stack (Escape or a release in a panel); it goes on a later turn.

@@ -14,6 +14,7 @@
 #include "orvel/common/task.h"
 #include "platform/overlay.h"
 #include "region_view.h"
+#include "shield_state.h"
 #include "topology.h"
 
 namespace orvel::region {
@@ -52,6 +53,7 @@ class RegionSession : public std::enable_shared_from_this<RegionSession> {
   Topology capturedTopology;
   std::optional<std::string> path;
   std::optional<TaskHandle> task;
+  std::optional<Shield> shield;  // set while this capture owns the input shield
 
   // Raises the panels over every screen; the shield is already up.
   void open();

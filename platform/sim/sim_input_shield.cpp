@@ -24,7 +24,14 @@ bool SimInputShield::install(std::uint64_t eventMask, Handler handler) {
 
 void SimInputShield::setEnabled(bool enabled) {
   std::lock_guard lock(mutex_);
-  if (installed_) enabled_ = enabled;
+  if (!installed_) return;
+  timesLowered_ += enabled_ && !enabled;
+  enabled_ = enabled;
+}
+
+int SimInputShield::timesLowered() const {
+  std::lock_guard lock(mutex_);
+  return timesLowered_;
 }
 
 bool SimInputShield::installed() const {

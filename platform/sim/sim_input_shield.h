@@ -29,6 +29,8 @@ class SimInputShield : public platform::InputShield {
   bool installable = true;
   bool installed() const;
   bool enabled() const;
+  // How many times setEnabled(false) found the shield enabled.
+  int timesLowered() const;
   std::uint64_t eventMask() const;
   // Delivers one event the way the user's input would reach the system. Returns true when the
   // event passed on to applications: the shield is down, the type is not in the mask, or the
@@ -54,6 +56,7 @@ class SimInputShield : public platform::InputShield {
   std::uint64_t mask_ = 0;
   bool installed_ = false;
   bool enabled_ = false;
+  int timesLowered_ = 0;
   bool stopping_ = false;
   std::optional<platform::InputEvent> pending_;
   std::optional<bool> verdict_;

@@ -98,15 +98,35 @@ TEST(RequestLoop, PrepareDuringACaptureFirstCancelsTheEarlierOne) {
   ASSERT_TRUE(rig.helper.active());
   EXPECT_EQ(rig.helper.active()->id, 2);
   EXPECT_EQ(rig.overlay.openPanels(), 1);
+  // The shield went straight from the first capture to the second: an Escape pressed during the
+  // handover is not lost, and it ends the second capture, not some other.
+  EXPECT_EQ(rig.shield.timesLowered(), 0);
+  EXPECT_TRUE(rig.shield.enabled());
+  EXPECT_FALSE(rig.shield.key(platform::kEscapeKeyCode));
+  rig.run();
+  EXPECT_EQ(rig.lastReply(), canceled(2));
+  EXPECT_EQ(rig.shield.timesLowered(), 1);
+
+  // A second capture with the same id is a capture of its own.
+  rig.request(prepare(2));
+  rig.request(prepare(2));
+  EXPECT_EQ(rig.lastReply(), canceled(2));
+  EXPECT_EQ(rig.helper.active()->id, 2);
+  EXPECT_TRUE(rig.shield.enabled());
+  EXPECT_FALSE(rig.shield.key(platform::kEscapeKeyCode));
+  rig.run();
+  EXPECT_EQ(rig.replies().size(), 4u);
+  EXPECT_FALSE(rig.helper.active());
 
   // The new capture may be refused; the earlier one is still cancelled first.
+  rig.request(prepare(7));
   rig.desktop.accessibility = false;
   rig.request(prepare(3));
   const auto replies = rig.replies();
-  ASSERT_EQ(replies.size(), 3u);
-  EXPECT_EQ(replies[1], canceled(2));
-  EXPECT_EQ(replies[2]["id"], 3);
-  EXPECT_EQ(replies[2]["permission"], true);
+  ASSERT_EQ(replies.size(), 6u);
+  EXPECT_EQ(replies[4], canceled(7));
+  EXPECT_EQ(replies[5]["id"], 3);
+  EXPECT_EQ(replies[5]["permission"], true);
   EXPECT_FALSE(rig.shield.enabled());
 }
 
