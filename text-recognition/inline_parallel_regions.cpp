@@ -2,9 +2,10 @@
 // screenshot). Even held to one thread, libgomp builds a team for each and ends it by waking the
 // team's barrier with a system call, a tenth or more of the helper's time on a virtual machine.
 // The helper recognises on one thread, so the executable defines the entry points that the
-// Tesseract library calls (the dynamic linker prefers the executable's definitions) and runs each
-// region inline: the loops see one thread, number 0, and sections run once each, in order, as a
-// one-thread team would run them.
+// Tesseract library calls (a static Tesseract is linked to them; a shared one finds them first, as
+// the dynamic linker prefers the executable's definitions) and runs each region inline: the loops
+// see one thread, number 0, and sections run once each, in order, as a one-thread team would run
+// them.
 namespace {
 
 struct Sections {

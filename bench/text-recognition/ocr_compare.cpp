@@ -1,11 +1,12 @@
 // Runs the helper and the `tesseract` command (one thread, then its defaults) on the same rendered
 // pages and prints wall time, peak memory and character error rate side by side.
 //
-//   ocr_compare [--quick] [--only NAME] [--skip-default-tall] [--helper-only]
+//   ocr_compare [--quick] [--only NAME] [--skip-default-tall] [--helper-only] [--keep]
 //
 // --quick renders a 1200 x 6000 page instead of 1200 x 30000; --skip-default-tall leaves out the
 // command's multi-threaded run on the tall page, which takes minutes on a small machine;
-// --helper-only runs the helper alone.
+// --helper-only runs the helper alone; --keep leaves each page's PNG (NAME.png) in the printed
+// folder for profiling.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,12 +97,14 @@ int main(int argc, char** argv) {
   bool quick = false;
   bool skipDefaultTall = false;
   bool helperOnly = false;
+  bool keep = false;
   std::optional<std::string> only;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--quick") quick = true;
     if (arg == "--skip-default-tall") skipDefaultTall = true;
     if (arg == "--helper-only") helperOnly = true;
+    if (arg == "--keep") keep = true;
     if (arg == "--only" && i + 1 < argc) only = argv[++i];
   }
   const bool haveCommand = onPath("tesseract");
@@ -122,7 +125,8 @@ int main(int argc, char** argv) {
   };
   for (const Case& c : cases) {
     if (only && c.name.find(*only) == std::string::npos) continue;
-    const std::string png = (dir / "page.png").string();
+    const std::string png =
+        (dir / (keep ? c.name.substr(0, c.name.find(' ')) + ".png" : "page.png")).string();
     writePng(c.page, png);
     const std::string truth = expectedText(c.page);
     std::printf("%s (%zu characters)\n", c.name.c_str(), truth.size());
@@ -141,6 +145,10 @@ int main(int argc, char** argv) {
     report("tesseract, defaults", defaults, characterErrorRate(truth, commandText(defaults.out)),
            &helper);
   }
-  std::filesystem::remove_all(dir);
+  if (keep) {
+    std::printf("pages kept in %s\n", dir.c_str());
+  } else {
+    std::filesystem::remove_all(dir);
+  }
   return 0;
 }
