@@ -9,6 +9,7 @@
 #include <malloc.h>
 
 #include <cstdlib>
+#include <string_view>
 
 #include "gray_image.h"
 #include "messages.h"
@@ -44,6 +45,44 @@ std::string trimmed(const char* text) {
   while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
     line.pop_back();
   return line;
+}
+
+// Whether every model in Tesseract's "a+b" list is of a language written left to right. A name
+// ICU cannot place counts as right to left, so it keeps the reordering.
+bool allLeftToRight(const std::string& models) {
+  std::size_t start = 0;
+  while (start <= models.size()) {
+    std::size_t end = models.find('+', start);
+    if (end == std::string::npos) end = models.size();
+    const std::optional<std::string> tag = traineddataTag(models.substr(start, end - start));
+    if (!tag) return false;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Locale locale = icu::Locale::forLanguageTag(*tag, status);
+    if (U_FAILURE(status) || std::string_view(locale.getLanguage()) == "und" ||
+        locale.isRightToLeft()) {
+      return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+// Appends one observation per text line that the iterator visits.
+template <typename Lines>
+void readLines(Lines& lines, double width, double height,
+               std::vector<TextObservation>& observations) {
+  do {
+    if (lines.Empty(tesseract::RIL_TEXTLINE)) continue;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (!lines.BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
+    const std::unique_ptr<char[]> text(lines.GetUTF8Text(tesseract::RIL_TEXTLINE));
+    std::string line = trimmed(text.get());
+    TextObservation observation;
+    observation.boundingBox = {left / width, 1.0 - bottom / height, (right - left) / width,
+                               (bottom - top) / height};
+    if (!line.empty()) observation.topCandidate = std::move(line);
+    observations.push_back(std::move(observation));
+  } while (lines.Next(tesseract::RIL_TEXTLINE));
 }
 
 }  // namespace
@@ -148,6 +187,7 @@ std::optional<RecognizerFailure> TesseractRecognizer::start() {
   // Interface text is scattered in small blocks; sparse-text layout finds the lines that block
   // layout drops (sidebars, toolbars, status bars).
   api_->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+  leftToRightOnly_ = allLeftToRight(models);
   started_ = true;
   return std::nullopt;
 }
@@ -170,18 +210,13 @@ platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::re
   if (const std::unique_ptr<tesseract::ResultIterator> lines(recognized ? api_->GetIterator()
                                                                         : nullptr);
       lines) {
-    do {
-      if (lines->Empty(tesseract::RIL_TEXTLINE)) continue;
-      int left = 0, top = 0, right = 0, bottom = 0;
-      if (!lines->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
-      const std::unique_ptr<char[]> text(lines->GetUTF8Text(tesseract::RIL_TEXTLINE));
-      std::string line = trimmed(text.get());
-      TextObservation observation;
-      observation.boundingBox = {left / width, 1.0 - bottom / height, (right - left) / width,
-                                 (bottom - top) / height};
-      if (!line.empty()) observation.topCandidate = std::move(line);
-      observations.push_back(std::move(observation));
-    } while (lines->Next(tesseract::RIL_TEXTLINE));
+    if (leftToRightOnly_) {
+      // The plain iterator of the same results, at the same place.
+      tesseract::LTRResultIterator plain(*lines);
+      readLines(plain, width, height, observations);
+    } else {
+      readLines(*lines, width, height, observations);
+    }
   }
   // Drops the band's picture and page results; the loaded models stay for the next band.
   api_->Clear();
