@@ -9,7 +9,6 @@
 #include <malloc.h>
 
 #include <cstdlib>
-#include <string_view>
 
 #include "gray_image.h"
 #include "messages.h"
@@ -45,26 +44,6 @@ std::string trimmed(const char* text) {
   while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
     line.pop_back();
   return line;
-}
-
-// Whether every model in Tesseract's "a+b" list is of a language written left to right. A name
-// ICU cannot place counts as right to left, so it keeps the reordering.
-bool allLeftToRight(const std::string& models) {
-  std::size_t start = 0;
-  while (start <= models.size()) {
-    std::size_t end = models.find('+', start);
-    if (end == std::string::npos) end = models.size();
-    const std::optional<std::string> tag = traineddataTag(models.substr(start, end - start));
-    if (!tag) return false;
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale locale = icu::Locale::forLanguageTag(*tag, status);
-    if (U_FAILURE(status) || std::string_view(locale.getLanguage()) == "und" ||
-        locale.isRightToLeft()) {
-      return false;
-    }
-    start = end + 1;
-  }
-  return true;
 }
 
 // Appends one observation per text line that the iterator visits.

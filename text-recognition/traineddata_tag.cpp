@@ -11,11 +11,11 @@
 namespace orvel::ocr {
 namespace {
 
-std::vector<std::string> split(const std::string& name) {
+std::vector<std::string> split(const std::string& name, char separator = '_') {
   std::vector<std::string> parts;
   std::size_t start = 0;
   while (true) {
-    const std::size_t end = name.find('_', start);
+    const std::size_t end = name.find(separator, start);
     parts.push_back(name.substr(start, end - start));
     if (end == std::string::npos) return parts;
     start = end + 1;
@@ -93,6 +93,21 @@ std::optional<std::string> traineddataTag(const std::string& name) {
       tag += "-" + extra;
   }
   return tag;
+}
+
+bool allLeftToRight(const std::string& models) {
+  for (const std::string& model : split(models, '+')) {
+    const std::optional<std::string> tag = traineddataTag(model);
+    if (!tag) return false;
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale locale = icu::Locale::forLanguageTag(*tag, status);
+    // The direction is the script's; an undetermined language ("und", read as no language) or one
+    // without a known script has none, where likely subtags would take "und" for English.
+    if (U_FAILURE(status) || *locale.getLanguage() == '\0') return false;
+    locale.addLikelySubtags(status);
+    if (U_FAILURE(status) || *locale.getScript() == '\0' || locale.isRightToLeft()) return false;
+  }
+  return true;
 }
 
 std::optional<std::string> localeDisplayName(const std::string& tag, const std::string& locale) {

@@ -13,6 +13,11 @@ namespace orvel::ocr {
 // that are not languages ("osd", "equ") and for names that cannot be written as a tag.
 std::optional<std::string> traineddataTag(const std::string& name);
 
+// Whether every model of Tesseract's "a+b" list is of a language written left to right
+// ("eng+deu"). A model whose script ICU cannot tell counts as right to left, so that its lines keep
+// the bidirectional reordering.
+bool allLeftToRight(const std::string& models);
+
 // The tag's name in the given ICU locale ("de_DE"), absent when the locale has no name for its
 // language.
 std::optional<std::string> localeDisplayName(const std::string& tag, const std::string& locale);

@@ -34,6 +34,16 @@ TEST(TraineddataTagTest, DisplayNamesFollowTheLocaleAndAreAbsentWhenUnknown) {
   EXPECT_EQ(localeDisplayName("und-x-snum", "en_US"), std::nullopt);
 }
 
+TEST(TraineddataTagTest, OnlyKnownLeftToRightLanguagesSkipTheReordering) {
+  EXPECT_TRUE(allLeftToRight("eng"));
+  EXPECT_TRUE(allLeftToRight("eng+deu+chi_sim+jpn_vert"));
+  for (const char* models : {"ara", "heb", "fas", "urd", "yid", "eng+ara", "ara+eng"})
+    EXPECT_FALSE(allLeftToRight(models)) << models;
+  // Unplaceable names, data that are not languages, and a broken list keep the reordering.
+  for (const char* models : {"zzz", "zzz_weird", "snum", "osd", "eng+", "", "eng++deu"})
+    EXPECT_FALSE(allLeftToRight(models)) << models;
+}
+
 TEST(LanguageCatalogTest, SortsByNameSkipsNonLanguagesAndKeepsTagsUnique) {
   const LanguageCatalog catalog({"osd", "kur", "eng", "chi_sim_vert", "kmr", "chi_sim", "equ"});
   EXPECT_EQ(catalog.tags(), (std::vector<std::string>{"zh-Hans", "zh-Hans-x-vert", "en-US", "ku-TR",
