@@ -1,7 +1,9 @@
 #include "tesseract_recognizer.h"
 
 #include <leptonica/allheaders.h>
+#if ORVEL_OCR_ENGINE_OPENMP
 #include <omp.h>
+#endif
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 #include <unicode/locid.h>
@@ -68,9 +70,11 @@ void readLines(Lines& lines, double width, double height,
 
 TesseractRecognizer::TesseractRecognizer(TesseractSettings settings)
     : settings_(std::move(settings)), api_(std::make_unique<tesseract::TessBaseAPI>()) {
+#if ORVEL_OCR_ENGINE_OPENMP
   // No active parallel level: every OpenMP region runs on this thread and no pool is started.
   // Unlike OMP_THREAD_LIMIT this takes effect after the runtime has loaded, with no re-exec.
   omp_set_max_active_levels(0);
+#endif
   // The helper's only output is its JSON object; the libraries' diagnostics go nowhere.
   setMsgSeverity(L_SEVERITY_NONE);
   api_->SetVariable("debug_file", "/dev/null");
