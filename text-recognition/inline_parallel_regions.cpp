@@ -1,11 +1,11 @@
-// Tesseract opens an OpenMP parallel region for every LSTM time step (about 300 000 for one
-// screenshot). Even held to one thread, libgomp builds a team for each and ends it by waking the
-// team's barrier with a system call, a tenth or more of the helper's time on a virtual machine.
-// The helper recognises on one thread, so the executable defines the entry points that the
-// Tesseract library calls (a static Tesseract is linked to them; a shared one finds them first, as
-// the dynamic linker prefers the executable's definitions) and runs each region inline: the loops
-// see one thread, number 0, and sections run once each, in order, as a one-thread team would run
-// them.
+// The distribution's Tesseract, built with OpenMP, opens a parallel region for every LSTM time
+// step (about 300 000 for one screenshot). Even held to one thread, libgomp builds a team for each
+// and ends it by waking the team's barrier with a system call, a tenth or more of the helper's time
+// on a virtual machine. The helper recognises on one thread, so the executable defines the entry
+// points that the Tesseract library calls (a static Tesseract is linked to them; a shared one finds
+// them first, as the dynamic linker prefers the executable's definitions) and runs each region
+// inline: the loops see one thread, number 0, and sections run once each, in order, as a one-thread
+// team would run them.
 namespace {
 
 struct Sections {
