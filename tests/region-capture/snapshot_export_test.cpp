@@ -117,6 +117,27 @@ TEST(Snapshot, EscapeWhileFreezingDropsTheLatePictures) {
   EXPECT_TRUE(rig.folder.entries().empty());
 }
 
+TEST(Snapshot, ABurstOfCapturesGivenUpTakesOnlyTheFirstAndTheLastPictures) {
+  CaptureRig rig;
+  rig.desktop.setCaptureGate(false);
+  constexpr int kRounds = 50;
+  for (int id = 3; id < 3 + kRounds; ++id) {
+    if (id > 3) rig.helper.receiveLine(Json({{"command", "prepare"}, {"id", id}}).dump());
+    rig.helper.receiveLine(
+        Json({{"command", "capture"}, {"id", id}, {"path", rig.folder.file("burst.png")}}).dump());
+  }
+  // Every capture but the last is cancelled while the first one's pictures are still being taken.
+  ASSERT_TRUE(rig.loop.runUntil([&] { return rig.lines.size() == kRounds - 1; }));
+  rig.desktop.setCaptureGate(true);
+  ASSERT_TRUE(rig.loop.runUntil([&] { return rig.helper.active()->frames.size() == 2; }));
+  // Two displays for the last capture, and two for the first unless its workers saw it cancelled.
+  EXPECT_LE(rig.desktop.captureCount(), 4);
+  rig.dragThroughShield({250, 50}, {550.0, 250});
+  EXPECT_EQ(rig.lastReply()["id"], 3 + kRounds - 1);
+  EXPECT_EQ(rig.lastReply()["ok"], true);
+  EXPECT_EQ(rig.folder.entries(), std::vector<std::string>{"burst.png"});
+}
+
 TEST(Snapshot, FailuresEndTheCaptureWithTheirMessage) {
   {
     CaptureRig rig;
