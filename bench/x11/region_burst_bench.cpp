@@ -3,7 +3,7 @@
 // once (five prepare/cancel requests and one capture a round). Waits for every reply, then prints
 // the helper's peak resident size (VmHWM) and the size it settled at (VmRSS).
 //
-//   region_burst_bench [rounds]        (default 1000)
+//   region_burst_bench [rounds [helper]]    (default 1000, the helper built with it)
 #include <unistd.h>
 
 #include <cstdio>
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   const std::string folder = ::mkdtemp(folderName);
   ChildProcess::Options o;
   o.environment["DISPLAY"] = rig->display();
-  auto helper = ChildProcess::start({ORVEL_REGION_HELPER}, o);
+  auto helper = ChildProcess::start({argc > 2 ? argv[2] : ORVEL_REGION_HELPER}, o);
   if (!helper) {
     std::printf("region burst: the helper did not start\n");
     return 1;
