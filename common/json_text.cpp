@@ -5,6 +5,9 @@
 namespace orvel {
 
 std::optional<Json> parseJson(std::string_view text) {
+  // The parser takes a NUL for the end of its input and would accept a valid head followed by
+  // anything; JSON text never holds a raw NUL.
+  if (text.find('\0') != std::string_view::npos) return std::nullopt;
   Json value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
   if (value.is_discarded()) return std::nullopt;
   return value;

@@ -1,7 +1,10 @@
 // Takes one picture per display, all at once, each on its own worker, and resumes the awaiting
-// task on the loop when every picture is in.
+// task on the loop when every picture is in. Once `cancelled` is set, workers take no picture and
+// drop one just taken, so a capture given up frees its pictures at once rather than when the
+// awaiting task next runs.
 #pragma once
 
+#include <atomic>
 #include <coroutine>
 #include <cstddef>
 #include <memory>
@@ -31,7 +34,8 @@ struct DisplayCaptureResults {
 class [[nodiscard]] DisplayCaptures {
  public:
   DisplayCaptures(EventLoop& loop, platform::ScreenCapture& capture,
-                  std::vector<DisplayCaptureJob> jobs);
+                  std::vector<DisplayCaptureJob> jobs,
+                  std::shared_ptr<const std::atomic<bool>> cancelled);
 
   bool await_ready() const noexcept { return jobs_.empty(); }
   void await_suspend(std::coroutine_handle<> awaiting);
@@ -48,6 +52,7 @@ class [[nodiscard]] DisplayCaptures {
   EventLoop& loop_;
   platform::ScreenCapture& capture_;
   std::vector<DisplayCaptureJob> jobs_;
+  std::shared_ptr<const std::atomic<bool>> cancelled_;
   std::shared_ptr<Shared> shared_;
 };
 

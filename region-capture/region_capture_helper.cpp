@@ -27,7 +27,8 @@ RegionCaptureHelper::RegionCaptureHelper(EventLoop& loop, RegionPorts ports, Hel
       ports_(ports),
       io_(std::move(io)),
       trace_(loop.clock(), io_.environment, io_.writeTrace),
-      filters_(loop, ports.screens, ports.capture, io_.pids) {}
+      filters_(loop, ports.screens, ports.capture, io_.pids),
+      captureSlot_(loop) {}
 
 void RegionCaptureHelper::start() {
   if (ports_.permissions.postEventAllowed() && ports_.permissions.accessibilityTrusted()) {

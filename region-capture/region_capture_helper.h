@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "capture_filters.h"
+#include "capture_slot.h"
 #include "helper_error.h"
 #include "orvel/common/event_loop.h"
 #include "orvel/common/json_text.h"
@@ -53,6 +54,7 @@ class RegionCaptureHelper {
   // Raises or lowers the interception; does nothing without an installed shield.
   void enableInputTap(bool enabled);
   CaptureFilters& filters() { return filters_; }
+  CaptureSlot& captureSlot() { return captureSlot_; }
   std::optional<Warming> takeWarming();
 
  private:
@@ -72,6 +74,7 @@ class RegionCaptureHelper {
   std::atomic<bool> inputTap_ = false;
   std::shared_ptr<RegionSession> active_;
   CaptureFilters filters_;
+  CaptureSlot captureSlot_;
   std::optional<Warming> warming_;
   std::optional<int> exitStatus_;
 };

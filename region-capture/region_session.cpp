@@ -49,7 +49,7 @@ bool RegionSession::isActive() const {
 }
 
 bool RegionSession::stopped() const {
-  return canceled || !isActive() || (task && task->cancelRequested);
+  return canceled || !isActive() || (task && *task->cancelRequested);
 }
 
 void RegionSession::open() {
@@ -126,7 +126,7 @@ void RegionSession::fail(const HelperError& error) {
 void RegionSession::finish(Json reply) {
   if (!isActive()) return;
   canceled = true;
-  if (task) task->cancelRequested = true;
+  if (task) *task->cancelRequested = true;
   auto& ports = helper_.ports();
   ports.overlay.popCursor();
   // A capture that replaces this one already holds the shield: the grabs stay up for it.
@@ -198,8 +198,15 @@ Task<void> RegionSession::snapshot(std::shared_ptr<RegionSession> /*keepAlive*/)
     }
     jobs.push_back({entry.filter, configuration});
   }
-  DisplayCaptures captures(helper_.loop(), ports.capture, std::move(jobs));
+  auto& slot = helper_.captureSlot();
+  while (slot.busy()) {
+    co_await slot.freed();
+    if (stopped()) co_return;
+  }
+  slot.take();
+  DisplayCaptures captures(helper_.loop(), ports.capture, std::move(jobs), task->cancelRequested);
   auto results = co_await captures;
+  slot.release();
   if (stopped()) co_return;
   if (results.firstFailure) {
     fail(fromPlatform(results.pictures[*results.firstFailure].error()));

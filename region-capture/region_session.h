@@ -2,6 +2,7 @@
 // with the left button, the frozen pictures and the export.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,9 +29,9 @@ struct RegionPanel {
 };
 
 // The snapshot task as the session sees it: it can only be asked to stop, and it stops at its
-// next check on the main thread.
+// next check on the main thread. The workers taking its pictures see the request too.
 struct TaskHandle {
-  bool cancelRequested = false;
+  std::shared_ptr<std::atomic<bool>> cancelRequested = std::make_shared<std::atomic<bool>>(false);
 };
 
 class RegionSession : public std::enable_shared_from_this<RegionSession> {

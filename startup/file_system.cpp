@@ -42,23 +42,31 @@ bool writeAll(int fd, std::string_view contents) {
 
 }  // namespace
 
-std::optional<std::string> readTextFile(const std::filesystem::path& file) {
-  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+EntryFile readEntryFile(const std::filesystem::path& file) {
+  const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return {
+        errno == ENOENT || errno == ENOTDIR ? EntryFile::Kind::Missing : EntryFile::Kind::Foreign,
+        {}};
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return {EntryFile::Kind::Foreign, {}};
+  }
   std::string text;
   char buffer[4096];
   for (;;) {
     const ssize_t count = read(fd, buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      close(fd);
-      return std::nullopt;
-    }
     if (count == 0) break;
+    if (count < 0 || text.size() + static_cast<std::size_t>(count) > kMaxEntryBytes) {
+      close(fd);
+      return {EntryFile::Kind::Foreign, {}};
+    }
     text.append(buffer, static_cast<std::size_t>(count));
   }
   close(fd);
-  return text;
+  return {EntryFile::Kind::Text, std::move(text)};
 }
 
 std::optional<platform::LoginItemError> makeFolders(const std::filesystem::path& folder) {
@@ -88,7 +96,7 @@ std::optional<platform::LoginItemError> replaceFile(const std::filesystem::path&
 }
 
 std::optional<platform::LoginItemError> removeFile(const std::filesystem::path& file) {
-  if (unlink(file.c_str()) == 0 || errno == ENOENT) return std::nullopt;
+  if (unlink(file.c_str()) == 0 || errno == ENOENT || errno == ENOTDIR) return std::nullopt;
   return platform::LoginItemError{cannotRemove(file, errno)};
 }
 

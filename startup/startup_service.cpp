@@ -1,10 +1,27 @@
 #include "startup/startup_service.h"
 
+#include <cstdio>
 #include <string>
 
 #include "startup/startup_messages.h"
 
 namespace orvel::startup {
+
+std::string oneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7f) {
+      out += c;
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      out += escaped;
+    }
+  }
+  return out;
+}
 
 StartupService::StartupService(platform::LoginItems& items, LogSink& log)
     : items_(items), log_(log) {}
@@ -16,7 +33,7 @@ std::int32_t StartupService::startupStatus() const {
 std::int32_t StartupService::startupSet(std::int32_t flag) {
   const auto error = flag != 0 ? items_.registerItem() : items_.unregisterItem();
   if (error) {
-    log_.write(std::string(kLogPrefix) + error->message);
+    log_.write(std::string(kLogPrefix) + oneLine(error->message));
     return kChangeFailed;
   }
   return startupStatus();

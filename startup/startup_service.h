@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "platform/login_items.h"
 #include "startup/log_sink.h"
@@ -9,6 +11,10 @@
 namespace orvel::startup {
 
 inline constexpr std::int32_t kChangeFailed = -1;
+
+// `text` with its control characters written as \xNN, so that a log message stays one line
+// whatever the paths in it hold.
+std::string oneLine(std::string_view text);
 
 class StartupService {
  public:

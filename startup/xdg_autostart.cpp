@@ -97,10 +97,11 @@ bool XdgAutostart::isTurnedOff(const DesktopEntry& entry) const {
 LoginItemStatus XdgAutostart::status() const {
   const auto path = entryPath();
   if (!path) return LoginItemStatus::kNotFound;
-  // An unreadable file, or one without a [Desktop Entry] group, is one the session ignores.
-  const auto text = readTextFile(*path);
-  if (!text) return LoginItemStatus::kNotRegistered;
-  const auto entry = DesktopEntry::parse(*text);
+  // Anything but a regular file of sane size, or a file without a [Desktop Entry] group, is no
+  // entry of ours.
+  const auto file = readEntryFile(*path);
+  if (file.kind != EntryFile::Kind::Text) return LoginItemStatus::kNotRegistered;
+  const auto entry = DesktopEntry::parse(file.text);
   if (!entry) return LoginItemStatus::kNotRegistered;
   return isTurnedOff(*entry) ? LoginItemStatus::kRequiresApproval : LoginItemStatus::kEnabled;
 }
@@ -114,8 +115,11 @@ std::optional<LoginItemError> XdgAutostart::registerItem() {
   const std::filesystem::path path = *entryPath();
   if (auto error = makeFolders(path.parent_path())) return error;
 
+  // Only our own regular file is kept line by line; a link or anything else at that name is
+  // replaced, never copied (it may lead to another file).
   std::optional<DesktopEntry> entry;
-  if (const auto text = readTextFile(path)) entry = DesktopEntry::parse(*text);
+  if (const auto file = readEntryFile(path); file.kind == EntryFile::Kind::Text)
+    entry = DesktopEntry::parse(file.text);
   if (!entry) entry = DesktopEntry::empty();
   entry->set("Type", "Application");
   if (!entry->value("Name")) entry->set("Name", escapeStringValue(executable.filename().string()));

@@ -13,7 +13,11 @@ std::vector<Band> bandsFor(int width, int height) {
   for (int start = 0; start < height; start += kBandHeight) {
     const int top = std::max(start - kBandOverlap, 0);
     const int bottom = std::min(start + kBandHeight + kBandOverlap, height);
-    bands.push_back({start, std::min(start + kBandHeight, height), {0, top, width, bottom - top}});
+    for (int left = 0; left < width; left += kMaxBandWidth) {
+      bands.push_back({start,
+                       std::min(start + kBandHeight, height),
+                       {left, top, std::min(kMaxBandWidth, width - left), bottom - top}});
+    }
   }
   return bands;
 }

@@ -1,6 +1,7 @@
 // Tall images are recognised in horizontal bands so that only one band's recognition data exists at
 // a time. Each band is widened by an overlap above and below so that lines crossing its edges are
-// read whole; a line belongs to the one band whose own stretch holds its vertical centre.
+// read whole; a line belongs to the one band whose own stretch holds its vertical centre. Images
+// wider than the engine takes are cut across too, into tiles side by side.
 #pragma once
 
 #include <vector>
@@ -11,6 +12,8 @@ namespace orvel::ocr {
 
 inline constexpr int kBandHeight = 2400;
 inline constexpr int kBandOverlap = 128;
+// The engine refuses pictures wider than 32767 pixels.
+inline constexpr int kMaxBandWidth = 32000;
 
 struct Band {
   int start = 0;             // first row of the band's own stretch
@@ -22,7 +25,7 @@ struct Band {
   bool owns(double row) const { return start <= row && row < end; }
 };
 
-// No bands for an image less than one pixel high.
+// No bands for an image less than one pixel high or wide.
 std::vector<Band> bandsFor(int width, int height);
 
 }  // namespace orvel::ocr

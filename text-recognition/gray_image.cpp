@@ -1,10 +1,17 @@
 #include "gray_image.h"
 
+#include <fcntl.h>
 #include <leptonica/allheaders.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstdio>
 
+#include "image_limits.h"
 #include "png_gray_stream.h"
 
 namespace orvel::ocr {
@@ -39,16 +46,113 @@ void PixDeleter::operator()(Pix* pix) const {
   pixDestroy(&pix);
 }
 
+namespace {
+
+// Width and height from the header of a picture decoded whole, without decoding it.
+bool readDimensions(int fd, std::FILE* file, l_int32 format, l_int32* width, l_int32* height) {
+  l_int32 a = 0, b = 0, c = 0, d = 0, e = 0;
+  switch (format) {
+    case IFF_JFIF_JPEG:
+      return freadHeaderJpeg(file, width, height, &a, &b, &c) == 0;
+    case IFF_PNG:
+      return freadHeaderPng(file, width, height, &a, &b, &c) == 0;
+    case IFF_PNM:
+      return freadHeaderPnm(file, width, height, &a, &b, &c, &d) == 0;
+    case IFF_JP2:
+      return freadHeaderJp2k(file, width, height, &a, &b, &c) == 0;
+    case IFF_SPIX:
+      return freadHeaderSpix(file, width, height, &a, &b, &c) == 0;
+    case IFF_GIF: {
+      // The logical screen, which every frame lies within.
+      std::uint8_t head[10];
+      if (::pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return false;
+      *width = head[6] | head[7] << 8;
+      *height = head[8] | head[9] << 8;
+      return true;
+    }
+    case IFF_BMP: {
+      std::uint8_t head[26];
+      if (::pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return false;
+      const auto le = [&head](int at, int bytes) {
+        std::uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+          v = v << 8 | head[at + i];
+        return v;
+      };
+      if (le(14, 4) == 12) {  // the old core header: 16-bit sides
+        *width = static_cast<l_int32>(le(18, 2));
+        *height = static_cast<l_int32>(le(20, 2));
+        return true;
+      }
+      // Signed sides; a negative height is a picture stored top row first.
+      const auto w = static_cast<std::int64_t>(static_cast<std::int32_t>(le(18, 4)));
+      const auto h = static_cast<std::int64_t>(static_cast<std::int32_t>(le(22, 4)));
+      if (w <= 0 || h == 0 || w > kMaxSide || -h > kMaxSide || h > kMaxSide) return false;
+      *width = static_cast<l_int32>(w);
+      *height = static_cast<l_int32>(h < 0 ? -h : h);
+      return true;
+    }
+    case IFF_WEBP: {
+      // The sides are in the first few dozen bytes.
+      std::uint8_t head[64];
+      const ssize_t got = ::pread(fd, head, sizeof head, 0);
+      return got > 0 &&
+             readHeaderMemWebP(head, static_cast<std::size_t>(got), width, height, &a) == 0;
+    }
+    default:
+      if (L_FORMAT_IS_TIFF(format)) {
+        return freadHeaderTiff(file, 0, width, height, &a, &b, &c, &d, &e) == 0;
+      }
+      return false;
+  }
+}
+
+// The first picture of a regular file, decoded whole, if its header is within the limits.
+PixPtr readWhole(int fd) {
+  if (::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) return nullptr;
+  std::FILE* file = ::fdopen(copy, "rb");
+  if (file == nullptr) {
+    ::close(copy);
+    return nullptr;
+  }
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
+  l_int32 format = IFF_UNKNOWN, width = 0, height = 0;
+  if (findFileFormatStream(file, &format) != 0 || format == IFF_UNKNOWN) return nullptr;
+  std::rewind(file);
+  const bool known = readDimensions(fd, file, format, &width, &height);
+  if (!known || !withinImageLimits(width, height, /*streamed=*/false)) return nullptr;
+  std::rewind(file);
+  return PixPtr(pixReadStream(file, 0));
+}
+
+}  // namespace
+
 std::unique_ptr<GrayImage> GrayImage::read(const std::string& path) {
-  l_int32 format = IFF_UNKNOWN;
-  if (findFileFormat(path.c_str(), &format) != 0 || format == IFF_UNKNOWN) return nullptr;
-  if (format == IFF_PNG) {
+  // Without waiting, so that a FIFO or a device cannot hold the helper, and only a regular file;
+  // every read goes through this descriptor, so the file checked is the file decoded.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::uint8_t signature[8] = {};
+  const bool png = ::pread(fd, signature, sizeof signature, 0) == sizeof signature &&
+                   png_sig_cmp(signature, 0, sizeof signature) == 0;
+  if (png) {
     bool interlaced = false;
-    if (auto stream = PngGrayStream::open(path, &interlaced)) return stream;
-    if (!interlaced) return nullptr;
+    if (auto stream = PngGrayStream::open(fd, &interlaced)) return stream;
+    if (!interlaced) {
+      ::close(fd);
+      return nullptr;
+    }
   }
   // Interlaced PNGs and every other format are decoded whole, in full colour first.
-  PixPtr pix = toGray(PixPtr(pixRead(path.c_str())));
+  PixPtr pix = toGray(readWhole(fd));
+  ::close(fd);
   if (!pix) return nullptr;
   return std::make_unique<GrayPicture>(std::move(pix));
 }

@@ -1,11 +1,15 @@
 #include "png_gray_stream.h"
 
+#include <fcntl.h>
 #include <leptonica/allheaders.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+
+#include "image_limits.h"
 
 namespace orvel::ocr {
 namespace {
@@ -59,46 +63,56 @@ struct PngGrayStream::Decoder {
   }
 };
 
-PngGrayStream::~PngGrayStream() = default;
+PngGrayStream::~PngGrayStream() {
+  decoder_.reset();
+  ::close(fd_);
+}
 
-std::unique_ptr<PngGrayStream::Decoder> PngGrayStream::openDecoder(const std::string& path,
-                                                                   int* width, int* height,
+std::unique_ptr<PngGrayStream::Decoder> PngGrayStream::openDecoder(int fd, int* width, int* height,
                                                                    bool* interlaced) {
   auto decoder = std::make_unique<PngGrayStream::Decoder>();
-  decoder->file = std::fopen(path.c_str(), "rb");
-  if (decoder->file == nullptr) return nullptr;
+  if (::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) return nullptr;
+  decoder->file = ::fdopen(copy, "rb");
+  if (decoder->file == nullptr) {
+    ::close(copy);
+    return nullptr;
+  }
   decoder->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
   if (decoder->png == nullptr) return nullptr;
   decoder->info = png_create_info_struct(decoder->png);
   if (decoder->info == nullptr) return nullptr;
   png_uint_32 w = 0, h = 0;
   if (!readHeader(decoder->png, decoder->info, decoder->file, &w, &h, interlaced)) return nullptr;
+  if (!withinImageLimits(w, h, /*streamed=*/true)) return nullptr;
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
   return decoder;
 }
 
-PngGrayStream::PngGrayStream(std::string path, std::unique_ptr<Decoder> decoder, int width,
-                             int height)
-    : path_(std::move(path)),
+PngGrayStream::PngGrayStream(int fd, std::unique_ptr<Decoder> decoder, int width, int height)
+    : fd_(fd),
       width_(width),
       height_(height),
+      windowRows_(std::min(height, kWindowRows)),
       decoder_(std::move(decoder)),
-      window_(static_cast<std::size_t>(width) * kWindowRows),
+      window_(static_cast<std::size_t>(width) * static_cast<std::size_t>(windowRows_)),
       scratch_(2 * static_cast<std::size_t>(width)) {}
 
-std::unique_ptr<PngGrayStream> PngGrayStream::open(const std::string& path, bool* interlaced) {
+std::unique_ptr<PngGrayStream> PngGrayStream::open(int fd, bool* interlaced) {
   int width = 0, height = 0;
   *interlaced = false;
-  std::unique_ptr<Decoder> decoder = openDecoder(path, &width, &height, interlaced);
+  std::unique_ptr<Decoder> decoder = openDecoder(fd, &width, &height, interlaced);
   if (!decoder) return nullptr;
-  return std::unique_ptr<PngGrayStream>(new PngGrayStream(path, std::move(decoder), width, height));
+  return std::unique_ptr<PngGrayStream>(new PngGrayStream(fd, std::move(decoder), width, height));
 }
 
 bool PngGrayStream::restart() const {
   int width = 0, height = 0;
   bool interlaced = false;
-  std::unique_ptr<Decoder> decoder = openDecoder(path_, &width, &height, &interlaced);
+  decoder_.reset();
+  std::unique_ptr<Decoder> decoder = openDecoder(fd_, &width, &height, &interlaced);
   if (!decoder || width != width_ || height != height_) return false;
   decoder_ = std::move(decoder);
   nextRow_ = 0;
@@ -106,9 +120,10 @@ bool PngGrayStream::restart() const {
 }
 
 bool PngGrayStream::decodeNextRow() const {
+  if (!decoder_) return false;  // a restart failed
   if (!readRow(decoder_->png, scratch_.data())) return false;
   const std::size_t width = static_cast<std::size_t>(width_);
-  std::uint8_t* slot = window_.data() + static_cast<std::size_t>(nextRow_ % kWindowRows) * width;
+  std::uint8_t* slot = window_.data() + static_cast<std::size_t>(nextRow_ % windowRows_) * width;
   for (std::size_t x = 0; x < width; ++x)
     slot[x] = onWhite(scratch_[2 * x], scratch_[2 * x + 1]);
   ++nextRow_;
@@ -131,7 +146,7 @@ PixPtr PngGrayStream::pixels(const platform::PixelRect& rect) const {
     while (nextRow_ <= y) {
       if (!decodeNextRow()) return nullptr;
     }
-    const std::uint8_t* row = window_.data() + static_cast<std::size_t>(y % kWindowRows) *
+    const std::uint8_t* row = window_.data() + static_cast<std::size_t>(y % windowRows_) *
                                                    static_cast<std::size_t>(width_);
     l_uint32* line = data + static_cast<std::size_t>(y - top) * wordsPerLine;
     for (int x = left; x < right; ++x)

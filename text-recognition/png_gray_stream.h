@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "gray_image.h"
@@ -16,9 +15,10 @@ namespace orvel::ocr {
 // once. A rectangle above the window restarts decoding from the top of the file.
 class PngGrayStream : public GrayImage {
  public:
-  // Null when the file is not a PNG that can be streamed; `interlaced` tells the files that are
-  // sound but cannot be streamed.
-  static std::unique_ptr<PngGrayStream> open(const std::string& path, bool* interlaced);
+  // Null when the file is not a PNG that can be streamed, or one larger than the streaming limits;
+  // `interlaced` tells the files that are sound but cannot be streamed. `fd` is a regular file,
+  // read from its start; a stream that opens takes it over (and reads it again to restart).
+  static std::unique_ptr<PngGrayStream> open(int fd, bool* interlaced);
   ~PngGrayStream() override;
 
   int width() const override { return width_; }
@@ -30,20 +30,20 @@ class PngGrayStream : public GrayImage {
 
  private:
   struct Decoder;
-  PngGrayStream(std::string path, std::unique_ptr<Decoder> decoder, int width, int height);
-  static std::unique_ptr<Decoder> openDecoder(const std::string& path, int* width, int* height,
-                                              bool* interlaced);
+  PngGrayStream(int fd, std::unique_ptr<Decoder> decoder, int width, int height);
+  static std::unique_ptr<Decoder> openDecoder(int fd, int* width, int* height, bool* interlaced);
   bool restart() const;
   bool decodeNextRow() const;
-  int windowTop() const { return std::max(nextRow_ - kWindowRows, 0); }
+  int windowTop() const { return std::max(nextRow_ - windowRows_, 0); }
 
-  std::string path_;
+  int fd_;
   int width_ = 0;
   int height_ = 0;
+  int windowRows_ = 0;
   // Decoding state changes as rows are read; the picture itself does not.
   mutable std::unique_ptr<Decoder> decoder_;
   mutable int nextRow_ = 0;
-  mutable std::vector<std::uint8_t> window_;   // row y in slot y % kWindowRows
+  mutable std::vector<std::uint8_t> window_;   // row y in slot y % windowRows_
   mutable std::vector<std::uint8_t> scratch_;  // one decoded grey and alpha row
 };
 

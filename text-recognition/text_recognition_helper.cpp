@@ -81,7 +81,8 @@ platform::RecognizerResult<std::vector<Line>> TextRecognitionHelper::recognizeBa
     for (const auto& observation : std::get<std::vector<platform::TextObservation>>(observations)) {
       const double y = band.centreRow(observation.boundingBox);
       if (!band.owns(y) || !observation.topCandidate) continue;
-      lines.push_back({y, observation.boundingBox.minX(), *observation.topCandidate});
+      const double x = band.rect.x + observation.boundingBox.minX() * band.rect.width;
+      lines.push_back({y, x, *observation.topCandidate});
     }
   }
   return lines;

@@ -51,7 +51,4 @@ std::vector<WindowRecord> readWindowList(X11Connection& connection,
 // itself. One round trip.
 bool hasEwmhWindowManager(X11Connection& connection);
 
-// `bytes` as valid UTF-8: Latin-1 text is converted, invalid sequences become U+FFFD.
-std::string toUtf8(std::string_view bytes, bool latin1);
-
 }  // namespace orvel::x11

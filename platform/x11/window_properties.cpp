@@ -1,6 +1,8 @@
 #include "platform/x11/window_properties.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace orvel::x11 {
 
@@ -11,10 +13,15 @@ std::optional<std::int32_t> pidValue(std::uint32_t value) {
 }
 }  // namespace
 
+std::string_view propertyBytes(const xcb_get_property_reply_t& reply) {
+  const std::size_t claimed = std::size_t{reply.value_len} * (reply.format / 8u);
+  const std::size_t held = std::size_t{reply.length} * 4;
+  return {static_cast<const char*>(xcb_get_property_value(&reply)), std::min(claimed, held)};
+}
+
 std::string_view propertyText(const PropertyReply& r) {
   if (!r || r->format != 8) return {};
-  return {static_cast<const char*>(xcb_get_property_value(r.get())),
-          static_cast<std::size_t>(xcb_get_property_value_length(r.get()))};
+  return propertyBytes(*r);
 }
 
 std::optional<std::int32_t> pidProperty(const PropertyReply& r) {
@@ -23,14 +30,24 @@ std::optional<std::int32_t> pidProperty(const PropertyReply& r) {
 }
 
 std::optional<std::int32_t> clientPid(const xcb_res_query_client_ids_reply_t& reply) {
-  for (auto it = xcb_res_query_client_ids_ids_iterator(&reply); it.rem;
-       xcb_res_client_id_value_next(&it)) {
+  // Walked within the reply's own length, which the value counts cannot be trusted to respect.
+  const auto* at = reinterpret_cast<const std::uint8_t*>(&reply + 1);
+  const auto* end = at + std::size_t{reply.length} * 4;
+  for (std::uint32_t i = 0; i < reply.num_ids; ++i) {
+    xcb_res_client_id_value_t value;
+    if (static_cast<std::size_t>(end - at) < sizeof value) break;
+    std::memcpy(&value, at, sizeof value);
+    at += sizeof value;
+    // `length` counts bytes of whole 32-bit words.
+    const std::size_t bytes = std::size_t{value.length / 4} * 4;
+    if (static_cast<std::size_t>(end - at) < bytes) break;
     // A value starts with the client id it answers; its mask says which kind of value it is.
-    const auto& answered = *reinterpret_cast<const xcb_res_client_id_spec_t*>(it.data);
-    if (answered.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID &&
-        xcb_res_client_id_value_value_length(it.data) >= 1) {
-      return pidValue(*xcb_res_client_id_value_value(it.data));
+    if (value.spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID && bytes >= 4) {
+      std::uint32_t pid;
+      std::memcpy(&pid, at, sizeof pid);
+      return pidValue(pid);
     }
+    at += bytes;
   }
   return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -16,15 +17,19 @@ namespace orvel::x11 {
 
 using PropertyReply = XcbReply<xcb_get_property_reply_t>;
 
+// The value bytes of a property reply, as many as its count claims and its length holds: a reply
+// whose count runs past its own end is cut at the end.
+std::string_view propertyBytes(const xcb_get_property_reply_t& reply);
+
 // The values of a property of `format` bits each; none when the reply is missing or of another
 // format.
 template <class T>
 std::vector<T> propertyValues(const PropertyReply& r, std::uint8_t format) {
   std::vector<T> out;
   if (!r || r->format != format) return out;
-  const auto* data = static_cast<const T*>(xcb_get_property_value(r.get()));
-  const int bytes = xcb_get_property_value_length(r.get());
-  out.assign(data, data + bytes / static_cast<int>(sizeof(T)));
+  const std::string_view bytes = propertyBytes(*r);
+  out.resize(bytes.size() / sizeof(T));
+  std::memcpy(out.data(), bytes.data(), out.size() * sizeof(T));
   return out;
 }
 

@@ -11,6 +11,8 @@
 namespace orvel::region::testing {
 namespace {
 
+using namespace std::string_literals;
+
 struct Outcome {
   std::string output;
   int status = -1;
@@ -63,6 +65,16 @@ TEST(HelperProcess, AnswersWithoutADesktopAndEndsWithStatusZero) {
                               "\n");
   EXPECT_EQ(quit.status, 0);
   EXPECT_EQ(quit.output, "");
+
+  // A raw NUL makes the whole line malformed: it is dropped, not read as "quit".
+  const auto nul =
+      runHelper("{\"command\":\"quit\"}\0junk\n"s + R"({"command":"prepare","id":1})" + "\n");
+  EXPECT_EQ(nul.status, 0);
+  EXPECT_EQ(nul.output,
+            encodeJson(
+                {{"id", 1}, {"ok", false}, {"permission", true}, {"error", kAccessibilityRequired}})
+                    .value() +
+                "\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <fstream>
@@ -117,6 +118,27 @@ TEST(Snapshot, EscapeWhileFreezingDropsTheLatePictures) {
   EXPECT_TRUE(rig.folder.entries().empty());
 }
 
+TEST(Snapshot, ABurstOfCapturesGivenUpTakesOnlyTheFirstAndTheLastPictures) {
+  CaptureRig rig;
+  rig.desktop.setCaptureGate(false);
+  constexpr int kRounds = 50;
+  for (int id = 3; id < 3 + kRounds; ++id) {
+    if (id > 3) rig.helper.receiveLine(Json({{"command", "prepare"}, {"id", id}}).dump());
+    rig.helper.receiveLine(
+        Json({{"command", "capture"}, {"id", id}, {"path", rig.folder.file("burst.png")}}).dump());
+  }
+  // Every capture but the last is cancelled while the first one's pictures are still being taken.
+  ASSERT_TRUE(rig.loop.runUntil([&] { return rig.lines.size() == kRounds - 1; }));
+  rig.desktop.setCaptureGate(true);
+  ASSERT_TRUE(rig.loop.runUntil([&] { return rig.helper.active()->frames.size() == 2; }));
+  // Two displays for the last capture, and two for the first unless its workers saw it cancelled.
+  EXPECT_LE(rig.desktop.captureCount(), 4);
+  rig.dragThroughShield({250, 50}, {550.0, 250});
+  EXPECT_EQ(rig.lastReply()["id"], 3 + kRounds - 1);
+  EXPECT_EQ(rig.lastReply()["ok"], true);
+  EXPECT_EQ(rig.folder.entries(), std::vector<std::string>{"burst.png"});
+}
+
 TEST(Snapshot, FailuresEndTheCaptureWithTheirMessage) {
   {
     CaptureRig rig;
@@ -216,6 +238,57 @@ TEST(Composition, LimitsTheOutputTo50MegapixelsAndLeavesUncoveredAreasTransparen
   EXPECT_EQ(row[1], simPixel(9, 3, 2));
   EXPECT_EQ(row[2], 0u);
   EXPECT_EQ(row[3], 0u);
+}
+
+TEST(Export, LongNamesAndKeptModesAndNoNulInAPath) {
+  TempFolder folder;
+  // The longest names a folder takes, and one over it.
+  for (std::size_t length : {245, 255}) {
+    const std::string path = folder.file(std::string(length - 4, 'n') + ".png");
+    CaptureRig rig;
+    rig.capture(path);
+    rig.dragThroughShield({10, 10}, {20, 20});
+    EXPECT_EQ(rig.lastReply()["ok"], true) << length;
+    EXPECT_TRUE(readPng(path)) << length;
+  }
+  {
+    CaptureRig rig;
+    rig.capture(folder.file(std::string(252, 'n') + ".png"));
+    rig.dragThroughShield({10, 10}, {20, 20});
+    EXPECT_EQ(rig.lastReply(), rig.error(kCannotExportCapture));
+  }
+
+  // A replaced picture keeps its mode; a new one gets 0666 less the umask.
+  const std::string kept = folder.file("private.png");
+  std::ofstream(kept) << "earlier";
+  std::filesystem::permissions(
+      kept, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const std::string fresh = folder.file("fresh.png");
+  const mode_t mask = ::umask(027);
+  for (const std::string& path : {kept, fresh}) {
+    CaptureRig rig;
+    rig.capture(path);
+    rig.dragThroughShield({10, 10}, {20, 20});
+    EXPECT_EQ(rig.lastReply()["ok"], true);
+  }
+  ::umask(mask);
+  struct stat st;
+  ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // A NUL in the path would end it early, at a file the host never named.
+  const std::string important = folder.file("important.txt");
+  std::ofstream(important) << "notes";
+  CaptureRig rig;
+  rig.capture(important + std::string(1, '\0') + ".png");
+  rig.dragThroughShield({10, 10}, {20, 20});
+  EXPECT_EQ(rig.lastReply(), rig.error(kCannotExportCapture));
+  EXPECT_EQ(readFile(important), "notes");
+  EXPECT_EQ(folder.entries(),
+            (std::vector<std::string>{"fresh.png", "important.txt", std::string(241, 'n') + ".png",
+                                      std::string(251, 'n') + ".png", "private.png"}));
 }
 
 TEST(Export, FileProblemsLeaveNoFileBehind) {

@@ -12,6 +12,8 @@
 namespace orvel::scroll {
 namespace {
 
+using namespace std::string_literals;
+
 using orvel::testing::ChildProcess;
 
 const char* const kInvalid = R"({"error":"Invalid command.","ok":false})";
@@ -50,6 +52,17 @@ TEST(ScrollHelperProcess, LineLimitIsCountedInUtf8BytesBeforeParsing) {
                                                  kUnknown}));
   helper.write("{\"command\":\"close\"}\n{\"command\":\"bogus\"}\n");
   EXPECT_EQ(helper.readAll(), "{\"ok\":true}\n") << "exactly one reply, nothing after it";
+  EXPECT_EQ(helper.wait().status, 0);
+}
+
+TEST(ScrollHelperProcess, ALineWithARawNulIsInvalidWhatEverComesBeforeIt) {
+  ChildProcess helper(SCROLL_HELPER_SIM);
+  helper.write("{\"command\":\"close\"}\0garbage\n"s);
+  EXPECT_EQ(helper.readLine(), kInvalid);
+  helper.write("{\"command\":\"close\"}\0\n"s);
+  EXPECT_EQ(helper.readLine(), kInvalid);
+  helper.write("{\"command\":\"close\"}\n");
+  EXPECT_EQ(helper.readAll(), "{\"ok\":true}\n");
   EXPECT_EQ(helper.wait().status, 0);
 }
 

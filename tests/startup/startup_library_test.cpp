@@ -1,6 +1,7 @@
 // The shipped library as a host sees it: loaded with dlopen by a separate process whose
 // executable is the application to register.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -147,6 +149,54 @@ TEST_F(StartupLibraryTest, AnUnwritableConfigurationFolderFailsWithOneLogLine) {
   EXPECT_THAT(result.results, ElementsAre("-1", "0"));
   EXPECT_THAT(result.logLines, ElementsAre("Orvel startup: cannot create the folder " +
                                            config.string() + "/autostart: Not a directory"));
+}
+
+TEST_F(StartupLibraryTest, WhatIsNotARegularFileOfOursIsNeverWaitedOnReadOrCopied) {
+  const fs::path entry = defaultEntry();
+  fs::create_directories(entry.parent_path());
+  const fs::path secret = temp_.path() / "secret";
+  writeText(secret, "[Desktop Entry]\nExec=x\nPassword=hunter2\n");
+  const fs::path huge = temp_.path() / "huge.desktop";
+  writeText(huge, "[Desktop Entry]\nExec=x\n# " + std::string(70 * 1024, 'x') + "\n");
+  const auto fifo = [&] { return mkfifo(entry.c_str(), 0600) == 0; };
+  const auto link = [&](const fs::path& to) {
+    fs::create_symlink(to, entry);
+    return true;
+  };
+  const std::vector<std::pair<std::string, std::function<bool()>>> cases = {
+      {"fifo", fifo},
+      {"/dev/zero", [&] { return link("/dev/zero"); }},
+      {"link to a secret", [&] { return link(secret); }},
+      {"70 KiB", [&] { return fs::copy_file(huge, entry); }},
+  };
+  for (const auto& [name, make] : cases) {
+    ASSERT_TRUE(make()) << name;
+    const auto result = run({"status", "set", "1", "status"});
+    EXPECT_THAT(result.results, ElementsAre("0", "1", "1")) << name;
+    EXPECT_THAT(result.logLines, IsEmpty()) << name;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(entry))) << name;
+    const std::string text = readText(entry);
+    EXPECT_EQ(text.find("hunter2"), std::string::npos) << name;
+    EXPECT_LT(text.size(), 4096u) << name;
+    fs::remove(entry);
+  }
+  EXPECT_EQ(readText(secret), "[Desktop Entry]\nExec=x\nPassword=hunter2\n");
+
+  ASSERT_TRUE(fifo());
+  EXPECT_THAT(run({"set", "0", "status"}).results, ElementsAre("0", "0"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(entry)));
+}
+
+TEST_F(StartupLibraryTest, AConfigurationFolderThatIsAFileHasNothingToRemove) {
+  const fs::path config = temp_.path() / "config\nfake: line";
+  writeText(config, "not a folder");
+  const auto result = runHost(ORVEL_STARTUP_HOST, temp_.path(),
+                              {{"HOME", home().string()}, {"XDG_CONFIG_HOME", config.string()}},
+                              {"set", "0", "status", "set", "1"});
+  EXPECT_THAT(result.results, ElementsAre("0", "0", "-1"));
+  EXPECT_THAT(result.logLines,
+              ElementsAre("Orvel startup: cannot create the folder " + temp_.path().string() +
+                          "/config\\x0afake: line/autostart: Not a directory"));
 }
 
 TEST_F(StartupLibraryTest, AHostPathFullOfShellCharactersRoundTrips) {

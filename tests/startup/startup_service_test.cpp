@@ -51,6 +51,13 @@ TEST(StartupService, AFailedChangeLogsOneLineAndReturnsMinusOne) {
   EXPECT_CALL(items, status()).Times(0);
   EXPECT_EQ(StartupService(items, log).startupSet(0), -1);
   EXPECT_THAT(log.lines, ElementsAre("Orvel startup: cannot remove /x: EIO"));
+
+  EXPECT_CALL(items, registerItem())
+      .WillOnce(Return(LoginItemError{"cannot write /a\nfake line\r\x1b[2J/\x7f\xc3\xa9: EIO"}));
+  EXPECT_EQ(StartupService(items, log).startupSet(1), -1);
+  EXPECT_EQ(log.lines.back(),
+            "Orvel startup: cannot write /a\\x0afake line\\x0d\\x1b[2J/\\x7f\xc3\xa9: EIO")
+      << "one line, UTF-8 kept";
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "gray_image.h"
 
+#include "page_renderer.h"
 #include "png_gray_stream.h"
 
 #include <gtest/gtest.h>
 #include <leptonica/allheaders.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -155,6 +157,37 @@ TEST_F(GrayImageTest, WhitensSolidDarkAreasAndLeavesGlyphsAlone) {
   const GrayPicture darkPage(std::move(dark));
   EXPECT_EQ(gray(darkPage, 5, 5), 255u);
   EXPECT_LT(gray(darkPage, 50, 25), 40u);
+}
+
+TEST_F(GrayImageTest, SizesBeyondTheLimitsAndFilesThatAreNotRegularAreRefusedUnread) {
+  // Headers claiming more than the pixels, or the sides, that are decoded.
+  ASSERT_TRUE(testing::writeWhitePng(path("huge.png"), 100000, 100000, /*rows=*/false));
+  ASSERT_TRUE(testing::writeWhitePng(path("wide.png"), 300000, 1, /*rows=*/false));
+  EXPECT_FALSE(GrayImage::read(path("huge.png")));
+  EXPECT_FALSE(GrayImage::read(path("wide.png")));
+
+  // A JPEG whose frame header claims 20000 x 8000, more than a picture decoded whole may hold.
+  const PixPtr source = halves();
+  ASSERT_EQ(pixWrite(path("a.jpg").c_str(), source.get(), IFF_JFIF_JPEG), 0);
+  std::ifstream in(path("a.jpg"), std::ios::binary);
+  std::string jpeg{std::istreambuf_iterator<char>(in), {}};
+  const auto frame = jpeg.find("\xff\xc0");
+  ASSERT_NE(frame, std::string::npos);
+  jpeg.replace(frame + 5, 4, std::string("\x1f\x40\x4e\x20", 4));  // height 8000, width 20000
+  std::ofstream(path("big.jpg"), std::ios::binary) << jpeg;
+  EXPECT_FALSE(GrayImage::read(path("big.jpg")));
+
+  // One row 200000 pixels wide is small, and is streamed in little memory.
+  ASSERT_TRUE(testing::writeWhitePng(path("row.png"), 200000, 1));
+  const auto row = GrayImage::read(path("row.png"));
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->width(), 200000);
+  EXPECT_EQ(gray(*row, 199999, 0), 255u);
+
+  // A FIFO nobody writes to, and a folder: refused at once.
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(GrayImage::read(path("fifo")));
+  EXPECT_FALSE(GrayImage::read(dir_.string()));
 }
 
 }  // namespace

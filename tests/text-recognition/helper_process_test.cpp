@@ -1,5 +1,6 @@
 // The built executable: exit statuses and the exact bytes on standard output.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -52,6 +53,25 @@ TEST(HelperProcessTest, ExitStatusesAndOutputBytes) {
   const Process languages = runHelper("languages");
   EXPECT_EQ(languages.status, 0);
   EXPECT_EQ(languages.out.rfind("{\"languages\":[", 0), 0u) << languages.out;
+
+  // A header claiming 100000 x 100000 and a FIFO: refused with the image failure, at once.
+  const std::string huge = (dir / "huge.png").string();
+  ASSERT_TRUE(orvel::ocr::testing::writeWhitePng(huge, 100000, 100000, /*rows=*/false));
+  const std::string fifo = (dir / "fifo.png").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& refused : {huge, fifo}) {
+    const Process result = runHelper("recognize " + refused + " en");
+    EXPECT_EQ(result.status, 1) << refused;
+    EXPECT_EQ(result.out, R"({"error":"Text recognition is unavailable for this image."})");
+  }
+  // Blank rows and columns wider and taller than the engine takes read as no text alike.
+  for (const auto& [width, height] : {std::pair{200000u, 1u}, std::pair{1u, 200000u}}) {
+    const std::string blank = (dir / "blank.png").string();
+    ASSERT_TRUE(orvel::ocr::testing::writeWhitePng(blank, width, height));
+    const Process result = runHelper("recognize " + blank + " en");
+    EXPECT_EQ(result.status, 0) << width;
+    EXPECT_EQ(result.out, R"({"text":""})") << width;
+  }
 
   const Process text = runHelper("recognize " + page + " system");
   EXPECT_EQ(text.status, 0);

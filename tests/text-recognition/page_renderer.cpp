@@ -1,10 +1,13 @@
 #include "page_renderer.h"
 
 #include <cairo.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 namespace orvel::ocr::testing {
 namespace {
@@ -137,3 +140,58 @@ Page tallPage(int width, int height, double firstTop, double pitch) {
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\n";
 }
+
+namespace orvel::ocr::testing {
+
+namespace {
+
+void appendChunk(std::string& file, const char* type, const std::string& data) {
+  const auto be32 = [&file](std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+      file += static_cast<char>(v >> shift & 0xff);
+  };
+  be32(static_cast<std::uint32_t>(data.size()));
+  const std::string body = std::string(type, 4) + data;
+  file += body;
+  be32(static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+}
+
+}  // namespace
+
+bool writeWhitePng(const std::string& path, std::uint32_t width, std::uint32_t height, bool rows) {
+  std::string header;
+  for (std::uint32_t v : {width, height})
+    for (int shift = 24; shift >= 0; shift -= 8)
+      header += static_cast<char>(v >> shift & 0xff);
+  header += std::string("\x08\x00\x00\x00\x00", 5);  // 8-bit grey, not interlaced
+  std::string file = "\x89PNG\r\n\x1a\n";
+  appendChunk(file, "IHDR", header);
+  if (rows) {
+    z_stream z{};
+    if (deflateInit(&z, 9) != Z_OK) return false;
+    std::string row(width + 1, '\xff');
+    row[0] = 0;  // filter: none
+    std::string compressed;
+    std::vector<unsigned char> out(1 << 16);
+    for (std::uint32_t y = 0; y < height; ++y) {
+      z.next_in = reinterpret_cast<Bytef*>(row.data());
+      z.avail_in = static_cast<uInt>(row.size());
+      const int flush = y + 1 == height ? Z_FINISH : Z_NO_FLUSH;
+      do {
+        z.next_out = out.data();
+        z.avail_out = static_cast<uInt>(out.size());
+        deflate(&z, flush);
+        compressed.append(reinterpret_cast<char*>(out.data()), out.size() - z.avail_out);
+      } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in != 0));
+    }
+    deflateEnd(&z);
+    appendChunk(file, "IDAT", compressed);
+  }
+  appendChunk(file, "IEND", "");
+  std::ofstream out(path, std::ios::binary);
+  out << file;
+  return static_cast<bool>(out);
+}
+
+}  // namespace orvel::ocr::testing

@@ -40,6 +40,11 @@ bool writePng(const Page& page, const std::string& path);
 // The runs' texts ordered top to bottom, then left to right, one per line.
 std::string expectedText(const Page& page);
 
+// A white 8-bit grey PNG of any declared size, written without the pixels ever being in memory;
+// with `rows` false it holds the header alone (as a file claiming a size it lacks the data for).
+bool writeWhitePng(const std::string& path, std::uint32_t width, std::uint32_t height,
+                   bool rows = true);
+
 // A desktop-like window: title bar, toolbar, sidebar, paragraphs and a status bar, with interface
 // text sizes (12 to 18 pixels). Dark pages draw light text on dark grey.
 Page screenshotPage(int width, int height, bool dark);

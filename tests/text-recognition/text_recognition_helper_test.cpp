@@ -39,6 +39,14 @@ TEST(BandsTest, CoverTheImageWithOverlappingStretches) {
   ASSERT_EQ(three.size(), 3u);
   EXPECT_EQ(three[1].rect, (platform::PixelRect{0, 2272, 10, 2656}));
   EXPECT_EQ(three[2].rect, (platform::PixelRect{0, 4672, 10, 2328}));
+
+  // Wider than the engine takes: tiles side by side, the last one narrower.
+  const auto wide = bandsFor(200000, 1);
+  ASSERT_EQ(wide.size(), 7u);
+  EXPECT_EQ(wide[0].rect, (platform::PixelRect{0, 0, kMaxBandWidth, 1}));
+  EXPECT_EQ(wide[6].rect, (platform::PixelRect{192000, 0, 8000, 1}));
+  EXPECT_TRUE(wide[6].owns(0));
+  EXPECT_TRUE(bandsFor(0, 10).empty());
 }
 
 TEST(TextRecognitionHelperTest, EachLineBelongsToTheBandHoldingItsCentre) {

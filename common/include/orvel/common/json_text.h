@@ -11,7 +11,8 @@ namespace orvel {
 
 using Json = nlohmann::json;
 
-// Parses `text`; nullopt when it is not valid JSON. Never throws.
+// Parses the whole of `text`; nullopt when it is not valid JSON (a raw NUL anywhere included).
+// Never throws.
 std::optional<Json> parseJson(std::string_view text);
 
 // Compact JSON text of `value`; nullopt when it cannot be encoded (a number that is not finite or a

@@ -1,0 +1,62 @@
+// Feeds arbitrary bytes to the region-capture helper as its standard input: every line goes
+// through the line reader and the request dispatcher on a sim desktop. Nothing may crash or hang,
+// and every reply must be one JSON object carrying "id" and "ok". No drag is ever made, so no
+// capture writes a file wherever an input's path points.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "orvel/common/clock.h"
+#include "orvel/common/event_loop.h"
+#include "orvel/common/line_reader.h"
+#include "platform/sim/sim_desktop.h"
+#include "platform/sim/sim_input_shield.h"
+#include "platform/sim/sim_overlay.h"
+#include "region_capture_helper.h"
+
+using namespace orvel;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const int fd = memfd_create("stdin", 0);
+  if (fd < 0) return 0;
+  if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+  lseek(fd, 0, SEEK_SET);
+
+  ManualClock clock;
+  EventLoop loop(clock);
+  sim::SimDesktop desktop;
+  sim::SimOverlay overlay(desktop);
+  sim::SimInputShield shield;
+  desktop.addApplication(600, "host");
+  desktop.addApplication(700, "helper");
+  desktop.setDisplays({{1, {0, 0, 64, 48}, 1}, {2, {64, 0, 64, 48}, 2}});
+  region::RegionCaptureHelper helper(
+      loop, {desktop, desktop, desktop, overlay, shield},
+      {[](std::string_view line) {
+         auto reply = parseJson(line);
+         if (!reply || !reply->is_object() || !reply->contains("id") || !reply->contains("ok")) {
+           std::abort();
+         }
+       },
+       [](std::string_view) {},
+       [](const char*) { return std::optional<std::string>(); },
+       {700, [] { return 600; }}});
+  helper.start();
+  loop.runUntilIdle();
+
+  LineReader reader(fd);
+  for (;;) {
+    auto line = reader.next();
+    if (line.kind == LineReader::Kind::End) {
+      helper.endOfInput();
+    } else if (line.kind == LineReader::Kind::Line) {
+      helper.receiveLine(line.text);
+    }
+    loop.runUntilIdle();
+    if (line.kind == LineReader::Kind::End || helper.exitStatus()) break;
+  }
+  close(fd);
+  return 0;
+}
