@@ -451,9 +451,12 @@ bool regionCapture(x11::X11Connection& connection, Hand& hand, const std::string
     return false;
   }
   char line[200];
+  // The drag starts at the picture's left edge; the demo desktop has a scale of 1.
   std::snprintf(line, sizeof line,
-                "region capture across both monitors: region.png, region %s (%.1f s)",
-                reply["region"].dump().c_str(), seconds(started));
+                "region capture across both monitors: region.png, region %s, the monitors meet "
+                "at its column %d (%.1f s)",
+                reply["region"].dump().c_str(), boundary - (document->x - margin),
+                seconds(started));
   summary.add(line);
   return true;
 }
