@@ -1,6 +1,11 @@
 # `cpack -G DEB` in a release build: one Debian package with the helpers, libOrvel.Startup, its
 # header and its pkg-config and CMake files. The runtime dependencies come from dpkg-shlibdeps;
 # the English language data is added by hand, as no library links it.
+
+# cpack and `cmake --install` take what the build has built (tools/demo builds the helpers and the
+# library) rather than building every test and benchmark first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 
 set(CPACK_PACKAGE_NAME orvel-helpers)
