@@ -12,6 +12,7 @@
 #include "messages.h"
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
+#include "orvel/common/program_info.h"
 #include "orvel/common/reply_writer.h"
 #include "region_capture_helper.h"
 #include "request_reader.h"
@@ -20,8 +21,23 @@
 #include "platform/x11/x11_region_desktop.h"
 #endif
 
-int main() {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: region-capture-helper [--help | --version]\n"
+    "\n"
+    "Instant region captures for the host application, on the desktop named by $DISPLAY.\n"
+    "Reads one JSON request per line on standard input (prepare, capture with a PNG path,\n"
+    "cancel, quit) and writes one JSON reply line per capture on standard output.\n"
+    "ORVEL_CAPTURE_TRACE=1 writes timing lines to standard error. The end of input ends it.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
   using namespace orvel;
+  if (const auto status = answerInfoOption(argc, argv, {"region-capture-helper", kUsage})) {
+    return *status;
+  }
   using namespace orvel::region;
   // A host that goes away must not kill the helper in the middle of a reply.
   std::signal(SIGPIPE, SIG_IGN);

@@ -3,10 +3,26 @@
 #include "helper_process.h"
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
+#include "orvel/common/program_info.h"
 #include "platform/x11/x11_desktop.h"
 
-int main() {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: scroll-capture-helper [--help | --version]\n"
+    "\n"
+    "One scrolling capture for the host application, on the desktop named by $DISPLAY.\n"
+    "Reads one JSON command per line on standard input (select, region, capture, scroll,\n"
+    "fallback, activate, close) and writes one JSON reply line per command on standard output;\n"
+    "a capture's reply line is followed by the frame's pixels. The end of input ends it.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
   using namespace orvel;
+  if (const auto status = answerInfoOption(argc, argv, {"scroll-capture-helper", kUsage})) {
+    return *status;
+  }
   SteadyClock clock;
   EventLoop loop(clock);
   x11::X11Desktop desktop(loop);

@@ -1,15 +1,44 @@
+#include <unistd.h>
+
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "orvel/common/program_info.h"
 #include "tesseract_recognizer.h"
 #include "text_recognition_helper.h"
 
+namespace {
+
+constexpr const char* kCommands =
+    "usage: text-recognition-helper languages | recognize IMAGE LANGUAGE | --help | --version\n";
+constexpr const char* kDetails =
+    "\n"
+    "  languages                  list the recognition languages\n"
+    "  recognize IMAGE LANGUAGE   recognise the text of IMAGE; LANGUAGE is \"system\" or a tag\n"
+    "                             such as en-US, en or zh-Hans\n"
+    "\n"
+    "Writes one JSON object without a line feed: {\"languages\":[...]}, {\"text\":...} or\n"
+    "{\"error\":...}. Exit status: 0 success, 1 failure, 2 malformed command line.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const std::string usage = std::string(kCommands) + kDetails;
+  if (const auto status = orvel::answerInfoOption(argc, argv, {"text-recognition-helper", usage})) {
+    return *status;
+  }
   const std::vector<std::string> args(argv, argv + argc);
   orvel::ocr::TesseractRecognizer recognizer(orvel::ocr::TesseractRecognizer::defaultSettings());
   orvel::ocr::TextRecognitionHelper helper(recognizer);
   const orvel::ocr::RunResult result = helper.run(args);
   orvel::ocr::emit(result.output, std::cout);
+  // The JSON on standard output stays the only answer a host reads; the person at a terminal
+  // also learns what was expected, on a line of its own after the JSON without its line feed.
+  if (result.exitStatus == orvel::ocr::kExitMalformed) {
+    if (::isatty(STDOUT_FILENO) == 1) std::fputs("\n", stderr);
+    std::fputs(kCommands, stderr);
+  }
   return result.exitStatus;
 }
