@@ -68,6 +68,13 @@ const zxdg_output_v1_listener kXdgOutputListener = {
     [](void*, zxdg_output_v1*, const char*) {},
 };
 
+const wl_seat_listener kSeatListener = {
+    [](void* data, wl_seat*, std::uint32_t caps) {
+      static_cast<WaylandConnection*>(data)->seatCapabilitiesChanged(caps);
+    },
+    [](void*, wl_seat*, const char*) {},
+};
+
 const wl_registry_listener kRegistryListener = {
     [](void* data, wl_registry* r, std::uint32_t name, const char* interface,
        std::uint32_t version) {
@@ -126,6 +133,7 @@ void WaylandConnection::registryGlobal(void* data, wl_registry* registry, std::u
     c.shm_.reset(bind<wl_shm>(registry, name, &wl_shm_interface, version, 1));
   } else if (is(wl_seat_interface) && !c.seat_) {
     c.seat_.reset(bind<wl_seat>(registry, name, &wl_seat_interface, version, 5));
+    wl_seat_add_listener(c.seat_.get(), &kSeatListener, &c);
   } else if (is(zwlr_layer_shell_v1_interface)) {
     c.layerShell_.reset(
         bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version, 3));
@@ -148,6 +156,11 @@ void WaylandConnection::registryGlobal(void* data, wl_registry* registry, std::u
 void WaylandConnection::registryGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
   auto& outputs = static_cast<WaylandConnection*>(data)->outputs_;
   std::erase_if(outputs, [name](const auto& o) { return o->globalName == name; });
+}
+
+void WaylandConnection::seatCapabilitiesChanged(std::uint32_t caps) {
+  seatCapabilities_ = caps;
+  if (seatChanged_) seatChanged_(caps);
 }
 
 void WaylandConnection::addOutput(std::uint32_t name, std::uint32_t version) {

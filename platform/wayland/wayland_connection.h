@@ -54,6 +54,10 @@ class WaylandConnection {
   zwlr_layer_shell_v1* layerShell() const { return layerShell_.get(); }
   zwlr_screencopy_manager_v1* screencopy() const { return screencopy_.get(); }
   wp_viewporter* viewporter() const { return viewporter_.get(); }
+  // The seat's capabilities as last announced (WL_SEAT_CAPABILITY_*), and who wants to know of
+  // changes.
+  std::uint32_t seatCapabilities() const { return seatCapabilities_; }
+  void onSeatCapabilities(std::function<void(std::uint32_t)> fn) { seatChanged_ = std::move(fn); }
   const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return outputs_; }
   WaylandOutput* findOutput(std::uint32_t globalName) const;
   WaylandOutput* findOutput(const wl_output* output) const;
@@ -72,6 +76,7 @@ class WaylandConnection {
   static void registryGlobal(void* data, wl_registry*, std::uint32_t name, const char* interface,
                              std::uint32_t version);
   static void registryGlobalRemove(void* data, wl_registry*, std::uint32_t name);
+  void seatCapabilitiesChanged(std::uint32_t caps);
 
  private:
   WaylandConnection() = default;
@@ -90,6 +95,8 @@ class WaylandConnection {
   WlPtr<zxdg_output_manager_v1> xdgOutputManager_;
   WlPtr<wp_viewporter> viewporter_;
   std::vector<std::unique_ptr<WaylandOutput>> outputs_;
+  std::uint32_t seatCapabilities_ = 0;
+  std::function<void(std::uint32_t)> seatChanged_;
 };
 
 }  // namespace orvel::wayland
