@@ -9,6 +9,7 @@
 
 #include "platform/cairo/cairo_canvas.h"
 #include "platform/wayland/coalesced_redraw.h"
+#include "platform/wayland/outline_strips.h"
 #include "platform/wayland/shm_buffer.h"
 #include "platform/wayland/view_part_canvas.h"
 
@@ -51,8 +52,14 @@ class LayerPanel final : public platform::OverlayPanel {
   Rect bounds() const { return {0, 0, options_.frame.width, options_.frame.height}; }
   void redraw();
   void drawStill(const Image& picture);
-  ShmBuffer* freeBuffer();
-  void present(ShmBuffer& buffer);
+  // A buffer, what it shows beyond the still picture, and which still picture it holds.
+  struct PanelBuffer {
+    std::unique_ptr<ShmBuffer> shm;
+    int still = -1;
+    std::vector<PixelBox> outlines;
+  };
+  PanelBuffer* freeBuffer();
+  void present(PanelBuffer& buffer, const std::vector<PixelBox>& damage, bool opaque);
 
   WaylandOverlay& overlay_;
   platform::PanelOptions options_;
@@ -66,10 +73,11 @@ class LayerPanel final : public platform::OverlayPanel {
   WlPtr<zwlr_layer_surface_v1> layer_;
   WlPtr<wp_viewport> viewport_;
   WlPtr<wl_callback> frameCallback_;
-  std::vector<std::unique_ptr<ShmBuffer>> buffers_;
+  std::vector<PanelBuffer> buffers_;
   // The picture dimmed, with the instruction: what every frame starts from.
   Surface still_{nullptr, cairo_surface_destroy};
   const Image* stillPicture_ = nullptr;
+  int stillGeneration_ = 0;
   bool showsTransparent_ = false;
   bool shown_ = false;
   bool closed_ = false;
@@ -198,33 +206,58 @@ void LayerPanel::redraw() {
   view_.draw(probe, bounds());
   const bool picture = probe.picture && !probe.picture->empty();
   if (!picture && showsTransparent_) return;
-  ShmBuffer* buffer = freeBuffer();
+  PanelBuffer* buffer = freeBuffer();
   if (!buffer) {
     redrawWanted_ = true;
     return;
   }
+  ShmBuffer& shm = *buffer->shm;
+  const PixelBox whole{0, 0, pixelWidth_, pixelHeight_};
   if (!picture) {
     // Covers the output for input while leaving screen pictures as they are.
-    std::memset(buffer->data(), 0, buffer->size());
+    std::memset(shm.data(), 0, shm.size());
+    buffer->still = -1;
     showsTransparent_ = true;
-    present(*buffer);
+    present(*buffer, {whole}, false);
     return;
   }
   if (probe.picture != stillPicture_) drawStill(*probe.picture);
   showsTransparent_ = false;
-  cairo_surface_flush(still_.get());
-  std::memcpy(buffer->data(), cairo_image_surface_get_data(still_.get()), buffer->size());
-  Surface target(cairo_image_surface_create_for_data(buffer->data(), CAIRO_FORMAT_ARGB32,
-                                                     pixelWidth_, pixelHeight_, buffer->stride()),
-                 cairo_surface_destroy);
-  {
-    Context cr(cairo_create(target.get()), cairo_destroy);
-    platform::CairoCanvas canvas(cr.get(), bounds().height, pixelWidth_ / bounds().width);
-    ViewPartCanvas outlines(&canvas, ViewPartCanvas::Part::Outlines);
-    view_.draw(outlines, bounds());
+  const std::uint8_t* still = cairo_image_surface_get_data(still_.get());
+  const auto stride = static_cast<std::size_t>(shm.stride());
+  std::vector<PixelBox> damage;
+  if (buffer->still != stillGeneration_) {
+    std::memcpy(shm.data(), still, shm.size());
+    buffer->still = stillGeneration_;
+    damage.push_back(whole);
+  } else {
+    // Only where this buffer showed outlines differs from the still picture.
+    for (const PixelBox& box : buffer->outlines)
+      copyBox(still, shm.data(), stride, box);
+    damage = buffer->outlines;
   }
-  cairo_surface_flush(target.get());
-  present(*buffer);
+  const double scale = pixelWidth_ / bounds().width;
+  buffer->outlines.clear();
+  for (const auto& stroke : probe.strokes) {
+    for (const PixelBox& box : outlineStrips(stroke.rect, stroke.lineWidth, bounds().height, scale,
+                                             pixelWidth_, pixelHeight_)) {
+      buffer->outlines.push_back(box);
+      damage.push_back(box);
+    }
+  }
+  if (!probe.strokes.empty()) {
+    Surface target(cairo_image_surface_create_for_data(shm.data(), CAIRO_FORMAT_ARGB32, pixelWidth_,
+                                                       pixelHeight_, shm.stride()),
+                   cairo_surface_destroy);
+    {
+      Context cr(cairo_create(target.get()), cairo_destroy);
+      platform::CairoCanvas canvas(cr.get(), bounds().height, scale);
+      ViewPartCanvas outlines(&canvas, ViewPartCanvas::Part::Outlines);
+      view_.draw(outlines, bounds());
+    }
+    cairo_surface_flush(target.get());
+  }
+  present(*buffer, damage, true);
 }
 
 void LayerPanel::drawStill(const Image& picture) {
@@ -235,12 +268,14 @@ void LayerPanel::drawStill(const Image& picture) {
     ViewPartCanvas still(&canvas, ViewPartCanvas::Part::Still);
     view_.draw(still, bounds());
   }
+  cairo_surface_flush(still_.get());
   stillPicture_ = &picture;
+  ++stillGeneration_;
 }
 
-ShmBuffer* LayerPanel::freeBuffer() {
+LayerPanel::PanelBuffer* LayerPanel::freeBuffer() {
   for (auto& b : buffers_) {
-    if (!b->busy()) return b.get();
+    if (!b.shm->busy()) return &b;
   }
   if (buffers_.size() >= kMaxBuffers || pixelWidth_ <= 0 || pixelHeight_ <= 0) return nullptr;
   // cairo's rows for ARGB32 are exactly width * 4 bytes, so the still picture copies whole.
@@ -248,16 +283,26 @@ ShmBuffer* LayerPanel::freeBuffer() {
                              cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, pixelWidth_),
                              WL_SHM_FORMAT_ARGB8888);
   if (!b) return nullptr;
-  buffers_.push_back(std::move(b));
-  return buffers_.back().get();
+  buffers_.push_back({std::move(b), -1, {}});
+  return &buffers_.back();
 }
 
-void LayerPanel::present(ShmBuffer& buffer) {
-  buffer.attach(surface_.get());
-  wl_surface_damage(surface_.get(), 0, 0, INT32_MAX, INT32_MAX);
-  frameCallback_.reset(wl_surface_frame(surface_.get()));
+void LayerPanel::present(PanelBuffer& buffer, const std::vector<PixelBox>& damage, bool opaque) {
+  wl_surface* surface = surface_.get();
+  buffer.shm->attach(surface);
+  if (wl_surface_get_version(surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
+    for (const PixelBox& box : damage)
+      wl_surface_damage_buffer(surface, box.x, box.y, box.width, box.height);
+  } else {
+    wl_surface_damage(surface, 0, 0, INT32_MAX, INT32_MAX);
+  }
+  // An opaque picture spares the compositor blending what lies beneath.
+  WlPtr<wl_region> region(wl_compositor_create_region(overlay_.connection_.compositor()));
+  if (opaque) wl_region_add(region.get(), 0, 0, INT32_MAX, INT32_MAX);
+  wl_surface_set_opaque_region(surface, region.get());
+  frameCallback_.reset(wl_surface_frame(surface));
   wl_callback_add_listener(frameCallback_.get(), &kFrameListener, this);
-  wl_surface_commit(surface_.get());
+  wl_surface_commit(surface);
   overlay_.connection_.flush();
 }
 

@@ -44,6 +44,9 @@ void WlDeleter::operator()(wl_pointer* p) const {
     wl_pointer_destroy(p);
   }
 }
+void WlDeleter::operator()(wl_region* p) const {
+  wl_region_destroy(p);
+}
 void WlDeleter::operator()(wl_registry* p) const {
   wl_registry_destroy(p);
 }

@@ -11,6 +11,7 @@ struct wl_cursor_theme;
 struct wl_keyboard;
 struct wl_output;
 struct wl_pointer;
+struct wl_region;
 struct wl_registry;
 struct wl_seat;
 struct wl_shm;
@@ -37,6 +38,7 @@ struct WlDeleter {
   void operator()(wl_keyboard*) const;
   void operator()(wl_output*) const;
   void operator()(wl_pointer*) const;
+  void operator()(wl_region*) const;
   void operator()(wl_registry*) const;
   void operator()(wl_seat*) const;
   void operator()(wl_shm*) const;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <wayland-client-protocol.h>
 
+#include "platform/wayland/outline_strips.h"
 #include "platform/wayland/output_layout.h"
 #include "platform/wayland/picture_scaling.h"
 #include "platform/wayland/pixel_rows.h"
@@ -46,6 +47,26 @@ TEST(PictureScalingTest, CropsAndScalesAPart) {
   EXPECT_EQ(halved.width(), 2);
   EXPECT_EQ(halved.height(), 1);
   EXPECT_TRUE(scaledPart(Image(), {0, 0, 1, 1}, 3, 3).row(2)[11] == 0);
+}
+
+TEST(OutlineStripsTest, EdgesInBufferPixelsClippedAndRestoredFromTheStill) {
+  // A 10x10-point view at scale 2: a stroke of width 2 around (2,2)-(6,5) in view coordinates
+  // (y up) lies at pixels x 4..12, y 10..16 (y down), widened by 4 on each side.
+  const auto strips = outlineStrips({2, 2, 4, 3}, 2, 10, 2, 20, 20);
+  ASSERT_EQ(strips.size(), 4u);
+  EXPECT_EQ(strips[0], (PixelBox{0, 6, 16, 8}));   // top
+  EXPECT_EQ(strips[1], (PixelBox{0, 12, 16, 8}));  // bottom
+  EXPECT_EQ(strips[2], (PixelBox{0, 6, 8, 14}));   // left
+  EXPECT_EQ(strips[3], (PixelBox{8, 6, 8, 14}));   // right
+  // Wholly outside the buffer: nothing to repaint.
+  EXPECT_TRUE(outlineStrips({50, 50, 4, 4}, 2, 10, 2, 20, 20).empty());
+
+  std::vector<std::uint8_t> still(4 * 4 * 4, 7), shown(4 * 4 * 4, 0);
+  copyBox(still.data(), shown.data(), 16, {1, 2, 2, 1});
+  EXPECT_EQ(shown[(2 * 4 + 1) * 4], 7);
+  EXPECT_EQ(shown[(2 * 4 + 2) * 4 + 3], 7);
+  EXPECT_EQ(shown[(2 * 4 + 3) * 4], 0);
+  EXPECT_EQ(shown[(1 * 4 + 1) * 4], 0);
 }
 
 TEST(OutputLayoutTest, MainOutputOriginScalesAndIncompleteOutputs) {

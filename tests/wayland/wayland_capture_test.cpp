@@ -90,6 +90,23 @@ TEST(WaylandCaptureTest, LayoutScalesAndPicturesMatchGrim) {
             "The display is not available.");
 }
 
+TEST(WaylandCaptureTest, AFractionalScaleShowsAsSuch) {
+  SwayOptions options;
+  options.outputs = {{1920, 1080, 0, 0, 1.5, "#405060"}};
+  START_SWAY(rig, options);
+  auto connection = wayland::WaylandConnection::open(rig->waylandDisplay().c_str());
+  ASSERT_TRUE(connection);
+  wayland::WaylandScreens screens(*connection);
+  const auto list = screens.screens();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].frame, (Rect{0, 0, 1280, 720}));
+  EXPECT_EQ(list[0].backingScale, 1.5);
+  wayland::WaylandScreenCapture capture(rig->waylandDisplay().c_str());
+  const Image picture = portPicture(capture, list[0]);
+  EXPECT_EQ(picture.width(), 1920);
+  EXPECT_EQ(picture.height(), 1080);
+}
+
 TEST(WaylandCaptureTest, LostCompositorFailsAtOnce) {
   START_SWAY(rig, SwayOptions{});
   wayland::WaylandScreenCapture capture(rig->waylandDisplay().c_str());
