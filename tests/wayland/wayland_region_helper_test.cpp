@@ -288,6 +288,7 @@ TEST(WaylandRegionHelper, ALostCompositorAnswersTheWaitingCaptureAndDoesNotSpin)
   const Json failed = reply(*helper, 2s);
   EXPECT_EQ(failed["id"], 2);
   EXPECT_EQ(failed["ok"], false);
+  EXPECT_EQ(failed["error"], "The compositor is not reachable.") << failed.dump();
   // Idle without its compositor, the helper uses (next to) no processor time.
   const long before = cpuTicks(helper->pid());
   std::this_thread::sleep_for(500ms);
