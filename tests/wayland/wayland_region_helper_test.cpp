@@ -256,6 +256,29 @@ TEST(WaylandRegionHelper, EveryEndGivesInputBackAndNoOtherClientSeesAny) {
   EXPECT_FALSE(std::filesystem::exists(folder.file("x.png")));
 }
 
+TEST(WaylandRegionHelper, FocusWithoutAKeymapIsNoCrash) {
+  START_SWAY(rig, mixedScales());
+  Desk desk(*rig);
+  ASSERT_TRUE(desk.start());
+  // The only keyboard goes away: the seat has no keymap left for the overlay's focus.
+  desk.keyboard.reset();
+  auto helper = desk.helper();
+  send(*helper, R"({"command":"prepare","id":1})");
+  ASSERT_TRUE(desk.overlayUp());
+  // A keyboard that comes back brings its keymap once it is up (no sign tells when: press until
+  // the helper answers), and Escape works again.
+  desk.keyboard = startProcess({"wtype", "-s", "600000"}, rig->environment(), false);
+  Json answer;
+  EXPECT_TRUE(waitUntil([&] {
+    desk.key("Escape");
+    answer = reply(*helper, 200ms);
+    return !answer.is_null();
+  }));
+  EXPECT_EQ(answer, canceled(1));
+  send(*helper, R"({"command":"quit"})");
+  EXPECT_EQ(helper->wait(5s), 0);
+}
+
 long cpuTicks(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string text((std::istreambuf_iterator<char>(stat)), {});
