@@ -1,12 +1,15 @@
 // region-capture-helper: instant region captures for the host, driven by JSON lines on standard
-// input, on the X11 desktop named by $DISPLAY. Without a reachable display (or in a build without
-// the X11 backend) it keeps its protocol and answers every "prepare" with the permission reply.
+// input. The desktop is chosen once here: $ORVEL_BACKEND ("wayland" or "x11") when set; else the
+// Wayland compositor named by $WAYLAND_DISPLAY when it offers the wlroots protocols; else the X11
+// display named by $DISPLAY. Without a usable desktop it keeps its protocol, says why on standard
+// error and answers every "prepare" with the permission reply.
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "helper_error.h"
 #include "messages.h"
@@ -20,6 +23,22 @@
 #if ORVEL_REGION_X11
 #include "platform/x11/x11_region_desktop.h"
 #endif
+#if ORVEL_REGION_WAYLAND
+#include "platform/wayland/wayland_region_desktop.h"
+#endif
+
+namespace {
+
+std::string environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+void logLine(const std::string& text) {
+  std::fprintf(stderr, "region-capture-helper: %s\n", text.c_str());
+}
+
+}  // namespace
 
 namespace {
 
@@ -45,16 +64,40 @@ int main(int argc, char** argv) {
   SteadyClock clock;
   EventLoop loop(clock);
   UnavailableDesktop unavailable;
-#if ORVEL_REGION_X11
-  x11::X11RegionDesktop desktop(loop);
-  const RegionPorts ports =
-      desktop.connected()
-          ? RegionPorts{desktop.screens(), desktop.permissions(), desktop.capture(),
-                        desktop.overlay(), desktop.shield()}
-          : RegionPorts{unavailable, unavailable, unavailable, unavailable, unavailable};
-#else
-  const RegionPorts ports{unavailable, unavailable, unavailable, unavailable, unavailable};
+  std::optional<RegionPorts> chosen;
+  const std::string forced = environmentValue("ORVEL_BACKEND");
+  if (!forced.empty() && forced != "wayland" && forced != "x11")
+    logLine("ORVEL_BACKEND must be wayland or x11, not " + forced);
+#if ORVEL_REGION_WAYLAND
+  std::unique_ptr<wayland::WaylandRegionDesktop> compositor;
+  if (forced == "wayland" || (forced.empty() && !environmentValue("WAYLAND_DISPLAY").empty())) {
+    compositor = std::make_unique<wayland::WaylandRegionDesktop>(loop);
+    if (compositor->usable()) {
+      chosen.emplace(RegionPorts{compositor->screens(), compositor->permissions(),
+                                 compositor->capture(), compositor->overlay(),
+                                 compositor->shield()});
+    } else {
+      logLine("Wayland: " + compositor->whyNot());
+      compositor.reset();
+    }
+  }
 #endif
+#if ORVEL_REGION_X11
+  std::unique_ptr<x11::X11RegionDesktop> desktop;
+  if (!chosen && (forced == "x11" || forced.empty())) {
+    desktop = std::make_unique<x11::X11RegionDesktop>(loop);
+    if (desktop->connected()) {
+      chosen.emplace(RegionPorts{desktop->screens(), desktop->permissions(), desktop->capture(),
+                                 desktop->overlay(), desktop->shield()});
+    } else {
+      logLine("X11: no display answers at DISPLAY");
+      desktop.reset();
+    }
+  }
+#endif
+  if (!chosen) logLine("no usable desktop; every capture is refused");
+  const RegionPorts ports =
+      chosen.value_or(RegionPorts{unavailable, unavailable, unavailable, unavailable, unavailable});
   ReplyWriter out(STDOUT_FILENO);
   HelperIo io{
       [&out](std::string_view line) { out.write(line); },
@@ -68,11 +111,19 @@ int main(int argc, char** argv) {
        [] { return static_cast<std::int32_t>(::getppid()); }},
   };
   RegionCaptureHelper helper(loop, ports, std::move(io));
+#if ORVEL_REGION_WAYLAND
+  if (compositor) {
+    // A compositor that went away sends no more input: the capture waiting for it ends now.
+    compositor->onCompositorLost([&helper] {
+      if (auto session = helper.active()) session->cancel();
+    });
+  }
+#endif
 #if ORVEL_REGION_X11
-  if (desktop.connected()) {
+  if (desktop) {
     // Another client kept the pointer or keyboard: the capture that asked for the shield ends
     // with a message instead of waiting for input that would never come.
-    desktop.shield().onGrabFailed([&helper, &loop] {
+    desktop->shield().onGrabFailed([&helper, &loop] {
       const auto shield = helper.shield().current();
       if (!shield) return;
       loop.post([&helper, wanted = *shield] {

@@ -7,7 +7,6 @@
 // Prints the median of each, the targets, and the ratios of each tool's time to the helper's.
 //
 //   region_race_bench [rounds]        (default 5)
-#include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -19,54 +18,16 @@
 #include <vector>
 
 #include "orvel/common/json_text.h"
+#include "race_timing.h"
 #include "xvfb_rig.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using namespace orvel::bench;
 using orvel::x11test::ChildProcess;
 using orvel::x11test::XvfbRig;
 namespace fs = std::filesystem;
-
-constexpr int kScreenWidth = 4000;
-constexpr int kScreenHeight = 2300;
-constexpr int kLeft = 40;
-constexpr int kTop = 40;
-
-struct Size {
-  int width, height;
-  double targetMs;
-};
-
-double ms(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// Waits for `name` to be renamed into `folder` (inotify watch made before the release).
-bool waitForRename(int inotify, const std::string& name, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  alignas(inotify_event) char buffer[4096];
-  while (Clock::now() < deadline) {
-    pollfd p{inotify, POLLIN, 0};
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (::poll(&p, 1, static_cast<int>(std::max<long>(1, left.count()))) <= 0) continue;
-    const ssize_t n = ::read(inotify, buffer, sizeof buffer);
-    for (ssize_t i = 0; i < n;) {
-      const auto* e = reinterpret_cast<const inotify_event*>(buffer + i);
-      if ((e->mask & IN_MOVED_TO) && e->len && name == e->name) return true;
-      i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-    }
-  }
-  return false;
-}
 
 class HelperRace {
  public:
@@ -83,8 +44,8 @@ class HelperRace {
     ::close(inotify_);
   }
 
-  // One capture of `size` at (kLeft, kTop); the time from the release to the file, or < 0.
-  double capture(const Size& size, int round) {
+  // One capture of `size` at (kRaceLeft, kRaceTop); the time from the release to the file, or < 0.
+  double capture(const RaceSize& size, int round) {
     const std::string name =
         "helper-" + std::to_string(size.width) + "-" + std::to_string(round) + ".png";
     const std::string id = std::to_string(++id_);
@@ -93,16 +54,16 @@ class HelperRace {
     if (!orvel::x11test::waitFor([&] { return rig_.pointerGrabbedElsewhere(); })) return -1;
     // A user's drag takes longer than the freeze: release after it, as they do.
     std::this_thread::sleep_for(400ms);
-    rig_.movePointer(kLeft, kTop);
+    rig_.movePointer(kRaceLeft, kRaceTop);
     rig_.button(1, true);
     for (int i = 1; i <= 4; ++i) {
-      rig_.movePointer(kLeft + size.width * i / 4, kTop + size.height * i / 4);
+      rig_.movePointer(kRaceLeft + size.width * i / 4, kRaceTop + size.height * i / 4);
     }
     std::this_thread::sleep_for(30ms);
-    const auto released = Clock::now();
+    const auto released = RaceClock::now();
     rig_.button(1, false);
     if (!waitForRename(inotify_, name, 10s)) return -1;
-    const double took = ms(Clock::now() - released);
+    const double took = ms(RaceClock::now() - released);
     auto reply = helper_->readLine(5s);
     if (!reply || reply->find("\"ok\":true") == std::string::npos) return -1;
     return took;
@@ -122,11 +83,11 @@ double wholeProcess(const std::vector<std::string>& argv, const std::string& dis
   o.pipeStdin = false;
   o.pipeStdout = true;
   o.environment["DISPLAY"] = display;
-  const auto start = Clock::now();
+  const auto start = RaceClock::now();
   auto process = ChildProcess::start(argv, o);
   if (!process) return -1;
   const auto status = process->wait(60s);
-  const double took = ms(Clock::now() - start);
+  const double took = ms(RaceClock::now() - start);
   return status == 0 ? took : -1;
 }
 
@@ -135,8 +96,8 @@ double wholeProcess(const std::vector<std::string>& argv, const std::string& dis
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   orvel::x11test::RigOptions options;
-  options.width = kScreenWidth;
-  options.height = kScreenHeight;
+  options.width = kRaceScreenWidth;
+  options.height = kRaceScreenHeight;
   std::string whyNot;
   auto rig = XvfbRig::start(options, whyNot);
   if (!rig) {
@@ -146,28 +107,28 @@ int main(int argc, char** argv) {
   // Four windows of varied content fill the screen.
   std::vector<std::unique_ptr<orvel::x11test::TestWindowProcess>> windows;
   for (int i = 0; i < 4; ++i) {
-    windows.push_back(rig->openWindow({.x = (i % 2) * kScreenWidth / 2,
-                                       .y = (i / 2) * kScreenHeight / 2,
-                                       .width = kScreenWidth / 2,
-                                       .height = kScreenHeight / 2,
+    windows.push_back(rig->openWindow({.x = (i % 2) * kRaceScreenWidth / 2,
+                                       .y = (i / 2) * kRaceScreenHeight / 2,
+                                       .width = kRaceScreenWidth / 2,
+                                       .height = kRaceScreenHeight / 2,
                                        .seed = 11 + i}));
   }
   char folderName[] = "/tmp/orvel-region-race-XXXXXX";
   const std::string folder = ::mkdtemp(folderName);
   HelperRace helper(*rig, folder);
 
-  const Size sizes[] = {{1920, 1080, 30}, {3840, 2160, 140}};
-  std::printf("region capture race on Xvfb %dx%d, %d rounds, medians in ms\n", kScreenWidth,
-              kScreenHeight, rounds);
+  const RaceSize sizes[] = {{1920, 1080, 30}, {3840, 2160, 140}};
+  std::printf("region capture race on Xvfb %dx%d, %d rounds, medians in ms\n", kRaceScreenWidth,
+              kRaceScreenHeight, rounds);
   std::printf("%-11s %9s %9s %9s %9s   %s\n", "region", "helper", "scrot", "maim", "import",
               "ratios (tool / helper)");
   // The helper's first capture also maps its buffers in: a user's first capture, not the usual one.
   helper.capture(sizes[0], -1);
   bool allMet = true;
-  for (const Size& size : sizes) {
+  for (const RaceSize& size : sizes) {
     const std::string geometry = std::to_string(size.width) + "x" + std::to_string(size.height) +
-                                 "+" + std::to_string(kLeft) + "+" + std::to_string(kTop);
-    const std::string area = std::to_string(kLeft) + "," + std::to_string(kTop) + "," +
+                                 "+" + std::to_string(kRaceLeft) + "+" + std::to_string(kRaceTop);
+    const std::string area = std::to_string(kRaceLeft) + "," + std::to_string(kRaceTop) + "," +
                              std::to_string(size.width) + "," + std::to_string(size.height);
     std::vector<double> ours, scrot, maim, import;
     for (int r = 0; r < rounds; ++r) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11/cairo_canvas.h"
+#include "platform/cairo/cairo_canvas.h"
 #include "platform/x11/font_cursor.h"
 
 namespace orvel::x11 {
@@ -215,7 +215,7 @@ void FrozenOverlayPanel::showPicture(const Image& picture) {
       cairo_surface_destroy);
   cairo_t* cr = cairo_create(surface.get());
   {
-    CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
+    platform::CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
     StillPartCanvas still(canvas);
     view_.draw(still, bounds());
   }

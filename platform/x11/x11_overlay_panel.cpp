@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/key_state.h"
-#include "platform/x11/cairo_canvas.h"
+#include "platform/cairo/cairo_canvas.h"
 #include "platform/x11/x11_overlay.h"
 
 namespace orvel::x11 {
@@ -255,7 +255,7 @@ void X11OverlayPanel::redraw() {
   }
   cairo_paint(cr);
   {
-    CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
+    platform::CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
     view_.draw(canvas, Rect{0, 0, pixels_.width / scale_, pixels_.height / scale_});
   }
   cairo_pop_group_to_source(cr);

@@ -6,18 +6,17 @@
 
 #include "platform/overlay.h"
 
-namespace orvel::x11 {
+namespace orvel::platform {
 
-class CairoCanvas final : public platform::Canvas {
+class CairoCanvas final : public Canvas {
  public:
   // `cr` draws in pixels; `scale` is pixels per point.
   CairoCanvas(cairo_t* cr, double height, double scale);
   ~CairoCanvas() override;
 
-  void fill(const Rect& rect, platform::Color color) override;
-  void drawText(const std::string& text, Point origin, double fontSize,
-                platform::Color color) override;
-  void strokeRect(const Rect& rect, platform::Color color, double lineWidth) override;
+  void fill(const Rect& rect, Color color) override;
+  void drawText(const std::string& text, Point origin, double fontSize, Color color) override;
+  void strokeRect(const Rect& rect, Color color, double lineWidth) override;
   void drawImage(const Image& image, const Rect& dest, double alpha) override;
 
  private:
@@ -27,4 +26,4 @@ class CairoCanvas final : public platform::Canvas {
   double height_;
 };
 
-}  // namespace orvel::x11
+}  // namespace orvel::platform

@@ -1,8 +1,8 @@
-#include "platform/x11/cairo_canvas.h"
+#include "platform/cairo/cairo_canvas.h"
 
 #include <memory>
 
-namespace orvel::x11 {
+namespace orvel::platform {
 
 CairoCanvas::CairoCanvas(cairo_t* cr, double height, double scale) : cr_(cr), height_(height) {
   cairo_save(cr_);
@@ -19,15 +19,14 @@ Rect CairoCanvas::flipped(const Rect& r) const {
   return {s.x, height_ - s.maxY(), s.width, s.height};
 }
 
-void CairoCanvas::fill(const Rect& rect, platform::Color c) {
+void CairoCanvas::fill(const Rect& rect, Color c) {
   const Rect f = flipped(rect);
   cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha);
   cairo_rectangle(cr_, f.x, f.y, f.width, f.height);
   cairo_fill(cr_);
 }
 
-void CairoCanvas::drawText(const std::string& text, Point origin, double fontSize,
-                           platform::Color c) {
+void CairoCanvas::drawText(const std::string& text, Point origin, double fontSize, Color c) {
   cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr_, fontSize);
   cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha);
@@ -36,7 +35,7 @@ void CairoCanvas::drawText(const std::string& text, Point origin, double fontSiz
   cairo_new_path(cr_);
 }
 
-void CairoCanvas::strokeRect(const Rect& rect, platform::Color c, double lineWidth) {
+void CairoCanvas::strokeRect(const Rect& rect, Color c, double lineWidth) {
   const Rect f = flipped(rect);
   cairo_set_source_rgba(cr_, c.red, c.green, c.blue, c.alpha);
   cairo_set_line_width(cr_, lineWidth);
@@ -61,4 +60,4 @@ void CairoCanvas::drawImage(const Image& image, const Rect& dest, double alpha) 
   cairo_restore(cr_);
 }
 
-}  // namespace orvel::x11
+}  // namespace orvel::platform

@@ -1,0 +1,309 @@
+#include "platform/wayland/wayland_overlay.h"
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/cairo/cairo_canvas.h"
+#include "platform/wayland/coalesced_redraw.h"
+#include "platform/wayland/outline_strips.h"
+#include "platform/wayland/shm_buffer.h"
+#include "platform/wayland/view_part_canvas.h"
+
+namespace orvel::wayland {
+
+namespace {
+
+constexpr int kMaxBuffers = 3;
+
+using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
+
+}  // namespace
+
+class LayerPanel final : public platform::OverlayPanel {
+ public:
+  LayerPanel(WaylandOverlay& overlay, const platform::PanelOptions& options,
+             platform::OverlayView& view);
+  ~LayerPanel() override { close(); }
+
+  void show(bool makeKey) override;
+  void close() override;
+  void setNeedsDisplay() override;
+  Rect frame() const override { return options_.frame; }
+  // Window coordinates share the screen's orientation; only the origin moves.
+  Point convertToScreen(Point p) const override {
+    const Point o = options_.frame.origin();
+    return {o.x + p.x, o.y + p.y};
+  }
+  Rect convertFromScreen(const Rect& r) const override {
+    const Point o = options_.frame.origin();
+    return {r.x - o.x, r.y - o.y, r.width, r.height};
+  }
+
+  void configured(std::uint32_t serial);
+  void frameDone();
+  void closedByCompositor() { close(); }
+
+ private:
+  Rect bounds() const { return {0, 0, options_.frame.width, options_.frame.height}; }
+  void redraw();
+  void drawStill(const Image& picture);
+  // A buffer, what it shows beyond the still picture, and which still picture it holds.
+  struct PanelBuffer {
+    std::unique_ptr<ShmBuffer> shm;
+    int still = -1;
+    std::vector<PixelBox> outlines;
+  };
+  PanelBuffer* freeBuffer();
+  void present(PanelBuffer& buffer, const std::vector<PixelBox>& damage, bool opaque);
+
+  WaylandOverlay& overlay_;
+  platform::PanelOptions options_;
+  platform::OverlayView& view_;
+  wl_output* output_ = nullptr;
+  Point origin_;  // global display coordinates
+  int pixelWidth_ = 0, pixelHeight_ = 0;
+  int bufferScale_ = 1;
+  bool viewported_ = false;
+  WlPtr<wl_surface> surface_;
+  WlPtr<zwlr_layer_surface_v1> layer_;
+  WlPtr<wp_viewport> viewport_;
+  WlPtr<wl_callback> frameCallback_;
+  std::vector<PanelBuffer> buffers_;
+  // The picture dimmed, with the instruction: what every frame starts from.
+  Surface still_{nullptr, cairo_surface_destroy};
+  const Image* stillPicture_ = nullptr;
+  int stillGeneration_ = 0;
+  bool showsTransparent_ = false;
+  bool shown_ = false;
+  bool closed_ = false;
+  bool configured_ = false;
+  bool redrawWanted_ = false;
+  CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
+};
+
+namespace {
+
+LayerPanel& panelOf(void* data) {
+  return *static_cast<LayerPanel*>(data);
+}
+
+const zwlr_layer_surface_v1_listener kLayerListener = {
+    [](void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t, std::uint32_t) {
+      panelOf(data).configured(serial);
+    },
+    [](void* data, zwlr_layer_surface_v1*) { panelOf(data).closedByCompositor(); },
+};
+
+const wl_callback_listener kFrameListener = {
+    [](void* data, wl_callback*, std::uint32_t) { panelOf(data).frameDone(); },
+};
+
+}  // namespace
+
+std::unique_ptr<platform::OverlayPanel> WaylandOverlay::createPanel(
+    const platform::PanelOptions& options, platform::OverlayView& view) {
+  return std::make_unique<LayerPanel>(*this, options, view);
+}
+
+LayerPanel::LayerPanel(WaylandOverlay& overlay, const platform::PanelOptions& options,
+                       platform::OverlayView& view)
+    : overlay_(overlay), options_(options), view_(view) {
+  const OutputLayout& layout = overlay_.screens_.layout();
+  const auto screens = layout.screens();
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    if (screens[i].frame != options_.frame.standardized()) continue;
+    const OutputGeometry& g = layout.outputs()[i];
+    const WaylandOutput* o = overlay_.connection_.findOutput(g.id);
+    if (!o) break;
+    output_ = o->output.get();
+    origin_ = layout.toGlobal(g.logical).origin();
+    const double scale = OutputLayout::scaleOf(g);
+    if (std::abs(scale - std::round(scale)) < 1e-6) {
+      bufferScale_ = static_cast<int>(std::round(scale));
+      pixelWidth_ = static_cast<int>(std::lround(g.logical.width)) * bufferScale_;
+      pixelHeight_ = static_cast<int>(std::lround(g.logical.height)) * bufferScale_;
+    } else if (overlay_.connection_.viewporter()) {
+      viewported_ = true;
+      pixelWidth_ = g.pixelWidth;
+      pixelHeight_ = g.pixelHeight;
+    } else {
+      pixelWidth_ = static_cast<int>(std::lround(g.logical.width));
+      pixelHeight_ = static_cast<int>(std::lround(g.logical.height));
+    }
+    break;
+  }
+}
+
+void LayerPanel::show(bool /*makeKey: the layer surface holds the keyboard itself*/) {
+  WaylandConnection& c = overlay_.connection_;
+  if (shown_ || closed_ || !output_ || !c.ok() || !c.layerShell() || !c.compositor()) return;
+  shown_ = true;
+  surface_.reset(wl_compositor_create_surface(c.compositor()));
+  layer_.reset(zwlr_layer_shell_v1_get_layer_surface(
+      c.layerShell(), surface_.get(), output_, ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "orvel-region"));
+  zwlr_layer_surface_v1_add_listener(layer_.get(), &kLayerListener, this);
+  zwlr_layer_surface_v1_set_anchor(
+      layer_.get(), ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                        ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+  zwlr_layer_surface_v1_set_exclusive_zone(layer_.get(), -1);
+  zwlr_layer_surface_v1_set_keyboard_interactivity(layer_.get(), 1);
+  if (viewported_) {
+    viewport_.reset(wp_viewporter_get_viewport(c.viewporter(), surface_.get()));
+    wp_viewport_set_destination(viewport_.get(), static_cast<int>(std::lround(bounds().width)),
+                                static_cast<int>(std::lround(bounds().height)));
+  } else {
+    wl_surface_set_buffer_scale(surface_.get(), bufferScale_);
+  }
+  wl_surface_commit(surface_.get());
+  overlay_.shield_.addSurface(surface_.get(), origin_);
+  c.flush();
+}
+
+void LayerPanel::close() {
+  redrawLater_.stop();
+  if (closed_) return;
+  closed_ = true;
+  if (surface_) overlay_.shield_.removeSurface(surface_.get());
+  frameCallback_.reset();
+  viewport_.reset();
+  layer_.reset();
+  surface_.reset();
+  buffers_.clear();
+  overlay_.connection_.flush();
+}
+
+void LayerPanel::setNeedsDisplay() {
+  if (!closed_) redrawLater_.request();
+}
+
+void LayerPanel::configured(std::uint32_t serial) {
+  zwlr_layer_surface_v1_ack_configure(layer_.get(), serial);
+  configured_ = true;
+  redraw();
+}
+
+void LayerPanel::frameDone() {
+  frameCallback_.reset();
+  if (redrawWanted_) {
+    redrawWanted_ = false;
+    redraw();
+  }
+}
+
+void LayerPanel::redraw() {
+  if (closed_ || !configured_ || !overlay_.connection_.ok()) return;
+  if (frameCallback_) {
+    // The compositor has not shown the last frame yet: draw once it has.
+    redrawWanted_ = true;
+    return;
+  }
+  ViewPartCanvas probe(nullptr, ViewPartCanvas::Part::Still);
+  view_.draw(probe, bounds());
+  const bool picture = probe.picture && !probe.picture->empty();
+  if (!picture && showsTransparent_) return;
+  PanelBuffer* buffer = freeBuffer();
+  if (!buffer) {
+    redrawWanted_ = true;
+    return;
+  }
+  ShmBuffer& shm = *buffer->shm;
+  const PixelBox whole{0, 0, pixelWidth_, pixelHeight_};
+  if (!picture) {
+    // Covers the output for input while leaving screen pictures as they are.
+    std::memset(shm.data(), 0, shm.size());
+    buffer->still = -1;
+    showsTransparent_ = true;
+    present(*buffer, {whole}, false);
+    return;
+  }
+  if (probe.picture != stillPicture_) drawStill(*probe.picture);
+  showsTransparent_ = false;
+  const std::uint8_t* still = cairo_image_surface_get_data(still_.get());
+  const auto stride = static_cast<std::size_t>(shm.stride());
+  std::vector<PixelBox> damage;
+  if (buffer->still != stillGeneration_) {
+    std::memcpy(shm.data(), still, shm.size());
+    buffer->still = stillGeneration_;
+    damage.push_back(whole);
+  } else {
+    // Only where this buffer showed outlines differs from the still picture.
+    for (const PixelBox& box : buffer->outlines)
+      copyBox(still, shm.data(), stride, box);
+    damage = buffer->outlines;
+  }
+  const double scale = pixelWidth_ / bounds().width;
+  buffer->outlines.clear();
+  for (const auto& stroke : probe.strokes) {
+    for (const PixelBox& box : outlineStrips(stroke.rect, stroke.lineWidth, bounds().height, scale,
+                                             pixelWidth_, pixelHeight_)) {
+      buffer->outlines.push_back(box);
+      damage.push_back(box);
+    }
+  }
+  if (!probe.strokes.empty()) {
+    Surface target(cairo_image_surface_create_for_data(shm.data(), CAIRO_FORMAT_ARGB32, pixelWidth_,
+                                                       pixelHeight_, shm.stride()),
+                   cairo_surface_destroy);
+    {
+      Context cr(cairo_create(target.get()), cairo_destroy);
+      platform::CairoCanvas canvas(cr.get(), bounds().height, scale);
+      ViewPartCanvas outlines(&canvas, ViewPartCanvas::Part::Outlines);
+      view_.draw(outlines, bounds());
+    }
+    cairo_surface_flush(target.get());
+  }
+  present(*buffer, damage, true);
+}
+
+void LayerPanel::drawStill(const Image& picture) {
+  still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
+  {
+    Context cr(cairo_create(still_.get()), cairo_destroy);
+    platform::CairoCanvas canvas(cr.get(), bounds().height, pixelWidth_ / bounds().width);
+    ViewPartCanvas still(&canvas, ViewPartCanvas::Part::Still);
+    view_.draw(still, bounds());
+  }
+  cairo_surface_flush(still_.get());
+  stillPicture_ = &picture;
+  ++stillGeneration_;
+}
+
+LayerPanel::PanelBuffer* LayerPanel::freeBuffer() {
+  for (auto& b : buffers_) {
+    if (!b.shm->busy()) return &b;
+  }
+  if (buffers_.size() >= kMaxBuffers || pixelWidth_ <= 0 || pixelHeight_ <= 0) return nullptr;
+  // cairo's rows for ARGB32 are exactly width * 4 bytes, so the still picture copies whole.
+  auto b = ShmBuffer::create(overlay_.connection_.shm(), pixelWidth_, pixelHeight_,
+                             cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, pixelWidth_),
+                             WL_SHM_FORMAT_ARGB8888);
+  if (!b) return nullptr;
+  buffers_.push_back({std::move(b), -1, {}});
+  return &buffers_.back();
+}
+
+void LayerPanel::present(PanelBuffer& buffer, const std::vector<PixelBox>& damage, bool opaque) {
+  wl_surface* surface = surface_.get();
+  buffer.shm->attach(surface);
+  if (wl_surface_get_version(surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
+    for (const PixelBox& box : damage)
+      wl_surface_damage_buffer(surface, box.x, box.y, box.width, box.height);
+  } else {
+    wl_surface_damage(surface, 0, 0, INT32_MAX, INT32_MAX);
+  }
+  // An opaque picture spares the compositor blending what lies beneath.
+  WlPtr<wl_region> region(wl_compositor_create_region(overlay_.connection_.compositor()));
+  if (opaque) wl_region_add(region.get(), 0, 0, INT32_MAX, INT32_MAX);
+  wl_surface_set_opaque_region(surface, region.get());
+  frameCallback_.reset(wl_surface_frame(surface));
+  wl_callback_add_listener(frameCallback_.get(), &kFrameListener, this);
+  wl_surface_commit(surface);
+  overlay_.connection_.flush();
+}
+
+}  // namespace orvel::wayland

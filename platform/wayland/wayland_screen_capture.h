@@ -1,0 +1,50 @@
+// The ScreenCapture port on wlroots compositors: zwlr_screencopy_manager_v1 pictures of whole
+// outputs, copied into wl_shm buffers, on a connection of this object's own (calls come from
+// background threads). One call asks for every output at once, so that the pictures of one
+// capture show the same moment; the other outputs' pictures wait for their own calls, for at most
+// kBatchLifetime. The cursor is never in the pictures.
+//
+// The compositor decides what a picture holds: windows cannot be left out, so every filter gets
+// the whole output. Frames are in global display coordinates (points); source rectangles in
+// points relative to the display's top-left corner.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/screen_capture.h"
+#include "platform/wayland/wayland_connection.h"
+
+namespace orvel::wayland {
+
+inline constexpr auto kBatchLifetime = std::chrono::seconds(1);
+
+class WaylandScreenCapture final : public platform::ScreenCapture {
+ public:
+  // `display` null: $WAYLAND_DISPLAY.
+  explicit WaylandScreenCapture(const char* display = nullptr);
+  ~WaylandScreenCapture() override;
+
+  // Whether the compositor answered and offers screen pictures.
+  bool available();
+
+  Expected<platform::ShareableContent, platform::PlatformError> shareableContent(
+      bool excludeDesktopWindows, bool onScreenWindowsOnly) override;
+  Expected<Image, platform::PlatformError> captureImage(
+      const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
+
+ private:
+  using Pictures = std::map<std::uint32_t, Image>;
+  // Pictures of every output, taken together.
+  Expected<Pictures, platform::PlatformError> captureAll();
+
+  std::mutex mutex_;  // guards everything below
+  std::unique_ptr<WaylandConnection> connection_;
+  Pictures batch_;
+  std::chrono::steady_clock::time_point batchTaken_;
+};
+
+}  // namespace orvel::wayland

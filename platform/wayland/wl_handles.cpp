@@ -1,0 +1,100 @@
+#include "platform/wayland/wl_handles.h"
+
+#include <wayland-client.h>
+#include <wayland-cursor.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include "viewporter-client-protocol.h"
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "wlr-screencopy-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+
+namespace orvel::wayland {
+
+void WlDeleter::operator()(wl_buffer* p) const {
+  wl_buffer_destroy(p);
+}
+void WlDeleter::operator()(wl_callback* p) const {
+  wl_callback_destroy(p);
+}
+void WlDeleter::operator()(wl_compositor* p) const {
+  wl_compositor_destroy(p);
+}
+void WlDeleter::operator()(wl_cursor_theme* p) const {
+  wl_cursor_theme_destroy(p);
+}
+void WlDeleter::operator()(wl_keyboard* p) const {
+  if (wl_keyboard_get_version(p) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+    wl_keyboard_release(p);
+  } else {
+    wl_keyboard_destroy(p);
+  }
+}
+void WlDeleter::operator()(wl_output* p) const {
+  if (wl_output_get_version(p) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+    wl_output_release(p);
+  } else {
+    wl_output_destroy(p);
+  }
+}
+void WlDeleter::operator()(wl_pointer* p) const {
+  if (wl_pointer_get_version(p) >= WL_POINTER_RELEASE_SINCE_VERSION) {
+    wl_pointer_release(p);
+  } else {
+    wl_pointer_destroy(p);
+  }
+}
+void WlDeleter::operator()(wl_region* p) const {
+  wl_region_destroy(p);
+}
+void WlDeleter::operator()(wl_registry* p) const {
+  wl_registry_destroy(p);
+}
+void WlDeleter::operator()(wl_seat* p) const {
+  if (wl_seat_get_version(p) >= WL_SEAT_RELEASE_SINCE_VERSION) {
+    wl_seat_release(p);
+  } else {
+    wl_seat_destroy(p);
+  }
+}
+void WlDeleter::operator()(wl_shm* p) const {
+  wl_shm_destroy(p);
+}
+void WlDeleter::operator()(wl_surface* p) const {
+  wl_surface_destroy(p);
+}
+void WlDeleter::operator()(wp_viewport* p) const {
+  wp_viewport_destroy(p);
+}
+void WlDeleter::operator()(wp_viewporter* p) const {
+  wp_viewporter_destroy(p);
+}
+void WlDeleter::operator()(xkb_context* p) const {
+  xkb_context_unref(p);
+}
+void WlDeleter::operator()(xkb_keymap* p) const {
+  xkb_keymap_unref(p);
+}
+void WlDeleter::operator()(xkb_state* p) const {
+  xkb_state_unref(p);
+}
+void WlDeleter::operator()(zwlr_layer_shell_v1* p) const {
+  zwlr_layer_shell_v1_destroy(p);
+}
+void WlDeleter::operator()(zwlr_layer_surface_v1* p) const {
+  zwlr_layer_surface_v1_destroy(p);
+}
+void WlDeleter::operator()(zwlr_screencopy_frame_v1* p) const {
+  zwlr_screencopy_frame_v1_destroy(p);
+}
+void WlDeleter::operator()(zwlr_screencopy_manager_v1* p) const {
+  zwlr_screencopy_manager_v1_destroy(p);
+}
+void WlDeleter::operator()(zxdg_output_manager_v1* p) const {
+  zxdg_output_manager_v1_destroy(p);
+}
+void WlDeleter::operator()(zxdg_output_v1* p) const {
+  zxdg_output_v1_destroy(p);
+}
+
+}  // namespace orvel::wayland

@@ -1,0 +1,58 @@
+// Any 8-bit PNG (grim's pictures, the helper's files) read back as straight RGBA rows.
+#pragma once
+
+#include <png.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvel::waylandtest {
+
+struct RgbaPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgba;
+  const std::uint8_t* at(int x, int y) const {
+    return rgba.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+  }
+};
+
+inline std::optional<RgbaPicture> readRgbaPng(const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return std::nullopt;
+  image.format = PNG_FORMAT_RGBA;
+  RgbaPicture out;
+  out.width = static_cast<int>(image.width);
+  out.height = static_cast<int>(image.height);
+  out.rgba.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return std::nullopt;
+  }
+  return out;
+}
+
+// The largest difference of any channel between `a` at (ax, ay) and `b` at (bx, by) over a
+// width x height area; 256 when the area does not fit.
+inline int largestDifference(const RgbaPicture& a, int ax, int ay, const RgbaPicture& b, int bx,
+                             int by, int width, int height) {
+  if (ax + width > a.width || ay + height > a.height || bx + width > b.width ||
+      by + height > b.height) {
+    return 256;
+  }
+  int worst = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* p = a.at(ax + x, ay + y);
+      const std::uint8_t* q = b.at(bx + x, by + y);
+      for (int c = 0; c < 4; ++c)
+        worst = std::max(worst, std::abs(int(p[c]) - int(q[c])));
+    }
+  }
+  return worst;
+}
+
+}  // namespace orvel::waylandtest

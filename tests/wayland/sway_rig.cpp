@@ -1,0 +1,276 @@
+#include "sway_rig.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace orvel::waylandtest {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr uid_t kCompositorUser = 65534;
+
+bool onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path ? path : "/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+std::optional<std::string> findEntry(const std::string& dir, const std::string& prefix,
+                                     const std::string& notSuffix) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(dir, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind(prefix, 0) == 0 && (notSuffix.empty() || !name.ends_with(notSuffix)) &&
+        e.is_socket(ec)) {
+      return e.path().string();
+    }
+  }
+  return std::nullopt;
+}
+
+std::string scaleText(double scale) {
+  std::ostringstream s;
+  s << scale;
+  return s.str();
+}
+
+}  // namespace
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string& whyNot) {
+  for (const char* program : {"sway", "swaymsg", "setpriv"}) {
+    if (!onPath(program)) {
+      whyNot = std::string(program) + " is not installed (tools/install-deps installs it)";
+      return nullptr;
+    }
+  }
+  std::unique_ptr<SwayRig> rig(new SwayRig);
+  char pattern[] = "/tmp/orvel-sway-XXXXXX";
+  if (!::mkdtemp(pattern)) {
+    whyNot = "no temporary folder";
+    return nullptr;
+  }
+  rig->runtimeDir_ = pattern;
+  const std::string config = rig->runtimeDir_ + "/config";
+  {
+    std::ofstream out(config);
+    // Deterministic pictures and focus: no X server, no borders, the pointer never moves by
+    // itself, and its software image hides soon after the last motion.
+    out << "xwayland disable\n"
+           "focus_follows_mouse no\n"
+           "mouse_warping none\n"
+           "seat * hide_cursor 300\n"
+           "default_border none\n"
+           "default_floating_border none\n"
+           "output * bg #000000 solid_color\n";
+  }
+  // sway refuses to run as root: it runs as an unprivileged user that owns its runtime folder.
+  const bool root = ::geteuid() == 0;
+  if (root && (::chown(rig->runtimeDir_.c_str(), kCompositorUser, kCompositorUser) != 0 ||
+               ::chown(config.c_str(), kCompositorUser, kCompositorUser) != 0)) {
+    whyNot = "cannot hand the runtime folder to the compositor's user";
+    return nullptr;
+  }
+  ::chmod(rig->runtimeDir_.c_str(), 0700);
+  ChildProcess::Options o;
+  o.environment = {{"XDG_RUNTIME_DIR", rig->runtimeDir_},
+                   {"WLR_BACKENDS", "headless"},
+                   {"WLR_LIBINPUT_NO_DEVICES", "1"},
+                   {"WLR_RENDERER", "pixman"},
+                   {"WAYLAND_DISPLAY", ""},
+                   {"DISPLAY", ""},
+                   {"HOME", rig->runtimeDir_}};
+  o.pipeStdout = false;
+  // The shell stops the compositor when our end of its input closes, even if we die first.
+  std::vector<std::string> argv;
+  if (root) {
+    argv = {"setpriv",
+            "--reuid",
+            std::to_string(kCompositorUser),
+            "--regid",
+            std::to_string(kCompositorUser),
+            "--clear-groups"};
+  }
+  for (const char* a :
+       {"sh", "-c", "sway -c \"$0\" >\"$1\" 2>&1 & p=$!; read _; kill $p; wait $p"}) {
+    argv.push_back(a);
+  }
+  argv.push_back(config);
+  argv.push_back(rig->runtimeDir_ + "/sway.log");
+  rig->shell_ = ChildProcess::start(argv, o);
+  if (!rig->shell_) {
+    whyNot = "sway could not be started";
+    return nullptr;
+  }
+  std::optional<std::string> display, ipc;
+  const bool up = waitUntil(
+      [&] {
+        display = findEntry(rig->runtimeDir_, "wayland-", ".lock");
+        ipc = findEntry(rig->runtimeDir_, "sway-ipc.", "");
+        return display && ipc;
+      },
+      15s);
+  if (!up) {
+    std::ifstream log(rig->runtimeDir_ + "/sway.log");
+    std::stringstream text;
+    text << log.rdbuf();
+    whyNot = "sway did not start: " + text.str().substr(0, 400);
+    return nullptr;
+  }
+  rig->waylandDisplay_ = *display;
+  rig->swaySocket_ = *ipc;
+  if (!waitUntil([&] { return rig->swaymsg({"-t", "get_version"}); }, 10s)) {
+    whyNot = "sway does not answer on its IPC socket";
+    return nullptr;
+  }
+  if (!rig->layOut(options, whyNot)) return nullptr;
+  return rig;
+}
+
+SwayRig::~SwayRig() {
+  if (shell_) {
+    shell_->closeStdin();
+    if (!shell_->wait(5s)) shell_->kill();
+    shell_.reset();
+  }
+  std::error_code ignored;
+  if (!runtimeDir_.empty()) fs::remove_all(runtimeDir_, ignored);
+}
+
+std::string SwayRig::writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  const std::string path = runtimeDir_ + "/" + name;
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+  }
+  if (::geteuid() == 0 && ::chown(path.c_str(), kCompositorUser, kCompositorUser) != 0) return {};
+  return path;
+}
+
+void SwayRig::killCompositor() {
+  if (!shell_) return;
+  shell_->closeStdin();
+  shell_->wait(5s);
+}
+
+std::map<std::string, std::string> SwayRig::environment() const {
+  return {{"WAYLAND_DISPLAY", waylandDisplay_}, {"SWAYSOCK", swaySocket_}, {"DISPLAY", ""}};
+}
+
+int SwayRig::run(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
+  ChildProcess::Options o;
+  o.environment = environment();
+  o.pipeStdin = false;
+  o.pipeStdout = false;
+  auto child = ChildProcess::start(argv, o);
+  if (!child) return -1;
+  return child->wait(timeout).value_or(-1);
+}
+
+bool SwayRig::swaymsg(const std::vector<std::string>& args, std::string* out) {
+  ChildProcess::Options o;
+  o.environment = environment();
+  o.pipeStdin = false;
+  std::vector<std::string> argv = {"swaymsg", "-s", swaySocket_};
+  argv.insert(argv.end(), args.begin(), args.end());
+  auto child = ChildProcess::start(argv, o);
+  if (!child) return false;
+  std::string text;
+  while (auto line = child->readLine(10s))
+    text += *line + "\n";
+  if (out) *out = text;
+  return child->wait(10s) == 0;
+}
+
+std::optional<Json> SwayRig::outputsJson() {
+  std::string text;
+  if (!swaymsg({"-r", "-t", "get_outputs"}, &text)) return std::nullopt;
+  return parseJson(text);
+}
+
+bool SwayRig::setBackground(const std::string& output, const std::string& background) {
+  const bool colour = !background.empty() && background[0] == '#';
+  if (!swaymsg({"output", output, "bg", background, colour ? "solid_color" : "stretch"}))
+    return false;
+  return true;
+}
+
+bool SwayRig::layOut(const SwayOptions& options, std::string& whyNot) {
+  auto current = outputsJson();
+  if (!current || !current->is_array() || current->empty()) {
+    whyNot = "sway shows no output";
+    return false;
+  }
+  names_.push_back((*current)[0]["name"].get<std::string>());
+  while (names_.size() < options.outputs.size()) {
+    const std::size_t before = names_.size();
+    if (!swaymsg({"create_output"})) {
+      whyNot = "swaymsg create_output failed";
+      return false;
+    }
+    std::optional<Json> list;
+    if (!waitUntil([&] {
+          list = outputsJson();
+          return list && list->size() > before;
+        })) {
+      whyNot = "the new output did not appear";
+      return false;
+    }
+    for (const auto& o : *list) {
+      const std::string name = o["name"].get<std::string>();
+      if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);
+    }
+  }
+  for (std::size_t i = 0; i < options.outputs.size(); ++i) {
+    const SwayOutput& o = options.outputs[i];
+    if (!swaymsg({"output", names_[i], "mode",
+                  std::to_string(o.width) + "x" + std::to_string(o.height), "position",
+                  std::to_string(o.x), std::to_string(o.y), "scale", scaleText(o.scale)}) ||
+        !setBackground(names_[i], o.background)) {
+      whyNot = "swaymsg could not lay out " + names_[i];
+      return false;
+    }
+  }
+  // The layout holds once every output shows its place and scale.
+  const bool settled = waitUntil([&] {
+    auto list = outputsJson();
+    if (!list) return false;
+    for (std::size_t i = 0; i < options.outputs.size(); ++i) {
+      const SwayOutput& want = options.outputs[i];
+      bool found = false;
+      for (const auto& o : *list) {
+        if (o["name"] != names_[i]) continue;
+        const auto& r = o["rect"];
+        found = r["x"] == want.x && r["y"] == want.y && o["scale"].get<double>() == want.scale &&
+                o["current_mode"]["width"] == want.width;
+      }
+      if (!found) return false;
+    }
+    return true;
+  });
+  if (!settled) whyNot = "the outputs did not take their layout";
+  return settled;
+}
+
+}  // namespace orvel::waylandtest
