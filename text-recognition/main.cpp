@@ -1,3 +1,9 @@
+#include <leptonica/allheaders.h>
+#include <malloc.h>
+#if ORVEL_OCR_ENGINE_OPENMP
+#include <omp.h>
+#endif
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,6 +28,11 @@ constexpr const char* kDetails =
     "Writes one JSON object without a line feed: {\"languages\":[...]}, {\"text\":...} or\n"
     "{\"error\":...}. Exit status: 0 success, 1 failure, 2 malformed command line.\n";
 
+// Allocations from this size up get pages of their own: picture buffers are megabytes each, and
+// mapping them separately hands them back to the system when a band is done instead of leaving a
+// fragmented heap that grows band after band.
+constexpr int kMapThreshold = 256 * 1024;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -29,6 +40,16 @@ int main(int argc, char** argv) {
   if (const auto status = orvel::answerInfoOption(argc, argv, {"text-recognition-helper", usage})) {
     return *status;
   }
+
+  mallopt(M_MMAP_THRESHOLD, kMapThreshold);
+  // The helper's only output is its JSON object; the image library's diagnostics go nowhere.
+  setMsgSeverity(L_SEVERITY_NONE);
+#if ORVEL_OCR_ENGINE_OPENMP
+  // The distribution's engine asks for more threads than small machines have and runs several
+  // times slower for it: every parallel region runs on this thread, and no pool is started.
+  omp_set_max_active_levels(0);
+#endif
+
   const std::vector<std::string> args(argv, argv + argc);
   orvel::ocr::TesseractRecognizer recognizer(orvel::ocr::TesseractRecognizer::defaultSettings());
   orvel::ocr::TextRecognitionHelper helper(recognizer);

@@ -1,9 +1,6 @@
 #include "tesseract_recognizer.h"
 
 #include <leptonica/allheaders.h>
-#if ORVEL_OCR_ENGINE_OPENMP
-#include <omp.h>
-#endif
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 #include <unicode/locid.h>
@@ -14,6 +11,7 @@
 
 #include "gray_image.h"
 #include "messages.h"
+#include "text_piece.h"
 #include "traineddata_tag.h"
 
 #ifndef ORVEL_TESSDATA_DIR
@@ -31,15 +29,17 @@ using platform::TextObservation;
 // (standard and double density); 144 sits between them and reads both as well as either end does.
 constexpr int kScreenResolution = 144;
 
-// Allocations from this size up get pages of their own.
-constexpr int kMapThreshold = 256 * 1024;
-
 // Tesseract's own inversion is kept for the light text that dark-area whitening misses (light
 // fields inside a whitened dark panel). Paragraphs are found from the layout before recognition
 // rather than from the text after it: the helper orders lines itself, and the text-based pass
-// reads every line through the result iterator again (3% of a dense band's work).
-const std::vector<std::string> kVariableNames = {"tessedit_do_invert", "paragraph_text_based"};
-const std::vector<std::string> kVariableValues = {"1", "0"};
+// reads every line through the result iterator again.
+// Layout splits a line at a gap that lines up with gaps in the lines around it, as at a tab stop.
+// Its default takes gaps of three quarters of a line height, so the numbers of a numbered list
+// became a column of their own and single digits were dropped as noise; here a gutter is at least
+// two line heights wide, which columns of an interface are and word spaces never.
+const std::vector<std::string> kVariableNames = {"tessedit_do_invert", "paragraph_text_based",
+                                                 "textord_tabfind_aligned_gap_fraction"};
+const std::vector<std::string> kVariableValues = {"1", "0", "2"};
 
 std::string trimmed(const char* text) {
   std::string line = text == nullptr ? "" : text;
@@ -48,39 +48,45 @@ std::string trimmed(const char* text) {
   return line;
 }
 
-// Appends one observation per text line that the iterator visits.
+// The text lines that the iterator visits, as pieces to join.
 template <typename Lines>
-void readLines(Lines& lines, double width, double height,
-               std::vector<TextObservation>& observations) {
+std::vector<TextPiece> readPieces(Lines& lines) {
+  std::vector<TextPiece> pieces;
   do {
     if (lines.Empty(tesseract::RIL_TEXTLINE)) continue;
+    TextPiece piece;
     int left = 0, top = 0, right = 0, bottom = 0;
     if (!lines.BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) continue;
+    piece.box = {left, top, right - left, bottom - top};
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    if (lines.Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2) && x2 != x1) {
+      piece.slope = double(y2 - y1) / double(x2 - x1);
+      piece.baseline = y1 + piece.slope * (left - x1);
+    } else {
+      piece.baseline = bottom;
+    }
     const std::unique_ptr<char[]> text(lines.GetUTF8Text(tesseract::RIL_TEXTLINE));
-    std::string line = trimmed(text.get());
-    TextObservation observation;
-    observation.boundingBox = {left / width, 1.0 - bottom / height, (right - left) / width,
-                               (bottom - top) / height};
-    if (!line.empty()) observation.topCandidate = std::move(line);
-    observations.push_back(std::move(observation));
+    piece.text = trimmed(text.get());
+    if (!piece.text.empty()) pieces.push_back(std::move(piece));
   } while (lines.Next(tesseract::RIL_TEXTLINE));
+  return pieces;
+}
+
+TextObservation observationOf(const TextPiece& line, double width, double height) {
+  TextObservation observation;
+  const platform::PixelRect& box = line.box;
+  observation.boundingBox = {box.x / width, 1.0 - (box.y + box.height) / height, box.width / width,
+                             box.height / height};
+  observation.topCandidate = line.text;
+  return observation;
 }
 
 }  // namespace
 
 TesseractRecognizer::TesseractRecognizer(TesseractSettings settings)
     : settings_(std::move(settings)), api_(std::make_unique<tesseract::TessBaseAPI>()) {
-#if ORVEL_OCR_ENGINE_OPENMP
-  // No active parallel level: every OpenMP region runs on this thread and no pool is started.
-  // Unlike OMP_THREAD_LIMIT this takes effect after the runtime has loaded, with no re-exec.
-  omp_set_max_active_levels(0);
-#endif
-  // The helper's only output is its JSON object; the libraries' diagnostics go nowhere.
-  setMsgSeverity(L_SEVERITY_NONE);
+  // The engine's own diagnostics go nowhere: the helper's only output is its JSON object.
   api_->SetVariable("debug_file", "/dev/null");
-  // Picture buffers are megabytes each; mapping them separately hands them back to the system when
-  // a band is done instead of leaving a fragmented heap that grows band after band.
-  mallopt(M_MMAP_THRESHOLD, kMapThreshold);
 }
 
 TesseractRecognizer::~TesseractRecognizer() = default;
@@ -187,20 +193,21 @@ platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::re
   }
   api_->SetSourceResolution(kScreenResolution);
   const bool recognized = api_->Recognize(nullptr) == 0;
-  std::vector<TextObservation> observations;
-  const double width = band.width();
-  const double height = band.height();
+  std::vector<TextPiece> pieces;
   if (const std::unique_ptr<tesseract::ResultIterator> lines(recognized ? api_->GetIterator()
                                                                         : nullptr);
       lines) {
     if (leftToRightOnly_) {
       // The plain iterator of the same results, at the same place.
       tesseract::LTRResultIterator plain(*lines);
-      readLines(plain, width, height, observations);
+      pieces = readPieces(plain);
     } else {
-      readLines(*lines, width, height, observations);
+      pieces = readPieces(*lines);
     }
   }
+  std::vector<TextObservation> observations;
+  for (const TextPiece& line : joinIntoLines(pieces))
+    observations.push_back(observationOf(line, band.width(), band.height()));
   // Drops the band's picture and page results; the loaded models stay for the next band.
   api_->Clear();
   malloc_trim(0);

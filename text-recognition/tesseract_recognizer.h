@@ -21,8 +21,6 @@ struct TesseractSettings {
 
 class TesseractRecognizer : public platform::TextRecognizer {
  public:
-  // Limits OpenMP to the calling thread, which must be the one that recognises: Tesseract's
-  // parallel loops ask for more threads than small machines have and run several times slower.
   explicit TesseractRecognizer(TesseractSettings settings);
   ~TesseractRecognizer() override;
 
@@ -51,7 +49,7 @@ class TesseractRecognizer : public platform::TextRecognizer {
   std::unique_ptr<tesseract::TessBaseAPI> api_;
   bool started_ = false;
   // Every loaded language is written left to right: lines are read without the bidirectional
-  // reordering, whose walk took about 7% of the work on dense pages.
+  // reordering, whose walk is a noticeable share of the work on dense pages.
   bool leftToRightOnly_ = false;
 };
 

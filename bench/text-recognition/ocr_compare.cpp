@@ -1,12 +1,14 @@
 // Runs the helper and the `tesseract` command (one thread, then its defaults) on the same rendered
-// pages and prints wall time, peak memory and character error rate side by side.
+// pages and prints wall time, peak memory, line fidelity and character error rate side by side.
 //
 //   ocr_compare [--quick] [--only NAME] [--skip-default-tall] [--helper-only] [--keep]
+//               [--helper PATH]
 //
 // --quick renders a 1200 x 6000 page instead of 1200 x 30000; --skip-default-tall leaves out the
 // command's multi-threaded run on the tall page, which takes minutes on a small machine;
-// --helper-only runs the helper alone; --keep leaves each page's PNG (NAME.png) in the printed
-// folder for profiling.
+// --helper-only runs the helper alone; --keep leaves each page's PNG (NAME.png), its text
+// (NAME.expected.txt) and the helper's (NAME.helper.txt) in the printed folder for profiling;
+// --helper runs another build of the helper than this build's.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,9 +86,16 @@ bool onPath(const std::string& program) {
   return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-void report(const std::string& who, const Measure& m, double cer, const Measure* base) {
-  std::printf("  %-28s %8.2f s %8.1f MB  CER %6.2f%%", who.c_str(), m.seconds, m.peakMegabytes,
-              cer * 100);
+struct Expected {
+  std::string text;
+  std::vector<std::vector<std::string>> rows;
+};
+
+void report(const std::string& who, const Measure& m, const Expected& expected,
+            const std::string& text, const Measure* base) {
+  std::printf("  %-24s %7.2f s %7.1f MB  lines %6.2f%%  CER %6.2f%%", who.c_str(), m.seconds,
+              m.peakMegabytes, lineFidelity(expected.rows, text) * 100,
+              characterErrorRate(expected.text, text) * 100);
   if (base != nullptr) std::printf("  (%.2fx the helper's time)", m.seconds / base->seconds);
   std::printf("%s\n", m.status == 0 ? "" : "  FAILED");
 }
@@ -99,6 +108,7 @@ int main(int argc, char** argv) {
   bool helperOnly = false;
   bool keep = false;
   std::optional<std::string> only;
+  std::string helperPath = ORVEL_OCR_HELPER;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--quick") quick = true;
@@ -106,6 +116,7 @@ int main(int argc, char** argv) {
     if (arg == "--helper-only") helperOnly = true;
     if (arg == "--keep") keep = true;
     if (arg == "--only" && i + 1 < argc) only = argv[++i];
+    if (arg == "--helper" && i + 1 < argc) helperPath = argv[++i];
   }
   const bool haveCommand = onPath("tesseract");
   if (!haveCommand) std::printf("tesseract command not found: comparing nothing\n");
@@ -121,29 +132,33 @@ int main(int argc, char** argv) {
   const std::vector<Case> cases = {
       {"screenshot 1920x1080", screenshotPage(1920, 1080, false)},
       {"dark screenshot 1920x1080", screenshotPage(1920, 1080, true)},
+      {"numbered document 900x2700", numberedPage(900, 2700)},
+      {"settings form 1440x900", settingsPage(1440, 900)},
       {"tall page 1200x" + std::to_string(tallHeight), tallPage(1200, tallHeight, 20, 30)},
   };
   for (const Case& c : cases) {
     if (only && c.name.find(*only) == std::string::npos) continue;
-    const std::string png =
-        (dir / (keep ? c.name.substr(0, c.name.find(' ')) + ".png" : "page.png")).string();
+    const std::string stem = keep ? c.name.substr(0, c.name.find(' ')) : "page";
+    const std::string png = (dir / (stem + ".png")).string();
     writePng(c.page, png);
-    const std::string truth = expectedText(c.page);
-    std::printf("%s (%zu characters)\n", c.name.c_str(), truth.size());
+    const Expected truth{expectedText(c.page), expectedRows(c.page)};
+    std::printf("%s (%zu lines, %zu characters)\n", c.name.c_str(), c.page.runs.size(),
+                truth.text.size());
     const std::string outFile = (dir / "out.txt").string();
 
-    const Measure helper = runProcess({ORVEL_OCR_HELPER, "recognize", png, "en"}, {}, outFile);
-    report("text-recognition-helper", helper, characterErrorRate(truth, helperText(helper.out)),
-           nullptr);
+    const Measure helper = runProcess({helperPath, "recognize", png, "en"}, {}, outFile);
+    report("text-recognition-helper", helper, truth, helperText(helper.out), nullptr);
+    if (keep) {
+      std::ofstream(dir / (stem + ".expected.txt")) << truth.text << '\n';
+      std::ofstream(dir / (stem + ".helper.txt")) << helperText(helper.out) << '\n';
+    }
     if (!haveCommand || helperOnly) continue;
     const Measure single =
         runProcess({"tesseract", png, "stdout"}, {"OMP_THREAD_LIMIT=1"}, outFile);
-    report("tesseract, one thread", single, characterErrorRate(truth, commandText(single.out)),
-           &helper);
+    report("tesseract, one thread", single, truth, commandText(single.out), &helper);
     if (skipDefaultTall && c.name.starts_with("tall")) continue;
     const Measure defaults = runProcess({"tesseract", png, "stdout"}, {}, outFile);
-    report("tesseract, defaults", defaults, characterErrorRate(truth, commandText(defaults.out)),
-           &helper);
+    report("tesseract, defaults", defaults, truth, commandText(defaults.out), &helper);
   }
   if (keep) {
     std::printf("pages kept in %s\n", dir.c_str());

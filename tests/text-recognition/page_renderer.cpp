@@ -85,6 +85,24 @@ std::string expectedText(const Page& page) {
   return out;
 }
 
+std::vector<std::vector<std::string>> expectedRows(const Page& page) {
+  std::vector<TextRun> runs = page.runs;
+  std::stable_sort(runs.begin(), runs.end(), [](const TextRun& a, const TextRun& b) {
+    return a.top != b.top ? a.top < b.top : a.x < b.x;
+  });
+  std::vector<std::vector<std::string>> rows;
+  double rowBottom = 0;
+  for (const TextRun& run : runs) {
+    if (rows.empty() || run.top >= rowBottom) {
+      rows.emplace_back();
+      rowBottom = 0;
+    }
+    rows.back().push_back(run.text);
+    rowBottom = std::max(rowBottom, run.top + run.size);
+  }
+  return rows;
+}
+
 Page screenshotPage(int width, int height, bool dark) {
   Page page{width, height, dark ? 0x1e1e1eu : 0xffffffu, dark ? 0xe6e6e6u : 0x1a1a1au, {}, {}};
   const std::uint32_t chrome = dark ? 0x2b2b2bu : 0xecececu;
@@ -120,6 +138,89 @@ Page screenshotPage(int width, int height, bool dark) {
     }
   }
   page.runs.push_back({12, double(height) - 20, 12, "Ready 42 items selected"});
+  return page;
+}
+
+Page numberedPage(int width, int height) {
+  Page page{width, height, 0xffffff, 0x000000, {}, {}};
+  const int wordsAcross = std::max(3, int((width - 48) / (15 * 0.55 * 8)));
+  int number = 0;
+  for (double top = 24; top + 22 <= height; top += 22) {
+    if (number % 12 == 0) {
+      page.runs.push_back({24, top, 15, "Section " + std::to_string(number / 12 + 1)});
+    } else {
+      std::string text = sentence(number, 4 + number % std::max(1, wordsAcross - 4));
+      text[0] = static_cast<char>(text[0] - 'A' + 'a');
+      page.runs.push_back({24, top, 15, std::to_string(number + 1) + ". " + text});
+    }
+    ++number;
+  }
+  return page;
+}
+
+Page settingsPage(int width, int height) {
+  Page page{width, height, 0xffffff, 0x1a1a1a, {}, {}};
+  const std::uint32_t chrome = 0xf0f0f0;
+  const std::uint32_t field = 0xf6f8fa;
+  const double sidebar = 240;
+  page.fills.push_back({0, 0, double(width), 40, chrome});
+  page.fills.push_back({0, 40, sidebar, double(height) - 40, chrome});
+  page.runs.push_back({16, 12, 14, "Back", false});
+  page.runs.push_back({width / 2.0 - 40, 12, 14, "Settings", true});
+  page.runs.push_back({width - 170.0, 12, 13, "Search settings", false, 0x6a6a6a});
+
+  const char* const sections[] = {"General",  "Appearance", "Accounts", "Notifications",
+                                  "Privacy",  "Network",    "Storage",  "Keyboard",
+                                  "Displays", "Sound",      "Updates",  "About this computer"};
+  double top = 60;
+  for (const char* section : sections) {
+    if (top + 20 > height - 30) break;
+    page.runs.push_back({20, top, 14, section});
+    top += 32;
+  }
+
+  // label, value; two pairs a row.
+  const char* const fields[][2] = {
+      {"Display name", "Alex Morgan"},
+      {"Language", "English (United States)"},
+      {"Email address", "alex@example.org"},
+      {"Region", "United Kingdom"},
+      {"Time zone", "Europe/London"},
+      {"Date format", "Day Month Year"},
+      {"Theme", "Follow the system"},
+      {"Accent colour", "Blue"},
+      {"Text size", "Medium"},
+      {"Reduce motion", "Off"},
+      {"Sleep after", "15 minutes"},
+      {"Start at login", "On"},
+      {"Download folder", "Downloads"},
+      {"Backup schedule", "Every night"},
+      {"Storage used", "182 GB of 512 GB"},
+      {"Last update", "3 days ago"},
+  };
+  const double columns[] = {sidebar + 40, sidebar + 40 + (width - sidebar - 80) / 2};
+  const double valueOffset = 170;
+  top = 64;
+  std::size_t next = 0;
+  for (int group = 0; next < std::size(fields); ++group) {
+    const char* const headings[] = {"Account", "Appearance", "System", "Storage and updates"};
+    if (top + 60 > height - 30) break;
+    page.runs.push_back({columns[0], top, 18, headings[group % 4], true});
+    top += 40;
+    for (int row = 0; row < 2 && next < std::size(fields); ++row) {
+      for (const double column : columns) {
+        if (next >= std::size(fields)) break;
+        page.runs.push_back({column, top + 6, 14, fields[next][0], false, 0x505050});
+        page.fills.push_back({column + valueOffset - 8, top, 220, 30, field});
+        page.runs.push_back({column + valueOffset, top + 6, 14, fields[next][1]});
+        ++next;
+      }
+      top += 44;
+    }
+    top += 12;
+  }
+  page.fills.push_back({0, double(height) - 26, double(width), 26, chrome});
+  page.runs.push_back({12, double(height) - 20, 12, "Changes are saved automatically"});
   return page;
 }
 

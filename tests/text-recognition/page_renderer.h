@@ -45,9 +45,21 @@ std::string expectedText(const Page& page);
 bool writeWhitePng(const std::string& path, std::uint32_t width, std::uint32_t height,
                    bool rows = true);
 
+// The same lines grouped into rows: runs whose vertical extents overlap are one row, whose lines a
+// reader may take in any order.
+std::vector<std::vector<std::string>> expectedRows(const Page& page);
+
 // A desktop-like window: title bar, toolbar, sidebar, paragraphs and a status bar, with interface
 // text sizes (12 to 18 pixels). Dark pages draw light text on dark grey.
 Page screenshotPage(int width, int height, bool dark);
+
+// A document like the demo's: "Section N" headings and numbered lines ("12. capture window ..."),
+// one every 22 pixels.
+Page numberedPage(int width, int height);
+
+// An interface with a sidebar beside a two-column settings form: labels far from their values, in
+// fields, and a second pair of columns to the right.
+Page settingsPage(int width, int height);
 
 // A long page of sentences, one line every `pitch` pixels starting at `firstTop`.
 Page tallPage(int width, int height, double firstTop, double pitch);

@@ -56,6 +56,24 @@ TEST_F(TesseractRecognizerTest, ReadsAScreenshotInLightAndDarkMode) {
   }
 }
 
+TEST_F(TesseractRecognizerTest, ReadsNumberedLinesWholeAndKeepsColumnsApart) {
+  // Single-digit numbers one word space from their text, lined up down the page.
+  const Page list = numberedPage(640, 290);
+  const RunResult numbered = run(list);
+  ASSERT_EQ(numbered.exitStatus, kExitSuccess) << numbered.output.error.value_or("");
+  EXPECT_EQ(lineFidelity(expectedRows(list), *numbered.output.text), 1.0) << *numbered.output.text;
+
+  // Labels far from their values, a sidebar beside them: each a line of its own.
+  Page form{760, 120, 0xffffff, 0x1a1a1a, {{0, 0, 150, 120, 0xf0f0f0}}, {}};
+  form.runs = {{16, 20, 14, "General"},      {180, 20, 14, "Display name"},
+               {360, 20, 14, "Alex Morgan"}, {16, 70, 14, "Network"},
+               {180, 70, 14, "Time zone"},   {360, 70, 14, "Europe/London"}};
+  const RunResult settings = run(form);
+  ASSERT_EQ(settings.exitStatus, kExitSuccess) << settings.output.error.value_or("");
+  EXPECT_EQ(lineFidelity(expectedRows(form), *settings.output.text), 1.0) << *settings.output.text;
+  EXPECT_EQ(linesOf(*settings.output.text).size(), 6u) << *settings.output.text;
+}
+
 TEST_F(TesseractRecognizerTest, LinesAcrossBandEdgesAreReadOnceInOrder) {
   Page page{360, 5000, 0xffffff, 0x202020, {}, {}};
   // Lines about 18 pixels tall straddling the band edges at 2400 and 4800 and the overlap edges at

@@ -21,6 +21,31 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
   return previous[b.size()];
 }
 
+std::size_t boundedEditDistance(const std::string& a, const std::string& b, std::size_t limit) {
+  const std::size_t longer = std::max(a.size(), b.size());
+  if (longer - std::min(a.size(), b.size()) > limit) return limit + 1;
+  // Only cells within `limit` of the diagonal can stay within the limit.
+  const std::size_t beyond = limit + 1;
+  std::vector<std::size_t> previous(b.size() + 1, beyond), current(b.size() + 1, beyond);
+  for (std::size_t j = 0; j <= std::min(b.size(), limit); ++j)
+    previous[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    const std::size_t from = i > limit ? i - limit : 1;
+    const std::size_t to = std::min(b.size(), i + limit);
+    std::fill(current.begin(), current.end(), beyond);
+    if (i <= limit) current[0] = i;
+    std::size_t best = current[0];
+    for (std::size_t j = from; j <= to; ++j) {
+      current[j] = std::min({previous[j] + 1, current[j - 1] + 1,
+                             previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1), beyond});
+      best = std::min(best, current[j]);
+    }
+    if (best > limit) return beyond;
+    previous.swap(current);
+  }
+  return std::min(previous[b.size()], beyond);
+}
+
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -66,6 +91,76 @@ double characterErrorRate(const std::string& expected, const std::string& recogn
     if (!readUsed[j]) errors += read[j].size();
   }
   return characters == 0 ? (errors == 0 ? 0.0 : 1.0) : double(errors) / double(characters);
+}
+
+std::string collapsedSpaces(const std::string& line) {
+  std::string out;
+  for (const char c : line) {
+    const bool blank = c == ' ' || c == '\t';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : c;
+  }
+  if (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+namespace {
+
+bool sameLine(const std::string& expected, const std::string& read) {
+  const std::size_t limit = expected.size() / 20;
+  return boundedEditDistance(expected, read, limit) <= limit;
+}
+
+// Longest common subsequence under sameLine.
+std::size_t pairedInOrder(const std::vector<std::string>& expected,
+                          const std::vector<std::string>& read) {
+  std::vector<std::size_t> previous(read.size() + 1), current(read.size() + 1);
+  for (const std::string& line : expected) {
+    for (std::size_t j = 1; j <= read.size(); ++j) {
+      current[j] = std::max(previous[j], current[j - 1]);
+      if (previous[j - 1] + 1 > current[j] && sameLine(line, read[j - 1]))
+        current[j] = previous[j - 1] + 1;
+    }
+    previous.swap(current);
+  }
+  return previous[read.size()];
+}
+
+}  // namespace
+
+double lineFidelity(const std::vector<std::vector<std::string>>& expectedRows,
+                    const std::string& recognized) {
+  std::vector<std::string> read;
+  for (const std::string& line : linesOf(recognized))
+    read.push_back(collapsedSpaces(line));
+  // Within a row, the lines go in the order in which they were read, so the row's order is never
+  // held against the text.
+  std::vector<std::string> expected;
+  for (const std::vector<std::string>& row : expectedRows) {
+    std::vector<std::pair<std::size_t, std::string>> placed;
+    for (const std::string& line : row) {
+      const std::string wanted = collapsedSpaces(line);
+      if (wanted.empty()) continue;
+      std::size_t at = read.size();
+      for (std::size_t j = 0; j < read.size() && at == read.size(); ++j) {
+        if (sameLine(wanted, read[j])) at = j;
+      }
+      placed.emplace_back(at, wanted);
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [at, line] : placed)
+      expected.push_back(std::move(line));
+  }
+  if (expected.empty()) return 1.0;
+  return double(pairedInOrder(expected, read)) / double(expected.size());
+}
+
+double lineFidelity(const std::string& expected, const std::string& recognized) {
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& line : linesOf(expected))
+    rows.push_back({line});
+  return lineFidelity(rows, recognized);
 }
 
 }  // namespace orvel::ocr::testing

@@ -67,11 +67,12 @@ TEST(TextRecognitionHelperTest, EachLineBelongsToTheBandHoldingItsCentre) {
 
 TEST(TextRecognitionHelperTest, OrdersByExactRowThenLeftEdgeKeepingTies) {
   FakeRecognizer fake;
-  fake.lines = {{100, 0.6, "right"},       {100, 0.2, "left"},   {99, 0.95, "higher"},
-                {300, 0.5, "first"},       {300, 0.5, "second"}, {5000, 0.0, "third band"},
-                {2500, 0.3, "second band"}};
+  // Rows at nearly equal heights are ordered by height alone, whatever their left edges.
+  fake.lines = {{100, 0.6, "right"},        {100, 0.2, "left"},    {99, 0.95, "higher"},
+                {300, 0.5, "first"},        {300, 0.5, "second"},  {5000, 0.0, "third band"},
+                {2500, 0.3, "second band"}, {400.5, 0.1, "label"}, {400.25, 0.7, "value"}};
   EXPECT_EQ(recognize(fake, 600, 5200).output.text,
-            "higher\nleft\nright\nfirst\nsecond\nsecond band\nthird band");
+            "higher\nleft\nright\nfirst\nsecond\nvalue\nlabel\nsecond band\nthird band");
 }
 
 TEST(TextRecognitionHelperTest, SkipsLinesWithoutCandidatesAndBandsThatCannotBeCropped) {
