@@ -1,5 +1,6 @@
 // The views of recorded and hand-made sway trees.
 #include "platform/wayland/sway_tree.h"
+#include "platform/wayland/sway_window_server.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,29 @@ TEST(SwayTree, MalformedTreesGiveNoViews) {
   const auto views = parseShownViews(deep);
   ASSERT_TRUE(views);
   EXPECT_TRUE(views->empty());
+}
+
+TEST(SwayWindowServer, DictionariesInGlobalCoordinates) {
+  // The main output is the one at 0,0, else the first: here the first, at 1280,0.
+  const OutputLayout layout({OutputGeometry{1, "A", {1280, 0, 1920, 1080}, 1920, 1080},
+                             OutputGeometry{2, "B", {0, 200, 1280, 720}, 1280, 720}});
+  SwayView v;
+  v.id = 9;
+  v.pid = 321;
+  v.title = "t";
+  v.frame = {1300, 10, 400, 300};
+  Json w = windowDictionary(v, layout);
+  EXPECT_EQ(w[platform::kCGWindowNumber], 9);
+  EXPECT_EQ(w[platform::kCGWindowOwnerPID], 321);
+  EXPECT_EQ(w[platform::kCGWindowLayer], 0);
+  EXPECT_EQ(w[platform::kCGWindowName], "t");
+  EXPECT_EQ(w[platform::kCGWindowBounds],
+            (Json{{"X", 20.0}, {"Y", 10.0}, {"Width", 400.0}, {"Height", 300.0}}));
+  v.pid.reset();
+  v.title.reset();
+  w = windowDictionary(v, layout);
+  EXPECT_FALSE(w.contains(platform::kCGWindowOwnerPID));
+  EXPECT_FALSE(w.contains(platform::kCGWindowName));
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 
 #include <functional>
 
+#include "platform/wayland/sway_focus.h"
 #include "platform/wayland/sway_window_list.h"
+#include "platform/wayland/sway_window_server.h"
+#include "platform/wayland/wayland_connection.h"
+#include "platform/wayland/wayland_screens.h"
 #include "sway_rig.h"
 
 namespace orvel::wayland {
@@ -12,6 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 using waylandtest::ChildProcess;
 using waylandtest::SwayOptions;
+using waylandtest::SwayOutput;
 using waylandtest::SwayRig;
 using waylandtest::waitUntil;
 
@@ -39,6 +44,27 @@ bool listShows(SwayWindowList& list,
   return waitUntil([&] {
     const auto views = list.read();
     return views && condition(*views);
+  });
+}
+
+// Sizes and places the floating view of `app` and waits until the tree, asked afresh, shows it
+// there. foot may answer its first configure with its own size after a resize, so the commands
+// go out again while it does.
+bool placeFloating(SwayRig& rig, SwayWindowList& list, const std::string& app, Rect frame) {
+  const std::string criteria = "[app_id=" + app + "]";
+  int polls = 0;
+  return waitUntil([&] {
+    if (polls++ % 50 == 0) {
+      rig.swaymsg({criteria, "resize", "set", std::to_string(int(frame.width)),
+                   std::to_string(int(frame.height))});
+      rig.swaymsg({criteria, "move", "absolute", "position", std::to_string(int(frame.x)),
+                   std::to_string(int(frame.y))});
+    }
+    const auto views = list.read(SwayFreshness::kAsk);
+    if (!views) return false;
+    for (const auto& v : *views)
+      if (v.appID == app) return v.frame == frame;
+    return false;
   });
 }
 
@@ -83,12 +109,7 @@ TEST(SwayWindowList, FollowsRealApplicationsThroughSwaysEvents) {
   const std::int64_t idB = list->read()->front().id;
 
   // sway reports no resize: a reader that must see one asks.
-  ASSERT_TRUE(rig->swaymsg({"[app_id=orvel-b]", "resize", "set", "300", "200"}));
-  ASSERT_TRUE(rig->swaymsg({"[app_id=orvel-b]", "move", "position", "10", "20"}));
-  ASSERT_TRUE(waitUntil([&] {
-    const auto views = list->read(SwayFreshness::kAsk);
-    return views && views->front().frame == Rect{10, 20, 300, 200};
-  }));
+  ASSERT_TRUE(placeFloating(*rig, *list, "orvel-b", {10, 20, 300, 200}));
   ASSERT_TRUE(list->run("[con_id=" + std::to_string(idA) + "] focus"));
   ASSERT_TRUE(listShows(*list, [&](const auto& views) {
     return views.size() == 2 && views[1].id == idA && views[1].focused && !views[0].focused;
@@ -120,6 +141,59 @@ TEST(SwayWindowList, FollowsRealApplicationsThroughSwaysEvents) {
   c.reset();
   ASSERT_TRUE(
       listShows(*list, [&](const auto& views) { return views.size() == 1 && views[0].id == idB; }));
+}
+
+TEST(SwayFocus, ActivatesTheNamedApplicationAndReportsTheFocusedOne) {
+  START_SWAY(rig, SwayOptions{});
+  auto list = SwayWindowList::open(swaySocket(*rig).c_str());
+  ASSERT_TRUE(list);
+  SwayFocus focus(*list);
+  auto a = startApp(*rig, {"foot", "--app-id", "orvel-a"});
+  ASSERT_TRUE(waitUntil([&] { return focus.frontmostPID() == a->pid(); }));
+  auto b = startApp(*rig, {"foot", "--app-id", "orvel-b"});
+  ASSERT_TRUE(waitUntil([&] { return focus.frontmostPID() == b->pid(); }));
+
+  ASSERT_TRUE(focus.activate(a->pid()));
+  EXPECT_TRUE(waitUntil([&] { return focus.frontmostPID() == a->pid(); }));
+  // Unchanged focus costs no round trip.
+  const auto trips = list->roundTrips();
+  EXPECT_EQ(focus.frontmostPID(), a->pid());
+  EXPECT_EQ(list->roundTrips(), trips);
+
+  // A view on a workspace not shown: activation shows it.
+  ASSERT_TRUE(rig->swaymsg({"[app_id=orvel-b]", "move", "to", "workspace", "2"}));
+  ASSERT_TRUE(listShows(*list, [&](const auto& views) { return views.size() == 1; }));
+  ASSERT_TRUE(focus.activate(b->pid()));
+  EXPECT_TRUE(waitUntil([&] { return focus.frontmostPID() == b->pid(); }));
+
+  EXPECT_FALSE(focus.activate(999999));
+  EXPECT_FALSE(focus.activate(0));
+  // An empty workspace has no focused view.
+  ASSERT_TRUE(rig->swaymsg({"workspace", "3"}));
+  EXPECT_TRUE(waitUntil([&] { return !focus.frontmostPID(); }));
+}
+
+TEST(SwayWindowServer, ListsViewsInGlobalCoordinatesAndSeesResizes) {
+  SwayOutput left{.width = 800, .height = 600, .x = 0, .y = 0};
+  SwayOutput right{.width = 1024, .height = 768, .x = 800, .y = 0};
+  START_SWAY(rig, (SwayOptions{{left, right}}));
+  auto list = SwayWindowList::open(swaySocket(*rig).c_str());
+  ASSERT_TRUE(list);
+  auto connection = WaylandConnection::open(rig->waylandDisplay().c_str());
+  ASSERT_TRUE(connection);
+  WaylandScreens screens(*connection);
+  ASSERT_EQ(screens.screens().size(), 2u);
+  SwayWindowServer server(*list, screens);
+  auto a = startApp(*rig, {"foot", "--app-id", "orvel-a"});
+  ASSERT_TRUE(listShows(*list, [&](const auto& views) { return views.size() == 1; }));
+  ASSERT_TRUE(rig->swaymsg({"[app_id=orvel-a]", "floating", "enable"}));
+  ASSERT_TRUE(placeFloating(*rig, *list, "orvel-a", {900, 100, 320, 240}));
+  const Json expected{{"X", 900.0}, {"Y", 100.0}, {"Width", 320.0}, {"Height", 240.0}};
+  const Json windows = server.onScreenWindows();
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(windows[0][platform::kCGWindowBounds], expected);
+  EXPECT_EQ(server.onScreenWindows()[0][platform::kCGWindowOwnerPID], a->pid());
+  EXPECT_EQ(server.cursorLevel(), kSwayCursorLevel);
 }
 
 TEST(SwayWindowList, ALostCompositorGivesNoList) {
