@@ -46,7 +46,7 @@ Json root(Json outputs) {
   return Json{{"type", "root"}, {"nodes", outputs}};
 }
 
-TEST(SwayTree, RecordedTreeListsTheFloatingViewOverTheTiledOne) {
+TEST(WaylandSwayTree, RecordedTreeListsTheFloatingViewOverTheTiledOne) {
   std::ifstream file(ORVEL_SWAY_TREES "/sway_tree_tiled_and_floating.json");
   std::stringstream text;
   text << file.rdbuf();
@@ -64,7 +64,7 @@ TEST(SwayTree, RecordedTreeListsTheFloatingViewOverTheTiledOne) {
   EXPECT_FALSE((*views)[1].focused || (*views)[1].floating);
 }
 
-TEST(SwayTree, StackingAndVisibility) {
+TEST(WaylandSwayTree, StackingAndVisibility) {
   const Rect full{0, 0, 1280, 720};
   // Floating containers: the last is the top of the stacking order.
   Json floating = Json::array({view(20, {10, 10, 100, 100}), view(21, {20, 20, 100, 100})});
@@ -99,7 +99,7 @@ TEST(SwayTree, StackingAndVisibility) {
   EXPECT_EQ(ids(shownViews(tree)), (std::vector<std::int64_t>{52, 30}));
 }
 
-TEST(SwayTree, FramesTitlesAndOwners) {
+TEST(WaylandSwayTree, FramesTitlesAndOwners) {
   Json v = view(7, {100, 130, 400, 300});
   v["deco_rect"] = {{"x", 0}, {"y", 0}, {"width", 400}, {"height", 24}};
   v.erase("app_id");
@@ -128,7 +128,7 @@ TEST(SwayTree, FramesTitlesAndOwners) {
   EXPECT_TRUE(shownViews(tree).empty());
 }
 
-TEST(SwayTree, MalformedTreesGiveNoViews) {
+TEST(WaylandSwayTree, MalformedTreesGiveNoViews) {
   EXPECT_FALSE(parseShownViews("{\"nodes\": ["));
   EXPECT_TRUE(parseShownViews("[]")->empty());
   EXPECT_TRUE(parseShownViews("{\"nodes\": 3}")->empty());
@@ -146,7 +146,7 @@ TEST(SwayTree, MalformedTreesGiveNoViews) {
   EXPECT_TRUE(views->empty());
 }
 
-TEST(SwayWindowServer, DictionariesInGlobalCoordinates) {
+TEST(WaylandSwayWindowServer, DictionariesInGlobalCoordinates) {
   // The main output is the one at 0,0, else the first: here the first, at 1280,0.
   const OutputLayout layout({OutputGeometry{1, "A", {1280, 0, 1920, 1080}, 1920, 1080},
                              OutputGeometry{2, "B", {0, 200, 1280, 720}, 1280, 720}});

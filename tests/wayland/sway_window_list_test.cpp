@@ -68,7 +68,7 @@ bool placeFloating(SwayRig& rig, SwayWindowList& list, const std::string& app, R
   });
 }
 
-TEST(SwayWindowList, FollowsRealApplicationsThroughSwaysEvents) {
+TEST(WaylandSwayWindowList, FollowsRealApplicationsThroughSwaysEvents) {
   START_SWAY(rig, SwayOptions{});
   auto list = SwayWindowList::open(swaySocket(*rig).c_str());
   ASSERT_TRUE(list);
@@ -143,7 +143,7 @@ TEST(SwayWindowList, FollowsRealApplicationsThroughSwaysEvents) {
       listShows(*list, [&](const auto& views) { return views.size() == 1 && views[0].id == idB; }));
 }
 
-TEST(SwayFocus, ActivatesTheNamedApplicationAndReportsTheFocusedOne) {
+TEST(WaylandSwayFocus, ActivatesTheNamedApplicationAndReportsTheFocusedOne) {
   START_SWAY(rig, SwayOptions{});
   auto list = SwayWindowList::open(swaySocket(*rig).c_str());
   ASSERT_TRUE(list);
@@ -173,7 +173,7 @@ TEST(SwayFocus, ActivatesTheNamedApplicationAndReportsTheFocusedOne) {
   EXPECT_TRUE(waitUntil([&] { return !focus.frontmostPID(); }));
 }
 
-TEST(SwayWindowServer, ListsViewsInGlobalCoordinatesAndSeesResizes) {
+TEST(WaylandSwayWindowServer, ListsViewsInGlobalCoordinatesAndSeesResizes) {
   SwayOutput left{.width = 800, .height = 600, .x = 0, .y = 0};
   SwayOutput right{.width = 1024, .height = 768, .x = 800, .y = 0};
   START_SWAY(rig, (SwayOptions{{left, right}}));
@@ -196,7 +196,7 @@ TEST(SwayWindowServer, ListsViewsInGlobalCoordinatesAndSeesResizes) {
   EXPECT_EQ(server.cursorLevel(), kSwayCursorLevel);
 }
 
-TEST(SwayWindowList, ALostCompositorGivesNoList) {
+TEST(WaylandSwayWindowList, ALostCompositorGivesNoList) {
   START_SWAY(rig, SwayOptions{});
   auto list = SwayWindowList::open(swaySocket(*rig).c_str());
   ASSERT_TRUE(list);
