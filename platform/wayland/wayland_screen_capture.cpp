@@ -5,8 +5,7 @@
 #include <cmath>
 
 #include "platform/wayland/picture_scaling.h"
-#include "platform/wayland/pixel_rows.h"
-#include "platform/wayland/shm_buffer.h"
+#include "platform/wayland/screencopy_frame.h"
 
 namespace orvel::wayland {
 
@@ -17,49 +16,6 @@ platform::PlatformError error(std::string text) {
 }
 
 constexpr const char* kNotReachable = "The compositor is not reachable.";
-
-// One output's picture on its way.
-struct FrameCopy {
-  wl_shm* shm = nullptr;
-  WlPtr<zwlr_screencopy_frame_v1> frame;
-  std::unique_ptr<ShmBuffer> buffer;
-  bool yInvert = false;
-  bool ready = false;
-  bool failed = false;
-  bool finished() const { return ready || failed; }
-};
-
-FrameCopy& copyOf(void* data) {
-  return *static_cast<FrameCopy*>(data);
-}
-
-const zwlr_screencopy_frame_v1_listener kFrameListener = {
-    [](void* data, zwlr_screencopy_frame_v1* frame, std::uint32_t format, std::uint32_t width,
-       std::uint32_t height, std::uint32_t stride) {
-      auto& c = copyOf(data);
-      if (c.buffer) return;
-      if (isSupportedShmFormat(format)) {
-        c.buffer = ShmBuffer::create(c.shm, static_cast<int>(width), static_cast<int>(height),
-                                     static_cast<int>(stride), format);
-      }
-      if (!c.buffer) {
-        c.failed = true;
-        return;
-      }
-      zwlr_screencopy_frame_v1_copy(frame, c.buffer->buffer());
-    },
-    [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t flags) {
-      copyOf(data).yInvert = flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT;
-    },
-    [](void* data, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t, std::uint32_t) {
-      copyOf(data).ready = true;
-    },
-    [](void* data, zwlr_screencopy_frame_v1*) { copyOf(data).failed = true; },
-    [](void*, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t, std::uint32_t,
-       std::uint32_t) {},
-    [](void*, zwlr_screencopy_frame_v1*, std::uint32_t, std::uint32_t, std::uint32_t) {},
-    [](void*, zwlr_screencopy_frame_v1*) {},
-};
 
 }  // namespace
 
@@ -94,14 +50,12 @@ WaylandScreenCapture::shareableContent(bool, bool) {
 
 Expected<WaylandScreenCapture::Pictures, platform::PlatformError>
 WaylandScreenCapture::captureAll() {
-  std::vector<std::pair<std::uint32_t, std::unique_ptr<FrameCopy>>> copies;
+  std::vector<std::pair<std::uint32_t, std::unique_ptr<ScreencopyFrame>>> copies;
   for (const auto& o : connection_->outputs()) {
-    auto copy = std::make_unique<FrameCopy>();
+    auto copy = std::make_unique<ScreencopyFrame>();
     copy->shm = connection_->shm();
-    copy->frame.reset(zwlr_screencopy_manager_v1_capture_output(connection_->screencopy(),
-                                                                /*overlay_cursor=*/0,
-                                                                o->output.get()));
-    zwlr_screencopy_frame_v1_add_listener(copy->frame.get(), &kFrameListener, copy.get());
+    copy->start(zwlr_screencopy_manager_v1_capture_output(connection_->screencopy(),
+                                                          /*overlay_cursor=*/0, o->output.get()));
     copies.emplace_back(o->globalName, std::move(copy));
   }
   const bool answered = connection_->dispatchUntil([&copies] {
@@ -116,11 +70,7 @@ WaylandScreenCapture::captureAll() {
   Pictures out;
   for (auto& [id, c] : copies) {
     if (c->failed || !c->buffer) return unexpected(error("The screen could not be read."));
-    const ShmBuffer& b = *c->buffer;
-    Image image = Image::uninitialized(b.width(), b.height());
-    convertShmPicture(b.data(), b.width(), b.height(), static_cast<std::size_t>(b.stride()),
-                      b.format(), c->yInvert, image);
-    out.emplace(id, std::move(image));
+    out.emplace(id, c->picture());
   }
   return out;
 }

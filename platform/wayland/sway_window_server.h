@@ -1,0 +1,40 @@
+// The WindowServer port on sway: the shown views (sway_window_list.h) as window dictionaries,
+// front-most first, with bounds in global display coordinates (the output layout's origin at the
+// main output) including borders and title bars. Every view has the normal level 0, floating ones
+// included: sway has no always-on-top views, and its bars and notifications are layer-shell
+// surfaces, which its IPC does not list. Main thread only.
+#pragma once
+
+#include "platform/wayland/output_layout.h"
+#include "platform/wayland/sway_window_list.h"
+#include "platform/wayland/wayland_screens.h"
+#include "platform/window_server.h"
+
+namespace orvel::wayland {
+
+inline constexpr std::int64_t kSwayDockLevel = 20;
+inline constexpr std::int64_t kSwayCursorLevel = 2147483630;
+
+class SwayWindowServer final : public platform::WindowServer {
+ public:
+  // `freshness` kAsk sees every resize and move, at one IPC round trip a call (see
+  // sway_window_list.h).
+  SwayWindowServer(SwayWindowList& list, WaylandScreens& screens,
+                   SwayFreshness freshness = SwayFreshness::kAsk)
+      : list_(list), screens_(screens), freshness_(freshness) {}
+
+  Json onScreenWindows() override;
+  std::int64_t cursorLevel() override { return kSwayCursorLevel; }
+  std::int64_t dockLevel() override { return kSwayDockLevel; }
+
+ private:
+  SwayWindowList& list_;
+  WaylandScreens& screens_;
+  SwayFreshness freshness_;
+};
+
+// One view as a window dictionary. Its window number is the container id, which sway keeps below
+// 2^31; a view without a known owner has no owner key, so the helpers leave it out.
+Json windowDictionary(const SwayView& view, const OutputLayout& layout);
+
+}  // namespace orvel::wayland
