@@ -109,8 +109,14 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   keys_ = std::make_unique<X11KeyState>(*connection_);
   windowList_ = WindowListCache::open(display);
   if (windowList_) {
-    windowListWatch_ = loop.watch(windowList_->fd(), POLLIN,
-                                  [list = windowList_.get()](short) { list->drainEvents(); });
+    windowListWatch_ = loop.watch(windowList_->fd(), POLLIN, [this](short) {
+      windowList_->drainEvents();
+      // A hung-up socket stays readable for ever: watching it further would spin the loop.
+      if (!windowList_->ok()) {
+        loop_.unwatch(windowListWatch_);
+        windowListWatch_ = 0;
+      }
+    });
   }
   windowServer_ = std::make_unique<X11WindowServer>(*connection_, s, windowList_.get());
   workspace_ = std::make_unique<X11Workspace>(*connection_);

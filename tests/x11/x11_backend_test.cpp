@@ -243,6 +243,26 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, X11WindowsTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "openbox" : "bare"; });
 
+TEST(X11Desktop, ALostServerLeavesNoSocketWatchedAndEveryPortAnswering) {
+  START_RIG(rig, RigOptions{});
+  SteadyClock clock;
+  EventLoop loop(clock);
+  x11::X11Desktop desktop(loop, rig->display().c_str());
+  ASSERT_TRUE(desktop.connected());
+  EXPECT_GE(loop.watchCount(), 2u);  // the main connection and the window list's
+  EXPECT_TRUE(desktop.windowServer().onScreenWindows().is_array());
+  rig->killServer();
+  // A hung-up socket left in the poll set would wake the loop for ever.
+  EXPECT_TRUE(waitFor([&] {
+    loop.runUntilIdle();
+    return loop.watchCount() == 0;
+  }));
+  EXPECT_FALSE(desktop.permissions().screenCaptureAllowed());
+  EXPECT_FALSE(desktop.windowServer().onScreenWindows().is_array());
+  EXPECT_FALSE(desktop.workspace().frontmostPID());
+  EXPECT_FALSE(desktop.capture().shareableContent(true, true));
+}
+
 TEST(X11Input, PermissionsEscapeAndWheelClicksAtTheEventLocation) {
   START_RIG(rig, RigOptions{});
   x11::X11Connection& c = rig->connection();
