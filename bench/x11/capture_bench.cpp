@@ -129,7 +129,7 @@ void BM_Validate100Windows(benchmark::State& state) {
   }
   const auto& b = (*entry)[platform::kCGWindowBounds];
   const Rect bounds{b["X"], b["Y"], b["Width"], b["Height"]};
-  desktop.workspace().activate(window->pid());
+  desktop.workspace().activate(window->pid(), window->window());
   x11test::waitFor([&] { return desktop.workspace().frontmostPID() == window->pid(); });
   helper.state().lockedTarget = scroll::MacScrollTarget::make(
       window->pid(), desktop.workspace().application(window->pid())->bundleID, window->window(),

@@ -82,9 +82,12 @@ class SimDesktop : public platform::Screens,
   bool accessibility = true;
   std::set<std::uint16_t> keysDown;
   std::optional<std::int32_t> frontmost;
-  // Whether activate() brings the application to the front.
+  // The focused window; nothing stands for a platform that does not tell.
+  std::optional<std::uint32_t> frontWindow;
+  // Whether activate() brings the application and the named window to the front.
   bool activationWorks = true;
   std::vector<std::int32_t> activations;
+  std::vector<std::uint32_t> activatedWindows;
   std::int64_t cursorWindowLevel = 2147483630;
   std::int64_t dockWindowLevel = 20;
   // Counts of port calls, for tests and benchmarks.
@@ -112,8 +115,9 @@ class SimDesktop : public platform::Screens,
   std::int64_t dockLevel() override { return dockWindowLevel; }
   std::optional<platform::RunningApplication> application(std::int32_t pid) override;
   std::vector<std::int32_t> pidsWithBundleID(const std::string& bundleID) override;
-  void activate(std::int32_t pid) override;
+  void activate(std::int32_t pid, std::uint32_t windowID) override;
   std::optional<std::int32_t> frontmostPID() override { return frontmost; }
+  std::optional<std::uint32_t> frontmostWindow() override { return frontWindow; }
   Expected<platform::ShareableContent, platform::PlatformError> shareableContent(
       bool excludeDesktopWindows, bool onScreenWindowsOnly) override;
   Expected<Image, platform::PlatformError> captureImage(

@@ -38,7 +38,7 @@ class NoWorkspace final : public platform::Workspace {
     return std::nullopt;
   }
   std::vector<std::int32_t> pidsWithBundleID(const std::string&) override { return {}; }
-  void activate(std::int32_t) override {}
+  void activate(std::int32_t, std::uint32_t) override {}
   std::optional<std::int32_t> frontmostPID() override { return std::nullopt; }
 };
 class NoCapture final : public platform::ScreenCapture {

@@ -197,14 +197,16 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   }
   // Front to back: the later window is in front until the first is raised.
   EXPECT_LT(indexOf(list, b->window()), indexOf(list, a->window()));
-  workspace.activate(a->pid());
+  workspace.activate(a->pid(), a->window());
   ASSERT_TRUE(waitFor([&] { return workspace.frontmostPID() == a->pid(); }));
+  EXPECT_EQ(workspace.frontmostWindow(), a->window());
   ASSERT_TRUE(waitFor([&] {
     list = server.onScreenWindows();
     return indexOf(list, a->window()) < indexOf(list, b->window());
   }));
-  workspace.activate(b->pid());
-  EXPECT_TRUE(waitFor([&] { return workspace.frontmostPID() == b->pid(); }));
+  workspace.activate(b->pid(), b->window());
+  EXPECT_TRUE(waitFor([&] { return workspace.frontmostWindow() == b->window(); }));
+  EXPECT_EQ(workspace.frontmostPID(), b->pid());
 
   // An override-redirect window lies in front of everything, at the pop-up level.
   auto popup =

@@ -87,6 +87,7 @@ int patternMismatches(const std::vector<std::uint8_t>& frame, int width, int hei
 }
 
 constexpr const char* kMoved = "Target window moved, resized or closed; capture stopped.";
+constexpr const char* kCovered = "Another window covers the capture region; capture stopped.";
 
 class X11HelperTest : public ::testing::TestWithParam<bool> {};
 
@@ -178,11 +179,30 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   auto other = rig->openWindow({.title = "Other", .x = 900, .y = 100, .width = 200, .height = 200});
   ASSERT_TRUE(other);
   x11::X11Workspace workspace(rig->connection());
-  workspace.activate(other->pid());
+  workspace.activate(other->pid(), other->window());
   ASSERT_TRUE(waitFor([&] { return workspace.frontmostPID() == other->pid(); }));
   EXPECT_EQ(error(capture()), "Target lost focus; capture stopped.");
   EXPECT_EQ(ok(helper.request("activate")), true);
   EXPECT_TRUE(exactFrameComes());
+
+  // A second window of the target's own process, focused and in front of the region: "activate"
+  // brings the target window forward, not the process's front-most one.
+  auto sibling = rig->openWindow({.title = "Sibling",
+                                  .x = x0 + 50,
+                                  .y = y0 + 50,
+                                  .width = 200,
+                                  .height = 200,
+                                  .seed = 3,
+                                  .pid = target->pid()});
+  ASSERT_TRUE(sibling);
+  workspace.activate(target->pid(), sibling->window());
+  ASSERT_TRUE(waitFor([&] { return workspace.frontmostWindow() == sibling->window(); }));
+  EXPECT_EQ(workspace.frontmostPID(), target->pid());
+  EXPECT_TRUE(waitFor([&] { return error(capture()) == kCovered; }));
+  EXPECT_EQ(ok(helper.request("activate")), true);
+  EXPECT_EQ(workspace.frontmostWindow(), target->window());
+  EXPECT_TRUE(exactFrameComes());
+  sibling->quit();
 
   target->command("resize 701 760");
   EXPECT_TRUE(waitFor([&] { return error(capture()) == kMoved; }));
