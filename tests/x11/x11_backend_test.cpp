@@ -175,6 +175,11 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   auto b = rig->openWindow(
       {.title = "Beta", .x = 300, .y = 200, .width = 300, .height = 200, .seed = 2});
   ASSERT_TRUE(a && b);
+  if (GetParam()) {
+    // openbox focuses each window it maps, and says so in _NET_ACTIVE_WINDOW once the focus has
+    // moved: until then the focus change asked for below could be overtaken by b's.
+    ASSERT_TRUE(waitFor([&] { return workspace.frontmostWindow() == b->window(); }));
+  }
 
   Json list;
   ASSERT_TRUE(waitFor([&] {

@@ -2,6 +2,7 @@
 // frames checked against the test window's pattern, the target check, wheel scrolling, grabs, and
 // the ends of the process.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -213,8 +214,12 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_EQ(helper.request("fallback")["switched"], true);
   const int before = target->clicks().second;
   helper.send("scroll", ",\"fraction\":0.8");
-  std::this_thread::sleep_for(100ms);
+  // Once the burst has begun the helper is held while the window moves, so that the move lands
+  // between two of its events however busy the machine is.
+  ASSERT_TRUE(waitFor([&] { return target->clicks().second > before; }));
+  ::kill(helper.pid(), SIGSTOP);
   target->command("move 160 70");
+  ::kill(helper.pid(), SIGCONT);
   EXPECT_EQ(error(helper.reply()), kMoved);
   const int during = target->clicks().second - before;
   EXPECT_GT(during, 0);
