@@ -324,7 +324,7 @@ TEST(X11Helper, ALostDisplayEndsTheSelectionAndFailsLaterCommands) {
   EXPECT_EQ(helper.reply(), (Json{{"ok", true}, {"canceled", true}}));
   EXPECT_EQ(error(helper.request("capture")), "Capture/Accessibility permission is unavailable.");
   EXPECT_EQ(error(helper.request("region")),
-            "Allow Screen Recording for Orvel in System Settings, then reopen the app.");
+            "Cannot connect to the display. Start Orvel inside your desktop session.");
   EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
   EXPECT_EQ(helper.process().wait(5s), 0);
 }

@@ -280,6 +280,8 @@ TEST(X11RegionHelper, ALostDisplayEndsTheCaptureAndLaterRequestsGetTheirReplies)
   const Json refused = helper.reply();
   EXPECT_EQ(refused.value("id", 0), 2);
   EXPECT_EQ(refused.value("permission", false), true);
+  EXPECT_EQ(refused.value("error", ""),
+            "Cannot connect to the display. Start Orvel inside your desktop session.");
   helper.send(R"({"command":"quit"})");
   EXPECT_EQ(helper.process().wait(5s), 0);
   EXPECT_FALSE(fs::exists(folder.file("x.png")));
