@@ -112,11 +112,11 @@ void BM_Validate100Windows(benchmark::State& state) {
   EventLoop loop(clock);
   x11::X11Desktop desktop(loop, rig->display().c_str());
   NullChannel out;
+  scroll::ShapeContentBounds content(desktop.windowShapes(), desktop.windowServer(), clock);
   scroll::ScrollCaptureHelper helper(
       loop,
       {desktop.screens(), desktop.permissions(), desktop.keys(), desktop.windowServer(),
-       desktop.workspace(), desktop.accessibility(), desktop.capture(), desktop.overlay(),
-       desktop.scrollEvents()},
+       desktop.workspace(), content, desktop.capture(), desktop.overlay(), desktop.scrollEvents()},
       out, {::getpid(), ::getppid()}, [](int) {});
   const Json list = desktop.windowServer().onScreenWindows();
   const Json* entry = nullptr;

@@ -22,6 +22,7 @@
 #include "platform/screen_capture.h"
 #include "platform/screens.h"
 #include "platform/window_server.h"
+#include "platform/window_shapes.h"
 #include "platform/workspace.h"
 
 namespace orvel::sim {
@@ -53,6 +54,7 @@ class SimDesktop : public platform::Screens,
                    public platform::KeyState,
                    public platform::WindowServer,
                    public platform::Workspace,
+                   public platform::WindowShapes,
                    public platform::ScreenCapture {
  public:
   SimDesktop();
@@ -90,6 +92,8 @@ class SimDesktop : public platform::Screens,
   std::vector<std::uint32_t> activatedWindows;
   std::int64_t cursorWindowLevel = 2147483630;
   std::int64_t dockWindowLevel = 20;
+  // Window shapes by window number; windows without an entry set no shape.
+  std::map<std::uint32_t, std::vector<Rect>> shapes;
   // Counts of port calls, for tests and benchmarks.
   int windowListReads = 0;
 
@@ -118,6 +122,11 @@ class SimDesktop : public platform::Screens,
   void activate(std::int32_t pid, std::uint32_t windowID) override;
   std::optional<std::int32_t> frontmostPID() override { return frontmost; }
   std::optional<std::uint32_t> frontmostWindow() override { return frontWindow; }
+  std::optional<std::vector<Rect>> contentShape(std::uint32_t windowID) override {
+    auto it = shapes.find(windowID);
+    if (it == shapes.end()) return std::nullopt;
+    return it->second;
+  }
   Expected<platform::ShareableContent, platform::PlatformError> shareableContent(
       bool excludeDesktopWindows, bool onScreenWindowsOnly) override;
   Expected<Image, platform::PlatformError> captureImage(

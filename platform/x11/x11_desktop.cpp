@@ -11,6 +11,7 @@
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_scroll_events.h"
 #include "platform/x11/x11_window_server.h"
+#include "platform/x11/x11_window_shapes.h"
 #include "platform/x11/x11_workspace.h"
 
 namespace orvel::x11 {
@@ -31,6 +32,10 @@ class NoWindows final : public platform::WindowServer {
   Json onScreenWindows() override { return Json(); }
   std::int64_t cursorLevel() override { return kCursorLevel; }
   std::int64_t dockLevel() override { return kDockLevel; }
+};
+class NoShapes final : public platform::WindowShapes {
+ public:
+  std::optional<std::vector<Rect>> contentShape(std::uint32_t) override { return std::nullopt; }
 };
 class NoWorkspace final : public platform::Workspace {
  public:
@@ -96,6 +101,7 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
     screens_ = std::make_unique<NoScreens>();
     keys_ = std::make_unique<NoKeys>();
     windowServer_ = std::make_unique<NoWindows>();
+    windowShapes_ = std::make_unique<NoShapes>();
     workspace_ = std::make_unique<NoWorkspace>();
     capture_ = std::make_unique<NoCapture>();
     overlay_ = std::make_unique<NoOverlay>();
@@ -119,6 +125,7 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
     });
   }
   windowServer_ = std::make_unique<X11WindowServer>(*connection_, s, windowList_.get());
+  windowShapes_ = std::make_unique<X11WindowShapes>(*connection_, s);
   workspace_ = std::make_unique<X11Workspace>(*connection_);
   capture_ = std::make_unique<X11ScreenCapture>(display, windowList_.get());
   auto overlay = std::make_unique<X11Overlay>(loop, *connection_, s, *pump_);
