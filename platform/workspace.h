@@ -19,9 +19,14 @@ class Workspace {
   virtual ~Workspace() = default;
   virtual std::optional<RunningApplication> application(std::int32_t pid) = 0;
   virtual std::vector<std::int32_t> pidsWithBundleID(const std::string& bundleID) = 0;
-  // Asks the application to come to the front; the result shows later in frontmostPID().
-  virtual void activate(std::int32_t pid) = 0;
+  // Asks for window `windowID` (a number of the window list) of application `pid` to come to the
+  // front; where windows cannot be named, the application comes forward as a whole. The result
+  // shows later in frontmostPID() and frontmostWindow().
+  virtual void activate(std::int32_t pid, std::uint32_t windowID) = 0;
   virtual std::optional<std::int32_t> frontmostPID() = 0;
+  // The window that has the focus, where the platform tells which (a number of the window list);
+  // nothing where it does not, or when no window has it.
+  virtual std::optional<std::uint32_t> frontmostWindow() { return std::nullopt; }
 };
 
 }  // namespace orvel::platform

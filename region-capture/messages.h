@@ -1,13 +1,14 @@
 // Every message the region-capture helper shows the user (through the host), defined once.
 #pragma once
 
+#include "platform/permission_messages.h"
+
 namespace orvel::region {
 
 inline constexpr const char* kAccessibilityRequired =
-    "Accessibility is required for reliable instant region capture. Allow Orvel in System "
-    "Settings \u2192 Privacy & Security \u2192 Accessibility, then reopen the app.";
+    platform::permissionMessage(platform::PermissionReply::kRegionAccessibility);
 inline constexpr const char* kScreenRecordingRequired =
-    "Allow Screen Recording for Orvel in System Settings, then reopen the app.";
+    platform::permissionMessage(platform::PermissionReply::kRegionScreenRecording);
 inline constexpr const char* kDisplayConfigurationChanged =
     "Display configuration changed. Retry Capture.";
 inline constexpr const char* kCannotExcludeCaptureWindows =

@@ -22,6 +22,9 @@ constexpr int kMaxElements = 128;
 constexpr int kMaxDepth = 8;
 constexpr int kDockDepth = 3;
 constexpr const char* kDockBundleID = "com.apple.dock";
+// A shape of more rectangles than this is no dock or popup outline: the window counts whole.
+constexpr std::size_t kMaxShapeRects = 128;
+constexpr double kContentMargin = 16;
 
 bool isElementArray(const AXValue& v, std::size_t limit) {
   if (v.kind != AXValue::Kind::Array || v.array.size() > limit) return false;
@@ -91,6 +94,25 @@ class NotificationReading {
   int elements_ = 0;
 };
 
+// The notification host windows in front of the target that meet the region, front-most first.
+std::vector<ScrollWindowInfo> notificationCandidates(const Json& windows, const Rect& region,
+                                                     std::uint32_t targetID,
+                                                     const ScrollWindowPolicy& policy) {
+  std::vector<ScrollWindowInfo> out;
+  if (!windows.is_array()) return out;
+  for (const auto& dictionary : windows) {
+    auto info = ScrollWindowInfo::make(dictionary);
+    if (!info) continue;
+    if (info->id == targetID) break;
+    if (policy.notificationPIDs().count(info->ownerPID) &&
+        ScrollNotificationHost::isCandidate(*info, policy.dockLevel()) &&
+        info->bounds.intersects(region)) {
+      out.push_back(std::move(*info));
+    }
+  }
+  return out;
+}
+
 std::optional<AXValue> plainAttribute(platform::Accessibility& ax, AXElement e, const char* name) {
   auto value = ax.copyAttributeValue(e, name);
   if (!value) return std::nullopt;
@@ -125,8 +147,18 @@ struct DockWalk {
 
 }  // namespace
 
-std::optional<std::vector<Rect>> dockContentBounds(const ScrollWindowPolicy& policy,
-                                                   ContentBoundsPorts ports) {
+ContentOwners AccessibilityContentBounds::owners() {
+  auto pids = [&](const char* bundleID) {
+    auto list = ports_.workspace.pidsWithBundleID(bundleID);
+    return std::set<std::int32_t>(list.begin(), list.end());
+  };
+  return {pids(kDockBundleID), pids(ScrollNotificationHost::bundleID)};
+}
+
+std::optional<std::vector<Rect>> AccessibilityContentBounds::dockContentBounds(
+    const Json& /*windows: the Dock's lists are read from its tree*/,
+    const ScrollWindowPolicy& policy) {
+  const ContentBoundsPorts ports = ports_;
   DockWalk walk{ports.accessibility, {}, false};
   for (std::int32_t pid : policy.dockPIDs()) {
     auto app = ports.workspace.application(pid);
@@ -137,23 +169,15 @@ std::optional<std::vector<Rect>> dockContentBounds(const ScrollWindowPolicy& pol
   return walk.collected;
 }
 
-NotificationContent notificationContentBounds(const Json& windows, const Rect& region,
-                                              std::uint32_t targetID,
-                                              const ScrollWindowPolicy& policy,
-                                              ContentBoundsPorts ports) {
+NotificationContent AccessibilityContentBounds::notificationContentBounds(
+    const Json& windows, const Rect& region, std::uint32_t targetID,
+    const ScrollWindowPolicy& policy) {
+  const ContentBoundsPorts ports = ports_;
   NotificationContent result;
-  if (!windows.is_array()) return result;
   std::vector<Rect> displays;
   bool displaysRead = false;
-  for (const auto& dictionary : windows) {
-    auto info = ScrollWindowInfo::make(dictionary);
-    if (!info) continue;
-    if (info->id == targetID) break;
-    if (!policy.notificationPIDs().count(info->ownerPID) ||
-        !ScrollNotificationHost::isCandidate(*info, policy.dockLevel()) ||
-        !info->bounds.intersects(region)) {
-      continue;
-    }
+  for (const auto& candidate : notificationCandidates(windows, region, targetID, policy)) {
+    const ScrollWindowInfo* info = &candidate;
     if (!displaysRead) {
       // Read lazily: most lists hold no candidate at all.
       for (const auto& screen : ports.screens.screens()) {
@@ -189,6 +213,75 @@ NotificationContent notificationContentBounds(const Json& windows, const Rect& r
                                                            displays, nodes, policy.dockLevel())) {
       result[info->id] = std::move(*rects);
     }
+  }
+  return result;
+}
+
+ContentOwners ShapeContentBounds::owners() {
+  ContentOwners out;
+  const Json list = windowServer_.onScreenWindows();
+  if (!list.is_array()) return out;
+  const std::int64_t dockLevel = windowServer_.dockLevel();
+  for (const auto& dictionary : list) {
+    auto info = ScrollWindowInfo::make(dictionary);
+    if (!info) continue;
+    if (info->layer == dockLevel) out.dockPIDs.insert(info->ownerPID);
+    if (info->layer == ScrollNotificationHost::layer(dockLevel)) {
+      out.notificationPIDs.insert(info->ownerPID);
+    }
+  }
+  return out;
+}
+
+std::optional<std::vector<Rect>> ShapeContentBounds::dockContentBounds(
+    const Json& windows, const ScrollWindowPolicy& policy) {
+  if (!windows.is_array()) return std::nullopt;
+  std::vector<Rect> collected;
+  bool found = false;
+  for (const auto& dictionary : windows) {
+    auto info = ScrollWindowInfo::make(dictionary);
+    if (!info || !policy.dockPIDs().count(info->ownerPID) || info->layer != policy.dockLevel()) {
+      continue;
+    }
+    found = true;
+    auto shape = shapes_.contentShape(info->id);
+    const bool readable =
+        shape && shape->size() <= kMaxShapeRects &&
+        std::all_of(shape->begin(), shape->end(), [](const Rect& r) { return r.isFinite(); });
+    if (!readable) {
+      // Without a shape the window is what it draws: its frame counts.
+      collected.push_back(info->bounds);
+      continue;
+    }
+    for (const Rect& r : *shape) {
+      const Rect part = r.intersection(info->bounds);
+      if (!part.isEmpty()) collected.push_back(part);
+    }
+  }
+  if (!found) return std::nullopt;
+  return collected;
+}
+
+NotificationContent ShapeContentBounds::notificationContentBounds(
+    const Json& windows, const Rect& region, std::uint32_t targetID,
+    const ScrollWindowPolicy& policy) {
+  NotificationContent result;
+  for (const auto& candidate : notificationCandidates(windows, region, targetID, policy)) {
+    const ScrollWindowInfo* info = &candidate;
+    const TimePoint deadline = clock_.now() + kReadingTime;
+    auto shape = shapes_.contentShape(info->id);
+    if (!shape || clock_.now() >= deadline || shape->size() > kMaxShapeRects) continue;
+    std::vector<Rect> rects;
+    bool wellFormed = true;
+    for (const Rect& r : *shape) {
+      if (!r.isFinite()) {
+        wellFormed = false;
+        break;
+      }
+      const Rect widened = r.insetBy(-kContentMargin, -kContentMargin).intersection(info->bounds);
+      if (!widened.isEmpty()) rects.push_back(widened);
+    }
+    if (wellFormed) result[info->id] = std::move(rects);
   }
   return result;
 }

@@ -26,8 +26,9 @@ int main(int argc, char** argv) {
   SteadyClock clock;
   EventLoop loop(clock);
   x11::X11Desktop desktop(loop);
+  scroll::ShapeContentBounds content(desktop.windowShapes(), desktop.windowServer(), clock);
   scroll::runScrollCaptureHelper(
-      loop, {desktop.screens(), desktop.permissions(), desktop.keys(), desktop.windowServer(),
-             desktop.workspace(), desktop.accessibility(), desktop.capture(), desktop.overlay(),
-             desktop.scrollEvents()});
+      loop,
+      {desktop.screens(), desktop.permissions(), desktop.keys(), desktop.windowServer(),
+       desktop.workspace(), content, desktop.capture(), desktop.overlay(), desktop.scrollEvents()});
 }

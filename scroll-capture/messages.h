@@ -1,15 +1,16 @@
 // Every message the scroll-capture helper can return to the host.
 #pragma once
 
+#include "platform/permission_messages.h"
+
 namespace orvel::scroll::msg {
 
 inline constexpr const char* kInvalidCommand = "Invalid command.";
 inline constexpr const char* kUnknownCommand = "Unknown command.";
 inline constexpr const char* kAllowScreenRecording =
-    "Allow Screen Recording for Orvel in System Settings, then reopen the app.";
+    platform::permissionMessage(platform::PermissionReply::kScrollScreenRecording);
 inline constexpr const char* kNeedAccessibility =
-    "Automatic scrolling requires Accessibility permission for Orvel. Grant it manually in System "
-    "Settings, then reopen the app.";
+    platform::permissionMessage(platform::PermissionReply::kScrollAccessibility);
 inline constexpr const char* kRegionTooSmall = "Select a region at least 64 × 100 points.";
 inline constexpr const char* kRegionNotOnOneDisplay =
     "Select a region entirely inside one display.";

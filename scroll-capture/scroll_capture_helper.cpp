@@ -123,12 +123,9 @@ Task<> ScrollCaptureHelper::dispatch(Json request) {
 
 const ScrollWindowPolicy& ScrollCaptureHelper::windowPolicy() {
   if (!windowPolicy_) {
-    auto pids = [&](const char* bundleID) {
-      auto list = ports_.workspace.pidsWithBundleID(bundleID);
-      return std::set<std::int32_t>(list.begin(), list.end());
-    };
+    ContentOwners owners = ports_.contentBounds.owners();
     windowPolicy_.emplace(std::set<std::int32_t>{identity_.parentPID, identity_.pid},
-                          pids("com.apple.dock"), pids(ScrollNotificationHost::bundleID),
+                          std::move(owners.dockPIDs), std::move(owners.notificationPIDs),
                           ports_.windowServer.cursorLevel(), ports_.windowServer.dockLevel());
   }
   return *windowPolicy_;

@@ -1,7 +1,7 @@
 // The desktop services the scroll-capture helper works through.
 #pragma once
 
-#include "platform/accessibility.h"
+#include "content_bounds.h"
 #include "platform/key_state.h"
 #include "platform/overlay.h"
 #include "platform/permissions.h"
@@ -19,7 +19,7 @@ struct ScrollPorts {
   platform::KeyState& keys;
   platform::WindowServer& windowServer;
   platform::Workspace& workspace;
-  platform::Accessibility& accessibility;
+  ContentBoundsReader& contentBounds;
   platform::ScreenCapture& capture;
   platform::Overlay& overlay;
   platform::ScrollEvents& scrollEvents;

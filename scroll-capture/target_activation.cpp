@@ -19,11 +19,16 @@ Task<Outcome<>> ScrollCaptureHelper::activateTarget() {
   // A different identifier means the pid now belongs to another application.
   if (!app->bundleID || *app->bundleID != target.bundleID) co_return fail(msg::kTargetClosed);
   if (app->terminated) co_return fail(msg::kTargetClosed);
-  ports_.workspace.activate(target.pid);
+  // The target window, not the application's front one: with two windows of one application the
+  // other would come forward and the target check would then fail.
+  ports_.workspace.activate(target.pid, target.windowID);
   for (int poll = 0; poll < kPolls; ++poll) {
     // Read afresh: a target cleared meanwhile ("close", a new "select") can no longer succeed.
     auto front = ports_.workspace.frontmostPID();
-    if (front && *front == state_.targetPID()) co_return Outcome<>{};
+    auto window = ports_.workspace.frontmostWindow();
+    if (front && *front == state_.targetPID() && (!window || *window == state_.targetID())) {
+      co_return Outcome<>{};
+    }
     co_await sleepFor(loop_, kPollPause);
   }
   co_return fail(msg::kCannotActivate);

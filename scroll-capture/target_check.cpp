@@ -51,12 +51,11 @@ Outcome<> ScrollCaptureHelper::validate() {
   if (!front || *front != state_.targetPID()) return fail(msg::kTargetLostFocus);
 
   const ScrollWindowPolicy& policy = windowPolicy();
-  const ContentBoundsPorts axPorts{ports_.accessibility, ports_.workspace, ports_.screens,
-                                   loop_.clock()};
+  ContentBoundsReader& content = ports_.contentBounds;
   const Rect& region = target.region;
   Json list = windows();
-  const auto dock = dockContentBounds(policy, axPorts);
-  auto notes = notificationContentBounds(list, region, state_.targetID(), policy, axPorts);
+  const auto dock = content.dockContentBounds(list, policy);
+  auto notes = content.notificationContentBounds(list, region, state_.targetID(), policy);
   auto infos = records(list);
   for (const auto& w : infos) {
     if (policy.notificationPIDs().count(w.ownerPID) &&
@@ -64,7 +63,7 @@ Outcome<> ScrollCaptureHelper::validate() {
         !notes.count(w.id)) {
       // A banner may have been mid-animation: read once more before judging it by its frame.
       list = windows();
-      notes = notificationContentBounds(list, region, state_.targetID(), policy, axPorts);
+      notes = content.notificationContentBounds(list, region, state_.targetID(), policy);
       infos = records(list);
       break;
     }

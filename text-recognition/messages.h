@@ -7,6 +7,9 @@ inline constexpr const char* kRecognitionUnavailable = "Text recognition is unav
 inline constexpr const char* kLanguageUnavailable =
     "Text recognition is not available for this language.";
 inline constexpr const char* kImageUnavailable = "Text recognition is unavailable for this image.";
+// Why an image path gave no picture.
+inline constexpr const char* kImageMissing = "The image file does not exist.";
+inline constexpr const char* kNotAnImage = "The file is not a readable image.";
 
 // The engine's own failures.
 inline constexpr const char* kLanguageDataMissing =

@@ -1,5 +1,6 @@
 #include "text_recognition_helper.h"
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -55,7 +56,13 @@ RunResult TextRecognitionHelper::recognize(const std::vector<std::string>& suppo
   }
 
   const std::unique_ptr<platform::RecognitionImage> image = recognizer_.readImage(path);
-  if (!image) return failure(kImageUnavailable);
+  if (!image) {
+    // Tell the user which: a wrong path, or a file that holds no picture (or may not be read).
+    std::error_code error;
+    const bool missing =
+        std::filesystem::status(path, error).type() == std::filesystem::file_type::not_found;
+    return failure(missing ? kImageMissing : kNotAnImage);
+  }
 
   auto lines = recognizeBands(*image);
   if (auto* failed = std::get_if<platform::RecognizerFailure>(&lines)) {

@@ -25,12 +25,13 @@ struct Desktop {
   sim::SimOverlay overlay{desktop};
   sim::SimAccessibility ax;
   sim::SimScrollEvents events;
+  scroll::AccessibilityContentBounds content{{ax, desktop, desktop, clock}};
   struct NullChannel : ReplyChannel {
     bool write(std::string_view, std::span<const std::uint8_t>) override { return true; }
   } out;
   scroll::ScrollCaptureHelper helper{
       loop,
-      {desktop, desktop, desktop, desktop, desktop, ax, desktop, overlay, events},
+      {desktop, desktop, desktop, desktop, desktop, content, desktop, overlay, events},
       out,
       {900, 901},
       [](int) {}};

@@ -112,11 +112,11 @@ void BM_Validate100Windows(benchmark::State& state) {
   EventLoop loop(clock);
   x11::X11Desktop desktop(loop, rig->display().c_str());
   NullChannel out;
+  scroll::ShapeContentBounds content(desktop.windowShapes(), desktop.windowServer(), clock);
   scroll::ScrollCaptureHelper helper(
       loop,
       {desktop.screens(), desktop.permissions(), desktop.keys(), desktop.windowServer(),
-       desktop.workspace(), desktop.accessibility(), desktop.capture(), desktop.overlay(),
-       desktop.scrollEvents()},
+       desktop.workspace(), content, desktop.capture(), desktop.overlay(), desktop.scrollEvents()},
       out, {::getpid(), ::getppid()}, [](int) {});
   const Json list = desktop.windowServer().onScreenWindows();
   const Json* entry = nullptr;
@@ -129,7 +129,7 @@ void BM_Validate100Windows(benchmark::State& state) {
   }
   const auto& b = (*entry)[platform::kCGWindowBounds];
   const Rect bounds{b["X"], b["Y"], b["Width"], b["Height"]};
-  desktop.workspace().activate(window->pid());
+  desktop.workspace().activate(window->pid(), window->window());
   x11test::waitFor([&] { return desktop.workspace().frontmostPID() == window->pid(); });
   helper.state().lockedTarget = scroll::MacScrollTarget::make(
       window->pid(), desktop.workspace().application(window->pid())->bundleID, window->window(),

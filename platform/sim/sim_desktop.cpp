@@ -84,7 +84,10 @@ void SimDesktop::terminate(std::int32_t pid) {
   std::lock_guard lock(mutex_);
   auto it = apps_.find(pid);
   if (it != apps_.end()) it->second.terminated = true;
-  if (frontmost == pid) frontmost.reset();
+  if (frontmost == pid) {
+    frontmost.reset();
+    frontWindow.reset();
+  }
 }
 
 void SimDesktop::failShareableContent(std::optional<std::string> description) {
@@ -162,9 +165,12 @@ std::vector<std::int32_t> SimDesktop::pidsWithBundleID(const std::string& bundle
   return out;
 }
 
-void SimDesktop::activate(std::int32_t pid) {
+void SimDesktop::activate(std::int32_t pid, std::uint32_t windowID) {
   activations.push_back(pid);
-  if (activationWorks) frontmost = pid;
+  activatedWindows.push_back(windowID);
+  if (!activationWorks) return;
+  frontmost = pid;
+  frontWindow = windowID;
 }
 
 Expected<platform::ShareableContent, platform::PlatformError> SimDesktop::shareableContent(

@@ -22,6 +22,7 @@
 #include "platform/screen_capture.h"
 #include "platform/screens.h"
 #include "platform/window_server.h"
+#include "platform/window_shapes.h"
 #include "platform/workspace.h"
 
 namespace orvel::sim {
@@ -53,6 +54,7 @@ class SimDesktop : public platform::Screens,
                    public platform::KeyState,
                    public platform::WindowServer,
                    public platform::Workspace,
+                   public platform::WindowShapes,
                    public platform::ScreenCapture {
  public:
   SimDesktop();
@@ -82,11 +84,16 @@ class SimDesktop : public platform::Screens,
   bool accessibility = true;
   std::set<std::uint16_t> keysDown;
   std::optional<std::int32_t> frontmost;
-  // Whether activate() brings the application to the front.
+  // The focused window; nothing stands for a platform that does not tell.
+  std::optional<std::uint32_t> frontWindow;
+  // Whether activate() brings the application and the named window to the front.
   bool activationWorks = true;
   std::vector<std::int32_t> activations;
+  std::vector<std::uint32_t> activatedWindows;
   std::int64_t cursorWindowLevel = 2147483630;
   std::int64_t dockWindowLevel = 20;
+  // Window shapes by window number; windows without an entry set no shape.
+  std::map<std::uint32_t, std::vector<Rect>> shapes;
   // Counts of port calls, for tests and benchmarks.
   int windowListReads = 0;
 
@@ -112,8 +119,14 @@ class SimDesktop : public platform::Screens,
   std::int64_t dockLevel() override { return dockWindowLevel; }
   std::optional<platform::RunningApplication> application(std::int32_t pid) override;
   std::vector<std::int32_t> pidsWithBundleID(const std::string& bundleID) override;
-  void activate(std::int32_t pid) override;
+  void activate(std::int32_t pid, std::uint32_t windowID) override;
   std::optional<std::int32_t> frontmostPID() override { return frontmost; }
+  std::optional<std::uint32_t> frontmostWindow() override { return frontWindow; }
+  std::optional<std::vector<Rect>> contentShape(std::uint32_t windowID) override {
+    auto it = shapes.find(windowID);
+    if (it == shapes.end()) return std::nullopt;
+    return it->second;
+  }
   Expected<platform::ShareableContent, platform::PlatformError> shareableContent(
       bool excludeDesktopWindows, bool onScreenWindowsOnly) override;
   Expected<Image, platform::PlatformError> captureImage(

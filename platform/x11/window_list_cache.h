@@ -40,6 +40,8 @@ class WindowListCache {
   // Handles the events that have arrived, without blocking.
   void drainEvents();
   int fd() const { return connection_->fd(); }
+  // False once the server has gone away: fd() then only reports the hang-up.
+  bool ok() const { return connection_->ok(); }
 
   // Reads of the whole list so far, and round trips on the cache's connection: for tests and
   // benchmarks.

@@ -11,6 +11,7 @@
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_scroll_events.h"
 #include "platform/x11/x11_window_server.h"
+#include "platform/x11/x11_window_shapes.h"
 #include "platform/x11/x11_workspace.h"
 
 namespace orvel::x11 {
@@ -32,13 +33,17 @@ class NoWindows final : public platform::WindowServer {
   std::int64_t cursorLevel() override { return kCursorLevel; }
   std::int64_t dockLevel() override { return kDockLevel; }
 };
+class NoShapes final : public platform::WindowShapes {
+ public:
+  std::optional<std::vector<Rect>> contentShape(std::uint32_t) override { return std::nullopt; }
+};
 class NoWorkspace final : public platform::Workspace {
  public:
   std::optional<platform::RunningApplication> application(std::int32_t) override {
     return std::nullopt;
   }
   std::vector<std::int32_t> pidsWithBundleID(const std::string&) override { return {}; }
-  void activate(std::int32_t) override {}
+  void activate(std::int32_t, std::uint32_t) override {}
   std::optional<std::int32_t> frontmostPID() override { return std::nullopt; }
 };
 class NoCapture final : public platform::ScreenCapture {
@@ -96,6 +101,7 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
     screens_ = std::make_unique<NoScreens>();
     keys_ = std::make_unique<NoKeys>();
     windowServer_ = std::make_unique<NoWindows>();
+    windowShapes_ = std::make_unique<NoShapes>();
     workspace_ = std::make_unique<NoWorkspace>();
     capture_ = std::make_unique<NoCapture>();
     overlay_ = std::make_unique<NoOverlay>();
@@ -109,10 +115,17 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   keys_ = std::make_unique<X11KeyState>(*connection_);
   windowList_ = WindowListCache::open(display);
   if (windowList_) {
-    windowListWatch_ = loop.watch(windowList_->fd(), POLLIN,
-                                  [list = windowList_.get()](short) { list->drainEvents(); });
+    windowListWatch_ = loop.watch(windowList_->fd(), POLLIN, [this](short) {
+      windowList_->drainEvents();
+      // A hung-up socket stays readable for ever: watching it further would spin the loop.
+      if (!windowList_->ok()) {
+        loop_.unwatch(windowListWatch_);
+        windowListWatch_ = 0;
+      }
+    });
   }
   windowServer_ = std::make_unique<X11WindowServer>(*connection_, s, windowList_.get());
+  windowShapes_ = std::make_unique<X11WindowShapes>(*connection_, s);
   workspace_ = std::make_unique<X11Workspace>(*connection_);
   capture_ = std::make_unique<X11ScreenCapture>(display, windowList_.get());
   auto overlay = std::make_unique<X11Overlay>(loop, *connection_, s, *pump_);

@@ -14,8 +14,8 @@
 #include "platform/screens.h"
 #include "platform/scroll_events.h"
 #include "platform/window_server.h"
+#include "platform/window_shapes.h"
 #include "platform/workspace.h"
-#include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_permissions.h"
 
@@ -41,7 +41,7 @@ class X11Desktop {
   platform::KeyState& keys() { return *keys_; }
   platform::WindowServer& windowServer() { return *windowServer_; }
   platform::Workspace& workspace() { return *workspace_; }
-  platform::Accessibility& accessibility() { return accessibility_; }
+  platform::WindowShapes& windowShapes() { return *windowShapes_; }
   platform::ScreenCapture& capture() { return *capture_; }
   platform::Overlay& overlay() { return *overlay_; }
   platform::ScrollEvents& scrollEvents() { return *scrollEvents_; }
@@ -55,11 +55,11 @@ class X11Desktop {
   std::unique_ptr<WindowListCache> windowList_;
   EventLoop::WatchId windowListWatch_ = 0;
   X11Permissions permissions_;
-  X11Accessibility accessibility_;
   std::unique_ptr<X11EventPump> pump_;
   std::unique_ptr<platform::Screens> screens_;
   std::unique_ptr<platform::KeyState> keys_;
   std::unique_ptr<platform::WindowServer> windowServer_;
+  std::unique_ptr<platform::WindowShapes> windowShapes_;
   std::unique_ptr<platform::Workspace> workspace_;
   std::unique_ptr<platform::ScreenCapture> capture_;
   std::unique_ptr<platform::Overlay> overlay_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/cairo/cairo_canvas.h"
+#include "platform/key_state.h"
 #include "platform/x11/font_cursor.h"
 
 namespace orvel::x11 {
@@ -82,6 +83,9 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
 
   void show(bool makeKey) override;
   void close() override;
+  void escape() {
+    if (!closed_) view_.keyDown(platform::kEscapeKeyCode);
+  }
   void setNeedsDisplay() override;
   Rect frame() const override { return options_.frame; }
   Point convertToScreen(Point p) const override {
@@ -125,7 +129,24 @@ X11FrozenOverlay::X11FrozenOverlay(EventLoop& loop, X11Connection& connection, X
       connection_(connection),
       screens_(screens),
       pump_(pump),
-      crosshair_(fontCursor(connection, FontCursor::crosshair)) {}
+      crosshair_(fontCursor(connection, FontCursor::crosshair)) {
+  pump_.onConnectionLost([this, alive = alive_] {
+    if (*alive) connectionLost();
+  });
+}
+
+X11FrozenOverlay::~X11FrozenOverlay() {
+  *alive_ = false;
+}
+
+void X11FrozenOverlay::connectionLost() {
+  // Nothing can be shown or dragged any more: the capture ends as if the user pressed Escape.
+  while (!open_.empty()) {
+    FrozenOverlayPanel* panel = open_.front();
+    open_.erase(open_.begin());
+    panel->escape();
+  }
+}
 
 std::unique_ptr<platform::OverlayPanel> X11FrozenOverlay::createPanel(
     const platform::PanelOptions& options, platform::OverlayView& view) {
@@ -157,7 +178,10 @@ void FrozenOverlayPanel::show(bool /*makeKey: keys come through the input shield
   if (closed_ || !input_) return;
   xcb_connection_t* c = overlay_.connection_.get();
   const std::uint32_t above = XCB_STACK_MODE_ABOVE;
-  if (!shown_) xcb_map_window(c, input_.id());
+  if (!shown_) {
+    xcb_map_window(c, input_.id());
+    overlay_.open_.push_back(this);
+  }
   xcb_configure_window(c, input_.id(), XCB_CONFIG_WINDOW_STACK_MODE, &above);
   if (output_) {
     if (!shown_) xcb_map_window(c, output_.id());
@@ -170,6 +194,8 @@ void FrozenOverlayPanel::show(bool /*makeKey: keys come through the input shield
 void FrozenOverlayPanel::close() {
   if (closed_) return;
   closed_ = true;
+  auto& open = overlay_.open_;
+  open.erase(std::remove(open.begin(), open.end(), this), open.end());
   if (output_) overlay_.pump_.removeWindowHandler(output_.id());
   if (!overlay_.connection_.ok()) return;
   outlineGC_.reset();

@@ -5,11 +5,15 @@
 // picture dimmed, with the instruction, from a server-side pixmap drawn once: a drag repaints only
 // the strips under the old and new outlines.
 //
-// Panels never grab input (the input shield does). Frames are screen coordinates (points, origin
+// Panels never grab input (the input shield does). A lost display ends the capture as Escape would:
+// the open panels' views receive it. Frames are screen coordinates (points, origin
 // at the main monitor's bottom-left corner, y up). Loop thread only.
 #pragma once
 
 #include <xcb/xcb.h>
+
+#include <memory>
+#include <vector>
 
 #include "orvel/common/event_loop.h"
 #include "platform/overlay.h"
@@ -19,10 +23,13 @@
 
 namespace orvel::x11 {
 
+class FrozenOverlayPanel;
+
 class X11FrozenOverlay final : public platform::Overlay {
  public:
   X11FrozenOverlay(EventLoop& loop, X11Connection& connection, X11Screens& screens,
                    X11EventPump& pump);
+  ~X11FrozenOverlay() override;
 
   std::unique_ptr<platform::OverlayPanel> createPanel(const platform::PanelOptions& options,
                                                       platform::OverlayView& view) override;
@@ -33,11 +40,14 @@ class X11FrozenOverlay final : public platform::Overlay {
 
  private:
   friend class FrozenOverlayPanel;
+  void connectionLost();
   EventLoop& loop_;
   X11Connection& connection_;
   X11Screens& screens_;
   X11EventPump& pump_;
   XCursor crosshair_;
+  std::vector<FrozenOverlayPanel*> open_;  // shown and not closed
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace orvel::x11

@@ -106,6 +106,8 @@ Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::
     if (auto info = readProcess(pid)) content.applications.push_back({pid, info->applicationID});
   }
   dropEvents();
+  // A server that went away while being read leaves an empty desktop, which is no answer.
+  if (!connection_->ok()) return unexpected(error("The X display is not reachable."));
   return content;
 }
 

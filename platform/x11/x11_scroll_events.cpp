@@ -71,7 +71,9 @@ void X11ScrollEvents::post(const platform::ScrollWheelEvent& event) {
     xcb_test_fake_input(c, XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME, root, 0, 0, 0);
   }
   if (pointer) move(pointer->root_x, pointer->root_y);
-  xcb_flush(c);
+  // A round trip: once posted, the clicks have reached the window, as a posted event has.
+  takeReply(c, xcb_get_input_focus_reply, xcb_get_input_focus(c));
+  connection_.noteRoundTrip();
 }
 
 }  // namespace orvel::x11

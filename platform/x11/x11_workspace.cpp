@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <xcb/res.h>
+#include <xcb/sync.h>
 
 #include <cctype>
 #include <memory>
@@ -99,17 +100,72 @@ std::optional<std::int32_t> X11Workspace::frontmostPID() {
   return pid;
 }
 
-void X11Workspace::activate(std::int32_t pid) {
+std::optional<std::uint32_t> X11Workspace::frontmostWindow() {
+  if (!connection_.ok()) return std::nullopt;
+  xcb_connection_t* c = connection_.get();
+  auto activeCookie = xcb_get_property(c, 0, connection_.root(),
+                                       connection_.atoms().netActiveWindow, XCB_ATOM_WINDOW, 0, 1);
+  auto focusCookie = xcb_get_input_focus(c);
+  PropertyReply active = takeReply(c, xcb_get_property_reply, activeCookie);
+  auto focus = takeReply(c, xcb_get_input_focus_reply, focusCookie);
+  connection_.noteRoundTrip();
+  if (auto named = propertyValues<xcb_window_t>(active, 32); !named.empty()) {
+    if (named[0] == XCB_NONE) return std::nullopt;
+    return named[0];
+  }
+  if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
+    return std::nullopt;
+  }
+  // The focus may sit on a child: the listed window is the one that names its process.
+  xcb_window_t namedBy = XCB_NONE;
+  pidOfWindow(focus->focus, &namedBy);
+  return namedBy != XCB_NONE ? namedBy : focus->focus;
+}
+
+xcb_timestamp_t X11Workspace::serverTime() {
+  xcb_connection_t* c = connection_.get();
+  if (!serverTimeLooked_) {
+    serverTimeLooked_ = true;
+    if (xcb_get_extension_data(c, &xcb_sync_id)->present) {
+      // The version request must come first; both go in one round trip.
+      auto initCookie = xcb_sync_initialize(c, 3, 1);
+      auto listCookie = xcb_sync_list_system_counters(c);
+      auto init = takeReply(c, xcb_sync_initialize_reply, initCookie);
+      auto list = takeReply(c, xcb_sync_list_system_counters_reply, listCookie);
+      connection_.noteRoundTrip();
+      if (init && list) {
+        for (auto it = xcb_sync_list_system_counters_counters_iterator(list.get()); it.rem;
+             xcb_sync_systemcounter_next(&it)) {
+          const std::string_view name(xcb_sync_systemcounter_name(it.data),
+                                      xcb_sync_systemcounter_name_length(it.data));
+          if (name == "SERVERTIME") serverTimeCounter_ = it.data->counter;
+        }
+      }
+    }
+  }
+  if (!serverTimeCounter_) return XCB_CURRENT_TIME;
+  auto value =
+      takeReply(c, xcb_sync_query_counter_reply, xcb_sync_query_counter(c, *serverTimeCounter_));
+  connection_.noteRoundTrip();
+  // Milliseconds since the server started; event timestamps are its low 32 bits.
+  return value ? value->counter_value.lo : XCB_CURRENT_TIME;
+}
+
+void X11Workspace::activate(std::int32_t pid, std::uint32_t windowID) {
   if (!connection_.ok()) return;
+  // The named window when it is still this application's, else the application's front one.
   std::optional<WindowRecord> target;
   for (auto& r : readWindowList(connection_)) {
-    if (r.pid == pid && !r.overrideRedirect) {
+    if (r.pid != pid || r.overrideRedirect) continue;
+    if (r.id == windowID) {
       target = std::move(r);
       break;
     }
+    if (!target) target = std::move(r);
   }
   if (!target) return;
   xcb_connection_t* c = connection_.get();
+  const xcb_timestamp_t now = serverTime();
   if (hasEwmhWindowManager(connection_)) {
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
@@ -117,14 +173,14 @@ void X11Workspace::activate(std::int32_t pid) {
     event.window = target->id;
     event.type = connection_.atoms().netActiveWindow;
     event.data.data32[0] = 2;  // source: a pager, which managers obey without focus stealing rules
-    event.data.data32[1] = XCB_CURRENT_TIME;
+    event.data.data32[1] = now;
     xcb_send_event(c, 0, connection_.root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
   } else {
     const std::uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(c, target->id, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, target->id, XCB_CURRENT_TIME);
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, target->id, now);
   }
   xcb_flush(c);
 }

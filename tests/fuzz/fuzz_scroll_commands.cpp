@@ -40,14 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sim::SimOverlay overlay(desktop);
   sim::SimAccessibility accessibility;
   sim::SimScrollEvents scrollEvents;
+  scroll::AccessibilityContentBounds content({accessibility, desktop, desktop, clock});
   desktop.addApplication(100, "org.example.reader");
   desktop.addWindow(10, 100, {100, 100, 800, 600}, 0, 1.0, "Page");
   desktop.frontmost = 100;
   CheckingChannel out;
   bool exited = false;
   scroll::ScrollCaptureHelper helper(
-      loop,
-      {desktop, desktop, desktop, desktop, desktop, accessibility, desktop, overlay, scrollEvents},
+      loop, {desktop, desktop, desktop, desktop, desktop, content, desktop, overlay, scrollEvents},
       out, {900, 901}, [&](int) { exited = true; });
 
   LineReader reader(fd);

@@ -101,6 +101,19 @@ TEST_F(ScrollHelperTest, ActivationPollsWithoutBlockingAndGivesUpAfterFortyPolls
   EXPECT_EQ(replies[1].json, error(msg::kCannotActivate));
   EXPECT_EQ(clock.now() - t1, Duration(40 * 25ms));
 
+  // Another window of the same application has the focus: it is the target window that must
+  // come forward, and the wait holds until it has.
+  desktop.frontmost = kAppPID;
+  desktop.frontWindow = kAppWindow + 1;
+  const auto t2 = clock.now();
+  EXPECT_EQ(ask({{"command", "activate"}}), error(msg::kCannotActivate));
+  EXPECT_EQ(clock.now() - t2, Duration(40 * 25ms));
+  desktop.activationWorks = true;
+  desktop.activatedWindows.clear();
+  EXPECT_EQ(ask({{"command", "activate"}}), (Json{{"ok", true}}));
+  EXPECT_EQ(desktop.activatedWindows, std::vector<std::uint32_t>{kAppWindow});
+  EXPECT_EQ(desktop.frontWindow, kAppWindow);
+
   desktop.addApplication(kAppPID, "org.example.other");
   EXPECT_EQ(ask({{"command", "activate"}}), error(msg::kTargetClosed)) << "pid reused";
   desktop.addApplication(kAppPID, "org.example.reader");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "content_bounds.h"
 #include "platform/sim/sim_accessibility.h"
 #include "platform/sim/sim_desktop.h"
@@ -42,7 +44,7 @@ struct ContentBoundsTest : ::testing::Test {
   sim::SimDesktop desktop;
   sim::SimAccessibility ax;
   ScrollWindowPolicy policy{{900}, {kDockPID}, {kHostPID}, 2147483630, 20};
-  ContentBoundsPorts ports{ax, desktop, desktop, clock};
+  AccessibilityContentBounds reader{{ax, desktop, desktop, clock}};
 
   void SetUp() override {
     desktop.addApplication(kHostPID, ScrollNotificationHost::bundleID);
@@ -54,7 +56,7 @@ struct ContentBoundsTest : ::testing::Test {
   std::optional<std::vector<Rect>> read(const Json& tree) {
     ax.setTree(kHostPID, tree);
     auto notes =
-        notificationContentBounds(desktop.onScreenWindows(), kRegion, kTarget, policy, ports);
+        reader.notificationContentBounds(desktop.onScreenWindows(), kRegion, kTarget, policy);
     auto it = notes.find(kBannerWindow);
     if (it == notes.end()) return std::nullopt;
     return it->second;
@@ -107,7 +109,7 @@ TEST_F(ContentBoundsTest, OnlyCandidateWindowsInFrontOfTheTargetAreRead) {
     Json list = desktop.onScreenWindows();
     change(list[0]);
     ax.clearReads();
-    auto notes = notificationContentBounds(list, kRegion, kTarget, policy, ports);
+    auto notes = reader.notificationContentBounds(list, kRegion, kTarget, policy);
     return std::make_pair(notes.count(kBannerWindow) > 0, ax.reads().size());
   };
   EXPECT_EQ(readWith([](Json&) {}).first, true);
@@ -125,7 +127,7 @@ TEST_F(ContentBoundsTest, OnlyCandidateWindowsInFrontOfTheTargetAreRead) {
   // Behind the target.
   Json list = desktop.onScreenWindows();
   std::swap(list[0], list[1]);
-  EXPECT_TRUE(notificationContentBounds(list, kRegion, kTarget, policy, ports).empty());
+  EXPECT_TRUE(reader.notificationContentBounds(list, kRegion, kTarget, policy).empty());
 }
 
 TEST_F(ContentBoundsTest, ReadingIsBoundedByElementsAndTime) {
@@ -172,7 +174,7 @@ TEST_F(ContentBoundsTest, DockListsAreFoundWithinThreeLevels) {
       node = element("AXGroup", {0, 0, 1, 1}, {{"AXChildren", Json::array({node})}});
     }
     ax.setTree(kDockPID, {{"AXRole", "AXApplication"}, {"AXChildren", node["AXChildren"]}});
-    return dockContentBounds(policy, ports);
+    return reader.dockContentBounds(Json::array(), policy);
   };
   auto shown = dockWith({element("AXList", {300, 840, 800, 60}),
                          element("AXList", {0, 840, 100, 60}, {{"AXHidden", true}}),
@@ -187,9 +189,72 @@ TEST_F(ContentBoundsTest, DockListsAreFoundWithinThreeLevels) {
   EXPECT_FALSE(dockWith({element("AXList", {300, 840, 800, 60}, {{"AXPosition", "x"}})}));
 
   ScrollWindowPolicy noDock({900}, {}, {kHostPID}, 2147483630, 20);
-  EXPECT_FALSE(dockContentBounds(noDock, ports));
+  EXPECT_FALSE(reader.dockContentBounds(Json::array(), noDock));
   ScrollWindowPolicy staleDock({900}, {5}, {kHostPID}, 2147483630, 20);
-  EXPECT_FALSE(dockContentBounds(staleDock, ports)) << "the pid no longer belongs to the Dock";
+  EXPECT_FALSE(reader.dockContentBounds(Json::array(), staleDock))
+      << "the pid no longer belongs to the Dock";
+}
+
+// Docks and notification hosts by window level, their content by window shape.
+TEST(ShapeContentBounds, ShapesDecideWhereDocksAndNotificationsCover) {
+  ManualClock clock;
+  sim::SimDesktop desktop;
+  ShapeContentBounds reader(desktop, desktop, clock);
+  const Rect region{200, 500, 400, 300};
+  desktop.addWindow(kTarget, 5, {100, 100, 800, 800});
+  constexpr std::uint32_t kDock = 30, kPopup = 40;
+  desktop.addWindow(kPopup, kHostPID, {500, 400, 400, 200}, 21, 1.0, std::nullopt, true, 1);
+  desktop.addWindow(kDock, kDockPID, {0, 780, 1440, 120}, 20);
+
+  const ContentOwners owners = reader.owners();
+  EXPECT_EQ(owners.dockPIDs, std::set<std::int32_t>{kDockPID});
+  EXPECT_EQ(owners.notificationPIDs, std::set<std::int32_t>{kHostPID});
+  const ScrollWindowPolicy policy({900}, owners.dockPIDs, owners.notificationPIDs, 2147483630, 20);
+  auto cover = [&]() -> std::optional<std::uint32_t> {
+    const Json list = desktop.onScreenWindows();
+    std::vector<ScrollWindowInfo> infos;
+    for (const auto& d : list)
+      infos.push_back(*ScrollWindowInfo::make(d));
+    auto w = policy.occluder(infos, kTarget, region, reader.dockContentBounds(list, policy),
+                             reader.notificationContentBounds(list, region, kTarget, policy));
+    if (!w) return std::nullopt;
+    return w->id;
+  };
+
+  // Without shapes both windows count whole; the dock is in front. The popup is read although it
+  // spans no display: widened by 16 points and clipped to its frame.
+  EXPECT_EQ(cover(), kDock);
+  desktop.shapes[kPopup] = {{700, 420, 180, 100}};
+  EXPECT_EQ(reader.notificationContentBounds(desktop.onScreenWindows(), region, kTarget, policy),
+            (NotificationContent{{kPopup, {{684, 404, 212, 132}}}}));
+  EXPECT_EQ(cover(), kDock);
+  // The dock draws a strip below the region: its wider frame no longer counts.
+  desktop.shapes[kDock] = {{300, 850, 600, 50}, {1400, 700, 40, 40}};
+  EXPECT_EQ(desktop.onScreenWindows().size(), 3u);
+  EXPECT_EQ(cover(), std::nullopt);
+  EXPECT_EQ(reader.dockContentBounds(desktop.onScreenWindows(), policy),
+            (std::vector<Rect>{{300, 850, 600, 50}}))
+      << "clipped to the frame";
+  desktop.shapes[kDock] = {{300, 790, 600, 50}};
+  EXPECT_EQ(cover(), kDock);
+  desktop.shapes[kDock] = {};
+  EXPECT_EQ(cover(), std::nullopt) << "a dock that draws nothing covers nothing";
+
+  // A popup whose margin reaches the region covers it; so does one whose shape is unreadable.
+  desktop.shapes[kPopup] = {{606, 420, 100, 100}};
+  EXPECT_EQ(cover(), kPopup);
+  desktop.shapes[kPopup] = std::vector<Rect>(129, Rect{700, 420, 10, 10});
+  EXPECT_EQ(cover(), kPopup) << "more rectangles than the budget";
+  desktop.shapes[kPopup] = {{700, 420, std::numeric_limits<double>::infinity(), 10}};
+  EXPECT_EQ(cover(), kPopup);
+  desktop.shapes[kPopup] = std::vector<Rect>(128, Rect{700, 420, 10, 10});
+  EXPECT_EQ(cover(), std::nullopt);
+
+  // Behind the target nothing is read; with no dock there is no dock content at all.
+  EXPECT_TRUE(
+      reader.notificationContentBounds(desktop.onScreenWindows(), region, kPopup, policy).empty());
+  const ScrollWindowPolicy noDock({900}, {}, {}, 2147483630, 20);
+  EXPECT_FALSE(reader.dockContentBounds(desktop.onScreenWindows(), noDock));
 }
 
 }  // namespace

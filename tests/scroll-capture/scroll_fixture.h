@@ -57,8 +57,9 @@ struct ScrollHelperTest : ::testing::Test {
   sim::SimScrollEvents scrollEvents;
   RecordingChannel out;
   std::vector<int> exits;
+  AccessibilityContentBounds contentBounds{{accessibility, desktop, desktop, clock}};
   ScrollPorts ports{desktop,       desktop, desktop, desktop,     desktop,
-                    accessibility, desktop, overlay, scrollEvents};
+                    contentBounds, desktop, overlay, scrollEvents};
   ScrollCaptureHelper helper{
       loop, ports, out, {kHelperPID, kHostPID}, [this](int status) { exits.push_back(status); }};
 

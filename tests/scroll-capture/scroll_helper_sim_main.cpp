@@ -89,6 +89,7 @@ int main() {
   std::deque<ScriptedDrag> drags;
   loadScene(desktop, drags);
   spawn(loop, scriptedUser(loop, overlay, drags));
-  scroll::runScrollCaptureHelper(loop, {desktop, desktop, desktop, desktop, desktop, accessibility,
-                                        desktop, overlay, scrollEvents});
+  scroll::AccessibilityContentBounds content({accessibility, desktop, desktop, clock});
+  scroll::runScrollCaptureHelper(
+      loop, {desktop, desktop, desktop, desktop, desktop, content, desktop, overlay, scrollEvents});
 }

@@ -109,6 +109,7 @@ TEST_F(ScrollHelperTest, SelectLocksTheWindowUnderTheRegion) {
   EXPECT_EQ(s.scrollMethod, ScrollEventMethod::pixels);
   EXPECT_EQ(s.chosenRegion, (Rect{200, 200, 400, 300}));
   EXPECT_EQ(desktop.activations, std::vector<std::int32_t>{kAppPID});
+  EXPECT_EQ(desktop.activatedWindows, std::vector<std::uint32_t>{kAppWindow});
 }
 
 TEST_F(ScrollHelperTest, SelectChecksTheRegionInOrder) {

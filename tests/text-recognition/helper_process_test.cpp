@@ -48,7 +48,10 @@ TEST(HelperProcessTest, ExitStatusesAndOutputBytes) {
 
   const Process notImage = runHelper("recognize " + notes + " en");
   EXPECT_EQ(notImage.status, 1);
-  EXPECT_EQ(notImage.out, R"({"error":"Text recognition is unavailable for this image."})");
+  EXPECT_EQ(notImage.out, R"({"error":"The file is not a readable image."})");
+  const Process missing = runHelper("recognize " + notes + ".gone en");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, R"({"error":"The image file does not exist."})");
 
   const Process languages = runHelper("languages");
   EXPECT_EQ(languages.status, 0);

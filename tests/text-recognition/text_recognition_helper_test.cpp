@@ -1,6 +1,10 @@
 #include "text_recognition_helper.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "band.h"
 #include "fake_recognizer.h"
@@ -105,13 +109,28 @@ TEST(TextRecognitionHelperTest, EngineFailureOnALaterBandDropsEarlierLines) {
   EXPECT_FALSE(result.output.text);
 }
 
-TEST(TextRecognitionHelperTest, UnreadableImageFailsWithItsMessage) {
+TEST(TextRecognitionHelperTest, AMissingFileAndAFileWithoutAPictureSayWhich) {
   FakeRecognizer fake;
   fake.languages = std::vector<std::string>{"en-US"};
   TextRecognitionHelper helper(fake);
-  const RunResult result = helper.run({"helper", "recognize", "notes.txt", "en-US"});
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("orvel-ocr-missing-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string missing = (folder / "notes.png").string();
+  RunResult result = helper.run({"helper", "recognize", missing, "en-US"});
   EXPECT_EQ(result.exitStatus, kExitFailure);
-  EXPECT_EQ(result.output.error, kImageUnavailable);
+  EXPECT_EQ(result.output.error, kImageMissing);
+  result = helper.run({"helper", "recognize", missing + "/below", "en-US"});
+  EXPECT_EQ(result.output.error, kImageMissing);
+
+  // The fake reads no file: whatever exists there is not a picture for it.
+  std::ofstream(folder / "notes.txt") << "plain text";
+  for (const auto& present : {folder / "notes.txt", folder}) {
+    result = helper.run({"helper", "recognize", present.string(), "en-US"});
+    EXPECT_EQ(result.exitStatus, kExitFailure);
+    EXPECT_EQ(result.output.error, kNotAnImage) << present;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(TextRecognitionHelperTest, MalformedCommandLinesAreRejected) {

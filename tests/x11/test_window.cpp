@@ -4,10 +4,12 @@
 // processed it.
 //
 //   orvel_x11_test_window --title T --x X --y Y --width W --height H [--seed S] [--pid P]
-//                         [--override-redirect] [--extra N]
+//                         [--override-redirect] [--extra N] [--type dock|notification]
 // Commands: move X Y | resize W H | title T | raise | lower | clicks | quit
+//           shape X Y W H (what it draws and takes clicks on, in window pixels) | shape none
 #include <poll.h>
 #include <unistd.h>
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -26,6 +28,7 @@ struct Options {
   int x = 0, y = 0, width = 400, height = 300, seed = 0, extra = 0;
   long pid = 0;
   bool overrideRedirect = false;
+  std::string type;  // EWMH window type without its prefix: "DOCK", "NOTIFICATION"
 };
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
@@ -59,6 +62,11 @@ class TestWindow {
     setTitle(o.title);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, atom(c, "_NET_WM_PID"),
                         XCB_ATOM_CARDINAL, 32, 1, &pid);
+    if (!o.type.empty()) {
+      const xcb_atom_t type = atom(c, ("_NET_WM_WINDOW_TYPE_" + o.type).c_str());
+      xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, atom(c, "_NET_WM_WINDOW_TYPE"),
+                          XCB_ATOM_ATOM, 32, 1, &type);
+    }
     xcb_map_window(c, window_);
     xcb_flush(c);
   }
@@ -161,10 +169,22 @@ class TestWindow {
 
   void command(const std::string& line) {
     char word[32] = {};
-    int a = 0, b = 0;
-    std::sscanf(line.c_str(), "%31s %d %d", word, &a, &b);
+    int a = 0, b = 0, w = 0, h = 0;
+    std::sscanf(line.c_str(), "%31s %d %d %d %d", word, &a, &b, &w, &h);
     const std::string cmd = word;
-    if (cmd == "move") {
+    if (cmd == "shape") {
+      if (line == "shape none") {
+        xcb_shape_mask(c_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window_, 0, 0, XCB_NONE);
+        xcb_shape_mask(c_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window_, 0, 0, XCB_NONE);
+      } else {
+        const xcb_rectangle_t r{static_cast<std::int16_t>(a), static_cast<std::int16_t>(b),
+                                static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(h)};
+        for (auto kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
+          xcb_shape_rectangles(c_, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, window_, 0,
+                               0, 1, &r);
+        }
+      }
+    } else if (cmd == "move") {
       const std::uint32_t v[] = {static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)};
       xcb_configure_window(c_, window_, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, v);
     } else if (cmd == "resize") {
@@ -233,6 +253,8 @@ int main(int argc, char** argv) {
       o.extra = std::atoi(next().c_str());
     else if (a == "--override-redirect")
       o.overrideRedirect = true;
+    else if (a == "--type")
+      o.type = next();
   }
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   if (xcb_connection_has_error(c)) return 1;

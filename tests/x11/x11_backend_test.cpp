@@ -175,6 +175,11 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   auto b = rig->openWindow(
       {.title = "Beta", .x = 300, .y = 200, .width = 300, .height = 200, .seed = 2});
   ASSERT_TRUE(a && b);
+  if (GetParam()) {
+    // openbox focuses each window it maps, and says so in _NET_ACTIVE_WINDOW once the focus has
+    // moved: until then the focus change asked for below could be overtaken by b's.
+    ASSERT_TRUE(waitFor([&] { return workspace.frontmostWindow() == b->window(); }));
+  }
 
   Json list;
   ASSERT_TRUE(waitFor([&] {
@@ -197,14 +202,16 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   }
   // Front to back: the later window is in front until the first is raised.
   EXPECT_LT(indexOf(list, b->window()), indexOf(list, a->window()));
-  workspace.activate(a->pid());
+  workspace.activate(a->pid(), a->window());
   ASSERT_TRUE(waitFor([&] { return workspace.frontmostPID() == a->pid(); }));
+  EXPECT_EQ(workspace.frontmostWindow(), a->window());
   ASSERT_TRUE(waitFor([&] {
     list = server.onScreenWindows();
     return indexOf(list, a->window()) < indexOf(list, b->window());
   }));
-  workspace.activate(b->pid());
-  EXPECT_TRUE(waitFor([&] { return workspace.frontmostPID() == b->pid(); }));
+  workspace.activate(b->pid(), b->window());
+  EXPECT_TRUE(waitFor([&] { return workspace.frontmostWindow() == b->window(); }));
+  EXPECT_EQ(workspace.frontmostPID(), b->pid());
 
   // An override-redirect window lies in front of everything, at the pop-up level.
   auto popup =
@@ -242,6 +249,26 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, X11WindowsTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "openbox" : "bare"; });
+
+TEST(X11Desktop, ALostServerLeavesNoSocketWatchedAndEveryPortAnswering) {
+  START_RIG(rig, RigOptions{});
+  SteadyClock clock;
+  EventLoop loop(clock);
+  x11::X11Desktop desktop(loop, rig->display().c_str());
+  ASSERT_TRUE(desktop.connected());
+  EXPECT_GE(loop.watchCount(), 2u);  // the main connection and the window list's
+  EXPECT_TRUE(desktop.windowServer().onScreenWindows().is_array());
+  rig->killServer();
+  // A hung-up socket left in the poll set would wake the loop for ever.
+  EXPECT_TRUE(waitFor([&] {
+    loop.runUntilIdle();
+    return loop.watchCount() == 0;
+  }));
+  EXPECT_FALSE(desktop.permissions().screenCaptureAllowed());
+  EXPECT_FALSE(desktop.windowServer().onScreenWindows().is_array());
+  EXPECT_FALSE(desktop.workspace().frontmostPID());
+  EXPECT_FALSE(desktop.capture().shareableContent(true, true));
+}
 
 TEST(X11Input, PermissionsEscapeAndWheelClicksAtTheEventLocation) {
   START_RIG(rig, RigOptions{});

@@ -2,15 +2,20 @@
 // frames checked against the test window's pattern, the target check, wheel scrolling, grabs, and
 // the ends of the process.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <thread>
 
+#include "content_bounds.h"
+#include "orvel/common/clock.h"
 #include "orvel/common/json_text.h"
 #include "platform/x11/x11_key_state.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_window_server.h"
+#include "platform/x11/x11_window_shapes.h"
 #include "platform/x11/x11_workspace.h"
 #include "test_pattern.h"
 #include "xvfb_rig.h"
@@ -87,6 +92,7 @@ int patternMismatches(const std::vector<std::uint8_t>& frame, int width, int hei
 }
 
 constexpr const char* kMoved = "Target window moved, resized or closed; capture stopped.";
+constexpr const char* kCovered = "Another window covers the capture region; capture stopped.";
 
 class X11HelperTest : public ::testing::TestWithParam<bool> {};
 
@@ -178,11 +184,31 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   auto other = rig->openWindow({.title = "Other", .x = 900, .y = 100, .width = 200, .height = 200});
   ASSERT_TRUE(other);
   x11::X11Workspace workspace(rig->connection());
-  workspace.activate(other->pid());
+  workspace.activate(other->pid(), other->window());
   ASSERT_TRUE(waitFor([&] { return workspace.frontmostPID() == other->pid(); }));
   EXPECT_EQ(error(capture()), "Target lost focus; capture stopped.");
   EXPECT_EQ(ok(helper.request("activate")), true);
   EXPECT_TRUE(exactFrameComes());
+
+  // A second window of the target's own process, focused and in front of the region: "activate"
+  // brings the target window forward, not the process's front-most one.
+  auto sibling = rig->openWindow({.title = "Sibling",
+                                  .x = x0 + 50,
+                                  .y = y0 + 50,
+                                  .width = 200,
+                                  .height = 200,
+                                  .seed = 3,
+                                  .pid = target->pid()});
+  ASSERT_TRUE(sibling);
+  workspace.activate(target->pid(), sibling->window());
+  ASSERT_TRUE(waitFor([&] { return workspace.frontmostWindow() == sibling->window(); }));
+  EXPECT_EQ(workspace.frontmostPID(), target->pid());
+  EXPECT_TRUE(waitFor([&] { return error(capture()) == kCovered; }));
+  EXPECT_EQ(ok(helper.request("activate")), true);
+  // openbox may report no active window for a moment while the focus moves on.
+  EXPECT_TRUE(waitFor([&] { return workspace.frontmostWindow() == target->window(); }));
+  EXPECT_TRUE(exactFrameComes());
+  sibling->quit();
 
   target->command("resize 701 760");
   EXPECT_TRUE(waitFor([&] { return error(capture()) == kMoved; }));
@@ -193,8 +219,12 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_EQ(helper.request("fallback")["switched"], true);
   const int before = target->clicks().second;
   helper.send("scroll", ",\"fraction\":0.8");
-  std::this_thread::sleep_for(100ms);
+  // Once the burst has begun the helper is held while the window moves, so that the move lands
+  // between two of its events however busy the machine is.
+  ASSERT_TRUE(waitFor([&] { return target->clicks().second > before; }));
+  ::kill(helper.pid(), SIGSTOP);
   target->command("move 160 70");
+  ::kill(helper.pid(), SIGCONT);
   EXPECT_EQ(error(helper.reply()), kMoved);
   const int during = target->clicks().second - before;
   EXPECT_GT(during, 0);
@@ -208,6 +238,146 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, X11HelperTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "openbox" : "bare"; });
+
+TEST(X11Helper, DocksAndNotificationsCoverTheRegionOnlyWhereTheirShapeIs) {
+  START_RIG(rig, RigOptions{});
+  auto target = rig->openWindow(
+      {.title = "Page", .x = 100, .y = 100, .width = 600, .height = 500, .seed = 6});
+  ASSERT_TRUE(target);
+  // Both frames meet the region (150,150 400x300); what they draw lies beside it.
+  auto dock = rig->openWindow(
+      {.title = "Dock", .x = 0, .y = 400, .width = 800, .height = 200, .type = "DOCK"});
+  auto popup = rig->openWindow({.title = "Popup",
+                                .x = 500,
+                                .y = 100,
+                                .width = 300,
+                                .height = 150,
+                                .seed = 2,
+                                .type = "NOTIFICATION"});
+  ASSERT_TRUE(dock && popup);
+  dock->command("shape 0 150 800 50");
+  popup->command("shape 200 0 100 100");
+  Helper helper(rig->display());
+  ASSERT_TRUE(helper.running());
+  helper.send("select");
+  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  EXPECT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  rig->drag(150, 150, 550, 450);
+  Json selected = helper.reply();
+  ASSERT_EQ(ok(selected), true) << selected.dump();
+  // Activation raised the target; without a window manager nothing keeps docks above it.
+  dock->command("raise");
+  popup->command("raise");
+  auto capture = [&] {
+    Json reply = helper.request("capture");
+    if (ok(reply)) helper.payload(reply["length"].get<std::size_t>());
+    return reply;
+  };
+  EXPECT_EQ(ok(capture()), true) << "neither draws on the region";
+
+  dock->command("shape 0 20 800 50");
+  EXPECT_EQ(error(capture()), kCovered);
+  dock->command("shape none");
+  EXPECT_EQ(error(capture()), kCovered) << "without a shape the frame counts";
+  dock->command("shape 0 150 800 50");
+  EXPECT_EQ(ok(capture()), true);
+
+  // A popup's content counts with a margin of 16 points around it.
+  popup->command("shape 65 0 100 100");
+  EXPECT_EQ(error(capture()), kCovered);
+  popup->command("shape 66 0 100 100");
+  EXPECT_EQ(ok(capture()), true);
+  popup->command("shape none");
+  EXPECT_EQ(error(capture()), kCovered);
+  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+  EXPECT_EQ(helper.process().wait(5s), 0);
+}
+
+bool onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (std::size_t start = 0; start <= dirs.size();) {
+    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Debian's plank and dunst (a notification from notify-send, on a session bus of the test's own).
+TEST(X11DockAndNotification, PlankIsADockAndDunstsPopupANotificationHostReadByShape) {
+  for (const char* program : {"plank", "dunst", "notify-send", "dbus-run-session"}) {
+    if (!onPath(program)) GTEST_SKIP() << program << " is not installed (tools/install-deps)";
+  }
+  START_RIG(rig, RigOptions{});
+  ChildProcess::Options o;
+  o.environment["DISPLAY"] = rig->display();
+  o.pipeStdout = false;
+  auto plank = ChildProcess::start({"plank"}, o);
+  // The bus starts dunst for the notification; the shell then waits for its input to close.
+  auto session = ChildProcess::start(
+      {"dbus-run-session", "--", "sh", "-c", "notify-send -t 0 Orvel 'A test popup' && read x"}, o);
+  ASSERT_TRUE(plank && session);
+  // Ending the shell ends its bus, and the bus the dunst it started.
+  struct EndSession {
+    ChildProcess& shell;
+    ~EndSession() {
+      shell.closeStdin();
+      shell.wait(5s);
+    }
+  } endSession{*session};
+
+  x11::X11Screens screens(rig->connection());
+  x11::X11WindowServer server(rig->connection(), screens);
+  x11::X11WindowShapes shapes(rig->connection(), screens);
+  ManualClock clock;
+  scroll::ShapeContentBounds reader(shapes, server, clock);
+  scroll::ContentOwners owners;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        owners = reader.owners();
+        return owners.dockPIDs.count(plank->pid()) && !owners.notificationPIDs.empty();
+      },
+      20s))
+      << "plank's dock and dunst's popup are listed at their levels";
+  const scroll::ScrollWindowPolicy policy({::getpid()}, owners.dockPIDs, owners.notificationPIDs,
+                                          x11::kCursorLevel, x11::kDockLevel);
+  const Json list = server.onScreenWindows();
+  std::vector<scroll::ScrollWindowInfo> infos;
+  for (const auto& d : list) {
+    if (auto info = scroll::ScrollWindowInfo::make(d)) infos.push_back(*info);
+  }
+  auto find = [&](std::int64_t level) {
+    return *std::find_if(infos.begin(), infos.end(),
+                         [&](const auto& w) { return w.layer == level; });
+  };
+  const scroll::ScrollWindowInfo dock = find(x11::kDockLevel);
+  const scroll::ScrollWindowInfo popup = find(x11::kNotificationLevel);
+
+  // dunst shapes its popup: its content is read, within the frame.
+  auto drawn = shapes.contentShape(popup.id);
+  ASSERT_TRUE(drawn);
+  for (const Rect& r : *drawn)
+    EXPECT_TRUE(popup.bounds.contains(r)) << r.x << "," << r.y;
+  const auto notes = reader.notificationContentBounds(list, popup.bounds, 0, policy);
+  ASSERT_TRUE(notes.count(popup.id));
+  EXPECT_FALSE(notes.at(popup.id).empty());
+
+  // plank's dock, shaped or not, covers a region on it and nothing a little above it.
+  const auto docks = reader.dockContentBounds(list, policy);
+  ASSERT_TRUE(docks);
+  for (const Rect& r : *docks)
+    EXPECT_TRUE(dock.bounds.contains(r));
+  std::printf("plank %s\n", shapes.contentShape(dock.id) ? "sets a shape" : "sets no shape");
+  const Rect above{dock.bounds.x, dock.bounds.y - 40, dock.bounds.width, 30};
+  auto occluder = [&](const Rect& region) {
+    auto w = policy.occluder(infos, 0, region, docks, notes);
+    return w ? std::optional<std::uint32_t>(w->id) : std::nullopt;
+  };
+  EXPECT_EQ(occluder(dock.bounds), dock.id);
+  EXPECT_EQ(occluder(above), std::nullopt);
+  EXPECT_EQ(occluder(popup.bounds), popup.id);
+}
 
 TEST(X11Helper, RegionEscapeOwnWindowsAndEndOfInputReleaseTheGrabs) {
   RigOptions options;
@@ -299,7 +469,7 @@ TEST(X11Helper, ALostDisplayEndsTheSelectionAndFailsLaterCommands) {
   EXPECT_EQ(helper.reply(), (Json{{"ok", true}, {"canceled", true}}));
   EXPECT_EQ(error(helper.request("capture")), "Capture/Accessibility permission is unavailable.");
   EXPECT_EQ(error(helper.request("region")),
-            "Allow Screen Recording for Orvel in System Settings, then reopen the app.");
+            "Cannot connect to the display. Start Orvel inside your desktop session.");
   EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
   EXPECT_EQ(helper.process().wait(5s), 0);
 }

@@ -12,6 +12,8 @@
 #include "messages.h"
 #include "orvel/common/json_text.h"
 #include "platform/x11/x11_key_state.h"
+#include "platform/x11/x11_screens.h"
+#include "platform/x11/x11_window_server.h"
 #include "platform/x11/xcb_handles.h"
 #include "png_file.h"
 #include "test_pattern.h"
@@ -231,8 +233,9 @@ TEST(X11RegionHelper, AKeptGrabOrAMonitorChangeEndsTheCaptureWithItsMessage) {
   EXPECT_EQ(helper.reply(), (Json{{"id", 7}, {"ok", false}, {"error", region::kInputUnavailable}}));
   xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
   rig->sync();
-  // The helper holds nothing afterwards, and the next capture gets its grabs.
-  EXPECT_FALSE(grabbed(*rig));
+  // The helper holds nothing afterwards (its shield lets go on a thread of its own), and the
+  // next capture gets its grabs.
+  EXPECT_TRUE(waitFor([&] { return !grabbed(*rig); }));
 
   TempFolder folder;
   helper.send(R"({"command":"prepare","id":8})");
@@ -249,6 +252,40 @@ TEST(X11RegionHelper, AKeptGrabOrAMonitorChangeEndsTheCaptureWithItsMessage) {
             (Json{{"id", 8}, {"ok", false}, {"error", region::kDisplayConfigurationChanged}}));
   EXPECT_FALSE(fs::exists(folder.file("x.png")));
   EXPECT_TRUE(bothFree(*rig));
+}
+
+TEST(X11RegionHelper, ALostDisplayEndsTheCaptureAndLaterRequestsGetTheirReplies) {
+  START_RIG(rig, twoMonitors());
+  TempFolder folder;
+  RegionHelper helper(rig->display());
+  ASSERT_TRUE(helper.running());
+  // Frozen and waiting for the drag when the server goes.
+  helper.send(R"({"command":"prepare","id":1})");
+  ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+  helper.send(R"({"command":"capture","id":1,"path":")" + folder.file("x.png") + "\"}");
+  // The frozen picture is up once the overlay has pixels: a window of the helper's own.
+  ASSERT_TRUE(waitFor([&] {
+    x11::X11Screens screens(rig->connection());
+    x11::X11WindowServer server(rig->connection(), screens);
+    for (const auto& w : server.onScreenWindows()) {
+      if (w.value(platform::kCGWindowOwnerPID, 0) == helper.process().pid() &&
+          w.value(platform::kCGWindowLayer, 0) == 1000) {
+        return true;
+      }
+    }
+    return false;
+  }));
+  rig->killServer();
+  EXPECT_EQ(helper.reply(), canceled(1));
+  helper.send(R"({"command":"prepare","id":2})");
+  const Json refused = helper.reply();
+  EXPECT_EQ(refused.value("id", 0), 2);
+  EXPECT_EQ(refused.value("permission", false), true);
+  EXPECT_EQ(refused.value("error", ""),
+            "Cannot connect to the display. Start Orvel inside your desktop session.");
+  helper.send(R"({"command":"quit"})");
+  EXPECT_EQ(helper.process().wait(5s), 0);
+  EXPECT_FALSE(fs::exists(folder.file("x.png")));
 }
 
 }  // namespace

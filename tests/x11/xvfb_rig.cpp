@@ -138,6 +138,10 @@ std::unique_ptr<TestWindowProcess> XvfbRig::openWindow(const WindowSpec& wanted)
     argv.push_back(std::to_string(*wanted.pid));
   }
   if (wanted.overrideRedirect) argv.push_back("--override-redirect");
+  if (!wanted.type.empty()) {
+    argv.push_back("--type");
+    argv.push_back(wanted.type);
+  }
   ChildProcess::Options o;
   o.environment["DISPLAY"] = display_;
   auto process = ChildProcess::start(argv, o);

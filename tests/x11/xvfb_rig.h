@@ -46,6 +46,7 @@ class XvfbRig {
     std::optional<long> pid;
     bool overrideRedirect = false;
     int extra = 0;
+    std::string type;  // EWMH window type without its prefix: "DOCK", "NOTIFICATION"
   };
   std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& wanted);
 

@@ -46,6 +46,8 @@ class EventLoop {
   // Calls `fn` with the poll() events whenever `fd` is ready for `events`.
   WatchId watch(int fd, short events, FdCallback fn);
   void unwatch(WatchId id);
+  // File descriptors watched now.
+  std::size_t watchCount() const { return watches_.size(); }
 
   // Starts `work` on a thread that the loop joins before it is destroyed. The work reports back
   // with post(). While it runs, a manual clock does not jump: the result might be due before any
