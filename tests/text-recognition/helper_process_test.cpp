@@ -57,7 +57,7 @@ TEST(HelperProcessTest, ExitStatusesAndOutputBytes) {
   EXPECT_EQ(languages.status, 0);
   EXPECT_EQ(languages.out.rfind("{\"languages\":[", 0), 0u) << languages.out;
 
-  // A header claiming 100000 x 100000 and a FIFO: refused with the image failure, at once.
+  // A header claiming 100000 x 100000 and a FIFO: refused as no readable image, at once.
   const std::string huge = (dir / "huge.png").string();
   ASSERT_TRUE(orvel::ocr::testing::writeWhitePng(huge, 100000, 100000, /*rows=*/false));
   const std::string fifo = (dir / "fifo.png").string();
@@ -65,7 +65,7 @@ TEST(HelperProcessTest, ExitStatusesAndOutputBytes) {
   for (const std::string& refused : {huge, fifo}) {
     const Process result = runHelper("recognize " + refused + " en");
     EXPECT_EQ(result.status, 1) << refused;
-    EXPECT_EQ(result.out, R"({"error":"Text recognition is unavailable for this image."})");
+    EXPECT_EQ(result.out, R"({"error":"The file is not a readable image."})");
   }
   // Blank rows and columns wider and taller than the engine takes read as no text alike.
   for (const auto& [width, height] : {std::pair{200000u, 1u}, std::pair{1u, 200000u}}) {
