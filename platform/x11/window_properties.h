@@ -29,7 +29,8 @@ std::vector<T> propertyValues(const PropertyReply& r, std::uint8_t format) {
   if (!r || r->format != format) return out;
   const std::string_view bytes = propertyBytes(*r);
   out.resize(bytes.size() / sizeof(T));
-  std::memcpy(out.data(), bytes.data(), out.size() * sizeof(T));
+  // An empty property has no value bytes at all, and memcpy may not be given a null source.
+  if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * sizeof(T));
   return out;
 }
 
