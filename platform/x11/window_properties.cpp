@@ -42,7 +42,8 @@ std::optional<std::int32_t> clientPid(const xcb_res_query_client_ids_reply_t& re
     const std::size_t bytes = std::size_t{value.length / 4} * 4;
     if (static_cast<std::size_t>(end - at) < bytes) break;
     // A value starts with the client id it answers; its mask says which kind of value it is.
-    if (value.spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID && bytes >= 4) {
+    const auto& [clientId, valueLength] = value;
+    if (clientId.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID && bytes >= 4) {
       std::uint32_t pid;
       std::memcpy(&pid, at, sizeof pid);
       return pidValue(pid);
