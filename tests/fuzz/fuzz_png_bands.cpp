@@ -5,7 +5,6 @@
 // and interlacing from the first bytes, rows from the rest), so that mutations reach the rows
 // rather than stopping at a checksum; the others are read as they are.
 #include <leptonica/allheaders.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <zlib.h>
@@ -15,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "memory_file.h"
 #include "png_gray_stream.h"
 
 using namespace orvel::ocr;
@@ -93,13 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return true;
   }();
   (void)quiet;
-  const int fd = memfd_create("image", MFD_CLOEXEC);
-  if (fd < 0) return 0;
   const bool asIs = size > 0 && data[0] >= 0xf0;
   const std::string made = asIs ? std::string() : pngOf(data, size);
   const auto* bytes = asIs ? data : reinterpret_cast<const std::uint8_t*>(made.data());
   const std::size_t length = asIs ? size : made.size();
-  if (length > 0 && ::write(fd, bytes, length) != static_cast<ssize_t>(length)) std::abort();
+  const int fd = orvel::fuzz::memoryFileOf(bytes, length, "image");
+  if (fd < 0) return 0;
   bool interlaced = false;
   auto stream = PngGrayStream::open(fd, &interlaced);
   if (!stream) {

@@ -2,12 +2,12 @@
 // through the line reader and the request dispatcher on a sim desktop. Nothing may crash or hang,
 // and every reply must be one JSON object carrying "id" and "ok". No drag is ever made, so no
 // capture writes a file wherever an input's path points.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 
+#include "memory_file.h"
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
 #include "orvel/common/line_reader.h"
@@ -19,10 +19,8 @@
 using namespace orvel;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const int fd = memfd_create("stdin", 0);
+  const int fd = fuzz::memoryFileOf(data, size, "stdin");
   if (fd < 0) return 0;
-  if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
-  lseek(fd, 0, SEEK_SET);
 
   ManualClock clock;
   EventLoop loop(clock);

@@ -1,12 +1,12 @@
 // Feeds arbitrary bytes to the scroll-capture helper as its standard input: every line goes
 // through the line reader and the dispatcher on a sim desktop. Nothing may crash or hang, and
 // every reply must be one parseable JSON line.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 
+#include "memory_file.h"
 #include "orvel/common/line_reader.h"
 #include "platform/sim/sim_accessibility.h"
 #include "platform/sim/sim_desktop.h"
@@ -29,10 +29,8 @@ class CheckingChannel : public ReplyChannel {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  int fd = memfd_create("stdin", 0);
+  const int fd = fuzz::memoryFileOf(data, size, "stdin");
   if (fd < 0) return 0;
-  if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
-  lseek(fd, 0, SEEK_SET);
 
   ManualClock clock;
   EventLoop loop(clock);
