@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "gif_frames.h"
 #include "image_limits.h"
 #include "png_gray_stream.h"
 
@@ -63,11 +64,17 @@ bool readDimensions(int fd, std::FILE* file, l_int32 format, l_int32* width, l_i
     case IFF_SPIX:
       return freadHeaderSpix(file, width, height, &a, &b, &c) == 0;
     case IFF_GIF: {
-      // The logical screen, which every frame lies within.
-      std::uint8_t head[10];
-      if (::pread(fd, head, sizeof head, 0) != static_cast<ssize_t>(sizeof head)) return false;
-      *width = head[6] | head[7] << 8;
-      *height = head[8] | head[9] << 8;
+      // Every frame is decoded and kept at its own size, whatever the logical screen says.
+      const auto frames =
+          readGifFrames([fd](std::uint64_t at, std::uint8_t* buffer, std::size_t size) {
+            const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(at));
+            return got > 0 ? static_cast<std::size_t>(got) : std::size_t{0};
+          });
+      if (!frames || frames->widestSide > kMaxSide || frames->totalPixels > kMaxWholePixels) {
+        return false;
+      }
+      *width = frames->screenWidth;
+      *height = frames->screenHeight;
       return true;
     }
     case IFF_BMP: {

@@ -1,5 +1,7 @@
 #include "gray_image.h"
 
+#include "gif_frames.h"
+
 #include "page_renderer.h"
 #include "png_gray_stream.h"
 
@@ -9,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -176,6 +179,38 @@ TEST_F(GrayImageTest, SizesBeyondTheLimitsAndFilesThatAreNotRegularAreRefusedUnr
   jpeg.replace(frame + 5, 4, std::string("\x1f\x40\x4e\x20", 4));  // height 8000, width 20000
   std::ofstream(path("big.jpg"), std::ios::binary) << jpeg;
   EXPECT_FALSE(GrayImage::read(path("big.jpg")));
+
+  // A GIF whose one frame, 8000 x 7000, is far larger than the 10 x 10 logical screen its header
+  // states: more than a picture decoded whole may hold.
+  PixPtr wide(pixCreate(8000, 7000, 1));
+  ASSERT_EQ(pixWrite(path("frame.gif").c_str(), wide.get(), IFF_GIF), 0);
+  std::fstream patch(path("frame.gif"), std::ios::binary | std::ios::in | std::ios::out);
+  patch.seekp(6);
+  patch.write("\x0a\x00\x0a\x00", 4);
+  patch.close();
+  EXPECT_FALSE(GrayImage::read(path("frame.gif")));
+
+  // The walk counts every frame at its own size.
+  const auto gif = [](std::initializer_list<int> sides) {
+    std::string bytes("GIF89a\x0a\x00\x0a\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff", 19);
+    for (const int side : sides) {
+      const char lo = static_cast<char>(side & 0xff), hi = static_cast<char>(side >> 8);
+      bytes += std::string("\x2c\x00\x00\x00\x00", 5) + lo + hi + lo + hi;
+      bytes += std::string("\x00\x02\x02\x44\x01\x00", 6);
+    }
+    return bytes + "\x3b";
+  };
+  const std::string two = gif({2000, 300});
+  const auto frames = readGifFrames([&](std::uint64_t at, std::uint8_t* out, std::size_t size) {
+    const std::size_t n = at < two.size() ? std::min(size, two.size() - at) : 0;
+    std::memcpy(out, two.data() + at, n);
+    return n;
+  });
+  ASSERT_TRUE(frames);
+  EXPECT_EQ(frames->count, 2);
+  EXPECT_EQ(frames->widestSide, 2000);
+  EXPECT_EQ(frames->totalPixels, 4'090'000);
+  EXPECT_EQ(frames->screenWidth, 10);
 
   // One row 200000 pixels wide is small, and is streamed in little memory.
   ASSERT_TRUE(testing::writeWhitePng(path("row.png"), 200000, 1));
