@@ -8,7 +8,7 @@
 //   "wheel" answers "wheel axis A value V discrete D steps S wheel W": vertical axis events and the
 //     sum of their values (surface pixels, positive towards the content's end), axis_discrete
 //     events and the sum of their steps, and axis_source events that named a wheel.
-// Prints "ready" once its windows are shown.
+// Prints "ready" once the compositor has drawn each of its windows.
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -30,6 +30,7 @@ struct Window {
   std::unique_ptr<orvel::wayland::ShmBuffer> buffer;
   int width = 0, height = 0;
   bool configured = false;
+  bool shown = false;  // the compositor has drawn it where it placed it
 };
 
 struct Counter {
@@ -120,6 +121,13 @@ struct WindowOf {
   Window* window;
 };
 
+const wl_callback_listener kFrameDone = {
+    [](void* data, wl_callback* callback, std::uint32_t) {
+      static_cast<Window*>(data)->shown = true;
+      wl_callback_destroy(callback);
+    },
+};
+
 const xdg_surface_listener kXdgSurface = {
     [](void* data, xdg_surface* surface, std::uint32_t serial) {
       auto* of = static_cast<WindowOf*>(data);
@@ -133,6 +141,9 @@ const xdg_surface_listener kXdgSurface = {
       }
       if (w.buffer) w.buffer->attach(w.surface);
       wl_surface_damage(w.surface, 0, 0, width, height);
+      // sway places a new view once it has drawn its first buffer at the size it asked for;
+      // until then input aimed at the window's place misses it.
+      if (!w.shown) wl_callback_add_listener(wl_surface_frame(w.surface), &kFrameDone, &w);
       wl_surface_commit(w.surface);
       w.configured = true;
     },
@@ -168,9 +179,9 @@ const wl_registry_listener kRegistry = {
     [](void*, wl_registry*, std::uint32_t) {},
 };
 
-bool allConfigured(const Counter& c) {
+bool allShown(const Counter& c) {
   for (const auto& w : c.windows)
-    if (!w->configured) return false;
+    if (!w->configured || !w->shown) return false;
   return true;
 }
 
@@ -202,7 +213,7 @@ int main(int argc, char** argv) {
     xdg_toplevel_set_title(top, title.c_str());
     wl_surface_commit(w.surface);
   }
-  while (!allConfigured(c) && wl_display_dispatch(display) >= 0) {
+  while (!allShown(c) && wl_display_dispatch(display) >= 0) {
   }
   wl_display_roundtrip(display);
   std::printf("ready\n");
