@@ -1,36 +1,59 @@
-// orvel_wayland_input_counter: an ordinary application window for the tests (an xdg toplevel,
-// which sway tiles over its whole output) that counts the input it receives. Reads commands on
-// standard input: "count" answers "keys K buttons B focused F" (presses of keys, of buttons and
-// wheel clicks; F: 1 while it has the keyboard).
-// Prints "ready" once its window is shown.
+// orvel_wayland_input_counter: an ordinary application for the tests whose windows (xdg toplevels,
+// which sway tiles) count the input they receive. `--windows N` opens N windows (default 1),
+// titled "Orvel input counter" and then "Orvel input counter 2" and so on. Reads commands on
+// standard input:
+//   "count" answers "keys K buttons B focused F": presses of keys, of buttons and wheel events;
+//     F: 1 while one of its windows has the keyboard;
+//   "focus" answers "focus I": the number (from 1) of the window that has the keyboard, 0: none;
+//   "wheel" answers "wheel axis A value V discrete D steps S wheel W": vertical axis events and the
+//     sum of their values (surface pixels, positive towards the content's end), axis_discrete
+//     events and the sum of their steps, and axis_source events that named a wheel.
+// Prints "ready" once the compositor has drawn each of its windows.
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/wayland/shm_buffer.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
 
+struct Window {
+  int number = 0;
+  wl_surface* surface = nullptr;
+  std::unique_ptr<orvel::wayland::ShmBuffer> buffer;
+  int width = 0, height = 0;
+  bool configured = false;
+  bool shown = false;  // the compositor has drawn it where it placed it
+};
+
 struct Counter {
   wl_compositor* compositor = nullptr;
   wl_shm* shm = nullptr;
   wl_seat* seat = nullptr;
   xdg_wm_base* wmBase = nullptr;
-  wl_surface* surface = nullptr;
-  std::unique_ptr<orvel::wayland::ShmBuffer> buffer;
-  int width = 0, height = 0;
-  bool configured = false;
+  std::vector<std::unique_ptr<Window>> windows;
+  bool pointer = false, keyboard = false;
   int keys = 0, buttons = 0;
-  bool focused = false;
+  int focused = 0;  // the number of the window with the keyboard
+  int axisEvents = 0, discreteEvents = 0, discreteSteps = 0, wheelSources = 0;
+  double axisValue = 0;
 };
 
 Counter& of(void* data) {
   return *static_cast<Counter*>(data);
+}
+
+int windowNumber(Counter& c, wl_surface* surface) {
+  for (const auto& w : c.windows)
+    if (w->surface == surface) return w->number;
+  return 0;
 }
 
 const wl_pointer_listener kPointer = {
@@ -40,20 +63,32 @@ const wl_pointer_listener kPointer = {
     [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t state) {
       of(data).buttons += state == WL_POINTER_BUTTON_STATE_PRESSED;
     },
-    [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) { ++of(data).buttons; },
+    [](void* data, wl_pointer*, std::uint32_t, std::uint32_t axis, wl_fixed_t value) {
+      Counter& c = of(data);
+      ++c.buttons;
+      if (axis != WL_POINTER_AXIS_VERTICAL_SCROLL) return;
+      ++c.axisEvents;
+      c.axisValue += wl_fixed_to_double(value);
+    },
     [](void*, wl_pointer*) {},
-    [](void*, wl_pointer*, std::uint32_t) {},
+    [](void* data, wl_pointer*, std::uint32_t source) {
+      of(data).wheelSources += source == WL_POINTER_AXIS_SOURCE_WHEEL;
+    },
     [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
-    [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+    [](void* data, wl_pointer*, std::uint32_t axis, std::int32_t discrete) {
+      if (axis != WL_POINTER_AXIS_VERTICAL_SCROLL) return;
+      ++of(data).discreteEvents;
+      of(data).discreteSteps += discrete;
+    },
     [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
 };
 
 const wl_keyboard_listener kKeyboard = {
     [](void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t) { ::close(fd); },
-    [](void* data, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {
-      of(data).focused = true;
+    [](void* data, wl_keyboard*, std::uint32_t, wl_surface* surface, wl_array*) {
+      of(data).focused = windowNumber(of(data), surface);
     },
-    [](void* data, wl_keyboard*, std::uint32_t, wl_surface*) { of(data).focused = false; },
+    [](void* data, wl_keyboard*, std::uint32_t, wl_surface*) { of(data).focused = 0; },
     [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t state) {
       of(data).keys += state == WL_KEYBOARD_KEY_STATE_PRESSED;
     },
@@ -64,13 +99,13 @@ const wl_keyboard_listener kKeyboard = {
 
 const wl_seat_listener kSeat = {
     [](void* data, wl_seat* seat, std::uint32_t caps) {
-      static bool pointer = false, keyboard = false;
-      if ((caps & WL_SEAT_CAPABILITY_POINTER) && !pointer) {
-        pointer = true;
+      Counter& c = of(data);
+      if ((caps & WL_SEAT_CAPABILITY_POINTER) && !c.pointer) {
+        c.pointer = true;
         wl_pointer_add_listener(wl_seat_get_pointer(seat), &kPointer, data);
       }
-      if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && !keyboard) {
-        keyboard = true;
+      if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && !c.keyboard) {
+        c.keyboard = true;
         wl_keyboard_add_listener(wl_seat_get_keyboard(seat), &kKeyboard, data);
       }
     },
@@ -81,26 +116,44 @@ const xdg_wm_base_listener kWmBase = {
     [](void*, xdg_wm_base* base, std::uint32_t serial) { xdg_wm_base_pong(base, serial); },
 };
 
+struct WindowOf {
+  Counter* counter;
+  Window* window;
+};
+
+const wl_callback_listener kFrameDone = {
+    [](void* data, wl_callback* callback, std::uint32_t) {
+      static_cast<Window*>(data)->shown = true;
+      wl_callback_destroy(callback);
+    },
+};
+
 const xdg_surface_listener kXdgSurface = {
     [](void* data, xdg_surface* surface, std::uint32_t serial) {
-      Counter& c = of(data);
+      auto* of = static_cast<WindowOf*>(data);
+      Window& w = *of->window;
       xdg_surface_ack_configure(surface, serial);
-      const int w = c.width > 0 ? c.width : 640, h = c.height > 0 ? c.height : 480;
-      if (!c.buffer || c.buffer->width() != w || c.buffer->height() != h) {
-        c.buffer = orvel::wayland::ShmBuffer::create(c.shm, w, h, w * 4, WL_SHM_FORMAT_XRGB8888);
-        if (c.buffer) std::memset(c.buffer->data(), 0x80, c.buffer->size());
+      const int width = w.width > 0 ? w.width : 640, height = w.height > 0 ? w.height : 480;
+      if (!w.buffer || w.buffer->width() != width || w.buffer->height() != height) {
+        w.buffer = orvel::wayland::ShmBuffer::create(of->counter->shm, width, height, width * 4,
+                                                     WL_SHM_FORMAT_XRGB8888);
+        if (w.buffer) std::memset(w.buffer->data(), 0x80, w.buffer->size());
       }
-      if (c.buffer) c.buffer->attach(c.surface);
-      wl_surface_damage(c.surface, 0, 0, w, h);
-      wl_surface_commit(c.surface);
-      c.configured = true;
+      if (w.buffer) w.buffer->attach(w.surface);
+      wl_surface_damage(w.surface, 0, 0, width, height);
+      // sway places a new view once it has drawn its first buffer at the size it asked for;
+      // until then input aimed at the window's place misses it.
+      if (!w.shown) wl_callback_add_listener(wl_surface_frame(w.surface), &kFrameDone, &w);
+      wl_surface_commit(w.surface);
+      w.configured = true;
     },
 };
 
 const xdg_toplevel_listener kToplevel = {
-    [](void* data, xdg_toplevel*, std::int32_t w, std::int32_t h, wl_array*) {
-      of(data).width = w;
-      of(data).height = h;
+    [](void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*) {
+      auto* of = static_cast<WindowOf*>(data);
+      of->window->width = width;
+      of->window->height = height;
     },
     [](void*, xdg_toplevel*) {},
     [](void*, xdg_toplevel*, std::int32_t, std::int32_t) {},
@@ -126,23 +179,41 @@ const wl_registry_listener kRegistry = {
     [](void*, wl_registry*, std::uint32_t) {},
 };
 
+bool allShown(const Counter& c) {
+  for (const auto& w : c.windows)
+    if (!w->configured || !w->shown) return false;
+  return true;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  int count = 1;
+  if (argc == 3 && std::strcmp(argv[1], "--windows") == 0) count = std::atoi(argv[2]);
+  if (count < 1 || count > 8) return 1;
   Counter c;
   wl_display* display = wl_display_connect(nullptr);
   if (!display) return 2;
   wl_registry_add_listener(wl_display_get_registry(display), &kRegistry, &c);
   wl_display_roundtrip(display);
   if (!c.compositor || !c.shm || !c.wmBase) return 3;
-  c.surface = wl_compositor_create_surface(c.compositor);
-  xdg_surface* xs = xdg_wm_base_get_xdg_surface(c.wmBase, c.surface);
-  xdg_surface_add_listener(xs, &kXdgSurface, &c);
-  xdg_toplevel* top = xdg_surface_get_toplevel(xs);
-  xdg_toplevel_add_listener(top, &kToplevel, &c);
-  xdg_toplevel_set_title(top, "Orvel input counter");
-  wl_surface_commit(c.surface);
-  while (!c.configured && wl_display_dispatch(display) >= 0) {
+  std::vector<WindowOf> links(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    c.windows.push_back(std::make_unique<Window>());
+    Window& w = *c.windows.back();
+    w.number = i + 1;
+    links[static_cast<std::size_t>(i)] = {&c, &w};
+    w.surface = wl_compositor_create_surface(c.compositor);
+    xdg_surface* xs = xdg_wm_base_get_xdg_surface(c.wmBase, w.surface);
+    xdg_surface_add_listener(xs, &kXdgSurface, &links[static_cast<std::size_t>(i)]);
+    xdg_toplevel* top = xdg_surface_get_toplevel(xs);
+    xdg_toplevel_add_listener(top, &kToplevel, &links[static_cast<std::size_t>(i)]);
+    const std::string title =
+        i == 0 ? "Orvel input counter" : "Orvel input counter " + std::to_string(i + 1);
+    xdg_toplevel_set_title(top, title.c_str());
+    wl_surface_commit(w.surface);
+  }
+  while (!allShown(c) && wl_display_dispatch(display) >= 0) {
   }
   wl_display_roundtrip(display);
   std::printf("ready\n");
@@ -167,8 +238,13 @@ int main() {
         wl_display_roundtrip(display);
         if (command == "count") {
           std::printf("keys %d buttons %d focused %d\n", c.keys, c.buttons, c.focused ? 1 : 0);
-          std::fflush(stdout);
+        } else if (command == "focus") {
+          std::printf("focus %d\n", c.focused);
+        } else if (command == "wheel") {
+          std::printf("wheel axis %d value %.2f discrete %d steps %d wheel %d\n", c.axisEvents,
+                      c.axisValue, c.discreteEvents, c.discreteSteps, c.wheelSources);
         }
+        std::fflush(stdout);
       }
     }
   }
