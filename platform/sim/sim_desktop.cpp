@@ -234,4 +234,23 @@ Expected<Image, platform::PlatformError> SimDesktop::captureImage(
   return image;
 }
 
+namespace {
+
+class SimExclusionHold final : public platform::ExclusionHold {
+ public:
+  explicit SimExclusionHold(std::shared_ptr<std::atomic<int>> count) : count_(std::move(count)) {
+    ++*count_;
+  }
+  ~SimExclusionHold() override { --*count_; }
+
+ private:
+  std::shared_ptr<std::atomic<int>> count_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ExclusionHold> SimDesktop::holdExclusions() {
+  return std::make_unique<SimExclusionHold>(holds_);
+}
+
 }  // namespace orvel::sim
