@@ -6,6 +6,7 @@
 //   orvel_x11_test_window --title T --x X --y Y --width W --height H [--seed S] [--pid P]
 //                         [--override-redirect] [--extra N] [--type dock|notification]
 // Commands: move X Y | resize W H | title T | raise | lower | clicks | quit
+//           defer (keep Expose events unanswered) | repaint (answer the kept ones, stop keeping)
 //           shape X Y W H (what it draws and takes clicks on, in window pixels) | shape none
 #include <poll.h>
 #include <unistd.h>
@@ -140,6 +141,10 @@ class TestWindow {
       case XCB_EXPOSE: {
         auto* x = reinterpret_cast<xcb_expose_event_t*>(e);
         if (x->window != window_) return false;
+        if (deferring_) {
+          deferred_.push_back({x->y, std::min<int>(x->y + x->height, height_)});
+          return false;
+        }
         paint(x->y, std::min<int>(x->y + x->height, height_));
         xcb_flush(c_);
         if (!painted_) {
@@ -201,6 +206,13 @@ class TestWindow {
       std::printf("clicks %d %d\n", up_, down_);
       std::fflush(stdout);
       return;
+    } else if (cmd == "defer") {
+      deferring_ = true;
+    } else if (cmd == "repaint") {
+      deferring_ = false;
+      for (auto [y0, y1] : deferred_)
+        paint(y0, y1);
+      deferred_.clear();
     } else if (cmd == "quit") {
       std::exit(0);
     }
@@ -226,6 +238,8 @@ class TestWindow {
   int width_ = o_.width, height_ = o_.height;
   int up_ = 0, down_ = 0;
   bool painted_ = false;
+  bool deferring_ = false;
+  std::vector<std::pair<int, int>> deferred_;  // row ranges owed
 };
 
 }  // namespace
