@@ -2,8 +2,6 @@
 // server of another pixel format.
 #include <gtest/gtest.h>
 
-#include <xcb/composite.h>
-
 #include <cstring>
 #include <thread>
 
@@ -30,17 +28,6 @@ int mismatches(const Image& image, int px, int py, int seed) {
       bad += pixelAt(image, x, y) != patternPixel(px + x, py + y, seed);
   }
   return bad;
-}
-
-// Whether the server keeps `window` apart (redirected): only then can its contents be named.
-bool redirected(XvfbRig& rig, xcb_window_t window) {
-  xcb_connection_t* c = rig.connection().get();
-  const std::uint32_t pixmap = rig.connection().generateId();
-  const bool named =
-      !x11::checkRequest(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap));
-  if (named) xcb_free_pixmap(c, pixmap);
-  rig.sync();
-  return named;
 }
 
 std::uint32_t displayOf(x11::X11Screens& screens) {
@@ -144,13 +131,13 @@ TEST(X11Capture, WindowsAreKeptApartOnlyWhileHeldAndPicturesWaitForTheirRepaint)
   config.height = 250;
   const platform::ContentFilter leaveCoverOut{display, {cover->window()}, {}};
 
-  EXPECT_FALSE(redirected(*rig, target->window()));
+  EXPECT_FALSE(rig->redirected(target->window()));
   ASSERT_EQ(target->command("defer"), "ok");
   auto first = capture.holdExclusions();
-  EXPECT_TRUE(redirected(*rig, target->window()));
+  EXPECT_TRUE(rig->redirected(target->window()));
   auto second = capture.holdExclusions();
   first.reset();
-  EXPECT_TRUE(redirected(*rig, target->window()));
+  EXPECT_TRUE(rig->redirected(target->window()));
 
   // The target has not drawn what the cover hid yet; the picture waits for it.
   Expected<Image, platform::PlatformError> picture = unexpected(platform::PlatformError{""});
@@ -161,12 +148,12 @@ TEST(X11Capture, WindowsAreKeptApartOnlyWhileHeldAndPicturesWaitForTheirRepaint)
   EXPECT_EQ(mismatches(*picture, 50, 50, 4), 0);
 
   second.reset();
-  EXPECT_TRUE(waitFor([&] { return !redirected(*rig, target->window()); }));
+  EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
   // Without a hold, one picture redirects the windows for itself alone.
   auto alone = capture.captureImage(leaveCoverOut, config);
   ASSERT_TRUE(alone);
   EXPECT_EQ(mismatches(*alone, 50, 50, 4), 0);
-  EXPECT_TRUE(waitFor([&] { return !redirected(*rig, target->window()); }));
+  EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, X11ExcludedWindows, ::testing::Bool(),

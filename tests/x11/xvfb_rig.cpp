@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <xcb/composite.h>
 #include <xcb/xtest.h>
 
 #include <cstdlib>
@@ -205,6 +206,16 @@ bool XvfbRig::pointerGrabbedElsewhere() {
   if (!refused) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   sync();
   return refused;
+}
+
+bool XvfbRig::redirected(unsigned window) {
+  xcb_connection_t* c = connection_->get();
+  const std::uint32_t pixmap = connection_->generateId();
+  const bool named =
+      !x11::checkRequest(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap));
+  if (named) xcb_free_pixmap(c, pixmap);
+  sync();
+  return named;
 }
 
 void XvfbRig::killServer() {

@@ -60,6 +60,9 @@ class XvfbRig {
   std::optional<std::pair<int, int>> contentOrigin(unsigned window);
   // Whether another client holds the pointer (our grab attempt is refused); releases ours.
   bool pointerGrabbedElsewhere();
+  // Whether the server keeps a top-level window's contents apart (redirected): only then can
+  // they be named.
+  bool redirected(unsigned window);
   // Kills the server (for tests of a lost connection).
   void killServer();
 
