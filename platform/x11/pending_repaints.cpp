@@ -46,6 +46,23 @@ bool PendingRepaints::owes(xcb_window_t window, const PixelRect& part) const {
          PIXMAN_REGION_OUT;
 }
 
+std::vector<PixelRect> PendingRepaints::owedWithin(xcb_window_t window,
+                                                   const PixelRect& part) const {
+  std::vector<PixelRect> out;
+  auto it = owed_.find(window);
+  if (it == owed_.end() || part.empty()) return out;
+  pixman_region32_t within;
+  pixman_region32_init_rect(&within, part.x, part.y, static_cast<unsigned>(part.width),
+                            static_cast<unsigned>(part.height));
+  pixman_region32_intersect(&within, &within, const_cast<pixman_region32_t*>(&it->second));
+  int count = 0;
+  const pixman_box32_t* boxes = pixman_region32_rectangles(&within, &count);
+  for (int i = 0; i < count; ++i)
+    out.push_back({boxes[i].x1, boxes[i].y1, boxes[i].x2 - boxes[i].x1, boxes[i].y2 - boxes[i].y1});
+  pixman_region32_fini(&within);
+  return out;
+}
+
 void PendingRepaints::clear() {
   for (auto& [window, region] : owed_)
     pixman_region32_fini(&region);

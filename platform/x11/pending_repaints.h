@@ -26,6 +26,8 @@ class PendingRepaints {
   void repainted(xcb_window_t window, const PixelRect& part);
   // Whether any owed part of `window` lies in `part`.
   bool owes(xcb_window_t window, const PixelRect& part) const;
+  // What `window` still owes inside `part`.
+  std::vector<PixelRect> owedWithin(xcb_window_t window, const PixelRect& part) const;
   bool empty() const { return owed_.empty(); }
   void clear();
 

@@ -223,6 +223,22 @@ std::optional<XPixmap> WindowComposer::compose(const PixelRect& area,
         static_cast<std::int16_t>(part.y - layer.outer.y), 0, 0,
         static_cast<std::int16_t>(part.x - area.x), static_cast<std::int16_t>(part.y - area.y),
         static_cast<std::uint16_t>(part.width), static_cast<std::uint16_t>(part.height));
+    // What the client never drew again holds whatever lay on top at the redirect (an excluded
+    // window's pixels, perhaps): black instead, as the desktop behind.
+    const int dx = layer.outer.x + layer.border;
+    const int dy = layer.outer.y + layer.border;
+    std::vector<xcb_rectangle_t> unpainted;
+    for (const PixelRect& r :
+         pending_.owedWithin(layer.window, {part.x - dx, part.y - dy, part.width, part.height})) {
+      unpainted.push_back({static_cast<std::int16_t>(r.x + dx - area.x),
+                           static_cast<std::int16_t>(r.y + dy - area.y),
+                           static_cast<std::uint16_t>(r.width),
+                           static_cast<std::uint16_t>(r.height)});
+    }
+    if (!unpainted.empty()) {
+      xcb_render_fill_rectangles(c, XCB_RENDER_PICT_OP_SRC, targetPicture.id(), black,
+                                 static_cast<std::uint32_t>(unpainted.size()), unpainted.data());
+    }
   }
   return target;
 }

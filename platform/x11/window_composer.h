@@ -38,8 +38,8 @@ class WindowComposer {
   // An event of the connection; damage reports settle what clients owed, others are ignored.
   void noteEvent(const xcb_generic_event_t* event);
   // A pixmap of the root's depth holding `area` (root coordinates) without the top-level windows
-  // in `leftOut`, once the windows in it have drawn what they owe (or the budget is spent);
-  // nothing on failure or when not redirected.
+  // in `leftOut`, once the windows in it have drawn what they owe; what is still owed when the
+  // budget is spent is black. Nothing on failure or when not redirected.
   std::optional<XPixmap> compose(const PixelRect& area, const std::set<xcb_window_t>& leftOut);
   // The root's child that holds `window` (itself when it is one), or nothing.
   std::optional<xcb_window_t> topLevelOf(xcb_window_t window);

@@ -24,6 +24,8 @@ TEST(PendingRepaints, OwedPartsArePaidOffOnlyByDrawingThatCoversThem) {
   pending.repainted(7, {0, 0, 60, 100});
   EXPECT_FALSE(pending.owes(7, {10, 10, 50, 50}));
   EXPECT_TRUE(pending.owes(7, {60, 10, 50, 50}));
+  EXPECT_EQ(pending.owedWithin(7, {0, 0, 100, 20}), (std::vector<PixelRect>{{60, 10, 40, 10}}));
+  EXPECT_TRUE(pending.owedWithin(7, {0, 0, 60, 200}).empty());
   pending.repainted(7, {60, 10, 50, 25});
   EXPECT_TRUE(pending.owes(7, {0, 0, 200, 200}));
   pending.repainted(7, {60, 35, 50, 25});

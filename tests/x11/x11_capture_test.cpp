@@ -117,7 +117,9 @@ TEST_P(X11ExcludedWindows, NeverAppearWhereTheyOverlapTheArea) {
 
 TEST(X11Capture, WindowsAreKeptApartOnlyWhileHeldAndPicturesWaitForTheirRepaint) {
   START_RIG(rig, RigOptions{});
-  auto target = rig->openWindow({.x = 100, .y = 100, .width = 500, .height = 400, .seed = 4});
+  // Without a background, what the cover hid keeps the cover's pixels until the target repaints.
+  auto target = rig->openWindow(
+      {.x = 100, .y = 100, .width = 500, .height = 400, .seed = 4, .noBackground = true});
   ASSERT_TRUE(target);
   auto cover = rig->openWindow({.x = 250, .y = 200, .width = 200, .height = 150, .seed = 9});
   ASSERT_TRUE(cover);
@@ -148,6 +150,27 @@ TEST(X11Capture, WindowsAreKeptApartOnlyWhileHeldAndPicturesWaitForTheirRepaint)
   EXPECT_EQ(mismatches(*picture, 50, 50, 4), 0);
 
   second.reset();
+  EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
+
+  // A client that does not repaint in time: its unpainted part is black, never the cover.
+  ASSERT_EQ(target->command("defer"), "ok");
+  x11::X11ScreenCapture impatient(rig->display().c_str(), nullptr, std::chrono::milliseconds(0));
+  auto late = impatient.captureImage(leaveCoverOut, config);
+  ASSERT_TRUE(late);
+  int black = 0, wrong = 0;
+  for (int y = 0; y < 250; ++y) {
+    for (int x = 0; x < 300; ++x) {
+      const bool underCover = x >= 100 && x < 300 && y >= 50 && y < 200;
+      const std::uint32_t got = pixelAt(*late, x, y);
+      if (underCover && got == 0xff000000u)
+        ++black;
+      else
+        wrong += got != patternPixel(50 + x, 50 + y, 4);
+    }
+  }
+  EXPECT_EQ(black, 200 * 150);
+  EXPECT_EQ(wrong, 0);
+  ASSERT_EQ(target->command("repaint"), "ok");
   EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
   // Without a hold, one picture redirects the windows for itself alone.
   auto alone = capture.captureImage(leaveCoverOut, config);

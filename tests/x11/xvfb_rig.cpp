@@ -139,6 +139,7 @@ std::unique_ptr<TestWindowProcess> XvfbRig::openWindow(const WindowSpec& wanted)
     argv.push_back(std::to_string(*wanted.pid));
   }
   if (wanted.overrideRedirect) argv.push_back("--override-redirect");
+  if (wanted.noBackground) argv.push_back("--no-background");
   if (!wanted.type.empty()) {
     argv.push_back("--type");
     argv.push_back(wanted.type);

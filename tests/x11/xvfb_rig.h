@@ -47,6 +47,8 @@ class XvfbRig {
     bool overrideRedirect = false;
     int extra = 0;
     std::string type;  // EWMH window type without its prefix: "DOCK", "NOTIFICATION"
+    // No background for the server to paint: what is exposed keeps whatever lay there.
+    bool noBackground = false;
   };
   std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& wanted);
 
