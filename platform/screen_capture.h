@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,9 +60,23 @@ struct CaptureConfiguration {
   friend bool operator==(const CaptureConfiguration&, const CaptureConfiguration&) = default;
 };
 
+// Kept by whoever will soon ask for pictures that leave windows out (a capture session, a scroll
+// target), so that a backend that must prepare such pictures ahead of time does so only while
+// someone holds one. Dropped on the thread that took it, before its ScreenCapture goes.
+class ExclusionHold {
+ public:
+  virtual ~ExclusionHold() = default;
+};
+
 class ScreenCapture {
  public:
   virtual ~ScreenCapture() = default;
+  // Declares that captures with excluded windows may follow until the hold is dropped. Taking it
+  // early (before the caller's own windows appear) lets the backend make those pictures exact.
+  // Never null; a backend with nothing to prepare returns an empty hold.
+  virtual std::unique_ptr<ExclusionHold> holdExclusions() {
+    return std::make_unique<ExclusionHold>();
+  }
   virtual Expected<ShareableContent, PlatformError> shareableContent(bool excludeDesktopWindows,
                                                                      bool onScreenWindowsOnly) = 0;
   // One picture, premultiplied BGRA. Its size is the configured size unless the display changed.

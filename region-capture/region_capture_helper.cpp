@@ -111,6 +111,7 @@ void RegionCaptureHelper::prepare(std::int64_t id) {
   // The new capture takes the shield over before the earlier one lets go, so the grabs never
   // drop in between and an Escape pressed meanwhile reaches the new capture.
   auto session = std::make_shared<RegionSession>(*this, id);
+  session->exclusions = ports_.capture.holdExclusions();
   session->shield = shield_.raise(session->id, session->started);
   enableInputTap(true);
   if (earlier) earlier->cancel();

@@ -134,6 +134,7 @@ void RegionSession::finish(Json reply) {
   shield.reset();
   for (auto& panel : panels)
     panel.window->close();
+  exclusions.reset();
   // A view may be on the call stack (Escape or a release in a panel); it goes on a later turn.
   auto closed = std::make_shared<std::vector<RegionPanel>>(std::move(panels));
   helper_.loop().defer([closed] {});

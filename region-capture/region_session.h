@@ -14,6 +14,7 @@
 #include "orvel/common/json_text.h"
 #include "orvel/common/task.h"
 #include "platform/overlay.h"
+#include "platform/screen_capture.h"
 #include "region_view.h"
 #include "shield_state.h"
 #include "topology.h"
@@ -55,6 +56,8 @@ class RegionSession : public std::enable_shared_from_this<RegionSession> {
   std::optional<std::string> path;
   std::optional<TaskHandle> task;
   std::optional<Shield> shield;  // set while this capture owns the input shield
+  // Taken before the panels appear, so the pictures can leave them out exactly; dropped at the end.
+  std::unique_ptr<platform::ExclusionHold> exclusions;
 
   // Raises the panels over every screen; the shield is already up.
   void open();

@@ -20,7 +20,8 @@ std::int64_t pixelCount(double points, double scale) {
 }
 }  // namespace
 
-Task<Outcome<std::pair<int, int>>> ScrollCaptureHelper::setUpCapture(Rect region) {
+Task<Outcome<std::pair<int, int>>> ScrollCaptureHelper::setUpCapture(
+    Rect region, std::unique_ptr<platform::ExclusionHold> exclusions) {
   // Awaiters are named: GCC 12 destroys lambda captures inside a co_await expression twice.
   auto query = offload(loop_, [&capture = ports_.capture] {
     return capture.shareableContent(/*excludeDesktopWindows=*/true, /*onScreenWindowsOnly=*/true);
@@ -33,8 +34,11 @@ Task<Outcome<std::pair<int, int>>> ScrollCaptureHelper::setUpCapture(Rect region
 
   platform::ContentFilter filter{state_.displayID, {}, {}};
   const auto& own = windowPolicy().ownPIDs();
+  bool overlapped = false;
   for (const auto& w : content->windows) {
-    if (own.count(w.ownerPID.value_or(-1))) filter.excludedWindows.push_back(w.windowID);
+    if (!own.count(w.ownerPID.value_or(-1))) continue;
+    filter.excludedWindows.push_back(w.windowID);
+    overlapped |= w.frame.intersects(region);
   }
 
   const Rect d = ports_.screens.displayBounds(state_.displayID).value_or(Rect{});
@@ -52,6 +56,7 @@ Task<Outcome<std::pair<int, int>>> ScrollCaptureHelper::setUpCapture(Rect region
   config.captureResolution = 1;
   state_.configuration = config;
   state_.filter = std::move(filter);
+  if (overlapped) state_.exclusions = std::move(exclusions);
   co_return std::pair<int, int>{config.width, config.height};
 }
 

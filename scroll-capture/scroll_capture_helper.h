@@ -76,7 +76,9 @@ class ScrollCaptureHelper {
   Task<std::optional<Rect>> chooseRegion(std::string instruction);
   void completeSelection(std::optional<Rect> region);
   // Capture setup for a locked region: stores filter and configuration, yields the pixel size.
-  Task<Outcome<std::pair<int, int>>> setUpCapture(Rect region);
+  // Keeps `exclusions` with the target when an excluded window overlaps the region.
+  Task<Outcome<std::pair<int, int>>> setUpCapture(
+      Rect region, std::unique_ptr<platform::ExclusionHold> exclusions);
 
   Json windows();
   // The failure for a refused permission: the platform's own reply where it names what is

@@ -31,6 +31,8 @@ struct ScrollHelperState {
   double scale = 1.0;
   std::optional<platform::ContentFilter> filter;
   std::optional<platform::CaptureConfiguration> configuration;
+  // Kept with the target while an excluded window overlapped its region at setup.
+  std::unique_ptr<platform::ExclusionHold> exclusions;
 
   std::uint32_t targetID() const { return lockedTarget ? lockedTarget->windowID : 0; }
   std::int32_t targetPID() const { return lockedTarget ? lockedTarget->pid : 0; }

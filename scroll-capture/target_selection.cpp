@@ -20,6 +20,10 @@ Task<Outcome<Json>> ScrollCaptureHelper::selectRegion() {
   if (!ports_.permissions.postEventAllowed() || !ports_.permissions.accessibilityTrusted()) {
     co_return refused(platform::PermissionReply::kScrollAccessibility, msg::kNeedAccessibility);
   }
+  // Before the overlay appears, so the pictures can leave it out exactly; an earlier target's
+  // hold goes only once this one is taken, so nothing is undone in between.
+  auto exclusions = ports_.capture.holdExclusions();
+  state_.exclusions.reset();
   state_.lockedTarget.reset();
   auto chosen = co_await chooseRegion(msg::kSelectInstruction);
   if (!chosen) co_return Json{{"ok", true}, {"canceled", true}};
@@ -71,7 +75,7 @@ Task<Outcome<Json>> ScrollCaptureHelper::selectRegion() {
   state_.filter.reset();
   state_.configuration.reset();
 
-  auto size = co_await setUpCapture(region);
+  auto size = co_await setUpCapture(region, std::move(exclusions));
   if (!size) co_return unexpected(std::move(size).error());
   auto activated = co_await activateTarget();
   if (!activated) co_return unexpected(std::move(activated).error());

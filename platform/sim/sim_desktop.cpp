@@ -193,6 +193,14 @@ Expected<platform::ShareableContent, platform::PlatformError> SimDesktop::sharea
     if (pid != w.end() && pid->is_number() && apps_.count(pid->get<std::int32_t>())) {
       sw.ownerPID = pid->get<std::int32_t>();
     }
+    auto box = w.find(platform::kCGWindowBounds);
+    if (box != w.end() && box->is_object()) {
+      auto side = [&](const char* key) {
+        auto v = box->find(key);
+        return v != box->end() && v->is_number() ? v->get<double>() : 0.0;
+      };
+      sw.frame = {side("X"), side("Y"), side("Width"), side("Height")};
+    }
     auto on = w.find(platform::kCGWindowIsOnscreen);
     sw.onScreen = on == w.end() || !on->is_boolean() || on->get<bool>();
     if (onScreenWindowsOnly && !sw.onScreen) continue;
@@ -232,6 +240,25 @@ Expected<Image, platform::PlatformError> SimDesktop::captureImage(
     }
   }
   return image;
+}
+
+namespace {
+
+class SimExclusionHold final : public platform::ExclusionHold {
+ public:
+  explicit SimExclusionHold(std::shared_ptr<std::atomic<int>> count) : count_(std::move(count)) {
+    ++*count_;
+  }
+  ~SimExclusionHold() override { --*count_; }
+
+ private:
+  std::shared_ptr<std::atomic<int>> count_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::ExclusionHold> SimDesktop::holdExclusions() {
+  return std::make_unique<SimExclusionHold>(holds_);
 }
 
 }  // namespace orvel::sim

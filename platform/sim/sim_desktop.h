@@ -6,6 +6,7 @@
 // the main display, y down); the first display is the main display.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -108,6 +109,8 @@ class SimDesktop : public platform::Screens,
   void setCaptureGate(bool open);
   int captureCount() const;
   std::vector<platform::ContentFilter> capturedFilters() const;
+  // Exclusion holds taken and not yet dropped.
+  int exclusionHolds() const { return *holds_; }
 
   // ---- ports -------------------------------------------------------------------------------
   std::vector<platform::ScreenInfo> screens() override;
@@ -134,6 +137,7 @@ class SimDesktop : public platform::Screens,
       bool excludeDesktopWindows, bool onScreenWindowsOnly) override;
   Expected<Image, platform::PlatformError> captureImage(
       const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
+  std::unique_ptr<platform::ExclusionHold> holdExclusions() override;
 
  private:
   mutable std::mutex mutex_;  // guards what the capture calls read: displays, apps, windows
@@ -147,6 +151,8 @@ class SimDesktop : public platform::Screens,
   bool gateOpen_ = true;
   int captures_ = 0;
   std::vector<platform::ContentFilter> filters_;
+  // Shared with the holds, so that one dropped after the desktop harms nothing.
+  std::shared_ptr<std::atomic<int>> holds_ = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace orvel::sim

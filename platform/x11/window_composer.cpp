@@ -1,6 +1,11 @@
 #include "platform/x11/window_composer.h"
 
+#include <poll.h>
 #include <xcb/composite.h>
+#include <xcb/damage.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <vector>
 
@@ -10,15 +15,114 @@ bool WindowComposer::available() const {
   return connection_.extensions().composite && connection_.extensions().render;
 }
 
-bool WindowComposer::redirectOnce() {
+bool WindowComposer::redirect() {
   if (redirected_) return true;
   if (!available()) return false;
   xcb_connection_t* c = connection_.get();
+  // Grabbed, so that no client draws between the redirect and the damage watches: every repaint
+  // after the redirect is reported.
+  xcb_grab_server(c);
   XcbError error = checkRequest(c, xcb_composite_redirect_subwindows_checked(
                                        c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
   connection_.noteRoundTrip();
+  if (!error) {
+    watchRepaints();
+    // The initial reports arrive before the answer to this; nobody else draws yet.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    connection_.noteRoundTrip();
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c))
+      std::free(e);
+  }
+  xcb_ungrab_server(c);
+  xcb_flush(c);
   redirected_ = !error;
+  redirectedAt_ = std::chrono::steady_clock::now();
   return redirected_;
+}
+
+void WindowComposer::watchRepaints() {
+  if (!connection_.extensions().damage) return;
+  xcb_connection_t* c = connection_.get();
+  auto tree = takeReply(c, xcb_query_tree_reply, xcb_query_tree(c, connection_.root()));
+  connection_.noteRoundTrip();
+  if (!tree) return;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const int count = xcb_query_tree_children_length(tree.get());
+  std::vector<xcb_get_window_attributes_cookie_t> attributeCookies(count);
+  std::vector<xcb_get_geometry_cookie_t> geometryCookies(count);
+  for (int i = 0; i < count; ++i) {
+    attributeCookies[i] = xcb_get_window_attributes(c, children[i]);
+    geometryCookies[i] = xcb_get_geometry(c, children[i]);
+  }
+  std::vector<StackedWindow> stack;  // bottom to top, as the tree lists them
+  for (int i = 0; i < count; ++i) {
+    auto a = takeReply(c, xcb_get_window_attributes_reply, attributeCookies[i]);
+    auto g = takeReply(c, xcb_get_geometry_reply, geometryCookies[i]);
+    if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE ||
+        a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+      continue;
+    }
+    stack.push_back({children[i],
+                     {g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width},
+                     g->border_width});
+  }
+  connection_.noteRoundTrip();
+  for (auto& [window, parts] : hiddenParts(stack)) {
+    XDamage damage(c, connection_.generateId());
+    xcb_damage_create(c, damage.id(), window, XCB_DAMAGE_REPORT_LEVEL_DELTA_RECTANGLES);
+    // A new damage object reports the whole window at once: forget that, so that only drawing
+    // from now on counts.
+    xcb_damage_subtract(c, damage.id(), XCB_NONE, XCB_NONE);
+    damages_.push_back(std::move(damage));
+    pending_.owe(window, parts);
+  }
+}
+
+void WindowComposer::unredirect() {
+  if (!redirected_) return;
+  xcb_connection_t* c = connection_.get();
+  damages_.clear();
+  pending_.clear();
+  xcb_composite_unredirect_subwindows(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+  xcb_flush(c);
+  redirected_ = false;
+}
+
+void WindowComposer::noteEvent(const xcb_generic_event_t* event) {
+  if (pending_.empty() || !connection_.extensions().damage) return;
+  const auto* damage = xcb_get_extension_data(connection_.get(), &xcb_damage_id);
+  if ((event->response_type & 0x7f) != damage->first_event + XCB_DAMAGE_NOTIFY) return;
+  const auto* notify = reinterpret_cast<const xcb_damage_notify_event_t*>(event);
+  pending_.repainted(notify->drawable,
+                     {notify->area.x, notify->area.y, notify->area.width, notify->area.height});
+}
+
+bool WindowComposer::owing(const std::vector<Layer>& layers, const PixelRect& area) const {
+  for (const Layer& layer : layers) {
+    const PixelRect part = layer.outer.intersection(area);
+    const int dx = layer.outer.x + layer.border;
+    const int dy = layer.outer.y + layer.border;
+    if (pending_.owes(layer.window, {part.x - dx, part.y - dy, part.width, part.height}))
+      return true;
+  }
+  return false;
+}
+
+void WindowComposer::awaitRepaints(const std::vector<Layer>& layers, const PixelRect& area) {
+  xcb_connection_t* c = connection_.get();
+  const auto deadline = redirectedAt_ + repaintBudget_;
+  for (;;) {
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+      noteEvent(e);
+      std::free(e);
+    }
+    if (!owing(layers, area) || !connection_.ok()) return;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    pollfd fd{connection_.fd(), POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) return;
+  }
 }
 
 bool WindowComposer::loadFormats() {
@@ -56,7 +160,7 @@ std::optional<xcb_window_t> WindowComposer::topLevelOf(xcb_window_t window) {
 
 std::optional<XPixmap> WindowComposer::compose(const PixelRect& area,
                                                const std::set<xcb_window_t>& leftOut) {
-  if (!redirectOnce() || !loadFormats()) return std::nullopt;
+  if (!redirected_ || !loadFormats()) return std::nullopt;
   xcb_connection_t* c = connection_.get();
   const xcb_screen_t* screen = connection_.screen();
   auto rootFormat = visualFormats_.find(screen->root_visual);
@@ -73,12 +177,6 @@ std::optional<XPixmap> WindowComposer::compose(const PixelRect& area,
     attributeCookies[i] = xcb_get_window_attributes(c, children[i]);
     geometryCookies[i] = xcb_get_geometry(c, children[i]);
   }
-  struct Layer {
-    xcb_window_t window;
-    xcb_visualid_t visual;
-    std::uint8_t depth;
-    PixelRect outer;
-  };
   std::vector<Layer> layers;
   for (int i = 0; i < count; ++i) {
     auto a = takeReply(c, xcb_get_window_attributes_reply, attributeCookies[i]);
@@ -90,9 +188,10 @@ std::optional<XPixmap> WindowComposer::compose(const PixelRect& area,
     const PixelRect outer{g->x, g->y, g->width + 2 * g->border_width,
                           g->height + 2 * g->border_width};
     if (!outer.intersection(area).empty())
-      layers.push_back({children[i], a->visual, g->depth, outer});
+      layers.push_back({children[i], a->visual, g->depth, outer, g->border_width});
   }
   connection_.noteRoundTrip();
+  awaitRepaints(layers, area);
 
   XPixmap target(c, connection_.generateId());
   xcb_create_pixmap(c, screen->root_depth, target.id(), connection_.root(),
@@ -124,6 +223,22 @@ std::optional<XPixmap> WindowComposer::compose(const PixelRect& area,
         static_cast<std::int16_t>(part.y - layer.outer.y), 0, 0,
         static_cast<std::int16_t>(part.x - area.x), static_cast<std::int16_t>(part.y - area.y),
         static_cast<std::uint16_t>(part.width), static_cast<std::uint16_t>(part.height));
+    // What the client never drew again holds whatever lay on top at the redirect (an excluded
+    // window's pixels, perhaps): black instead, as the desktop behind.
+    const int dx = layer.outer.x + layer.border;
+    const int dy = layer.outer.y + layer.border;
+    std::vector<xcb_rectangle_t> unpainted;
+    for (const PixelRect& r :
+         pending_.owedWithin(layer.window, {part.x - dx, part.y - dy, part.width, part.height})) {
+      unpainted.push_back({static_cast<std::int16_t>(r.x + dx - area.x),
+                           static_cast<std::int16_t>(r.y + dy - area.y),
+                           static_cast<std::uint16_t>(r.width),
+                           static_cast<std::uint16_t>(r.height)});
+    }
+    if (!unpainted.empty()) {
+      xcb_render_fill_rectangles(c, XCB_RENDER_PICT_OP_SRC, targetPicture.id(), black,
+                                 static_cast<std::uint32_t>(unpainted.size()), unpainted.data());
+    }
   }
   return target;
 }

@@ -1,6 +1,7 @@
 #include "platform/x11/x11_connection.h"
 
 #include <xcb/composite.h>
+#include <xcb/damage.h>
 #include <xcb/randr.h>
 #include <xcb/render.h>
 #include <xcb/res.h>
@@ -88,18 +89,21 @@ void X11Connection::queryExtensions() {
   const bool hasRender = xcb_get_extension_data(c_, &xcb_render_id)->present;
   const bool hasRandr = xcb_get_extension_data(c_, &xcb_randr_id)->present;
   const bool hasRes = xcb_get_extension_data(c_, &xcb_res_id)->present;
+  const bool hasDamage = xcb_get_extension_data(c_, &xcb_damage_id)->present;
   xcb_test_get_version_cookie_t xtest{};
   xcb_shm_query_version_cookie_t shm{};
   xcb_composite_query_version_cookie_t composite{};
   xcb_render_query_version_cookie_t render{};
   xcb_randr_query_version_cookie_t randr{};
   xcb_res_query_version_cookie_t res{};
+  xcb_damage_query_version_cookie_t damage{};
   if (hasXTest) xtest = xcb_test_get_version(c_, 2, 2);
   if (hasShm) shm = xcb_shm_query_version(c_);
   if (hasComposite) composite = xcb_composite_query_version(c_, 0, 4);
   if (hasRender) render = xcb_render_query_version(c_, 0, 11);
   if (hasRandr) randr = xcb_randr_query_version(c_, 1, 5);
   if (hasRes) res = xcb_res_query_version(c_, 1, 2);
+  if (hasDamage) damage = xcb_damage_query_version(c_, 1, 1);
   if (hasXTest) extensions_.xtest = takeReply(c_, xcb_test_get_version_reply, xtest) != nullptr;
   if (hasShm) extensions_.shm = takeReply(c_, xcb_shm_query_version_reply, shm) != nullptr;
   if (hasComposite) {
@@ -116,6 +120,8 @@ void X11Connection::queryExtensions() {
     auto r = takeReply(c_, xcb_res_query_version_reply, res);
     extensions_.res = r && (r->server_major > 1 || r->server_minor >= 2);
   }
+  if (hasDamage)
+    extensions_.damage = takeReply(c_, xcb_damage_query_version_reply, damage) != nullptr;
 }
 
 }  // namespace orvel::x11

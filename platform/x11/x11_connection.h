@@ -51,6 +51,7 @@ struct Extensions {
   bool render = false;
   bool randr = false;  // 1.5 or later (monitors)
   bool res = false;    // 1.2 or later (client ids)
+  bool damage = false;
 };
 
 class X11Connection {

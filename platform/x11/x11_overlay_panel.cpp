@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/key_state.h"
 #include "platform/cairo/cairo_canvas.h"
+#include "platform/key_state.h"
 #include "platform/x11/x11_overlay.h"
 
 namespace orvel::x11 {

@@ -63,13 +63,36 @@ Image scaled(const Image& source, int width, int height) {
 
 }  // namespace
 
-X11ScreenCapture::X11ScreenCapture(const char* display, WindowListCache* windows)
+class X11ExclusionHold final : public platform::ExclusionHold {
+ public:
+  explicit X11ExclusionHold(X11ScreenCapture& capture) : capture_(capture) { capture_.hold(); }
+  ~X11ExclusionHold() override { capture_.release(); }
+
+ private:
+  X11ScreenCapture& capture_;
+};
+
+X11ScreenCapture::X11ScreenCapture(const char* display, WindowListCache* windows,
+                                   std::chrono::milliseconds repaintBudget)
     : connection_(X11Connection::open(display)), windows_(windows) {
   if (!connection_) return;
   format_ = formatOf(*connection_);
-  composer_ = std::make_unique<WindowComposer>(*connection_);
-  // Early, so that windows have repainted their own contents by the time a capture needs them.
-  composer_->redirectOnce();
+  composer_ = std::make_unique<WindowComposer>(*connection_, repaintBudget);
+}
+
+std::unique_ptr<platform::ExclusionHold> X11ScreenCapture::holdExclusions() {
+  return std::make_unique<X11ExclusionHold>(*this);
+}
+
+void X11ScreenCapture::hold() {
+  std::lock_guard lock(mutex_);
+  // Now rather than at the first picture, so that clients repaint what was hidden meanwhile.
+  if (++holds_ == 1 && composer_ && connection_->ok()) composer_->redirect();
+}
+
+void X11ScreenCapture::release() {
+  std::lock_guard lock(mutex_);
+  if (--holds_ == 0 && composer_) composer_->unredirect();
 }
 
 X11ScreenCapture::~X11ScreenCapture() {
@@ -83,9 +106,12 @@ std::uint64_t X11ScreenCapture::roundTrips() {
 }
 
 void X11ScreenCapture::dropEvents() {
-  // Errors of unchecked requests (a window that vanished mid-composition) land here.
-  while (xcb_generic_event_t* e = xcb_poll_for_event(connection_->get()))
+  // Errors of unchecked requests (a window that vanished mid-composition) land here, and the
+  // damage reports of the repaints the composer waits for.
+  while (xcb_generic_event_t* e = xcb_poll_for_event(connection_->get())) {
+    composer_->noteEvent(e);
     std::free(e);
+  }
 }
 
 Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::shareableContent(
@@ -193,9 +219,12 @@ Expected<Image, platform::PlatformError> X11ScreenCapture::captureImage(
   if (!area.empty()) {
     bool done = false;
     if (!leftOut.empty()) {
+      // Without a hold, the windows are redirected for this picture alone.
+      const bool once = !composer_->redirected() && composer_->redirect();
       if (auto composed = composer_->compose(area, leftOut)) {
         done = grab(composed->id(), area, 0, 0, image, area.x - wanted.x, area.y - wanted.y);
       }
+      if (once) composer_->unredirect();
     }
     if (!done) {
       if (!grab(connection_->root(), area, area.x, area.y, image, area.x - wanted.x,

@@ -1,5 +1,6 @@
 #include "platform/x11/xcb_handles.h"
 
+#include <xcb/damage.h>
 #include <xcb/render.h>
 
 namespace orvel::x11::detail {
@@ -22,6 +23,10 @@ void freeCursor(xcb_connection_t* c, std::uint32_t id) {
 }
 void freePicture(xcb_connection_t* c, std::uint32_t id) {
   xcb_render_free_picture(c, id);
+}
+
+void destroyDamage(xcb_connection_t* c, std::uint32_t id) {
+  xcb_damage_destroy(c, id);
 }
 
 }  // namespace orvel::x11::detail

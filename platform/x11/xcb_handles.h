@@ -73,6 +73,7 @@ void freeGC(xcb_connection_t* c, std::uint32_t id);
 void freeColormap(xcb_connection_t* c, std::uint32_t id);
 void freeCursor(xcb_connection_t* c, std::uint32_t id);
 void freePicture(xcb_connection_t* c, std::uint32_t id);
+void destroyDamage(xcb_connection_t* c, std::uint32_t id);
 }  // namespace detail
 
 using XWindow = XResource<detail::destroyWindow>;
@@ -81,5 +82,6 @@ using XGC = XResource<detail::freeGC>;
 using XColormap = XResource<detail::freeColormap>;
 using XCursor = XResource<detail::freeCursor>;
 using XPicture = XResource<detail::freePicture>;
+using XDamage = XResource<detail::destroyDamage>;
 
 }  // namespace orvel::x11

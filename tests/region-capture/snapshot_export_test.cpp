@@ -199,6 +199,56 @@ TEST(Snapshot, FailuresEndTheCaptureWithTheirMessage) {
   }
 }
 
+TEST(Snapshot, ACaptureHoldsItsExclusionsFromPrepareToEveryEnd) {
+  {
+    HelperRig idle;
+    EXPECT_EQ(idle.desktop.exclusionHolds(), 0) << "an idle helper keeps nothing";
+    idle.desktop.postEvents = false;
+    idle.request({{"command", "prepare"}, {"id", 1}});
+    EXPECT_EQ(idle.lastReply().value("permission", false), true);
+    EXPECT_EQ(idle.desktop.exclusionHolds(), 0);
+  }
+  {
+    CaptureRig rig;
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 1) << "from prepare on";
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 1) << "while the user selects";
+    rig.dragThroughShield({10, 10}, {50, 50});
+    EXPECT_EQ(rig.lastReply().value("ok", false), true);
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 0) << "exported";
+  }
+  {
+    CaptureRig rig;
+    rig.request({{"command", "prepare"}, {"id", 4}});
+    EXPECT_EQ(rig.replies().front(), Json({{"id", 3}, {"ok", true}, {"canceled", true}}));
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 1) << "replaced: the new capture's hold";
+    rig.request({{"command", "cancel"}, {"id", 4}});
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 0) << "cancelled";
+  }
+  {
+    CaptureRig rig;
+    rig.dragThroughShield({10, 10}, {11, 11});
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply().value("canceled", false), true);
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 0) << "too small a selection";
+  }
+  {
+    CaptureRig rig;
+    rig.desktop.failCapture("The display was disconnected.");
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply(), rig.error("The display was disconnected."));
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 0) << "failed";
+  }
+  {
+    CaptureRig rig;
+    rig.request({{"command", "quit"}});
+    EXPECT_EQ(rig.desktop.exclusionHolds(), 0) << "quit";
+    CaptureRig ended;
+    ended.helper.endOfInput();
+    EXPECT_EQ(ended.desktop.exclusionHolds(), 0) << "end of input";
+  }
+}
+
 TEST(Snapshot, OutputIsLimitedTo16384PixelsASide) {
   // No display alone is that wide at scale 2; a region over two of them is output at scale 2.
   const std::vector<sim::SimDisplay> wide = {{1, {0, 0, 8000, 10}, 1}, {2, {8000, 0, 400, 10}, 2}};

@@ -37,6 +37,40 @@ TEST_F(ScrollHelperTest, CaptureSendsTheRegionsPixelsBetweenTwoChecks) {
   EXPECT_EQ(helper.state().configuration->showsCursor, false);
 }
 
+TEST_F(ScrollHelperTest, ATargetHoldsExclusionsOnlyWhileAnExcludedWindowOverlapsItsRegion) {
+  addApp();
+  desktop.setDisplays({{1, {0, 0, 1440, 900}, 1.0}});
+  desktop.addApplication(kHostPID, "org.example.host");
+  desktop.addWindow(42, kHostPID, {1000, 700, 100, 100});
+  EXPECT_EQ(desktop.exclusionHolds(), 0);
+  helper.handleRequest({{"command", "select"}});
+  loop.runUntilIdle();
+  EXPECT_EQ(desktop.exclusionHolds(), 1) << "taken before the overlay shows";
+  overlay.drag({200, 200}, {600, 500});
+  loop.runUntilIdle();
+  EXPECT_EQ(out.take().at(0).json.value("ok", false), true);
+  EXPECT_EQ(desktop.exclusionHolds(), 0) << "the host's window lies apart from the region";
+
+  (*desktop.window(42))["kCGWindowBounds"] = {
+      {"X", 550}, {"Y", 450}, {"Width", 100}, {"Height", 100}};
+  EXPECT_EQ(lockTarget().value("ok", false), true);
+  EXPECT_EQ(desktop.exclusionHolds(), 1) << "the host's window meets the region";
+  EXPECT_EQ(ask({{"command", "capture"}}).value("ok", false), true);
+  EXPECT_EQ(desktop.exclusionHolds(), 1) << "for the life of the target";
+
+  // A selection the user cancels leaves no target, and no hold.
+  helper.handleRequest({{"command", "select"}});
+  loop.runUntilIdle();
+  EXPECT_EQ(desktop.exclusionHolds(), 1) << "the new selection's own";
+  ASSERT_TRUE(overlay.keyDown(platform::kEscapeKeyCode));
+  loop.runUntilIdle();
+  EXPECT_EQ(out.take().at(0).json, (Json{{"ok", true}, {"canceled", true}}));
+  EXPECT_EQ(desktop.exclusionHolds(), 0);
+  // So does one that fails.
+  EXPECT_EQ(selectByDrag("select", {10, 10}, {30, 30}), error(msg::kRegionTooSmall));
+  EXPECT_EQ(desktop.exclusionHolds(), 0);
+}
+
 TEST_F(ScrollHelperTest, FrameSizeLimitsAndAFailedSetupLeavesNoFrameToDeliver) {
   addApp();
   desktop.setDisplays({{1, {0, 0, 9000, 4000}, 2.0}});

@@ -5,7 +5,9 @@
 //
 //   orvel_x11_test_window --title T --x X --y Y --width W --height H [--seed S] [--pid P]
 //                         [--override-redirect] [--extra N] [--type dock|notification]
+//                         [--no-background]
 // Commands: move X Y | resize W H | title T | raise | lower | clicks | quit
+//           defer (keep Expose events unanswered) | repaint (answer the kept ones, stop keeping)
 //           shape X Y W H (what it draws and takes clicks on, in window pixels) | shape none
 #include <poll.h>
 #include <unistd.h>
@@ -28,6 +30,7 @@ struct Options {
   int x = 0, y = 0, width = 400, height = 300, seed = 0, extra = 0;
   long pid = 0;
   bool overrideRedirect = false;
+  bool noBackground = false;
   std::string type;  // EWMH window type without its prefix: "DOCK", "NOTIFICATION"
 };
 
@@ -57,6 +60,10 @@ class TestWindow {
       xcb_map_window(c, w);
     }
     window_ = create(o.x, o.y, o.width, o.height, o.overrideRedirect);
+    if (o.noBackground) {
+      const std::uint32_t none = XCB_BACK_PIXMAP_NONE;
+      xcb_change_window_attributes(c, window_, XCB_CW_BACK_PIXMAP, &none);
+    }
     gc_ = xcb_generate_id(c);
     xcb_create_gc(c, gc_, window_, 0, nullptr);
     setTitle(o.title);
@@ -140,6 +147,10 @@ class TestWindow {
       case XCB_EXPOSE: {
         auto* x = reinterpret_cast<xcb_expose_event_t*>(e);
         if (x->window != window_) return false;
+        if (deferring_) {
+          deferred_.push_back({x->y, std::min<int>(x->y + x->height, height_)});
+          return false;
+        }
         paint(x->y, std::min<int>(x->y + x->height, height_));
         xcb_flush(c_);
         if (!painted_) {
@@ -201,6 +212,13 @@ class TestWindow {
       std::printf("clicks %d %d\n", up_, down_);
       std::fflush(stdout);
       return;
+    } else if (cmd == "defer") {
+      deferring_ = true;
+    } else if (cmd == "repaint") {
+      deferring_ = false;
+      for (auto [y0, y1] : deferred_)
+        paint(y0, y1);
+      deferred_.clear();
     } else if (cmd == "quit") {
       std::exit(0);
     }
@@ -226,6 +244,8 @@ class TestWindow {
   int width_ = o_.width, height_ = o_.height;
   int up_ = 0, down_ = 0;
   bool painted_ = false;
+  bool deferring_ = false;
+  std::vector<std::pair<int, int>> deferred_;  // row ranges owed
 };
 
 }  // namespace
@@ -253,6 +273,8 @@ int main(int argc, char** argv) {
       o.extra = std::atoi(next().c_str());
     else if (a == "--override-redirect")
       o.overrideRedirect = true;
+    else if (a == "--no-background")
+      o.noBackground = true;
     else if (a == "--type")
       o.type = next();
   }

@@ -130,6 +130,8 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_EQ(selected["height"], 600);
   EXPECT_EQ(selected["scale"], 1.0);
   EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+  // The host's window meets the region: windows stay redirected for the target's life.
+  EXPECT_TRUE(rig->redirected(host->window()));
   host->command("raise");
 
   // The frame is the target's pattern, byte for byte, without the host's window.
@@ -234,6 +236,7 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_EQ(error(capture()), kMoved);
   EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
   EXPECT_EQ(helper.process().wait(5s), 0);
+  EXPECT_TRUE(waitFor([&] { return !rig->redirected(host->window()); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, X11HelperTest, ::testing::Bool(),

@@ -171,20 +171,28 @@ TEST(X11RegionHelper, CaptureAcrossMonitorsEqualsTheScreenUnderTheOverlay) {
 
 TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
   START_RIG(rig, twoMonitors());
+  // Kept apart by the server only while a capture is in progress.
+  auto window = rig->openWindow({.x = 100, .y = 100, .width = 300, .height = 200, .seed = 2});
+  ASSERT_TRUE(window);
+  auto released = [&] { return waitFor([&] { return !rig->redirected(window->window()); }); };
   {
     RegionHelper helper(rig->display());
     ASSERT_TRUE(helper.running());
     // A new "prepare" ends the capture in progress with its own cancel reply.
+    EXPECT_FALSE(rig->redirected(window->window()));
     helper.send(R"({"command":"prepare","id":1})");
     ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+    EXPECT_TRUE(rig->redirected(window->window()));
     helper.send(R"({"command":"prepare","id":2})");
     EXPECT_EQ(helper.reply(), canceled(1));
     EXPECT_TRUE(waitFor([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
+    EXPECT_TRUE(rig->redirected(window->window()));
 
     rig->key(x11::kEscapeKeysym, true);
     rig->key(x11::kEscapeKeysym, false);
     EXPECT_EQ(helper.reply(), canceled(2));
     EXPECT_TRUE(bothFree(*rig));
+    EXPECT_TRUE(released());
 
     helper.send(R"({"command":"prepare","id":3})");
     ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
@@ -192,6 +200,7 @@ TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
     helper.send(R"({"command":"cancel","id":3})");
     EXPECT_EQ(helper.reply(), canceled(3));
     EXPECT_TRUE(bothFree(*rig));
+    EXPECT_TRUE(released());
 
     helper.send(R"({"command":"prepare","id":4})");
     ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
@@ -199,6 +208,7 @@ TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
     EXPECT_EQ(helper.reply(), canceled(4));
     EXPECT_EQ(helper.process().wait(5s), 0);
     EXPECT_TRUE(bothFree(*rig));
+    EXPECT_TRUE(released());
   }
   {
     RegionHelper helper(rig->display());
@@ -252,6 +262,58 @@ TEST(X11RegionHelper, AKeptGrabOrAMonitorChangeEndsTheCaptureWithItsMessage) {
             (Json{{"id", 8}, {"ok", false}, {"error", region::kDisplayConfigurationChanged}}));
   EXPECT_FALSE(fs::exists(folder.file("x.png")));
   EXPECT_TRUE(bothFree(*rig));
+}
+
+TEST(X11RegionHelper, TheHostsWindowIsLeftOutExactlyAndAnIdleHelperKeepsNoWindowApart) {
+  START_RIG(rig, RigOptions{});
+  auto target = rig->openWindow({.x = 100, .y = 100, .width = 600, .height = 400, .seed = 5});
+  ASSERT_TRUE(target);
+  // The host (this test, the helper's parent) has a window over the target, before the capture
+  // and through it, so what the target shows under it was never on the screen.
+  auto host = rig->openWindow({.title = "Host",
+                               .x = 250,
+                               .y = 200,
+                               .width = 250,
+                               .height = 150,
+                               .seed = 9,
+                               .pid = static_cast<long>(::getpid())});
+  ASSERT_TRUE(host);
+  const auto origin = rig->contentOrigin(target->window());
+  ASSERT_TRUE(origin);
+
+  RegionHelper helper(rig->display());
+  ASSERT_TRUE(helper.running());
+  TempFolder folder;
+  for (int id : {1, 2}) {
+    const std::string path = folder.file("host" + std::to_string(id) + ".png");
+    const int x0 = 150, y0 = 150, x1 = 650, y1 = 450;
+    rig->movePointer(x0, y0);
+    helper.send(R"({"command":"prepare","id":)" + std::to_string(id) + "}");
+    helper.send(R"({"command":"capture","id":)" + std::to_string(id) + R"(,"path":")" + path +
+                "\"}");
+    ASSERT_TRUE(waitFor([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
+    EXPECT_TRUE(rig->redirected(target->window()));
+    rig->drag(x0, y0, x1, y1);
+    const Json reply = helper.reply();
+    ASSERT_EQ(reply.value("ok", false), true) << reply.dump();
+    auto png = region::testing::readPng(path);
+    ASSERT_TRUE(png);
+    ASSERT_EQ(png->width, x1 - x0);
+    ASSERT_EQ(png->height, y1 - y0);
+    int mismatches = 0;
+    for (int y = 0; y < png->height; ++y) {
+      for (int x = 0; x < png->width; ++x) {
+        const std::uint32_t rgba = png->at(x, y);
+        const std::uint32_t bgra = (rgba >> 24) << 16 | ((rgba >> 16) & 0xff) << 8 |
+                                   ((rgba >> 8) & 0xff) | (rgba & 0xff) << 24;
+        mismatches += bgra != patternPixel(x0 + x - origin->first, y0 + y - origin->second, 5);
+      }
+    }
+    // The target everywhere, the part under the host's window included.
+    EXPECT_EQ(mismatches, 0) << "capture " << id;
+    // Idle again: the server keeps no copies for the helper.
+    EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
+  }
 }
 
 TEST(X11RegionHelper, ALostDisplayEndsTheCaptureAndLaterRequestsGetTheirReplies) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <xcb/composite.h>
 #include <xcb/xtest.h>
 
 #include <cstdlib>
@@ -138,6 +139,7 @@ std::unique_ptr<TestWindowProcess> XvfbRig::openWindow(const WindowSpec& wanted)
     argv.push_back(std::to_string(*wanted.pid));
   }
   if (wanted.overrideRedirect) argv.push_back("--override-redirect");
+  if (wanted.noBackground) argv.push_back("--no-background");
   if (!wanted.type.empty()) {
     argv.push_back("--type");
     argv.push_back(wanted.type);
@@ -205,6 +207,16 @@ bool XvfbRig::pointerGrabbedElsewhere() {
   if (!refused) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   sync();
   return refused;
+}
+
+bool XvfbRig::redirected(unsigned window) {
+  xcb_connection_t* c = connection_->get();
+  const std::uint32_t pixmap = connection_->generateId();
+  const bool named =
+      !x11::checkRequest(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap));
+  if (named) xcb_free_pixmap(c, pixmap);
+  sync();
+  return named;
 }
 
 void XvfbRig::killServer() {

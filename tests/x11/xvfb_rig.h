@@ -47,6 +47,8 @@ class XvfbRig {
     bool overrideRedirect = false;
     int extra = 0;
     std::string type;  // EWMH window type without its prefix: "DOCK", "NOTIFICATION"
+    // No background for the server to paint: what is exposed keeps whatever lay there.
+    bool noBackground = false;
   };
   std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& wanted);
 
@@ -60,6 +62,9 @@ class XvfbRig {
   std::optional<std::pair<int, int>> contentOrigin(unsigned window);
   // Whether another client holds the pointer (our grab attempt is refused); releases ours.
   bool pointerGrabbedElsewhere();
+  // Whether the server keeps a top-level window's contents apart (redirected): only then can
+  // they be named.
+  bool redirected(unsigned window);
   // Kills the server (for tests of a lost connection).
   void killServer();
 
