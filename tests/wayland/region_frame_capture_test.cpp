@@ -13,16 +13,6 @@
 namespace orvel::waylandtest {
 namespace {
 
-RgbaPicture rgbaOf(const Image& picture) {
-  RgbaPicture out{picture.width(), picture.height(), {}};
-  for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x) {
-      const std::uint8_t* p = picture.row(y) + x * 4;
-      out.rgba.insert(out.rgba.end(), {p[2], p[1], p[0], p[3]});
-    }
-  return out;
-}
-
 TEST(WaylandRegionFrames, RegionsInTheOutputsPixelsMatchGrim) {
   SwayOptions options;
   options.outputs = {{800, 600, 0, 0, 1, "#204060"}, {1280, 720, 800, 0, 2, "#602040"}};
