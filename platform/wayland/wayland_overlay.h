@@ -1,15 +1,24 @@
-// The Overlay port for instant region captures on wlroots compositors: one zwlr_layer_surface_v1
-// per panel on the overlay layer of the output the panel covers, anchored to every edge, with no
-// exclusive zone and exclusive keyboard interactivity. Until its view draws a picture (the frozen
-// screen) a panel shows a fully transparent buffer, so screen pictures taken meanwhile are
-// unchanged by it; then it shows the picture dimmed, with the instruction and the selection, drawn
-// with cairo into wl_shm buffers at the output's scale (buffer scale for whole scales, a viewport
-// for fractional ones). The still part is drawn once per picture; a drag copies it and strokes
-// the outline.
+// The Overlay port on wlroots compositors: one zwlr_layer_surface_v1 per panel on the overlay layer
+// of the output the panel covers, anchored to every edge, with no exclusive zone and exclusive
+// keyboard interactivity, drawn with cairo into wl_shm buffers at the output's scale (buffer scale
+// for whole scales, a viewport for fractional ones). What a view draws is split in two: the still
+// part (pictures, fills, text) is drawn once, and each redraw copies it and strokes the outlines.
+//
+// Two modes:
+// - kFrozen (instant region captures): until its view draws a picture (the frozen screen) a panel
+//   shows a fully transparent buffer, so screen pictures taken meanwhile are unchanged by it; then
+//   it shows what the view draws, opaque. Input reaches the helper through the input shield, which
+//   the helper installs.
+// - kLive (selections over the live screen): a panel shows what its view draws from the start,
+//   blended over the screen, and the overlay installs the input shield itself and hands the views
+//   their input: a left press, its drags and its release go to the panel the press was on (in that
+//   panel's window coordinates, even beyond its edges), keys to the views of the shown panels.
 //
 // Panel frames are screen coordinates (points, origin at the main output's bottom-left corner,
-// y up). Input reaches the helper through the input shield. Loop thread only.
+// y up). Loop thread only.
 #pragma once
+
+#include <vector>
 
 #include "orvel/common/event_loop.h"
 #include "platform/overlay.h"
@@ -19,11 +28,14 @@
 
 namespace orvel::wayland {
 
+class LayerPanel;
+
 class WaylandOverlay final : public platform::Overlay {
  public:
+  enum class Mode { kFrozen, kLive };
   WaylandOverlay(EventLoop& loop, WaylandConnection& connection, WaylandScreens& screens,
-                 WaylandInputShield& shield)
-      : loop_(loop), connection_(connection), screens_(screens), shield_(shield) {}
+                 WaylandInputShield& shield, Mode mode = Mode::kFrozen)
+      : loop_(loop), connection_(connection), screens_(screens), shield_(shield), mode_(mode) {}
 
   std::unique_ptr<platform::OverlayPanel> createPanel(const platform::PanelOptions& options,
                                                       platform::OverlayView& view) override;
@@ -34,10 +46,19 @@ class WaylandOverlay final : public platform::Overlay {
 
  private:
   friend class LayerPanel;
+  void shown(LayerPanel* panel);
+  void closed(LayerPanel* panel);
+  // Hands one event of the shield to the views (kLive); always swallowed.
+  bool route(const platform::InputEvent& event);
+
   EventLoop& loop_;
   WaylandConnection& connection_;
   WaylandScreens& screens_;
   WaylandInputShield& shield_;
+  Mode mode_;
+  bool routing_ = false;
+  std::vector<LayerPanel*> shown_;
+  LayerPanel* pressed_ = nullptr;  // the panel the left button went down on
 };
 
 }  // namespace orvel::wayland
