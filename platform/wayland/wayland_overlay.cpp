@@ -336,6 +336,10 @@ void WaylandOverlay::closed(LayerPanel* panel) {
   if (pressed_ == panel) pressed_ = nullptr;
 }
 
+void WaylandOverlay::connectionLost() {
+  if (mode_ == Mode::kLive) route({platform::kKeyDown, {}, platform::kEscapeKeyCode});
+}
+
 bool WaylandOverlay::route(const platform::InputEvent& event) {
   // A view may close panels while it handles the event: nothing here runs after the call.
   switch (event.type) {

@@ -43,6 +43,9 @@ class WaylandOverlay final : public platform::Overlay {
   void pushCursor(platform::CursorKind) override {}
   void popCursor() override {}
   void setCursor(platform::CursorKind) override {}
+  // The compositor went away (kLive): nothing can be drawn or clicked any more, so the shown
+  // selection ends as if the user pressed Escape.
+  void connectionLost();
 
  private:
   friend class LayerPanel;

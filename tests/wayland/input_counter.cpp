@@ -1,17 +1,26 @@
 // orvel_wayland_input_counter: an ordinary application window for the tests (an xdg toplevel,
 // which sway tiles over its whole output) that counts the input it receives. Reads commands on
-// standard input: "count" answers "keys K buttons B focused F" (presses of keys, of buttons and
-// wheel clicks; F: 1 while it has the keyboard).
+// standard input: "count" answers "keys K buttons B focused F offset O" (presses of keys, of
+// buttons and wheel events; F: 1 while it has the keyboard; O: how far its page has scrolled).
 // Prints "ready" once its window is shown.
+//
+// It shows flat grey; with `--page SEED` it shows a long page instead, whose pixel (x, y) is
+// patternPixel(x, y + O, SEED) (test_pattern.h), so that a frame tells how far it has scrolled:
+// vertical wheel events scroll it by their value in surface pixels (a wheel click by 15), never
+// above its top.
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/wayland/shm_buffer.h"
+#include "test_pattern.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
@@ -22,12 +31,44 @@ struct Counter {
   wl_seat* seat = nullptr;
   xdg_wm_base* wmBase = nullptr;
   wl_surface* surface = nullptr;
-  std::unique_ptr<orvel::wayland::ShmBuffer> buffer;
+  // Two, so that one can be drawn while the compositor still reads the other.
+  std::unique_ptr<orvel::wayland::ShmBuffer> buffers[2];
   int width = 0, height = 0;
   bool configured = false;
   int keys = 0, buttons = 0;
   bool focused = false;
+  int seed = -1;  // a long page of this seed; negative: flat grey
+  double offset = 0;
+  bool dirty = false;  // to be drawn once a buffer is free
 };
+
+// False while the compositor holds both buffers.
+bool draw(Counter& c) {
+  const int w = c.width > 0 ? c.width : 640, h = c.height > 0 ? c.height : 480;
+  orvel::wayland::ShmBuffer* free = nullptr;
+  for (auto& b : c.buffers) {
+    if (b && b->busy()) continue;
+    if (!b || b->width() != w || b->height() != h)
+      b = orvel::wayland::ShmBuffer::create(c.shm, w, h, w * 4, WL_SHM_FORMAT_XRGB8888);
+    free = b.get();
+    break;
+  }
+  if (!free) return false;
+  if (c.seed < 0) {
+    std::memset(free->data(), 0x80, free->size());
+  } else {
+    const int top = static_cast<int>(std::lround(c.offset));
+    for (int y = 0; y < h; ++y) {
+      auto* row = reinterpret_cast<std::uint32_t*>(free->data() + std::size_t(y) * w * 4);
+      for (int x = 0; x < w; ++x)
+        row[x] = orvel::x11test::patternPixel(x, y + top, c.seed);
+    }
+  }
+  free->attach(c.surface);
+  wl_surface_damage(c.surface, 0, 0, w, h);
+  wl_surface_commit(c.surface);
+  return true;
+}
 
 Counter& of(void* data) {
   return *static_cast<Counter*>(data);
@@ -40,7 +81,13 @@ const wl_pointer_listener kPointer = {
     [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t state) {
       of(data).buttons += state == WL_POINTER_BUTTON_STATE_PRESSED;
     },
-    [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) { ++of(data).buttons; },
+    [](void* data, wl_pointer*, std::uint32_t, std::uint32_t axis, wl_fixed_t value) {
+      Counter& c = of(data);
+      ++c.buttons;
+      if (axis != WL_POINTER_AXIS_VERTICAL_SCROLL || c.seed < 0) return;
+      c.offset = std::max(0.0, c.offset + wl_fixed_to_double(value));
+      c.dirty = true;
+    },
     [](void*, wl_pointer*) {},
     [](void*, wl_pointer*, std::uint32_t) {},
     [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
@@ -85,14 +132,7 @@ const xdg_surface_listener kXdgSurface = {
     [](void* data, xdg_surface* surface, std::uint32_t serial) {
       Counter& c = of(data);
       xdg_surface_ack_configure(surface, serial);
-      const int w = c.width > 0 ? c.width : 640, h = c.height > 0 ? c.height : 480;
-      if (!c.buffer || c.buffer->width() != w || c.buffer->height() != h) {
-        c.buffer = orvel::wayland::ShmBuffer::create(c.shm, w, h, w * 4, WL_SHM_FORMAT_XRGB8888);
-        if (c.buffer) std::memset(c.buffer->data(), 0x80, c.buffer->size());
-      }
-      if (c.buffer) c.buffer->attach(c.surface);
-      wl_surface_damage(c.surface, 0, 0, w, h);
-      wl_surface_commit(c.surface);
+      c.dirty = !draw(c);
       c.configured = true;
     },
 };
@@ -128,8 +168,9 @@ const wl_registry_listener kRegistry = {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   Counter c;
+  if (argc == 3 && std::strcmp(argv[1], "--page") == 0) c.seed = std::atoi(argv[2]);
   wl_display* display = wl_display_connect(nullptr);
   if (!display) return 2;
   wl_registry_add_listener(wl_display_get_registry(display), &kRegistry, &c);
@@ -149,6 +190,7 @@ int main() {
   std::fflush(stdout);
   std::string line;
   for (;;) {
+    if (c.dirty && draw(c)) c.dirty = false;
     wl_display_flush(display);
     pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) continue;
@@ -166,7 +208,8 @@ int main() {
         // Answers after every request sent so far has been handled, with the events it caused.
         wl_display_roundtrip(display);
         if (command == "count") {
-          std::printf("keys %d buttons %d focused %d\n", c.keys, c.buttons, c.focused ? 1 : 0);
+          std::printf("keys %d buttons %d focused %d offset %ld\n", c.keys, c.buttons,
+                      c.focused ? 1 : 0, std::lround(c.offset));
           std::fflush(stdout);
         }
       }

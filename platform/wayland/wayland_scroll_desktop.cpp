@@ -1,0 +1,54 @@
+#include "platform/wayland/wayland_scroll_desktop.h"
+
+#include "platform/unreachable_desktop.h"
+
+namespace orvel::wayland {
+
+WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
+                                           const char* swaySocket)
+    : connection_(WaylandConnection::open(display)) {
+  if (!connection_) {
+    whyNot_ = "no Wayland compositor answers";
+    return;
+  }
+  if (!connection_->layerShell() || !connection_->screencopy() || !connection_->seat() ||
+      !connection_->shm()) {
+    whyNot_ =
+        "the Wayland compositor offers no zwlr_layer_shell_v1, zwlr_screencopy_manager_v1, seat "
+        "or wl_shm (only wlroots compositors are supported)";
+    return;
+  }
+  windowList_ = SwayWindowList::open(swaySocket);
+  if (!windowList_) {
+    whyNot_ = "no sway IPC answers at SWAYSOCK (the window list comes from sway)";
+    return;
+  }
+  capture_ = std::make_unique<WaylandFrameCapture>(display, windowList_.get());
+  if (!capture_->available()) {
+    whyNot_ = "the Wayland compositor refused a second connection";
+    return;
+  }
+  usable_ = true;
+  pump_ = std::make_unique<WaylandEventPump>(loop, *connection_);
+  screens_ = std::make_unique<WaylandScreens>(*connection_);
+  permissions_ = std::make_unique<WaylandPermissions>(true, true);
+  keys_ = std::make_unique<platform::unreachable::NoKeys>();
+  // Sway reports no resize or floating move: the target check asks for the tree.
+  windowServer_ = std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk);
+  workspace_ = std::make_unique<platform::unreachable::NoWorkspace>();
+  windowShapes_ = std::make_unique<platform::unreachable::NoShapes>();
+  shield_ = std::make_unique<WaylandInputShield>(*connection_);
+  overlay_ = std::make_unique<WaylandOverlay>(loop, *connection_, *screens_, *shield_,
+                                              WaylandOverlay::Mode::kLive);
+  scrollEvents_ = std::make_unique<platform::unreachable::NoScrollEvents>();
+  pump_->onConnectionLost([overlay = overlay_.get()] { overlay->connectionLost(); });
+}
+
+WaylandScrollDesktop::~WaylandScrollDesktop() {
+  overlay_.reset();
+  shield_.reset();
+  pump_.reset();
+  capture_.reset();
+}
+
+}  // namespace orvel::wayland
