@@ -17,11 +17,17 @@ class SwayFocus {
   // Asks sway to focus the front-most shown view of `pid` ([con_id=N] focus), else any view of it
   // ([pid=N] focus, which also shows its workspace). False when sway has no view of it or refused.
   bool activate(std::int32_t pid);
+  // Asks sway to focus view `viewID` (a container id) while `pid` still owns it, wherever it is
+  // ([con_id=N pid=P] focus, which also shows its workspace); else activate(pid).
+  bool activate(std::int32_t pid, std::int64_t viewID);
   // The owner of the focused view; nothing when no view has the focus (an empty workspace) or
   // sway no longer answers.
   std::optional<std::int32_t> frontmostPID();
+  // The container id of the focused view; nothing as for frontmostPID().
+  std::optional<std::int64_t> frontmostView();
 
  private:
+  std::optional<SwayView> focusedView();
   SwayWindowList& list_;
 };
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <set>
 
-#include "platform/x11/application_identity.h"
+#include "platform/linux/application_identity.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/xcb_handles.h"
 
@@ -103,7 +103,8 @@ Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::
     if (r.pid) pids.insert(*r.pid);
   }
   for (std::int32_t pid : pids) {
-    if (auto info = readProcess(pid)) content.applications.push_back({pid, info->applicationID});
+    if (auto info = procfs::readProcess(pid))
+      content.applications.push_back({pid, info->applicationID});
   }
   dropEvents();
   // A server that went away while being read leaves an empty desktop, which is no answer.

@@ -1,38 +1,13 @@
 #include "platform/x11/x11_workspace.h"
 
-#include <dirent.h>
 #include <xcb/res.h>
 #include <xcb/sync.h>
 
-#include <cctype>
-#include <memory>
-
-#include "platform/x11/application_identity.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/window_properties.h"
 #include "platform/x11/xcb_handles.h"
 
 namespace orvel::x11 {
-
-std::optional<platform::RunningApplication> X11Workspace::application(std::int32_t pid) {
-  auto info = processes_.read(pid);
-  if (!info) return std::nullopt;
-  return platform::RunningApplication{pid, info->applicationID, info->terminated};
-}
-
-std::vector<std::int32_t> X11Workspace::pidsWithBundleID(const std::string& bundleID) {
-  std::vector<std::int32_t> out;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc"), ::closedir);
-  if (!dir) return out;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(name));
-    auto info = readProcess(pid);
-    if (info && !info->terminated && info->applicationID == bundleID) out.push_back(pid);
-  }
-  return out;
-}
 
 std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window, xcb_window_t* namedBy) {
   xcb_connection_t* c = connection_.get();

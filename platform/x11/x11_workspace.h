@@ -1,4 +1,4 @@
-// The Workspace port on X11: running applications from /proc (see application_identity.h), the
+// The Workspace port on X11: running applications from /proc (see proc_workspace.h), the
 // frontmost application and window from _NET_ACTIVE_WINDOW (else the input focus), and activation
 // of a named window through the window manager's _NET_ACTIVE_WINDOW request (else raise and
 // focus), stamped with the server's current time. Main thread only.
@@ -6,18 +6,15 @@
 
 #include <xcb/xcb.h>
 
-#include "platform/workspace.h"
-#include "platform/x11/application_identity.h"
+#include "platform/linux/proc_workspace.h"
 #include "platform/x11/x11_connection.h"
 
 namespace orvel::x11 {
 
-class X11Workspace final : public platform::Workspace {
+class X11Workspace final : public procfs::ProcWorkspace {
  public:
   explicit X11Workspace(X11Connection& connection) : connection_(connection) {}
 
-  std::optional<platform::RunningApplication> application(std::int32_t pid) override;
-  std::vector<std::int32_t> pidsWithBundleID(const std::string& bundleID) override;
   void activate(std::int32_t pid, std::uint32_t windowID) override;
   std::optional<std::int32_t> frontmostPID() override;
   std::optional<std::uint32_t> frontmostWindow() override;
@@ -30,7 +27,6 @@ class X11Workspace final : public platform::Workspace {
   // whose _NET_WM_PID answered (none when X-Resource did).
   std::optional<std::int32_t> pidOfWindow(xcb_window_t window, xcb_window_t* namedBy);
   X11Connection& connection_;
-  ProcessIdentities processes_;
   // The last active window and its owner, asked again alongside _NET_ACTIVE_WINDOW so that an
   // unchanged answer costs one round trip.
   xcb_window_t lastActive_ = XCB_NONE;

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "input_counter_process.h"
 #include "messages.h"
 #include "orvel/common/json_text.h"
 #include "png_file.h"
@@ -52,36 +53,6 @@ Json reply(ChildProcess& p, std::chrono::milliseconds timeout = 10s) {
   const auto line = p.readLine(timeout);
   return line ? parseJson(*line).value_or(Json()) : Json();
 }
-
-struct Counts {
-  int keys = -1, buttons = -1, focused = -1;
-  bool operator==(const Counts&) const = default;
-};
-
-// The other application: a window that counts the input it gets.
-class InputCounter {
- public:
-  explicit InputCounter(SwayRig& rig) {
-    ChildProcess::Options o;
-    o.environment = rig.environment();
-    process_ = ChildProcess::start({ORVEL_INPUT_COUNTER}, o);
-    ready_ = process_ && process_->readLine(10s) == "ready";
-  }
-  bool ready() const { return ready_; }
-  Counts counts() {
-    process_->write("count\n");
-    Counts c;
-    if (auto line = process_->readLine(10s)) {
-      std::sscanf(line->c_str(), "keys %d buttons %d focused %d", &c.keys, &c.buttons, &c.focused);
-    }
-    return c;
-  }
-  bool focused() { return counts().focused == 1; }
-
- private:
-  std::unique_ptr<ChildProcess> process_;
-  bool ready_ = false;
-};
 
 // Everything one test needs around the helper.
 struct Desk {

@@ -5,12 +5,9 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
-#include "platform/x11/application_identity.h"
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_key_state.h"
 #include "platform/x11/x11_overlay.h"
@@ -95,68 +92,6 @@ TEST(X11Screens, WithoutAPrimaryTheMonitorAtTheOriginIsMain) {
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].frame, (Rect{0, 0, 1280, 1080}));
   EXPECT_EQ(list[1].frame, (Rect{1280, 0, 1280, 1080}));
-}
-
-TEST(X11Identity, EnvironmentGivesTheApplicationsOwnIdOnlyForItsOwnLaunch) {
-  using namespace std::string_literals;
-  EXPECT_EQ(x11::applicationIDFromEnvironment("A=1\0FLATPAK_ID=org.example.Reader\0"s, 7),
-            "org.example.Reader");
-  EXPECT_EQ(x11::applicationIDFromEnvironment(
-                "GIO_LAUNCHED_DESKTOP_FILE=/usr/share/applications/org.example.Editor.desktop\0"
-                "GIO_LAUNCHED_DESKTOP_FILE_PID=42\0"s,
-                42),
-            "org.example.Editor");
-  // Inherited by a child of the launched program: not the child's identity.
-  EXPECT_EQ(x11::applicationIDFromEnvironment(
-                "GIO_LAUNCHED_DESKTOP_FILE=/usr/share/applications/org.example.Editor.desktop\0"
-                "GIO_LAUNCHED_DESKTOP_FILE_PID=42\0"s,
-                43),
-            std::nullopt);
-  // This process has none of those: its executable identifies it, and it is running.
-  auto self = x11::readProcess(::getpid());
-  ASSERT_TRUE(self);
-  EXPECT_FALSE(self->terminated);
-  ASSERT_TRUE(self->applicationID);
-  EXPECT_EQ(self->applicationID->front(), '/');
-  EXPECT_NE(self->applicationID->find("x11_backend_test"), std::string::npos);
-}
-
-TEST(X11Identity, AKnownProcessIsReadOnceUntilAnotherTakesItsPid) {
-  using namespace std::string_literals;
-  const auto root =
-      std::filesystem::temp_directory_path() / ("orvel-proc-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(root / "77");
-  auto write = [&](const char* file, const std::string& text) {
-    std::ofstream(root / "77" / file, std::ios::binary) << text;
-  };
-  // The command name holds ") " to show the fields are counted from the last parenthesis.
-  auto stat = [](char state, int start) {
-    return "77 (odd) name) "s + state + " 1 77 77 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 " +
-           std::to_string(start) + " 1000 100\n";
-  };
-  write("stat", stat('S', 500));
-  write("environ", "FLATPAK_ID=org.example.First\0"s);
-  x11::ProcessIdentities processes(root.string());
-  auto first = processes.read(77);
-  ASSERT_TRUE(first);
-  EXPECT_EQ(first->applicationID, "org.example.First");
-  EXPECT_FALSE(first->terminated);
-
-  // The same process: its state is read again, its identity is not.
-  write("environ", "FLATPAK_ID=org.example.Changed\0"s);
-  write("stat", stat('Z', 500));
-  auto again = processes.read(77);
-  ASSERT_TRUE(again);
-  EXPECT_EQ(again->applicationID, "org.example.First");
-  EXPECT_TRUE(again->terminated);
-  EXPECT_EQ(x11::readProcess(77, root.string())->applicationID, "org.example.Changed");
-
-  // Another process with the same pid (a later start) is read afresh; a gone one is nothing.
-  write("stat", stat('R', 900));
-  EXPECT_EQ(processes.read(77)->applicationID, "org.example.Changed");
-  std::filesystem::remove_all(root / "77");
-  EXPECT_FALSE(processes.read(77));
-  std::filesystem::remove_all(root);
 }
 
 class X11WindowsTest : public ::testing::TestWithParam<bool> {};

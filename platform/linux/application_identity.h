@@ -10,8 +10,9 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
-namespace orvel::x11 {
+namespace orvel::procfs {
 
 struct ProcessInfo {
   std::optional<std::string> applicationID;
@@ -37,8 +38,12 @@ class ProcessIdentities {
   std::unordered_map<pid_t, Known> known_;
 };
 
+// The running processes (zombies left out) whose identifier is `applicationID`, in /proc's order.
+std::vector<pid_t> pidsWithApplicationID(const std::string& applicationID,
+                                         const std::string& procRoot = "/proc");
+
 // The identifier that the environment block `environ` (NUL-separated KEY=VALUE) of process `pid`
 // gives, if any.
 std::optional<std::string> applicationIDFromEnvironment(const std::string& environ, pid_t pid);
 
-}  // namespace orvel::x11
+}  // namespace orvel::procfs

@@ -1,15 +1,18 @@
-#include "platform/x11/application_identity.h"
+#include "platform/linux/application_identity.h"
 
+#include <dirent.h>
 #include <limits.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 
-namespace orvel::x11 {
+namespace orvel::procfs {
 
 namespace {
 
@@ -113,4 +116,19 @@ std::optional<ProcessInfo> ProcessIdentities::read(pid_t pid) {
   return ProcessInfo{it->second.applicationID, stat->terminated};
 }
 
-}  // namespace orvel::x11
+std::vector<pid_t> pidsWithApplicationID(const std::string& applicationID,
+                                         const std::string& procRoot) {
+  std::vector<pid_t> out;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(procRoot.c_str()), ::closedir);
+  if (!dir) return out;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+    const auto pid = static_cast<pid_t>(std::strtol(name.c_str(), nullptr, 10));
+    auto info = readProcess(pid, procRoot);
+    if (info && !info->terminated && info->applicationID == applicationID) out.push_back(pid);
+  }
+  return out;
+}
+
+}  // namespace orvel::procfs
