@@ -341,7 +341,26 @@ void WaylandOverlay::connectionLost() {
 }
 
 bool WaylandOverlay::route(const platform::InputEvent& event) {
-  // A view may close panels while it handles the event: nothing here runs after the call.
+  queued_.push_back(event);
+  if (!delivering_) {
+    delivering_ = true;
+    loop_.defer([this, alive = alive_] {
+      if (*alive) deliverQueued();
+    });
+  }
+  return false;
+}
+
+void WaylandOverlay::deliverQueued() {
+  while (!queued_.empty()) {
+    const platform::InputEvent event = queued_.front();
+    queued_.pop_front();
+    deliver(event);
+  }
+  delivering_ = false;
+}
+
+void WaylandOverlay::deliver(const platform::InputEvent& event) {
   switch (event.type) {
     case platform::kLeftMouseDown:
       for (LayerPanel* panel : shown_) {
@@ -364,7 +383,6 @@ bool WaylandOverlay::route(const platform::InputEvent& event) {
     default:
       break;
   }
-  return false;
 }
 
 }  // namespace orvel::wayland

@@ -18,6 +18,8 @@
 // y up). Loop thread only.
 #pragma once
 
+#include <deque>
+#include <memory>
 #include <vector>
 
 #include "orvel/common/event_loop.h"
@@ -36,6 +38,7 @@ class WaylandOverlay final : public platform::Overlay {
   WaylandOverlay(EventLoop& loop, WaylandConnection& connection, WaylandScreens& screens,
                  WaylandInputShield& shield, Mode mode = Mode::kFrozen)
       : loop_(loop), connection_(connection), screens_(screens), shield_(shield), mode_(mode) {}
+  ~WaylandOverlay() override { *alive_ = false; }
 
   std::unique_ptr<platform::OverlayPanel> createPanel(const platform::PanelOptions& options,
                                                       platform::OverlayView& view) override;
@@ -51,8 +54,11 @@ class WaylandOverlay final : public platform::Overlay {
   friend class LayerPanel;
   void shown(LayerPanel* panel);
   void closed(LayerPanel* panel);
-  // Hands one event of the shield to the views (kLive); always swallowed.
+  // Queues one event of the shield for the views (kLive); always swallowed.
   bool route(const platform::InputEvent& event);
+  // Hands the queued events to the views, in order.
+  void deliverQueued();
+  void deliver(const platform::InputEvent& event);
 
   EventLoop& loop_;
   WaylandConnection& connection_;
@@ -62,6 +68,11 @@ class WaylandOverlay final : public platform::Overlay {
   bool routing_ = false;
   std::vector<LayerPanel*> shown_;
   LayerPanel* pressed_ = nullptr;  // the panel the left button went down on
+  // Events wait for a later turn of the loop: a view that asks the compositor for something while
+  // it handles one would otherwise get the next one inside that call.
+  std::deque<platform::InputEvent> queued_;
+  bool delivering_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace orvel::wayland

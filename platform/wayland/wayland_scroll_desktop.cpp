@@ -1,6 +1,7 @@
 #include "platform/wayland/wayland_scroll_desktop.h"
 
 #include "platform/unreachable_desktop.h"
+#include "platform/wayland/sway_workspace.h"
 
 namespace orvel::wayland {
 
@@ -35,7 +36,7 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
   keys_ = std::make_unique<platform::unreachable::NoKeys>();
   // Sway reports no resize or floating move: the target check asks for the tree.
   windowServer_ = std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk);
-  workspace_ = std::make_unique<platform::unreachable::NoWorkspace>();
+  workspace_ = std::make_unique<SwayWorkspace>(*windowList_);
   windowShapes_ = std::make_unique<platform::unreachable::NoShapes>();
   shield_ = std::make_unique<WaylandInputShield>(*connection_);
   overlay_ = std::make_unique<WaylandOverlay>(loop, *connection_, *screens_, *shield_,
