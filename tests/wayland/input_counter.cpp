@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--windows") == 0) count = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--page") == 0) c.seed = std::atoi(argv[i + 1]);
   }
-  if (count < 1 || count > 8) return 1;
+  if (count < 1 || count > 128) return 1;
   wl_display* display = wl_display_connect(nullptr);
   if (!display) return 2;
   wl_registry_add_listener(wl_display_get_registry(display), &kRegistry, &c);
