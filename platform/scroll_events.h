@@ -24,6 +24,19 @@ struct ScrollWheelEvent {
   friend bool operator==(const ScrollWheelEvent&, const ScrollWheelEvent&) = default;
 };
 
+// An event with these values and every other field at its default.
+inline ScrollWheelEvent scrollWheelEvent(ScrollUnit unit, std::int32_t wheelCount,
+                                         std::int32_t delta1, std::int32_t delta2,
+                                         std::int32_t delta3) {
+  ScrollWheelEvent e;
+  e.unit = unit;
+  e.wheelCount = wheelCount;
+  e.delta1 = delta1;
+  e.delta2 = delta2;
+  e.delta3 = delta3;
+  return e;
+}
+
 class ScrollEvents {
  public:
   virtual ~ScrollEvents() = default;

@@ -24,12 +24,7 @@ class SimScrollEvents : public platform::ScrollEvents {
                                                                    std::int32_t d3) override {
     if (!sourceOpen) return std::nullopt;
     if (++created == failCreationNumber) return std::nullopt;
-    platform::ScrollWheelEvent e;
-    e.unit = unit;
-    e.wheelCount = wheelCount;
-    e.delta1 = d1;
-    e.delta2 = d2;
-    e.delta3 = d3;
+    auto e = platform::scrollWheelEvent(unit, wheelCount, d1, d2, d3);
     // Fields a fresh event carries until they are set.
     e.flags = 0x100;
     e.sourceUserData = -1;

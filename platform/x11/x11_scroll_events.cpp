@@ -26,13 +26,7 @@ std::optional<platform::ScrollWheelEvent> X11ScrollEvents::createScrollWheelEven
     platform::ScrollUnit unit, std::int32_t wheelCount, std::int32_t delta1, std::int32_t delta2,
     std::int32_t delta3) {
   if (!sourceOpen_) return std::nullopt;
-  platform::ScrollWheelEvent e;
-  e.unit = unit;
-  e.wheelCount = wheelCount;
-  e.delta1 = delta1;
-  e.delta2 = delta2;
-  e.delta3 = delta3;
-  return e;
+  return platform::scrollWheelEvent(unit, wheelCount, delta1, delta2, delta3);
 }
 
 int X11ScrollEvents::clicksFor(const platform::ScrollWheelEvent& event) {

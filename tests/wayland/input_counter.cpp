@@ -8,7 +8,7 @@
 //   "wheel" answers "wheel axis A value V discrete D steps S wheel W": vertical axis events and the
 //     sum of their values (surface pixels, positive towards the content's end), axis_discrete
 //     events and the sum of their steps, and axis_source events that named a wheel.
-// Prints "ready" once its windows are shown.
+// Prints "ready" once the compositor has drawn each of its windows.
 //
 // The windows show flat grey; with `--page SEED` each shows a long page instead, whose pixel
 // (x, y) is patternPixel(x, y + O, SEED) (test_pattern.h), O being how far the vertical wheel
@@ -41,6 +41,7 @@ struct Window {
   bool configured = false;
   double offset = 0;   // how far its page has scrolled
   bool dirty = false;  // to be drawn once a buffer is free
+  bool shown = false;  // the compositor has drawn it where it placed it
 };
 
 struct Counter {
@@ -171,11 +172,21 @@ struct WindowOf {
   Window* window;
 };
 
+const wl_callback_listener kFrameDone = {
+    [](void* data, wl_callback* callback, std::uint32_t) {
+      static_cast<Window*>(data)->shown = true;
+      wl_callback_destroy(callback);
+    },
+};
+
 const xdg_surface_listener kXdgSurface = {
     [](void* data, xdg_surface* surface, std::uint32_t serial) {
       auto* of = static_cast<WindowOf*>(data);
       Window& w = *of->window;
       xdg_surface_ack_configure(surface, serial);
+      // sway places a new view once it has drawn its first buffer at the size it asked for;
+      // until then input aimed at the window's place misses it.
+      if (!w.shown) wl_callback_add_listener(wl_surface_frame(w.surface), &kFrameDone, &w);
       w.dirty = !draw(w, of->counter->shm, of->counter->seed);
       w.configured = true;
     },
@@ -211,9 +222,9 @@ const wl_registry_listener kRegistry = {
     [](void*, wl_registry*, std::uint32_t) {},
 };
 
-bool allConfigured(const Counter& c) {
+bool allShown(const Counter& c) {
   for (const auto& w : c.windows)
-    if (!w->configured) return false;
+    if (!w->configured || !w->shown) return false;
   return true;
 }
 
@@ -248,7 +259,7 @@ int main(int argc, char** argv) {
     xdg_toplevel_set_title(top, title.c_str());
     wl_surface_commit(w.surface);
   }
-  while (!allConfigured(c) && wl_display_dispatch(display) >= 0) {
+  while (!allShown(c) && wl_display_dispatch(display) >= 0) {
   }
   wl_display_roundtrip(display);
   std::printf("ready\n");
