@@ -2,6 +2,7 @@
 
 #include "platform/unreachable_desktop.h"
 #include "platform/wayland/sway_workspace.h"
+#include "platform/wayland/virtual_pointer_scroll_events.h"
 
 namespace orvel::wayland {
 
@@ -25,6 +26,7 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
     return;
   }
   capture_ = std::make_unique<WaylandFrameCapture>(display, windowList_.get());
+  auto wheel = std::make_unique<VirtualPointerScrollEvents>(display);
   if (!capture_->available()) {
     whyNot_ = "the Wayland compositor refused a second connection";
     return;
@@ -32,7 +34,8 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
   usable_ = true;
   pump_ = std::make_unique<WaylandEventPump>(loop, *connection_);
   screens_ = std::make_unique<WaylandScreens>(*connection_);
-  permissions_ = std::make_unique<WaylandPermissions>(true, true);
+  // Without virtual pointers nothing can scroll: "select" answers with the message that says so.
+  permissions_ = std::make_unique<WaylandPermissions>(true, wheel->available());
   keys_ = std::make_unique<platform::unreachable::NoKeys>();
   // Sway reports no resize or floating move: the target check asks for the tree.
   windowServer_ = std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk);
@@ -41,7 +44,7 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
   shield_ = std::make_unique<WaylandInputShield>(*connection_);
   overlay_ = std::make_unique<WaylandOverlay>(loop, *connection_, *screens_, *shield_,
                                               WaylandOverlay::Mode::kLive);
-  scrollEvents_ = std::make_unique<platform::unreachable::NoScrollEvents>();
+  scrollEvents_ = std::move(wheel);
   pump_->onConnectionLost([overlay = overlay_.get()] { overlay->connectionLost(); });
 }
 

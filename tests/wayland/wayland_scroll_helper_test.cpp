@@ -1,8 +1,8 @@
 // scroll-capture-helper as the host runs it, on a headless sway: a selection dragged with the
 // virtual pointer over a window that shows a long page, frames checked against the page and
-// against grim, wheel scrolling that moves the page, and the target check: losing the focus,
-// a floating window over the region, a move, a resize and the window closing each stop the
-// capture with their message.
+// against grim, wheel scrolling in pixels and in lines that moves the page by what it sent, and the
+// target check: losing the focus, a floating window over the region, a move, a resize and the
+// window closing each stop the capture with their message.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -137,6 +137,28 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   std::memcpy(mine.data(), first.pixels.data(), first.pixels.size());
   EXPECT_EQ(largestDifference(rgbaOf(mine), 0, 0, *truth, 0, 0, w, h), 0);
 
+  // Half the region's height in pixels: plain axis values from a wheel, one logical pixel each.
+  EXPECT_EQ(ok(helper.request("scroll", ",\"fraction\":0.5")), true);
+  // The wheel's pointer stays where it turned: away from the region, as the user's hand would.
+  pointer->moveTo(kWidth - 1, kHeight - 1);
+  auto wheel = page.wheel();
+  ASSERT_TRUE(wheel);
+  EXPECT_EQ(wheel->axisValue, 150);
+  EXPECT_GT(wheel->wheelSources, 0);
+  EXPECT_EQ(wheel->discreteEvents, 0);
+  EXPECT_EQ(page.pageOffset(), 150);
+  EXPECT_TRUE(pageComes(150)) << notYet;
+  // In lines: wheel steps of 15 pixels.
+  EXPECT_EQ(helper.request("fallback")["switched"], true);
+  EXPECT_EQ(ok(helper.request("scroll", ",\"fraction\":0.5")), true);
+  pointer->moveTo(kWidth - 1, kHeight - 1);
+  wheel = page.wheel();
+  ASSERT_TRUE(wheel);
+  EXPECT_GT(wheel->discreteSteps, 0);
+  const int offset = 150 + wheel->discreteSteps * 15;
+  EXPECT_EQ(page.pageOffset(), offset);
+  EXPECT_TRUE(pageComes(offset)) << notYet;
+
   // Another application's window opens floating over the region and takes the focus.
   auto cover = std::make_unique<InputCounter>(*rig);
   ASSERT_TRUE(cover->ready());
@@ -148,7 +170,7 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_TRUE(waitUntil([&] { return page.focused(); }));
   EXPECT_TRUE(waitUntil([&] { return error(capture().reply) == kCovered; }));
   cover.reset();
-  EXPECT_TRUE(pageComes(0)) << notYet;
+  EXPECT_TRUE(pageComes(offset)) << notYet;
 
   // The target made floating, at a new place and size: a new selection on it.
   const std::string target = "[pid=" + std::to_string(page.pid()) + "]";
@@ -161,11 +183,11 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   top = 100;
   selected = select();
   ASSERT_EQ(ok(selected), true) << selected.dump();
-  EXPECT_TRUE(pageComes(0)) << notYet;
+  EXPECT_TRUE(pageComes(offset)) << notYet;
   ASSERT_TRUE(rig->swaymsg({target, "move", "position", "110", "50"}));
   EXPECT_TRUE(waitUntil([&] { return error(capture().reply) == kMoved; }));
   ASSERT_TRUE(rig->swaymsg({target, "move", "position", "100", "50"}));
-  EXPECT_TRUE(pageComes(0)) << notYet;
+  EXPECT_TRUE(pageComes(offset)) << notYet;
   ASSERT_TRUE(rig->swaymsg({target, "resize", "set", "701", "600"}));
   EXPECT_TRUE(waitUntil([&] { return error(capture().reply) == kMoved; }));
   // sway may drop a resize asked for while the last one is still on its way to the client: ask
@@ -173,7 +195,7 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_TRUE(waitUntil([&] {
     rig->swaymsg({target, "resize", "set", "700", "600"});
     const Frame f = capture();
-    return ok(f.reply) && pageMismatches(f.pixels, w, h, left, top, 6) == 0;
+    return ok(f.reply) && pageMismatches(f.pixels, w, h, left, top + offset, 6) == 0;
   }));
 
   pageWindow.reset();
