@@ -169,6 +169,8 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
     helper->write("{\"command\":\"scroll\",\"fraction\":0.6}\n");
     const orvel::Json scrolled = reply();
     if (!scrolled.value("ok", false)) return fail("scroll: " + scrolled.dump());
+    // The wheel's pointer stays where it turned: the hand moves it off the region.
+    pointer->moveTo(1279, 719);
     // The page repaints after the wheel events: the first frame that has moved.
     orvel::demo::Frame next;
     const bool moved = orvel::waylandtest::waitUntil(
