@@ -35,7 +35,7 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
   pump_ = std::make_unique<WaylandEventPump>(loop, *connection_);
   screens_ = std::make_unique<WaylandScreens>(*connection_);
   // Without virtual pointers nothing can scroll: "select" answers with the message that says so.
-  permissions_ = std::make_unique<WaylandPermissions>(true, wheel->available());
+  permissions_ = std::make_unique<WaylandPermissions>(true, wheel->available(), connection_.get());
   keys_ = std::make_unique<platform::unreachable::NoKeys>();
   // Sway reports no resize or floating move: the target check asks for the tree.
   windowServer_ = std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk);

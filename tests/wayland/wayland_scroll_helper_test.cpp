@@ -2,7 +2,8 @@
 // virtual pointer over a window that shows a long page, frames checked against the page and
 // against grim, wheel scrolling in pixels and in lines that moves the page by what it sent, and the
 // target check: losing the focus, a floating window over the region, a move, a resize and the
-// window closing each stop the capture with their message.
+// window closing each stop the capture with their message; a compositor that goes away ends the
+// selection and fails the commands after it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -202,6 +203,23 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_TRUE(waitUntil([&] { return error(capture().reply) == kMoved; }));
   EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
   EXPECT_EQ(helper.process().wait(5s), 0);
+}
+
+TEST(WaylandScrollHelper, ALostCompositorEndsTheSelectionAndFailsLaterCommands) {
+  START_SWAY(rig, SwayOptions{});
+  ChildProcess::Options quiet;
+  quiet.environment = rig->environment();
+  quiet.pipeStdin = quiet.pipeStdout = false;
+  auto keyboard = ChildProcess::start({"wtype", "-s", "600000"}, quiet);
+  InputCounter page(*rig);
+  ASSERT_TRUE(keyboard && page.ready());
+  ASSERT_TRUE(waitUntil([&] { return page.focused(); }));
+  Helper helper(*rig);
+  ASSERT_TRUE(helper.running());
+  helper.send("select");
+  ASSERT_TRUE(waitUntil([&] { return !page.focused(); }));
+  rig->killCompositor();
+  x11test::expectLostDesktopAnswers(helper);
 }
 
 }  // namespace

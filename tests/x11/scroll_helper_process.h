@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "child_process.h"
 #include "orvel/common/json_text.h"
 
@@ -52,6 +54,19 @@ inline bool ok(const Json& reply) {
 
 inline std::string error(const Json& reply) {
   return reply.is_object() ? reply.value("error", std::string("(no error)")) : "(no reply)";
+}
+
+// The answers after the desktop went away during a selection: the selection ends as canceled,
+// later commands fail with the messages of a desktop that cannot be reached, and "close" still
+// ends the helper.
+inline void expectLostDesktopAnswers(ScrollHelperProcess& helper) {
+  using namespace std::chrono_literals;
+  EXPECT_EQ(helper.reply(), (Json{{"ok", true}, {"canceled", true}}));
+  EXPECT_EQ(error(helper.request("capture")), "Capture/Accessibility permission is unavailable.");
+  EXPECT_EQ(error(helper.request("region")),
+            "Cannot connect to the display. Start Orvel inside your desktop session.");
+  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+  EXPECT_EQ(helper.process().wait(5s), 0);
 }
 
 }  // namespace orvel::x11test
