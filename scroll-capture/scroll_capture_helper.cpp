@@ -140,6 +140,11 @@ Json ScrollCaptureHelper::windows() {
   return list;
 }
 
+Unexpected<CaptureError> ScrollCaptureHelper::refused(platform::PermissionReply reply,
+                                                      const char* usual) {
+  return fail(ports_.permissions.denialReply(reply).value_or(usual));
+}
+
 double ScrollCaptureHelper::mainHeight() {
   if (!mainHeight_) {
     auto screens = ports_.screens.screens();

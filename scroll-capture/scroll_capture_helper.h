@@ -79,6 +79,9 @@ class ScrollCaptureHelper {
   Task<Outcome<std::pair<int, int>>> setUpCapture(Rect region);
 
   Json windows();
+  // The failure for a refused permission: the platform's own reply where it names what is
+  // missing, else `usual`.
+  Unexpected<CaptureError> refused(platform::PermissionReply reply, const char* usual);
   double mainHeight();
   Point quartz(Point screenPoint);
 

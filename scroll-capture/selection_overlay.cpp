@@ -106,7 +106,10 @@ void ScrollCaptureHelper::drawSelection(const platform::OverlayPanel& panel,
 }
 
 Task<Outcome<Json>> ScrollCaptureHelper::selectNormalRegion() {
-  if (!ports_.permissions.screenCaptureAllowed()) co_return fail(msg::kAllowScreenRecording);
+  if (!ports_.permissions.screenCaptureAllowed()) {
+    co_return refused(platform::PermissionReply::kScrollScreenRecording,
+                      msg::kAllowScreenRecording);
+  }
   auto region = co_await chooseRegion(msg::kRegionInstruction);
   if (!region || !(region->width > 2) || !(region->height > 2)) {
     co_return Json{{"ok", true}, {"canceled", true}};

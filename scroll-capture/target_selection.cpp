@@ -13,9 +13,12 @@ constexpr auto kSettlePause = std::chrono::milliseconds(150);
 }  // namespace
 
 Task<Outcome<Json>> ScrollCaptureHelper::selectRegion() {
-  if (!ports_.permissions.screenCaptureAllowed()) co_return fail(msg::kAllowScreenRecording);
+  if (!ports_.permissions.screenCaptureAllowed()) {
+    co_return refused(platform::PermissionReply::kScrollScreenRecording,
+                      msg::kAllowScreenRecording);
+  }
   if (!ports_.permissions.postEventAllowed() || !ports_.permissions.accessibilityTrusted()) {
-    co_return fail(msg::kNeedAccessibility);
+    co_return refused(platform::PermissionReply::kScrollAccessibility, msg::kNeedAccessibility);
   }
   state_.lockedTarget.reset();
   auto chosen = co_await chooseRegion(msg::kSelectInstruction);

@@ -82,6 +82,8 @@ class SimDesktop : public platform::Screens,
   bool screenRecording = true;
   bool postEvents = true;
   bool accessibility = true;
+  // The platform's own reply to a refused permission, naming what is missing.
+  std::optional<std::string> denial;
   std::set<std::uint16_t> keysDown;
   std::optional<std::int32_t> frontmost;
   // The focused window; nothing stands for a platform that does not tell.
@@ -113,6 +115,7 @@ class SimDesktop : public platform::Screens,
   bool screenCaptureAllowed() override { return screenRecording; }
   bool postEventAllowed() override { return postEvents; }
   bool accessibilityTrusted() override { return accessibility; }
+  std::optional<std::string> denialReply(platform::PermissionReply) override { return denial; }
   bool isKeyDown(std::uint16_t keyCode) override { return keysDown.count(keyCode) > 0; }
   Json onScreenWindows() override;
   std::int64_t cursorLevel() override { return cursorWindowLevel; }

@@ -3,6 +3,7 @@
 #include "platform/unreachable_desktop.h"
 #include "platform/wayland/sway_workspace.h"
 #include "platform/wayland/virtual_pointer_scroll_events.h"
+#include "platform/wayland/wayland_key_state.h"
 
 namespace orvel::wayland {
 
@@ -34,9 +35,11 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
   usable_ = true;
   pump_ = std::make_unique<WaylandEventPump>(loop, *connection_);
   screens_ = std::make_unique<WaylandScreens>(*connection_);
-  // Without virtual pointers nothing can scroll: "select" answers with the message that says so.
-  permissions_ = std::make_unique<WaylandPermissions>(true, wheel->available(), connection_.get());
-  keys_ = std::make_unique<platform::unreachable::NoKeys>();
+  // Without virtual pointers nothing can scroll: "select" answers with the reply naming them.
+  permissions_ = std::make_unique<WaylandPermissions>(
+      WaylandPermissions::forScrolling(*connection_, wheel->available()));
+  permissions_->allowWhileReachable(*connection_);
+  keys_ = std::make_unique<WaylandKeyState>();
   // Sway reports no resize or floating move: the target check asks for the tree.
   windowServer_ = std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk);
   workspace_ = std::make_unique<SwayWorkspace>(*windowList_);

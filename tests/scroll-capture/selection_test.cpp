@@ -153,6 +153,13 @@ TEST_F(ScrollHelperTest, SelectNeedsItsPermissionsAndACancelLocksNothing) {
   EXPECT_EQ(ask({{"command", "select"}}), error(msg::kNeedAccessibility));
   desktop.screenRecording = false;
   EXPECT_EQ(ask({{"command", "select"}}), error(msg::kAllowScreenRecording));
+  // A platform that names what is missing gives its own reply.
+  desktop.denial = "the compositor offers no zwlr_screencopy_manager_v1";
+  EXPECT_EQ(ask({{"command", "select"}}), error(*desktop.denial));
+  EXPECT_EQ(ask({{"command", "region"}}), error(*desktop.denial));
+  desktop.screenRecording = true;
+  EXPECT_EQ(ask({{"command", "select"}}), error(*desktop.denial));
+  desktop.denial.reset();
   EXPECT_EQ(overlay.panels().size(), 0u);
   desktop.screenRecording = desktop.accessibility = true;
 
