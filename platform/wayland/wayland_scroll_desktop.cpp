@@ -10,17 +10,8 @@ namespace orvel::wayland {
 WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
                                            const char* swaySocket)
     : connection_(WaylandConnection::open(display)) {
-  if (!connection_) {
-    whyNot_ = "no Wayland compositor answers";
-    return;
-  }
-  if (!connection_->layerShell() || !connection_->screencopy() || !connection_->seat() ||
-      !connection_->shm()) {
-    whyNot_ =
-        "the Wayland compositor offers no zwlr_layer_shell_v1, zwlr_screencopy_manager_v1, seat "
-        "or wl_shm (only wlroots compositors are supported)";
-    return;
-  }
+  whyNot_ = whyNotForCapture(connection_.get());
+  if (!whyNot_.empty()) return;
   windowList_ = SwayWindowList::open(swaySocket);
   if (!windowList_) {
     whyNot_ = "no sway IPC answers at SWAYSOCK (the window list comes from sway)";

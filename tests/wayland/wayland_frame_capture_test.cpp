@@ -10,7 +10,6 @@
 
 #include "rgba_png.h"
 #include "sway_rig.h"
-#include "test_pattern_png.h"
 
 namespace orvel::waylandtest {
 namespace {
@@ -21,10 +20,7 @@ TEST(WaylandFrameCapture, FramesOfARegionMatchGrimAndReuseTheirBuffer) {
   SwayOptions options;
   options.outputs = {{800, 600, 0, 0, 1, "#204060"}, {1280, 720, 800, 0, 2, "#602040"}};
   START_SWAY(rig, options);
-  const auto& names = rig->outputNames();
-  for (std::size_t i = 0; i < names.size(); ++i)
-    ASSERT_TRUE(rig->setBackground(
-        names[i], rig->writeFile("bg" + std::to_string(i) + ".png", patternPng(640, 400, int(i)))));
+  ASSERT_TRUE(rig->showPatterns());
   auto windows = wayland::SwayWindowList::open(rig->environment().at("SWAYSOCK").c_str());
   ASSERT_TRUE(windows);
   wayland::WaylandFrameCapture capture(rig->waylandDisplay().c_str(), windows.get());
