@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame_stitching.h"
 #include "orvel/common/json_text.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/window_list.h"
@@ -43,6 +44,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using orvel::Json;
+using orvel::demo::appendNewRows;
+using orvel::demo::Frame;
+using orvel::demo::writePng;
 namespace x11 = orvel::x11;
 namespace ocr = orvel::ocr::testing;
 
@@ -204,45 +208,6 @@ class Hand {
   x11::X11Connection& c_;
 };
 
-struct Frame {
-  int width = 0, height = 0;
-  std::vector<std::uint8_t> bgra;
-  std::uint64_t rowHash(int y) const {
-    std::uint64_t h = 1469598103934665603ull;
-    const std::uint8_t* p = bgra.data() + static_cast<std::size_t>(y) * width * 4;
-    for (int i = 0; i < width * 4; ++i)
-      h = (h ^ p[i]) * 1099511628211ull;
-    return h;
-  }
-};
-
-// Rows by which `next` has moved past `previous`: the smallest shift at which the rows they share
-// are equal; the whole height when they share none.
-int newRows(const Frame& previous, const Frame& next) {
-  const int h = std::min(previous.height, next.height);
-  std::vector<std::uint64_t> a(h), b(h);
-  for (int y = 0; y < h; ++y) {
-    a[y] = previous.rowHash(y);
-    b[y] = next.rowHash(y);
-  }
-  for (int shift = 0; shift < h; ++shift) {
-    bool same = true;
-    for (int y = 0; y + shift < h && same; ++y)
-      same = a[y + shift] == b[y];
-    if (same) return shift;
-  }
-  return next.height;
-}
-
-bool writePng(const std::string& path, int width, int height,
-              const std::vector<std::uint8_t>& bgra) {
-  cairo_surface_t* s = cairo_image_surface_create_for_data(
-      const_cast<std::uint8_t*>(bgra.data()), CAIRO_FORMAT_ARGB32, width, height, width * 4);
-  const bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
-  cairo_surface_destroy(s);
-  return ok;
-}
-
 // Words of `text` joined by single blanks: recognisers and documents differ in line breaks.
 std::string normalised(const std::string& text) {
   std::istringstream in(text);
@@ -366,14 +331,8 @@ bool scrollingCapture(x11::X11Connection& connection, Hand& hand, const std::str
     if (stitched.bgra.empty()) {
       stitched = frame;
     } else {
-      const int fresh = newRows(frames.back(), frame);
       // The page no longer moves: its end is in.
-      if (fresh == 0) break;
-      const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * 4;
-      stitched.bgra.insert(stitched.bgra.end(),
-                           frame.bgra.end() - static_cast<std::ptrdiff_t>(fresh * rowBytes),
-                           frame.bgra.end());
-      stitched.height += fresh;
+      if (appendNewRows(stitched, frames.back(), frame) == 0) break;
     }
     frames.push_back(std::move(frame));
     helper.send(R"({"command":"scroll","fraction":)" + std::to_string(kScrollFraction) + "}");

@@ -1,8 +1,14 @@
-// orvel-demo-wayland: the instant region capture on a wlroots compositor. Starts a headless sway
-// with two outputs side by side, of scales 1 and 2, showing patterned backgrounds; runs
-// region-capture-helper on it and drags a region across the outputs' boundary with a virtual
-// pointer. Writes OUTDIR/region-wayland.png (at scale 2, 144 dpi) and appends its line to
-// OUTDIR/summary.txt.
+// orvel-demo-wayland: the helpers on a wlroots compositor, with a virtual pointer as the user's
+// hand.
+//   1. The instant region capture: a headless sway with two outputs side by side, of scales 1 and
+//      2, showing patterned backgrounds; a region dragged across the outputs' boundary. Writes
+//      OUTDIR/region-wayland.png (at scale 2, 144 dpi).
+//   2. The scrolling capture: a headless sway showing a window with a long page (the tests' input
+//      counter, whose every pixel tells its place on the page); a region of it selected, then
+//      captured and scrolled step by step, the frames stitched by their overlap as the X11 demo
+//      host does. Writes OUTDIR/scroll-wayland.png and checks its seams: every row of it must be
+//      the page's row it stands for.
+// Appends a line per capture to OUTDIR/summary.txt.
 //
 //   orvel-demo-wayland --bin BUILDDIR --out OUTDIR
 #include <chrono>
@@ -11,8 +17,11 @@
 #include <string>
 #include <thread>
 
+#include "frame_stitching.h"
+#include "input_counter_process.h"
 #include "orvel/common/json_text.h"
 #include "sway_rig.h"
+#include "test_pattern.h"
 #include "test_pattern_png.h"
 #include "virtual_pointer.h"
 
@@ -26,19 +35,7 @@ void summarize(const std::string& out, const std::string& line) {
   std::ofstream(out + "/summary.txt", std::ios::app) << line << "\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string bin, out;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    if (flag == "--bin") bin = argv[i + 1];
-    if (flag == "--out") out = argv[i + 1];
-  }
-  if (bin.empty() || out.empty()) {
-    std::fprintf(stderr, "usage: orvel-demo-wayland --bin BUILDDIR --out OUTDIR\n");
-    return 2;
-  }
+int regionCapture(const std::string& bin, const std::string& out) {
   const auto started = std::chrono::steady_clock::now();
   orvel::waylandtest::SwayOptions options;
   // Logical layout: 1280x800 at scale 1, then 1280x800 at scale 2 to its right.
@@ -94,4 +91,130 @@ int main(int argc, char** argv) {
                 (*reply)["region"].dump().c_str(), seconds);
   summarize(out, text);
   return 0;
+}
+
+constexpr int kPageSeed = 5;
+constexpr int kScrollSteps = 8;
+
+// Rows of `picture` that are not the page's rows from `top` on, at column `left` of the window.
+int brokenRows(const orvel::demo::Frame& picture, int left, int top) {
+  int broken = 0;
+  for (int y = 0; y < picture.height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(picture.bgra.data() +
+                                                             std::size_t(y) * picture.width * 4);
+    for (int x = 0; x < picture.width; ++x) {
+      if (row[x] != orvel::x11test::patternPixel(left + x, top + y, kPageSeed)) {
+        ++broken;
+        break;
+      }
+    }
+  }
+  return broken;
+}
+
+int scrollingCapture(const std::string& bin, const std::string& out) {
+  const auto started = std::chrono::steady_clock::now();
+  std::string whyNot;
+  auto rig = orvel::waylandtest::SwayRig::start({}, whyNot);  // one output of 1280x720
+  if (!rig) {
+    summarize(out, "scrolling capture on Wayland skipped: " + whyNot);
+    return 0;
+  }
+  ChildProcess::Options quiet;
+  quiet.environment = rig->environment();
+  quiet.pipeStdin = quiet.pipeStdout = false;
+  // A keyboard, so that the page takes the focus (and the overlay takes it from the page).
+  auto keyboard = ChildProcess::start({"wtype", "-s", "600000"}, quiet);
+  orvel::waylandtest::InputCounter page(*rig, 1, kPageSeed);
+  auto pointer = orvel::waylandtest::VirtualPointer::open(rig->waylandDisplay(), 1280, 720);
+  ChildProcess::Options o;
+  o.environment = rig->environment();
+  o.environment["ORVEL_BACKEND"] = "wayland";
+  auto helper = ChildProcess::start({bin + "/scroll-capture/scroll-capture-helper"}, o);
+  auto fail = [&](const std::string& why) {
+    summarize(out, "scrolling capture on Wayland FAILED: " + why);
+    return 1;
+  };
+  if (!keyboard || !page.ready() || !pointer || !helper) return fail("nothing to capture");
+  if (!orvel::waylandtest::waitUntil([&] { return page.focused(); }))
+    return fail("the page never had the focus");
+  auto reply = [&] {
+    const auto line = helper->readLine(10s);
+    return line ? orvel::parseJson(*line).value_or(orvel::Json()) : orvel::Json();
+  };
+  helper->write("{\"command\":\"select\"}\n");
+  if (!orvel::waylandtest::waitUntil([&] { return !page.focused(); })) return fail("no overlay");
+  // The page fills the output: a region well inside it.
+  const int left = 240, top = 110, width = 800, height = 500;
+  pointer->drag(left, top, left + width, top + height);
+  // The compositor draws the pointer into the screen: away from the region.
+  pointer->moveTo(1279, 719);
+  const orvel::Json selected = reply();
+  if (!selected.value("ok", false) || !selected.contains("region"))
+    return fail("select: " + selected.dump());
+
+  auto capture = [&](orvel::demo::Frame& frame) {
+    helper->write("{\"command\":\"capture\"}\n");
+    const orvel::Json header = reply();
+    if (!header.value("ok", false)) return false;
+    frame.width = header.value("width", 0);
+    frame.height = header.value("height", 0);
+    return helper->readBytes(header.value("length", std::size_t{0}), frame.bgra, 10s);
+  };
+  orvel::demo::Frame stitched, previous;
+  if (!capture(previous)) return fail("the first capture");
+  stitched = previous;
+  int frames = 1;
+  for (int step = 0; step < kScrollSteps; ++step) {
+    helper->write("{\"command\":\"scroll\",\"fraction\":0.6}\n");
+    const orvel::Json scrolled = reply();
+    if (!scrolled.value("ok", false)) return fail("scroll: " + scrolled.dump());
+    // The wheel's pointer stays where it turned: the hand moves it off the region.
+    pointer->moveTo(1279, 719);
+    // The page repaints after the wheel events: the first frame that has moved.
+    orvel::demo::Frame next;
+    const bool moved = orvel::waylandtest::waitUntil(
+        [&] { return capture(next) && orvel::demo::newRows(previous, next) > 0; });
+    if (!moved) return fail("the page did not move");
+    orvel::demo::appendNewRows(stitched, previous, next);
+    previous = std::move(next);
+    ++frames;
+  }
+  helper->write("{\"command\":\"close\"}\n");
+  helper->wait(5s);
+  if (!orvel::demo::writePng(out + "/scroll-wayland.png", stitched.width, stitched.height,
+                             stitched.bgra))
+    return fail("cannot write scroll-wayland.png");
+  // The region's top-left corner is at (left, top) of the window, which fills the output.
+  const int broken = brokenRows(stitched, left, top);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  char text[300];
+  std::snprintf(text, sizeof text,
+                "scrolling capture on Wayland: %d frames of %dx%d stitched into "
+                "scroll-wayland.png, %dx%d; seam check: %s (%.1f s)",
+                frames, stitched.width, previous.height, stitched.width, stitched.height,
+                broken == 0 ? "every row continues the page" : "rows broken", seconds);
+  summarize(out, broken == 0 ? text
+                             : std::string(text) + ", " + std::to_string(broken) +
+                                   " rows are not the page's");
+  return broken == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string bin, out;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--bin") bin = argv[i + 1];
+    if (flag == "--out") out = argv[i + 1];
+  }
+  if (bin.empty() || out.empty()) {
+    std::fprintf(stderr, "usage: orvel-demo-wayland --bin BUILDDIR --out OUTDIR\n");
+    return 2;
+  }
+  const int region = regionCapture(bin, out);
+  const int scrolling = scrollingCapture(bin, out);
+  return region != 0 ? region : scrolling;
 }

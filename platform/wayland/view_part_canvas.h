@@ -16,9 +16,11 @@ class ViewPartCanvas final : public platform::Canvas {
   ViewPartCanvas(platform::Canvas* inner, Part part) : inner_(inner), part_(part) {}
 
   void fill(const Rect& r, platform::Color c) override {
+    drewStill = true;
     if (inner_ && part_ == Part::Still) inner_->fill(r, c);
   }
   void drawText(const std::string& t, Point o, double size, platform::Color c) override {
+    drewStill = true;
     if (inner_ && part_ == Part::Still) inner_->drawText(t, o, size, c);
   }
   void strokeRect(const Rect& r, platform::Color c, double width) override {
@@ -27,6 +29,7 @@ class ViewPartCanvas final : public platform::Canvas {
   }
   void drawImage(const Image& image, const Rect& dest, double alpha) override {
     picture = &image;
+    drewStill = true;
     if (inner_ && part_ == Part::Still) inner_->drawImage(image, dest, alpha);
   }
 
@@ -35,6 +38,7 @@ class ViewPartCanvas final : public platform::Canvas {
     double lineWidth;
   };
   const Image* picture = nullptr;
+  bool drewStill = false;  // a picture, a fill or text
   std::vector<Stroke> strokes;
 
  private:

@@ -259,4 +259,14 @@ void WaylandConnection::flush() {
   if (wl_display_flush(display_) < 0 && errno != EAGAIN) fail();
 }
 
+std::string whyNotForCapture(const WaylandConnection* connection) {
+  if (!connection) return "no Wayland compositor answers";
+  if (!connection->layerShell() || !connection->screencopy() || !connection->seat() ||
+      !connection->shm()) {
+    return "the Wayland compositor offers no zwlr_layer_shell_v1, zwlr_screencopy_manager_v1, "
+           "seat or wl_shm (only wlroots compositors are supported)";
+  }
+  return "";
+}
+
 }  // namespace orvel::wayland

@@ -99,4 +99,9 @@ class WaylandConnection {
   std::function<void(std::uint32_t)> seatChanged_;
 };
 
+// Why `connection` cannot serve the capture helpers: no compositor answered, or it lacks layer
+// surfaces, screencopy, a seat or wl_shm (only wlroots compositors offer them all); empty when it
+// can.
+std::string whyNotForCapture(const WaylandConnection* connection);
+
 }  // namespace orvel::wayland

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/cairo/cairo_canvas.h"
@@ -44,6 +45,16 @@ class LayerPanel final : public platform::OverlayPanel {
     return {r.x - o.x, r.y - o.y, r.width, r.height};
   }
 
+  // Global display coordinates to window coordinates.
+  Point toWindow(Point global) const {
+    return {global.x - origin_.x, options_.frame.height - (global.y - origin_.y)};
+  }
+  bool covers(Point global) const {
+    const Point p = toWindow(global);
+    return p.x >= 0 && p.y >= 0 && p.x < options_.frame.width && p.y < options_.frame.height;
+  }
+  platform::OverlayView& view() { return view_; }
+
   void configured(std::uint32_t serial);
   void frameDone();
   void closedByCompositor() { close(); }
@@ -51,7 +62,7 @@ class LayerPanel final : public platform::OverlayPanel {
  private:
   Rect bounds() const { return {0, 0, options_.frame.width, options_.frame.height}; }
   void redraw();
-  void drawStill(const Image& picture);
+  void drawStill(const Image* picture);
   // A buffer, what it shows beyond the still picture, and which still picture it holds.
   struct PanelBuffer {
     std::unique_ptr<ShmBuffer> shm;
@@ -77,7 +88,7 @@ class LayerPanel final : public platform::OverlayPanel {
   // The picture dimmed, with the instruction: what every frame starts from.
   Surface still_{nullptr, cairo_surface_destroy};
   const Image* stillPicture_ = nullptr;
-  int stillGeneration_ = 0;
+  int stillGeneration_ = 0;  // 0: no still picture yet
   bool showsTransparent_ = false;
   bool shown_ = false;
   bool closed_ = false;
@@ -161,6 +172,7 @@ void LayerPanel::show(bool /*makeKey: the layer surface holds the keyboard itsel
   }
   wl_surface_commit(surface_.get());
   overlay_.shield_.addSurface(surface_.get(), origin_);
+  overlay_.shown(this);
   c.flush();
 }
 
@@ -169,6 +181,7 @@ void LayerPanel::close() {
   if (closed_) return;
   closed_ = true;
   if (surface_) overlay_.shield_.removeSurface(surface_.get());
+  overlay_.closed(this);
   frameCallback_.reset();
   viewport_.reset();
   layer_.reset();
@@ -205,7 +218,8 @@ void LayerPanel::redraw() {
   ViewPartCanvas probe(nullptr, ViewPartCanvas::Part::Still);
   view_.draw(probe, bounds());
   const bool picture = probe.picture && !probe.picture->empty();
-  if (!picture && showsTransparent_) return;
+  const bool shows = picture || (overlay_.mode_ == WaylandOverlay::Mode::kLive && probe.drewStill);
+  if (!shows && showsTransparent_) return;
   PanelBuffer* buffer = freeBuffer();
   if (!buffer) {
     redrawWanted_ = true;
@@ -213,7 +227,7 @@ void LayerPanel::redraw() {
   }
   ShmBuffer& shm = *buffer->shm;
   const PixelBox whole{0, 0, pixelWidth_, pixelHeight_};
-  if (!picture) {
+  if (!shows) {
     // Covers the output for input while leaving screen pictures as they are.
     std::memset(shm.data(), 0, shm.size());
     buffer->still = -1;
@@ -221,7 +235,7 @@ void LayerPanel::redraw() {
     present(*buffer, {whole}, false);
     return;
   }
-  if (probe.picture != stillPicture_) drawStill(*probe.picture);
+  if (stillGeneration_ == 0 || probe.picture != stillPicture_) drawStill(probe.picture);
   showsTransparent_ = false;
   const std::uint8_t* still = cairo_image_surface_get_data(still_.get());
   const auto stride = static_cast<std::size_t>(shm.stride());
@@ -257,10 +271,10 @@ void LayerPanel::redraw() {
     }
     cairo_surface_flush(target.get());
   }
-  present(*buffer, damage, true);
+  present(*buffer, damage, picture);
 }
 
-void LayerPanel::drawStill(const Image& picture) {
+void LayerPanel::drawStill(const Image* picture) {
   still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
   {
     Context cr(cairo_create(still_.get()), cairo_destroy);
@@ -269,7 +283,7 @@ void LayerPanel::drawStill(const Image& picture) {
     view_.draw(still, bounds());
   }
   cairo_surface_flush(still_.get());
-  stillPicture_ = &picture;
+  stillPicture_ = picture;
   ++stillGeneration_;
 }
 
@@ -304,6 +318,71 @@ void LayerPanel::present(PanelBuffer& buffer, const std::vector<PixelBox>& damag
   wl_callback_add_listener(frameCallback_.get(), &kFrameListener, this);
   wl_surface_commit(surface);
   overlay_.connection_.flush();
+}
+
+void WaylandOverlay::shown(LayerPanel* panel) {
+  shown_.push_back(panel);
+  if (mode_ != Mode::kLive || routing_) return;
+  constexpr std::uint64_t kMask = (std::uint64_t{1} << platform::kLeftMouseDown) |
+                                  (std::uint64_t{1} << platform::kLeftMouseUp) |
+                                  (std::uint64_t{1} << platform::kLeftMouseDragged) |
+                                  (std::uint64_t{1} << platform::kKeyDown);
+  routing_ = shield_.install(kMask, [this](const platform::InputEvent& e) { return route(e); });
+  shield_.setEnabled(routing_);
+}
+
+void WaylandOverlay::closed(LayerPanel* panel) {
+  std::erase(shown_, panel);
+  if (pressed_ == panel) pressed_ = nullptr;
+}
+
+void WaylandOverlay::connectionLost() {
+  if (mode_ == Mode::kLive) route({platform::kKeyDown, {}, platform::kEscapeKeyCode});
+}
+
+bool WaylandOverlay::route(const platform::InputEvent& event) {
+  queued_.push_back(event);
+  if (!delivering_) {
+    delivering_ = true;
+    loop_.defer([this, alive = alive_] {
+      if (*alive) deliverQueued();
+    });
+  }
+  return false;
+}
+
+void WaylandOverlay::deliverQueued() {
+  while (!queued_.empty()) {
+    const platform::InputEvent event = queued_.front();
+    queued_.pop_front();
+    deliver(event);
+  }
+  delivering_ = false;
+}
+
+void WaylandOverlay::deliver(const platform::InputEvent& event) {
+  switch (event.type) {
+    case platform::kLeftMouseDown:
+      for (LayerPanel* panel : shown_) {
+        if (!panel->covers(event.location)) continue;
+        pressed_ = panel;
+        panel->view().mouseDown(panel->toWindow(event.location));
+        break;
+      }
+      break;
+    case platform::kLeftMouseDragged:
+      if (pressed_) pressed_->view().mouseDragged(pressed_->toWindow(event.location));
+      break;
+    case platform::kLeftMouseUp:
+      if (LayerPanel* panel = std::exchange(pressed_, nullptr))
+        panel->view().mouseUp(panel->toWindow(event.location));
+      break;
+    case platform::kKeyDown:
+      if (!shown_.empty()) shown_.front()->view().keyDown(event.keyCode);
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace orvel::wayland

@@ -1,15 +1,26 @@
-// The Overlay port for instant region captures on wlroots compositors: one zwlr_layer_surface_v1
-// per panel on the overlay layer of the output the panel covers, anchored to every edge, with no
-// exclusive zone and exclusive keyboard interactivity. Until its view draws a picture (the frozen
-// screen) a panel shows a fully transparent buffer, so screen pictures taken meanwhile are
-// unchanged by it; then it shows the picture dimmed, with the instruction and the selection, drawn
-// with cairo into wl_shm buffers at the output's scale (buffer scale for whole scales, a viewport
-// for fractional ones). The still part is drawn once per picture; a drag copies it and strokes
-// the outline.
+// The Overlay port on wlroots compositors: one zwlr_layer_surface_v1 per panel on the overlay layer
+// of the output the panel covers, anchored to every edge, with no exclusive zone and exclusive
+// keyboard interactivity, drawn with cairo into wl_shm buffers at the output's scale (buffer scale
+// for whole scales, a viewport for fractional ones). What a view draws is split in two: the still
+// part (pictures, fills, text) is drawn once, and each redraw copies it and strokes the outlines.
+//
+// Two modes:
+// - kFrozen (instant region captures): until its view draws a picture (the frozen screen) a panel
+//   shows a fully transparent buffer, so screen pictures taken meanwhile are unchanged by it; then
+//   it shows what the view draws, opaque. Input reaches the helper through the input shield, which
+//   the helper installs.
+// - kLive (selections over the live screen): a panel shows what its view draws from the start,
+//   blended over the screen, and the overlay installs the input shield itself and hands the views
+//   their input: a left press, its drags and its release go to the panel the press was on (in that
+//   panel's window coordinates, even beyond its edges), keys to the views of the shown panels.
 //
 // Panel frames are screen coordinates (points, origin at the main output's bottom-left corner,
-// y up). Input reaches the helper through the input shield. Loop thread only.
+// y up). Loop thread only.
 #pragma once
+
+#include <deque>
+#include <memory>
+#include <vector>
 
 #include "orvel/common/event_loop.h"
 #include "platform/overlay.h"
@@ -19,11 +30,15 @@
 
 namespace orvel::wayland {
 
+class LayerPanel;
+
 class WaylandOverlay final : public platform::Overlay {
  public:
+  enum class Mode { kFrozen, kLive };
   WaylandOverlay(EventLoop& loop, WaylandConnection& connection, WaylandScreens& screens,
-                 WaylandInputShield& shield)
-      : loop_(loop), connection_(connection), screens_(screens), shield_(shield) {}
+                 WaylandInputShield& shield, Mode mode = Mode::kFrozen)
+      : loop_(loop), connection_(connection), screens_(screens), shield_(shield), mode_(mode) {}
+  ~WaylandOverlay() override { *alive_ = false; }
 
   std::unique_ptr<platform::OverlayPanel> createPanel(const platform::PanelOptions& options,
                                                       platform::OverlayView& view) override;
@@ -31,13 +46,33 @@ class WaylandOverlay final : public platform::Overlay {
   void pushCursor(platform::CursorKind) override {}
   void popCursor() override {}
   void setCursor(platform::CursorKind) override {}
+  // The compositor went away (kLive): nothing can be drawn or clicked any more, so the shown
+  // selection ends as if the user pressed Escape.
+  void connectionLost();
 
  private:
   friend class LayerPanel;
+  void shown(LayerPanel* panel);
+  void closed(LayerPanel* panel);
+  // Queues one event of the shield for the views (kLive); always swallowed.
+  bool route(const platform::InputEvent& event);
+  // Hands the queued events to the views, in order.
+  void deliverQueued();
+  void deliver(const platform::InputEvent& event);
+
   EventLoop& loop_;
   WaylandConnection& connection_;
   WaylandScreens& screens_;
   WaylandInputShield& shield_;
+  Mode mode_;
+  bool routing_ = false;
+  std::vector<LayerPanel*> shown_;
+  LayerPanel* pressed_ = nullptr;  // the panel the left button went down on
+  // Events wait for a later turn of the loop: a view that asks the compositor for something while
+  // it handles one would otherwise get the next one inside that call.
+  std::deque<platform::InputEvent> queued_;
+  bool delivering_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace orvel::wayland

@@ -4,17 +4,8 @@ namespace orvel::wayland {
 
 WaylandRegionDesktop::WaylandRegionDesktop(EventLoop& loop, const char* display)
     : connection_(WaylandConnection::open(display)) {
-  if (!connection_) {
-    whyNot_ = "no Wayland compositor answers";
-    return;
-  }
-  if (!connection_->layerShell() || !connection_->screencopy() || !connection_->seat() ||
-      !connection_->shm()) {
-    whyNot_ =
-        "the Wayland compositor offers no zwlr_layer_shell_v1, zwlr_screencopy_manager_v1, seat "
-        "or wl_shm (only wlroots compositors are supported)";
-    return;
-  }
+  whyNot_ = whyNotForCapture(connection_.get());
+  if (!whyNot_.empty()) return;
   capture_ = std::make_unique<WaylandScreenCapture>(display);
   if (!capture_->available()) {
     whyNot_ = "the Wayland compositor refused a second connection";

@@ -32,19 +32,26 @@ bool WaylandScreenCapture::available() {
   return connection_ && connection_->ok() && connection_->screencopy() && connection_->shm();
 }
 
-Expected<platform::ShareableContent, platform::PlatformError>
-WaylandScreenCapture::shareableContent(bool, bool) {
-  std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->roundtrip()) return unexpected(error(kNotReachable));
-  const OutputLayout layout = connection_->layout();
+Expected<platform::ShareableContent, platform::PlatformError> outputsAsContent(
+    WaylandConnection* connection) {
+  if (!connection || !connection->roundtrip()) return unexpected(error(kNotReachable));
+  const OutputLayout layout = connection->layout();
   platform::ShareableContent content;
   for (const auto& o : layout.outputs())
     content.displays.push_back({o.id, layout.toGlobal(o.logical)});
+  return content;
+}
+
+Expected<platform::ShareableContent, platform::PlatformError>
+WaylandScreenCapture::shareableContent(bool, bool) {
+  std::lock_guard lock(mutex_);
+  auto content = outputsAsContent(connection_.get());
+  if (!content) return content;
   // The compositor composes every client into the pictures: the applications listed are the ones
   // whose windows the pictures are meant to leave out, this helper's (never mapped when pictures
   // are taken) and its host's (which stays in them).
-  content.applications.push_back({static_cast<std::int32_t>(::getpid()), std::nullopt});
-  content.applications.push_back({static_cast<std::int32_t>(::getppid()), std::nullopt});
+  content->applications.push_back({static_cast<std::int32_t>(::getpid()), std::nullopt});
+  content->applications.push_back({static_cast<std::int32_t>(::getppid()), std::nullopt});
   return content;
 }
 

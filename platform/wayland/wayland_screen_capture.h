@@ -22,6 +22,11 @@ namespace orvel::wayland {
 
 inline constexpr auto kBatchLifetime = std::chrono::seconds(1);
 
+// The compositor's outputs after a round trip, in global display coordinates; an error when it does
+// not answer.
+Expected<platform::ShareableContent, platform::PlatformError> outputsAsContent(
+    WaylandConnection* connection);
+
 class WaylandScreenCapture final : public platform::ScreenCapture {
  public:
   // `display` null: $WAYLAND_DISPLAY.

@@ -9,10 +9,17 @@
 //     sum of their values (surface pixels, positive towards the content's end), axis_discrete
 //     events and the sum of their steps, and axis_source events that named a wheel.
 // Prints "ready" once the compositor has drawn each of its windows.
+//
+// The windows show flat grey; with `--page SEED` each shows a long page instead, whose pixel
+// (x, y) is patternPixel(x, y + O, SEED) (test_pattern.h), O being how far the vertical wheel
+// events it got have scrolled it (their values in surface pixels, never above its top), so that a
+// frame tells how far it has scrolled. "page" answers "page O".
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +27,7 @@
 #include <vector>
 
 #include "platform/wayland/shm_buffer.h"
+#include "test_pattern.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace {
@@ -27,9 +35,12 @@ namespace {
 struct Window {
   int number = 0;
   wl_surface* surface = nullptr;
-  std::unique_ptr<orvel::wayland::ShmBuffer> buffer;
+  // Two, so that one can be drawn while the compositor still reads the other.
+  std::unique_ptr<orvel::wayland::ShmBuffer> buffers[2];
   int width = 0, height = 0;
   bool configured = false;
+  double offset = 0;   // how far its page has scrolled
+  bool dirty = false;  // to be drawn once a buffer is free
   bool shown = false;  // the compositor has drawn it where it placed it
 };
 
@@ -44,21 +55,58 @@ struct Counter {
   int focused = 0;  // the number of the window with the keyboard
   int axisEvents = 0, discreteEvents = 0, discreteSteps = 0, wheelSources = 0;
   double axisValue = 0;
+  int seed = -1;              // pages of this seed; negative: flat grey
+  Window* pointed = nullptr;  // the window under the pointer
 };
+
+// False while the compositor holds both buffers.
+bool draw(Window& w, wl_shm* shm, int seed) {
+  const int width = w.width > 0 ? w.width : 640, height = w.height > 0 ? w.height : 480;
+  orvel::wayland::ShmBuffer* free = nullptr;
+  for (auto& b : w.buffers) {
+    if (b && b->busy()) continue;
+    if (!b || b->width() != width || b->height() != height)
+      b = orvel::wayland::ShmBuffer::create(shm, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
+    free = b.get();
+    break;
+  }
+  if (!free) return false;
+  if (seed < 0) {
+    std::memset(free->data(), 0x80, free->size());
+  } else {
+    const int top = static_cast<int>(std::lround(w.offset));
+    for (int y = 0; y < height; ++y) {
+      auto* row = reinterpret_cast<std::uint32_t*>(free->data() + std::size_t(y) * width * 4);
+      for (int x = 0; x < width; ++x)
+        row[x] = orvel::x11test::patternPixel(x, y + top, seed);
+    }
+  }
+  free->attach(w.surface);
+  wl_surface_damage(w.surface, 0, 0, width, height);
+  wl_surface_commit(w.surface);
+  return true;
+}
 
 Counter& of(void* data) {
   return *static_cast<Counter*>(data);
 }
 
-int windowNumber(Counter& c, wl_surface* surface) {
+Window* windowOf(Counter& c, wl_surface* surface) {
   for (const auto& w : c.windows)
-    if (w->surface == surface) return w->number;
-  return 0;
+    if (w->surface == surface) return w.get();
+  return nullptr;
+}
+
+int windowNumber(Counter& c, wl_surface* surface) {
+  const Window* w = windowOf(c, surface);
+  return w ? w->number : 0;
 }
 
 const wl_pointer_listener kPointer = {
-    [](void*, wl_pointer*, std::uint32_t, wl_surface*, wl_fixed_t, wl_fixed_t) {},
-    [](void*, wl_pointer*, std::uint32_t, wl_surface*) {},
+    [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t, wl_fixed_t) {
+      of(data).pointed = windowOf(of(data), surface);
+    },
+    [](void* data, wl_pointer*, std::uint32_t, wl_surface*) { of(data).pointed = nullptr; },
     [](void*, wl_pointer*, std::uint32_t, wl_fixed_t, wl_fixed_t) {},
     [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t state) {
       of(data).buttons += state == WL_POINTER_BUTTON_STATE_PRESSED;
@@ -69,6 +117,9 @@ const wl_pointer_listener kPointer = {
       if (axis != WL_POINTER_AXIS_VERTICAL_SCROLL) return;
       ++c.axisEvents;
       c.axisValue += wl_fixed_to_double(value);
+      if (c.seed < 0 || !c.pointed) return;
+      c.pointed->offset = std::max(0.0, c.pointed->offset + wl_fixed_to_double(value));
+      c.pointed->dirty = true;
     },
     [](void*, wl_pointer*) {},
     [](void* data, wl_pointer*, std::uint32_t source) {
@@ -133,18 +184,10 @@ const xdg_surface_listener kXdgSurface = {
       auto* of = static_cast<WindowOf*>(data);
       Window& w = *of->window;
       xdg_surface_ack_configure(surface, serial);
-      const int width = w.width > 0 ? w.width : 640, height = w.height > 0 ? w.height : 480;
-      if (!w.buffer || w.buffer->width() != width || w.buffer->height() != height) {
-        w.buffer = orvel::wayland::ShmBuffer::create(of->counter->shm, width, height, width * 4,
-                                                     WL_SHM_FORMAT_XRGB8888);
-        if (w.buffer) std::memset(w.buffer->data(), 0x80, w.buffer->size());
-      }
-      if (w.buffer) w.buffer->attach(w.surface);
-      wl_surface_damage(w.surface, 0, 0, width, height);
       // sway places a new view once it has drawn its first buffer at the size it asked for;
       // until then input aimed at the window's place misses it.
       if (!w.shown) wl_callback_add_listener(wl_surface_frame(w.surface), &kFrameDone, &w);
-      wl_surface_commit(w.surface);
+      w.dirty = !draw(w, of->counter->shm, of->counter->seed);
       w.configured = true;
     },
 };
@@ -189,9 +232,12 @@ bool allShown(const Counter& c) {
 
 int main(int argc, char** argv) {
   int count = 1;
-  if (argc == 3 && std::strcmp(argv[1], "--windows") == 0) count = std::atoi(argv[2]);
-  if (count < 1 || count > 8) return 1;
   Counter c;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--windows") == 0) count = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--page") == 0) c.seed = std::atoi(argv[i + 1]);
+  }
+  if (count < 1 || count > 128) return 1;
   wl_display* display = wl_display_connect(nullptr);
   if (!display) return 2;
   wl_registry_add_listener(wl_display_get_registry(display), &kRegistry, &c);
@@ -220,6 +266,8 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   std::string line;
   for (;;) {
+    for (auto& w : c.windows)
+      if (w->dirty && draw(*w, c.shm, c.seed)) w->dirty = false;
     wl_display_flush(display);
     pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) continue;
@@ -240,6 +288,8 @@ int main(int argc, char** argv) {
           std::printf("keys %d buttons %d focused %d\n", c.keys, c.buttons, c.focused ? 1 : 0);
         } else if (command == "focus") {
           std::printf("focus %d\n", c.focused);
+        } else if (command == "page") {
+          std::printf("page %ld\n", c.windows.empty() ? 0L : std::lround(c.windows[0]->offset));
         } else if (command == "wheel") {
           std::printf("wheel axis %d value %.2f discrete %d steps %d wheel %d\n", c.axisEvents,
                       c.axisValue, c.discreteEvents, c.discreteSteps, c.wheelSources);

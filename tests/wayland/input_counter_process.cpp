@@ -2,15 +2,18 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace orvel::waylandtest {
 
 using namespace std::chrono_literals;
 
-InputCounter::InputCounter(SwayRig& rig, int windows) {
+InputCounter::InputCounter(SwayRig& rig, int windows, int pageSeed) {
   ChildProcess::Options o;
   o.environment = rig.environment();
-  process_ = ChildProcess::start({ORVEL_INPUT_COUNTER, "--windows", std::to_string(windows)}, o);
+  std::vector<std::string> argv = {ORVEL_INPUT_COUNTER, "--windows", std::to_string(windows)};
+  if (pageSeed >= 0) argv.insert(argv.end(), {"--page", std::to_string(pageSeed)});
+  process_ = ChildProcess::start(argv, o);
   ready_ = process_ && process_->readLine(10s) == "ready";
 }
 
@@ -40,6 +43,13 @@ std::optional<WheelCounts> InputCounter::wheel() {
                           &w.axisEvents, &w.axisValue, &w.discreteEvents, &w.discreteSteps,
                           &w.wheelSources) == 5)
     return w;
+  return std::nullopt;
+}
+
+std::optional<int> InputCounter::pageOffset() {
+  int offset = -1;
+  if (auto line = ask("page"); line && std::sscanf(line->c_str(), "page %d", &offset) == 1)
+    return offset;
   return std::nullopt;
 }
 

@@ -24,7 +24,8 @@ struct WheelCounts {
 
 class InputCounter {
  public:
-  InputCounter(SwayRig& rig, int windows = 1);
+  // `pageSeed` non-negative: the windows show long pages of that seed (input_counter.cpp).
+  InputCounter(SwayRig& rig, int windows = 1, int pageSeed = -1);
   // Its windows are shown.
   bool ready() const { return ready_; }
   int pid() const { return process_ ? process_->pid() : -1; }
@@ -33,6 +34,8 @@ class InputCounter {
   // The number (from 1) of its window that has the keyboard; 0: none; nothing: no answer.
   std::optional<int> focusedWindow();
   std::optional<WheelCounts> wheel();
+  // How far the first window's page has scrolled, in surface pixels.
+  std::optional<int> pageOffset();
 
  private:
   std::optional<std::string> ask(const char* command);

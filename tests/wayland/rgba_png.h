@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "orvel/common/image.h"
+
 namespace orvel::waylandtest {
 
 struct RgbaPicture {
@@ -32,6 +34,20 @@ inline std::optional<RgbaPicture> readRgbaPng(const std::string& path) {
     png_image_free(&image);
     return std::nullopt;
   }
+  return out;
+}
+
+// The first `width` columns (all when negative) of a premultiplied BGRA picture as RGBA rows, the
+// bytes as they are (grim writes opaque pictures, whose premultiplied bytes are their colours).
+inline RgbaPicture rgbaOf(const Image& picture, int width = -1) {
+  if (width < 0) width = picture.width();
+  RgbaPicture out{width, picture.height(), {}};
+  out.rgba.reserve(static_cast<std::size_t>(width) * picture.height() * 4);
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* p = picture.row(y) + x * 4;
+      out.rgba.insert(out.rgba.end(), {p[2], p[1], p[0], p[3]});
+    }
   return out;
 }
 

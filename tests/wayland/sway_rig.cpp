@@ -1,5 +1,7 @@
 #include "sway_rig.h"
 
+#include "test_pattern_png.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -207,6 +209,16 @@ std::optional<Json> SwayRig::outputsJson() {
   std::string text;
   if (!swaymsg({"-r", "-t", "get_outputs"}, &text)) return std::nullopt;
   return parseJson(text);
+}
+
+bool SwayRig::showPatterns(int firstSeed) {
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const int seed = firstSeed + static_cast<int>(i);
+    const std::string file =
+        writeFile("pattern" + std::to_string(seed) + ".png", patternPng(640, 400, seed));
+    if (!setBackground(names_[i], file)) return false;
+  }
+  return true;
 }
 
 bool SwayRig::setBackground(const std::string& output, const std::string& background) {

@@ -53,6 +53,9 @@ class SwayRig {
   std::optional<Json> outputsJson();
   // Sets an output's background and waits until the compositor shows it.
   bool setBackground(const std::string& output, const std::string& background);
+  // Shows the test pattern (test_pattern_png.h) of seed `firstSeed + i` on output i, each
+  // stretched over its output; false when one does not show.
+  bool showPatterns(int firstSeed = 0);
   // Runs `program args...` with the rig's environment; its exit status (-1: did not end).
   int run(const std::vector<std::string>& argv,
           std::chrono::milliseconds timeout = std::chrono::seconds(20));

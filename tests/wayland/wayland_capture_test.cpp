@@ -21,17 +21,6 @@ SwayOptions mixedScales() {
   return o;
 }
 
-RgbaPicture rgbaOf(const Image& picture) {
-  RgbaPicture out{picture.width(), picture.height(), {}};
-  for (int y = 0; y < picture.height(); ++y) {
-    for (int x = 0; x < picture.width(); ++x) {
-      const std::uint8_t* p = picture.row(y) + x * 4;
-      out.rgba.insert(out.rgba.end(), {p[2], p[1], p[0], p[3]});
-    }
-  }
-  return out;
-}
-
 // Picture of an output through the port.
 Image portPicture(wayland::WaylandScreenCapture& capture, const platform::ScreenInfo& screen) {
   platform::CaptureConfiguration config;

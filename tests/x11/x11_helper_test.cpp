@@ -17,6 +17,7 @@
 #include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_window_shapes.h"
 #include "platform/x11/x11_workspace.h"
+#include "scroll_helper_process.h"
 #include "test_pattern.h"
 #include "xvfb_rig.h"
 
@@ -25,45 +26,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Helper {
+// The helper on the rig's display.
+class Helper : public ScrollHelperProcess {
  public:
-  explicit Helper(const std::string& display) {
-    ChildProcess::Options o;
-    o.environment["DISPLAY"] = display;
-    process_ = ChildProcess::start({ORVEL_SCROLL_HELPER}, o);
-  }
-  bool running() const { return process_ != nullptr; }
-  pid_t pid() const { return process_->pid(); }
-  void send(const std::string& command, const std::string& extra = "") {
-    process_->write("{\"command\":\"" + command + "\"" + extra + "}\n");
-  }
-  Json reply(std::chrono::milliseconds timeout = 5s) {
-    auto line = process_->readLine(timeout);
-    if (!line) return Json();
-    return parseJson(*line).value_or(Json());
-  }
-  Json request(const std::string& command, const std::string& extra = "") {
-    send(command, extra);
-    return reply();
-  }
-  std::vector<std::uint8_t> payload(std::size_t n) {
-    std::vector<std::uint8_t> bytes;
-    process_->readBytes(n, bytes, 5s);
-    return bytes;
-  }
-  ChildProcess& process() { return *process_; }
-
- private:
-  std::unique_ptr<ChildProcess> process_;
+  explicit Helper(const std::string& display) : ScrollHelperProcess({{"DISPLAY", display}}) {}
 };
-
-bool ok(const Json& reply) {
-  return reply.is_object() && reply.value("ok", false);
-}
-
-std::string error(const Json& reply) {
-  return reply.is_object() ? reply.value("error", std::string("(no error)")) : "(no reply)";
-}
 
 // Whether the helper has its selection overlay up: windows of its own at the overlay level.
 bool overlayUp(XvfbRig& rig, pid_t helper) {
@@ -469,12 +436,7 @@ TEST(X11Helper, ALostDisplayEndsTheSelectionAndFailsLaterCommands) {
   helper.send("select");
   ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
   rig->killServer();
-  EXPECT_EQ(helper.reply(), (Json{{"ok", true}, {"canceled", true}}));
-  EXPECT_EQ(error(helper.request("capture")), "Capture/Accessibility permission is unavailable.");
-  EXPECT_EQ(error(helper.request("region")),
-            "Cannot connect to the display. Start Orvel inside your desktop session.");
-  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
-  EXPECT_EQ(helper.process().wait(5s), 0);
+  expectLostDesktopAnswers(helper);
 }
 
 }  // namespace
