@@ -13,8 +13,20 @@ Json windowDictionary(const SwayView& view, const OutputLayout& layout) {
                                      .name = view.title});
 }
 
+std::optional<std::vector<SwayView>> SwayWindowServer::views() {
+  if (turnViews_) return turnViews_;
+  auto views = list_.read(freshness_);
+  if (views && turns_ != nullptr) {
+    turnViews_ = views;
+    turns_->defer([alive = std::weak_ptr<int>(alive_), this] {
+      if (alive.lock()) turnViews_.reset();
+    });
+  }
+  return views;
+}
+
 Json SwayWindowServer::onScreenWindows() {
-  const auto views = list_.read(freshness_);
+  const auto views = this->views();
   if (!views) return Json();
   const OutputLayout& layout = screens_.layout();
   Json::array_t list;

@@ -5,6 +5,11 @@
 // surfaces, which its IPC does not list. Main thread only.
 #pragma once
 
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "orvel/common/event_loop.h"
 #include "platform/wayland/output_layout.h"
 #include "platform/wayland/sway_window_list.h"
 #include "platform/wayland/wayland_screens.h"
@@ -17,20 +22,27 @@ inline constexpr std::int64_t kSwayCursorLevel = 2147483630;
 
 class SwayWindowServer final : public platform::WindowServer {
  public:
-  // `freshness` kAsk sees every resize and move, at one IPC round trip a call (see
-  // sway_window_list.h).
+  // `freshness` kAsk sees every resize and move, at one IPC round trip a read (see
+  // sway_window_list.h). With `turns`, the reads made within one turn of that loop share one
+  // tree: a check that looks at the list twice costs one round trip, and a later turn asks again.
   SwayWindowServer(SwayWindowList& list, WaylandScreens& screens,
-                   SwayFreshness freshness = SwayFreshness::kAsk)
-      : list_(list), screens_(screens), freshness_(freshness) {}
+                   SwayFreshness freshness = SwayFreshness::kAsk, EventLoop* turns = nullptr)
+      : list_(list), screens_(screens), freshness_(freshness), turns_(turns) {}
 
   Json onScreenWindows() override;
   std::int64_t cursorLevel() override { return kSwayCursorLevel; }
   std::int64_t dockLevel() override { return kSwayDockLevel; }
 
  private:
+  std::optional<std::vector<SwayView>> views();
+
   SwayWindowList& list_;
   WaylandScreens& screens_;
   SwayFreshness freshness_;
+  EventLoop* turns_;
+  std::optional<std::vector<SwayView>> turnViews_;
+  // Lets a deferred reset see whether this server still exists.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 // One view as a window dictionary. Its window number is the container id, which sway keeps below

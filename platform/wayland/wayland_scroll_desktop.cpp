@@ -31,8 +31,9 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
       WaylandPermissions::forScrolling(*connection_, wheel->available()));
   permissions_->allowWhileReachable(*connection_);
   keys_ = std::make_unique<WaylandKeyState>();
-  // Sway reports no resize or floating move: the target check asks for the tree.
-  windowServer_ = std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk);
+  // Sway reports no resize or floating move: the target check asks for the tree, once a turn.
+  windowServer_ =
+      std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk, &loop);
   workspace_ = std::make_unique<SwayWorkspace>(*windowList_);
   windowShapes_ = std::make_unique<platform::unreachable::NoShapes>();
   shield_ = std::make_unique<WaylandInputShield>(*connection_);

@@ -3,6 +3,8 @@
 
 #include <functional>
 
+#include "orvel/common/clock.h"
+#include "orvel/common/event_loop.h"
 #include "platform/wayland/sway_focus.h"
 #include "platform/wayland/sway_window_list.h"
 #include "platform/wayland/sway_window_server.h"
@@ -194,6 +196,22 @@ TEST(WaylandSwayWindowServer, ListsViewsInGlobalCoordinatesAndSeesResizes) {
   EXPECT_EQ(windows[0][platform::kCGWindowBounds], expected);
   EXPECT_EQ(server.onScreenWindows()[0][platform::kCGWindowOwnerPID], a->pid());
   EXPECT_EQ(server.cursorLevel(), kSwayCursorLevel);
+
+  // Reads within one turn of a loop share one tree; a later turn asks again and sees the resize.
+  SteadyClock clock;
+  EventLoop loop(clock);
+  SwayWindowServer perTurn(*list, screens, SwayFreshness::kAsk, &loop);
+  const auto readsBefore = list->treeReads();
+  EXPECT_EQ(perTurn.onScreenWindows()[0][platform::kCGWindowBounds], expected);
+  EXPECT_EQ(perTurn.onScreenWindows()[0][platform::kCGWindowBounds], expected);
+  EXPECT_EQ(list->treeReads(), readsBefore + 1);
+  ASSERT_TRUE(placeFloating(*rig, *list, "orvel-a", {900, 100, 400, 300}));
+  EXPECT_EQ(perTurn.onScreenWindows()[0][platform::kCGWindowBounds], expected);
+  bool turned = false;
+  loop.defer([&] { turned = true; });
+  loop.runUntil([&] { return turned; });
+  const Json resized{{"X", 900.0}, {"Y", 100.0}, {"Width", 400.0}, {"Height", 300.0}};
+  EXPECT_EQ(perTurn.onScreenWindows()[0][platform::kCGWindowBounds], resized);
 }
 
 TEST(WaylandSwayWindowList, ALostCompositorGivesNoList) {
