@@ -40,12 +40,11 @@ bool WindowComposer::redirect() {
   return redirected_;
 }
 
-void WindowComposer::watchRepaints() {
-  if (!connection_.extensions().damage) return;
+std::optional<std::vector<WindowComposer::Layer>> WindowComposer::shownTopLevels() {
   xcb_connection_t* c = connection_.get();
   auto tree = takeReply(c, xcb_query_tree_reply, xcb_query_tree(c, connection_.root()));
   connection_.noteRoundTrip();
-  if (!tree) return;
+  if (!tree) return std::nullopt;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
   std::vector<xcb_get_window_attributes_cookie_t> attributeCookies(count);
@@ -54,7 +53,7 @@ void WindowComposer::watchRepaints() {
     attributeCookies[i] = xcb_get_window_attributes(c, children[i]);
     geometryCookies[i] = xcb_get_geometry(c, children[i]);
   }
-  std::vector<StackedWindow> stack;  // bottom to top, as the tree lists them
+  std::vector<Layer> layers;
   for (int i = 0; i < count; ++i) {
     auto a = takeReply(c, xcb_get_window_attributes_reply, attributeCookies[i]);
     auto g = takeReply(c, xcb_get_geometry_reply, geometryCookies[i]);
@@ -62,11 +61,23 @@ void WindowComposer::watchRepaints() {
         a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
       continue;
     }
-    stack.push_back({children[i],
-                     {g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width},
-                     g->border_width});
+    const PixelRect outer{g->x, g->y, g->width + 2 * g->border_width,
+                          g->height + 2 * g->border_width};
+    layers.push_back({children[i], a->visual, g->depth, outer, g->border_width});
   }
   connection_.noteRoundTrip();
+  return layers;
+}
+
+void WindowComposer::watchRepaints() {
+  if (!connection_.extensions().damage) return;
+  xcb_connection_t* c = connection_.get();
+  const auto layers = shownTopLevels();
+  if (!layers) return;
+  std::vector<StackedWindow> stack;
+  stack.reserve(layers->size());
+  for (const Layer& layer : *layers)
+    stack.push_back({layer.window, layer.outer, layer.border});
   for (auto& [window, parts] : hiddenParts(stack)) {
     XDamage damage(c, connection_.generateId());
     xcb_damage_create(c, damage.id(), window, XCB_DAMAGE_REPORT_LEVEL_DELTA_RECTANGLES);
@@ -166,31 +177,13 @@ std::optional<XPixmap> WindowComposer::compose(const PixelRect& area,
   auto rootFormat = visualFormats_.find(screen->root_visual);
   if (rootFormat == visualFormats_.end()) return std::nullopt;
 
-  auto tree = takeReply(c, xcb_query_tree_reply, xcb_query_tree(c, connection_.root()));
-  connection_.noteRoundTrip();
-  if (!tree) return std::nullopt;
-  const xcb_window_t* children = xcb_query_tree_children(tree.get());
-  const int count = xcb_query_tree_children_length(tree.get());
-  std::vector<xcb_get_window_attributes_cookie_t> attributeCookies(count);
-  std::vector<xcb_get_geometry_cookie_t> geometryCookies(count);
-  for (int i = 0; i < count; ++i) {
-    attributeCookies[i] = xcb_get_window_attributes(c, children[i]);
-    geometryCookies[i] = xcb_get_geometry(c, children[i]);
-  }
+  const auto shown = shownTopLevels();
+  if (!shown) return std::nullopt;
   std::vector<Layer> layers;
-  for (int i = 0; i < count; ++i) {
-    auto a = takeReply(c, xcb_get_window_attributes_reply, attributeCookies[i]);
-    auto g = takeReply(c, xcb_get_geometry_reply, geometryCookies[i]);
-    if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE ||
-        a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT || leftOut.count(children[i])) {
-      continue;
-    }
-    const PixelRect outer{g->x, g->y, g->width + 2 * g->border_width,
-                          g->height + 2 * g->border_width};
-    if (!outer.intersection(area).empty())
-      layers.push_back({children[i], a->visual, g->depth, outer, g->border_width});
+  for (const Layer& layer : *shown) {
+    if (!leftOut.count(layer.window) && !layer.outer.intersection(area).empty())
+      layers.push_back(layer);
   }
-  connection_.noteRoundTrip();
   awaitRepaints(layers, area);
 
   XPixmap target(c, connection_.generateId());

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/pending_repaints.h"
@@ -53,6 +54,9 @@ class WindowComposer {
     int border;
   };
   bool loadFormats();
+  // The root's mapped InputOutput children, bottom to top as the tree lists them; nothing when
+  // the tree cannot be read.
+  std::optional<std::vector<Layer>> shownTopLevels();
   void watchRepaints();
   // Waits for the damage reports of what `layers` owe inside `area`, until the budget is spent.
   void awaitRepaints(const std::vector<Layer>& layers, const PixelRect& area);
