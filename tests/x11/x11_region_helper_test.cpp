@@ -90,6 +90,12 @@ std::vector<std::uint32_t> screenPixels(XvfbRig& rig, int x, int y, int width, i
   return out;
 }
 
+// A PNG pixel (RGBA, red in the high byte) as the screen's BGRA word.
+std::uint32_t screenWord(std::uint32_t rgba) {
+  return (rgba >> 24) << 16 | ((rgba >> 16) & 0xff) << 8 | ((rgba >> 8) & 0xff) |
+         (rgba & 0xff) << 24;
+}
+
 bool grabbed(XvfbRig& rig) {
   return rig.pointerGrabbedElsewhere();
 }
@@ -154,11 +160,8 @@ TEST(X11RegionHelper, CaptureAcrossMonitorsEqualsTheScreenUnderTheOverlay) {
   int mismatches = 0;
   for (int y = 0; y < png->height; ++y) {
     for (int x = 0; x < png->width; ++x) {
-      const std::uint32_t rgba = png->at(x, y);
-      // Back to the screen's BGRA word.
-      const std::uint32_t bgra = (rgba >> 24) << 16 | ((rgba >> 16) & 0xff) << 8 |
-                                 ((rgba >> 8) & 0xff) | (rgba & 0xff) << 24;
-      mismatches += bgra != before[static_cast<std::size_t>(y) * png->width + x];
+      mismatches +=
+          screenWord(png->at(x, y)) != before[static_cast<std::size_t>(y) * png->width + x];
     }
   }
   // No overlay, no dimming, no cursor: every pixel is the screen's.
@@ -303,10 +306,8 @@ TEST(X11RegionHelper, TheHostsWindowIsLeftOutExactlyAndAnIdleHelperKeepsNoWindow
     int mismatches = 0;
     for (int y = 0; y < png->height; ++y) {
       for (int x = 0; x < png->width; ++x) {
-        const std::uint32_t rgba = png->at(x, y);
-        const std::uint32_t bgra = (rgba >> 24) << 16 | ((rgba >> 16) & 0xff) << 8 |
-                                   ((rgba >> 8) & 0xff) | (rgba & 0xff) << 24;
-        mismatches += bgra != patternPixel(x0 + x - origin->first, y0 + y - origin->second, 5);
+        mismatches += screenWord(png->at(x, y)) !=
+                      patternPixel(x0 + x - origin->first, y0 + y - origin->second, 5);
       }
     }
     // The target everywhere, the part under the host's window included.
