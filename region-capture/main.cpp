@@ -17,6 +17,7 @@
 #include "orvel/common/event_loop.h"
 #include "orvel/common/program_info.h"
 #include "orvel/common/reply_writer.h"
+#include "platform/backend_choice.h"
 #include "region_capture_helper.h"
 #include "request_reader.h"
 #include "unavailable_desktop.h"
@@ -28,11 +29,6 @@
 #endif
 
 namespace {
-
-std::string environmentValue(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
 
 void logLine(const std::string& text) {
   std::fprintf(stderr, "region-capture-helper: %s\n", text.c_str());
@@ -65,12 +61,12 @@ int main(int argc, char** argv) {
   EventLoop loop(clock);
   UnavailableDesktop unavailable;
   std::optional<RegionPorts> chosen;
-  const std::string forced = environmentValue("ORVEL_BACKEND");
-  if (!forced.empty() && forced != "wayland" && forced != "x11")
-    logLine("ORVEL_BACKEND must be wayland or x11, not " + forced);
+  const platform::BackendChoice backends =
+      platform::chooseBackends(std::getenv("ORVEL_BACKEND"), std::getenv("WAYLAND_DISPLAY"));
+  if (!backends.warning.empty()) logLine(backends.warning);
 #if ORVEL_REGION_WAYLAND
   std::unique_ptr<wayland::WaylandRegionDesktop> compositor;
-  if (forced == "wayland" || (forced.empty() && !environmentValue("WAYLAND_DISPLAY").empty())) {
+  if (backends.tryWayland) {
     compositor = std::make_unique<wayland::WaylandRegionDesktop>(loop);
     if (compositor->usable()) {
       chosen.emplace(RegionPorts{compositor->screens(), compositor->permissions(),
@@ -84,7 +80,7 @@ int main(int argc, char** argv) {
 #endif
 #if ORVEL_REGION_X11
   std::unique_ptr<x11::X11RegionDesktop> desktop;
-  if (!chosen && (forced == "x11" || forced.empty())) {
+  if (!chosen && backends.tryX11) {
     desktop = std::make_unique<x11::X11RegionDesktop>(loop);
     if (desktop->connected()) {
       chosen.emplace(RegionPorts{desktop->screens(), desktop->permissions(), desktop->capture(),

@@ -14,6 +14,7 @@
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
 #include "orvel/common/program_info.h"
+#include "platform/backend_choice.h"
 #include "platform/unreachable_desktop.h"
 #if ORVEL_SCROLL_X11
 #include "platform/x11/x11_desktop.h"
@@ -32,11 +33,6 @@ constexpr const char* kUsage =
     "Reads one JSON command per line on standard input (select, region, capture, scroll,\n"
     "fallback, activate, close) and writes one JSON reply line per command on standard output;\n"
     "a capture's reply line is followed by the frame's pixels. The end of input ends it.\n";
-
-std::string environmentValue(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
 
 void logLine(const std::string& text) {
   std::fprintf(stderr, "scroll-capture-helper: %s\n", text.c_str());
@@ -79,12 +75,12 @@ int main(int argc, char** argv) {
   SteadyClock clock;
   EventLoop loop(clock);
   std::optional<Desktop> chosen;
-  const std::string forced = environmentValue("ORVEL_BACKEND");
-  if (!forced.empty() && forced != "wayland" && forced != "x11")
-    logLine("ORVEL_BACKEND must be wayland or x11, not " + forced);
+  const platform::BackendChoice backends =
+      platform::chooseBackends(std::getenv("ORVEL_BACKEND"), std::getenv("WAYLAND_DISPLAY"));
+  if (!backends.warning.empty()) logLine(backends.warning);
 #if ORVEL_SCROLL_WAYLAND
   std::unique_ptr<wayland::WaylandScrollDesktop> compositor;
-  if (forced == "wayland" || (forced.empty() && !environmentValue("WAYLAND_DISPLAY").empty())) {
+  if (backends.tryWayland) {
     compositor = std::make_unique<wayland::WaylandScrollDesktop>(loop);
     if (compositor->usable()) {
       chosen.emplace(portsOf(*compositor));
@@ -96,7 +92,7 @@ int main(int argc, char** argv) {
 #endif
 #if ORVEL_SCROLL_X11
   std::unique_ptr<x11::X11Desktop> display;
-  if (!chosen && (forced == "x11" || forced.empty())) {
+  if (!chosen && backends.tryX11) {
     display = std::make_unique<x11::X11Desktop>(loop);
     // Without a display it answers as a desktop that cannot be reached.
     if (!display->connected()) logLine("X11: no display answers at DISPLAY");
