@@ -30,6 +30,22 @@ RegionCaptureHelper::RegionCaptureHelper(EventLoop& loop, RegionPorts ports, Hel
       filters_(loop, ports.screens, ports.capture, io_.pids),
       captureSlot_(loop) {}
 
+void RegionCaptureHelper::follow(platform::DesktopEvents& events) {
+  events.onDisplayLost([this] {
+    if (auto session = active_) session->cancel();
+  });
+  // On the shield's thread: only the capture that raised the shield then is ended.
+  events.onInputTaken([this] {
+    const auto shield = shield_.current();
+    if (!shield) return;
+    loop_.post([this, wanted = *shield] {
+      if (auto session = active_; session && session->shield == wanted) {
+        session->fail(failure(kInputUnavailable));
+      }
+    });
+  });
+}
+
 void RegionCaptureHelper::start() {
   if (ports_.permissions.postEventAllowed() && ports_.permissions.accessibilityTrusted()) {
     inputTap_ = ports_.shield.install(

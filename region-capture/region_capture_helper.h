@@ -15,6 +15,7 @@
 #include "orvel/common/event_loop.h"
 #include "orvel/common/json_text.h"
 #include "orvel/common/one_shot.h"
+#include "platform/desktop_events.h"
 #include "region_ports.h"
 #include "region_session.h"
 #include "shield_state.h"
@@ -33,6 +34,9 @@ class RegionCaptureHelper {
   RegionCaptureHelper(const RegionCaptureHelper&) = delete;
   RegionCaptureHelper& operator=(const RegionCaptureHelper&) = delete;
 
+  // Ends captures on the desktop's events: a lost display as Escape would (no more input can
+  // come), input taken by another client with kInputUnavailable. Before start().
+  void follow(platform::DesktopEvents& events);
   // Installs the input shield when the permissions allow it and warms the capture filters.
   void start();
 

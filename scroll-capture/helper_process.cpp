@@ -33,4 +33,11 @@ void runScrollCaptureHelper(EventLoop& loop, ScrollPorts ports) {
   std::_Exit(0);
 }
 
+void runScrollCaptureHelper(EventLoop& loop, platform::ScrollDesktop& d) {
+  ShapeContentBounds content(d.windowShapes(), d.windowServer(), loop.clock());
+  runScrollCaptureHelper(
+      loop, {d.screens(), d.permissions(), d.keys(), d.windowServer(), d.workspace(), content,
+             d.capture(), d.overlay(), d.scrollEvents()});
+}
+
 }  // namespace orvel::scroll

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "orvel/common/event_loop.h"
+#include "platform/scroll_desktop.h"
 #include "scroll_ports.h"
 
 namespace orvel::scroll {
@@ -10,5 +11,7 @@ namespace orvel::scroll {
 // Never returns: ends the process with status 0 ("close", end of input, or a host that closed our
 // output) or 2 (a reply that cannot be encoded).
 [[noreturn]] void runScrollCaptureHelper(EventLoop& loop, ScrollPorts ports);
+// The same on a desktop's ports, the content bounds read from its window shapes.
+[[noreturn]] void runScrollCaptureHelper(EventLoop& loop, platform::ScrollDesktop& desktop);
 
 }  // namespace orvel::scroll

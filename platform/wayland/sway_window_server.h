@@ -13,12 +13,13 @@
 #include "platform/wayland/output_layout.h"
 #include "platform/wayland/sway_window_list.h"
 #include "platform/wayland/wayland_screens.h"
+#include "platform/window_levels.h"
 #include "platform/window_server.h"
 
 namespace orvel::wayland {
 
-inline constexpr std::int64_t kSwayDockLevel = 20;
-inline constexpr std::int64_t kSwayCursorLevel = 2147483630;
+inline constexpr std::int64_t kSwayDockLevel = platform::kDockWindowLevel;
+inline constexpr std::int64_t kSwayCursorLevel = platform::kCursorWindowLevel;
 
 class SwayWindowServer final : public platform::WindowServer {
  public:

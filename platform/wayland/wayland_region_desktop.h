@@ -1,8 +1,7 @@
 // The Wayland ports of the region-capture helper over one main connection whose events are
 // handled on `loop`: the outputs read afresh at every screen-list call, screen pictures on a
 // connection of their own, the layer-surface overlay and the input shield that it makes. Usable
-// only when the compositor offers layer surfaces, screencopy and a seat (wlroots compositors); the
-// caller then wires these ports, otherwise another backend.
+// only when the compositor offers layer surfaces, screencopy and a seat (wlroots compositors).
 #pragma once
 
 #include <functional>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "orvel/common/event_loop.h"
+#include "platform/region_desktop.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_event_pump.h"
 #include "platform/wayland/wayland_input_shield.h"
@@ -20,11 +20,11 @@
 
 namespace orvel::wayland {
 
-class WaylandRegionDesktop {
+class WaylandRegionDesktop final : public platform::RegionDesktop {
  public:
   // `display` null: $WAYLAND_DISPLAY.
   explicit WaylandRegionDesktop(EventLoop& loop, const char* display = nullptr);
-  ~WaylandRegionDesktop();
+  ~WaylandRegionDesktop() override;
   WaylandRegionDesktop(const WaylandRegionDesktop&) = delete;
   WaylandRegionDesktop& operator=(const WaylandRegionDesktop&) = delete;
 
@@ -33,13 +33,15 @@ class WaylandRegionDesktop {
   // Why not, for the log.
   const std::string& whyNot() const { return whyNot_; }
   // Valid only when usable.
-  platform::Screens& screens() { return *screens_; }
-  platform::Permissions& permissions() { return *permissions_; }
-  platform::ScreenCapture& capture() { return *capture_; }
-  platform::Overlay& overlay() { return *overlay_; }
-  WaylandInputShield& shield() { return *shield_; }
+  platform::Screens& screens() override { return *screens_; }
+  platform::Permissions& permissions() override { return *permissions_; }
+  platform::ScreenCapture& capture() override { return *capture_; }
+  platform::Overlay& overlay() override { return *overlay_; }
+  WaylandInputShield& shield() override { return *shield_; }
   // Runs once on the loop when the compositor goes away.
-  void onCompositorLost(std::function<void()> fn) { pump_->onConnectionLost(std::move(fn)); }
+  void onDisplayLost(Listener listener) override { pump_->onConnectionLost(std::move(listener)); }
+  // The layer surfaces keep the keyboard for as long as they are up.
+  void onInputTaken(Listener) override {}
 
  private:
   bool usable_ = false;

@@ -1,6 +1,5 @@
 #include "platform/wayland/wayland_scroll_desktop.h"
 
-#include "platform/unreachable_desktop.h"
 #include "platform/wayland/sway_workspace.h"
 #include "platform/wayland/virtual_pointer_scroll_events.h"
 #include "platform/wayland/wayland_key_state.h"
@@ -35,7 +34,6 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
   windowServer_ =
       std::make_unique<SwayWindowServer>(*windowList_, *screens_, SwayFreshness::kAsk, &loop);
   workspace_ = std::make_unique<SwayWorkspace>(*windowList_);
-  windowShapes_ = std::make_unique<platform::unreachable::NoShapes>();
   shield_ = std::make_unique<WaylandInputShield>(*connection_);
   overlay_ = std::make_unique<WaylandOverlay>(loop, *connection_, *screens_, *shield_,
                                               WaylandOverlay::Mode::kLive);

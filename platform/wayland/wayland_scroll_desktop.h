@@ -2,8 +2,7 @@
 // are handled on `loop`: outputs read afresh at every screen-list call, frames on a connection of
 // their own, the selection overlay on layer surfaces (which reads the pointer and keys itself),
 // and the window list from sway's IPC. Usable only when the compositor offers layer surfaces,
-// screencopy, a seat and wl_shm, and sway answers on its IPC socket; the caller then wires these
-// ports, otherwise another backend.
+// screencopy, a seat and wl_shm, and sway answers on its IPC socket.
 //
 // Window shapes: Wayland has none to read, and sway's IPC does not list layer-shell surfaces
 // (bars, docks, notifications), so no window has a content shape and the target check judges
@@ -16,6 +15,8 @@
 
 #include "orvel/common/event_loop.h"
 #include "platform/key_state.h"
+#include "platform/null_desktop.h"
+#include "platform/scroll_desktop.h"
 #include "platform/scroll_events.h"
 #include "platform/wayland/sway_window_list.h"
 #include "platform/wayland/sway_window_server.h"
@@ -31,12 +32,12 @@
 
 namespace orvel::wayland {
 
-class WaylandScrollDesktop {
+class WaylandScrollDesktop final : public platform::ScrollDesktop {
  public:
   // `display` null: $WAYLAND_DISPLAY; `swaySocket` null: $SWAYSOCK.
   explicit WaylandScrollDesktop(EventLoop& loop, const char* display = nullptr,
                                 const char* swaySocket = nullptr);
-  ~WaylandScrollDesktop();
+  ~WaylandScrollDesktop() override;
   WaylandScrollDesktop(const WaylandScrollDesktop&) = delete;
   WaylandScrollDesktop& operator=(const WaylandScrollDesktop&) = delete;
 
@@ -45,18 +46,21 @@ class WaylandScrollDesktop {
   // Why not, for the log.
   const std::string& whyNot() const { return whyNot_; }
   // Valid only when usable.
-  platform::Screens& screens() { return *screens_; }
-  platform::Permissions& permissions() { return *permissions_; }
-  platform::KeyState& keys() { return *keys_; }
-  platform::WindowServer& windowServer() { return *windowServer_; }
-  platform::Workspace& workspace() { return *workspace_; }
-  platform::WindowShapes& windowShapes() { return *windowShapes_; }
-  platform::ScreenCapture& capture() { return *capture_; }
-  platform::Overlay& overlay() { return *overlay_; }
-  platform::ScrollEvents& scrollEvents() { return *scrollEvents_; }
+  platform::Screens& screens() override { return *screens_; }
+  platform::Permissions& permissions() override { return *permissions_; }
+  platform::KeyState& keys() override { return *keys_; }
+  platform::WindowServer& windowServer() override { return *windowServer_; }
+  platform::Workspace& workspace() override { return *workspace_; }
+  platform::WindowShapes& windowShapes() override { return none_.windowShapes(); }
+  platform::ScreenCapture& capture() override { return *capture_; }
+  platform::Overlay& overlay() override { return *overlay_; }
+  platform::ScrollEvents& scrollEvents() override { return *scrollEvents_; }
+  void onDisplayLost(Listener listener) override { pump_->onConnectionLost(std::move(listener)); }
+  void onInputTaken(Listener) override {}
   SwayWindowList& windowList() { return *windowList_; }
 
  private:
+  platform::NullDesktop none_;
   bool usable_ = false;
   std::string whyNot_;
   std::unique_ptr<WaylandConnection> connection_;
@@ -67,7 +71,6 @@ class WaylandScrollDesktop {
   std::unique_ptr<platform::KeyState> keys_;
   std::unique_ptr<SwayWindowServer> windowServer_;
   std::unique_ptr<platform::Workspace> workspace_;
-  std::unique_ptr<platform::WindowShapes> windowShapes_;
   std::unique_ptr<WaylandFrameCapture> capture_;
   std::unique_ptr<WaylandInputShield> shield_;
   std::unique_ptr<WaylandOverlay> overlay_;

@@ -15,18 +15,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/window_levels.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/x11_connection.h"
 
 namespace orvel::x11 {
 
 // Window levels the X11 desktop maps its window kinds to.
-inline constexpr std::int64_t kNormalLevel = 0;
-inline constexpr std::int64_t kAboveLevel = 3;
-inline constexpr std::int64_t kDockLevel = 20;
-inline constexpr std::int64_t kNotificationLevel = kDockLevel + 1;
-inline constexpr std::int64_t kPopupLevel = 101;
-inline constexpr std::int64_t kCursorLevel = 2147483630;
+inline constexpr std::int64_t kNormalLevel = platform::kNormalWindowLevel;
+inline constexpr std::int64_t kAboveLevel = platform::kAboveWindowLevel;
+inline constexpr std::int64_t kDockLevel = platform::kDockWindowLevel;
+inline constexpr std::int64_t kNotificationLevel = platform::kNotificationWindowLevel;
+inline constexpr std::int64_t kPopupLevel = platform::kPopupWindowLevel;
+inline constexpr std::int64_t kCursorLevel = platform::kCursorWindowLevel;
 
 struct WindowRecord {
   xcb_window_t id = 0;  // the client window (what the application created)

@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <xcb/randr.h>
 
-#include "platform/unreachable_desktop.h"
 #include "platform/x11/window_list_cache.h"
 #include "platform/x11/x11_event_pump.h"
 #include "platform/x11/x11_key_state.h"
@@ -19,18 +18,7 @@ namespace orvel::x11 {
 
 X11Desktop::X11Desktop(EventLoop& loop, const char* display)
     : loop_(loop), connection_(X11Connection::open(display)), permissions_(connection_.get()) {
-  if (!connection_) {
-    using namespace platform::unreachable;
-    screens_ = std::make_unique<NoScreens>();
-    keys_ = std::make_unique<NoKeys>();
-    windowServer_ = std::make_unique<NoWindows>(kCursorLevel, kDockLevel);
-    windowShapes_ = std::make_unique<NoShapes>();
-    workspace_ = std::make_unique<NoWorkspace>();
-    capture_ = std::make_unique<NoCapture>("The X display is not reachable.");
-    overlay_ = std::make_unique<NoOverlay>();
-    scrollEvents_ = std::make_unique<NoScrollEvents>();
-    return;
-  }
+  if (!connection_) return;
   pump_ = std::make_unique<X11EventPump>(loop, *connection_);
   auto screens = std::make_unique<X11Screens>(*connection_);
   X11Screens& s = *screens;
@@ -57,6 +45,10 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   scrollEvents_ = std::make_unique<X11ScrollEvents>(*connection_, s);
   screens_ = std::move(screens);
   xcb_flush(connection_->get());
+}
+
+void X11Desktop::onDisplayLost(Listener listener) {
+  pump_->onConnectionLost(std::move(listener));
 }
 
 std::uint64_t X11Desktop::roundTrips() const {

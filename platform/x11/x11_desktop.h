@@ -1,6 +1,5 @@
-// Every X11 port of the helpers over one main connection, whose events are handled on `loop`.
-// When no display can be opened the ports answer as a desktop that cannot be reached: no screens,
-// no windows, no permissions, so every command fails with its message instead of the helper ending.
+// Every X11 port of the scroll-capture helper over one main connection, whose events are handled
+// on `loop`. Not connected when no display answers; its ports are then not to be used.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include "platform/permissions.h"
 #include "platform/screen_capture.h"
 #include "platform/screens.h"
+#include "platform/scroll_desktop.h"
 #include "platform/scroll_events.h"
 #include "platform/window_server.h"
 #include "platform/window_shapes.h"
@@ -25,26 +25,29 @@ class X11EventPump;
 class X11Overlay;
 class WindowListCache;
 
-class X11Desktop {
+class X11Desktop final : public platform::ScrollDesktop {
  public:
   // `display` null: $DISPLAY.
   X11Desktop(EventLoop& loop, const char* display = nullptr);
-  ~X11Desktop();
+  ~X11Desktop() override;
 
   bool connected() const { return connection_ != nullptr; }
   X11Connection* connection() { return connection_.get(); }
   // Round trips of the loop thread's ports: the main connection's and the window list's.
   std::uint64_t roundTrips() const;
 
-  platform::Screens& screens() { return *screens_; }
-  platform::Permissions& permissions() { return permissions_; }
-  platform::KeyState& keys() { return *keys_; }
-  platform::WindowServer& windowServer() { return *windowServer_; }
-  platform::Workspace& workspace() { return *workspace_; }
-  platform::WindowShapes& windowShapes() { return *windowShapes_; }
-  platform::ScreenCapture& capture() { return *capture_; }
-  platform::Overlay& overlay() { return *overlay_; }
-  platform::ScrollEvents& scrollEvents() { return *scrollEvents_; }
+  platform::Screens& screens() override { return *screens_; }
+  platform::Permissions& permissions() override { return permissions_; }
+  platform::KeyState& keys() override { return *keys_; }
+  platform::WindowServer& windowServer() override { return *windowServer_; }
+  platform::Workspace& workspace() override { return *workspace_; }
+  platform::WindowShapes& windowShapes() override { return *windowShapes_; }
+  platform::ScreenCapture& capture() override { return *capture_; }
+  platform::Overlay& overlay() override { return *overlay_; }
+  platform::ScrollEvents& scrollEvents() override { return *scrollEvents_; }
+  // Display lost: the main connection failed. Nothing takes the input away from the scroll helper.
+  void onDisplayLost(Listener listener) override;
+  void onInputTaken(Listener) override {}
   // Null when not connected.
   X11Overlay* x11Overlay() { return x11Overlay_; }
 

@@ -11,6 +11,7 @@
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
 #include "orvel/common/json_text.h"
+#include "platform/sim/sim_backend.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_input_shield.h"
 #include "platform/sim/sim_overlay.h"
@@ -62,6 +63,7 @@ struct HelperRig {
   ~HelperRig() { desktop.setCaptureGate(true); }
 
   void start() {
+    helper.follow(backend);
     helper.start();
     loop.runUntilIdle();
   }
@@ -90,8 +92,9 @@ struct HelperRig {
   ManualClock clock;
   EventLoop loop{clock};
   sim::SimDesktop desktop;
-  sim::SimOverlay overlay{desktop};
-  sim::SimInputShield shield;
+  sim::SimBackend backend{desktop};
+  sim::SimOverlay& overlay = backend.overlay();
+  sim::SimInputShield& shield = backend.shield();
   TestProcess process;
   std::vector<std::string> lines;
   RegionCaptureHelper helper{loop,

@@ -130,6 +130,40 @@ TEST(RequestLoop, PrepareDuringACaptureFirstCancelsTheEarlierOne) {
   EXPECT_FALSE(rig.shield.enabled());
 }
 
+TEST(RequestLoop, TheDesktopsEventsEndOnlyTheCaptureWaitingForInput) {
+  HelperRig rig;
+  // Nothing waits: neither event writes a reply.
+  rig.backend.loseDisplay();
+  rig.backend.takeInput();
+  rig.run();
+  EXPECT_TRUE(rig.lines.empty());
+
+  // A lost display ends the waiting capture as Escape would.
+  rig.request(prepare(1));
+  ASSERT_TRUE(rig.helper.active());
+  rig.backend.loseDisplay();
+  rig.run();
+  EXPECT_EQ(rig.lastReply(), canceled(1));
+  EXPECT_FALSE(rig.helper.active());
+
+  // Input that another client holds fails the capture that raised the shield, with a message.
+  rig.request(prepare(2));
+  rig.backend.takeInput();
+  rig.run();
+  EXPECT_EQ(rig.lastReply(), (Json{{"id", 2}, {"ok", false}, {"error", kInputUnavailable}}));
+  EXPECT_FALSE(rig.helper.active());
+  // Told while one capture held the shield but handled after the next took it over: the later
+  // capture goes on.
+  rig.request(prepare(3));
+  rig.backend.takeInput();
+  rig.request(prepare(4));
+  rig.run();
+  EXPECT_EQ(rig.lines.size(), 3u);
+  EXPECT_EQ(rig.lastReply(), canceled(3));
+  ASSERT_TRUE(rig.helper.active());
+  EXPECT_EQ(rig.helper.active()->id, 4);
+}
+
 TEST(RequestLoop, CaptureAndCancelNamingAnotherIdAreIgnored) {
   HelperRig rig;
   rig.request(prepare(1));

@@ -1,47 +1,38 @@
-// Ports of a desktop that cannot be reached: no screens, no windows, no keys, panels that show
-// nothing, no scroll events, and pictures that fail with the backend's message. A helper wired to
-// them keeps its protocol and fails every command with its message instead of ending.
-#pragma once
+#include "platform/null_desktop.h"
 
-#include <memory>
-#include <string>
-#include <utility>
+#include "platform/window_levels.h"
 
-#include "platform/key_state.h"
-#include "platform/overlay.h"
-#include "platform/screen_capture.h"
-#include "platform/screens.h"
-#include "platform/scroll_events.h"
-#include "platform/window_server.h"
-#include "platform/window_shapes.h"
-#include "platform/workspace.h"
+namespace orvel::platform {
 
-namespace orvel::platform::unreachable {
+namespace {
 
 class NoScreens final : public Screens {
  public:
   std::vector<ScreenInfo> screens() override { return {}; }
   std::optional<Rect> displayBounds(std::uint32_t) override { return std::nullopt; }
 };
+
+// Nothing can be captured, posted or intercepted. Linux asks no consent for reading other
+// windows, so accessibility is never what is missing.
+class NoPermissions final : public Permissions {
+ public:
+  bool screenCaptureAllowed() override { return false; }
+  bool postEventAllowed() override { return false; }
+  bool accessibilityTrusted() override { return true; }
+};
+
 class NoKeys final : public KeyState {
  public:
   bool isKeyDown(std::uint16_t) override { return false; }
 };
+
 class NoWindows final : public WindowServer {
  public:
-  NoWindows(std::int64_t cursorLevel, std::int64_t dockLevel)
-      : cursorLevel_(cursorLevel), dockLevel_(dockLevel) {}
   Json onScreenWindows() override { return Json(); }
-  std::int64_t cursorLevel() override { return cursorLevel_; }
-  std::int64_t dockLevel() override { return dockLevel_; }
+  std::int64_t cursorLevel() override { return kCursorWindowLevel; }
+  std::int64_t dockLevel() override { return kDockWindowLevel; }
+};
 
- private:
-  std::int64_t cursorLevel_, dockLevel_;
-};
-class NoShapes final : public WindowShapes {
- public:
-  std::optional<std::vector<Rect>> contentShape(std::uint32_t) override { return std::nullopt; }
-};
 class NoWorkspace final : public Workspace {
  public:
   std::optional<RunningApplication> application(std::int32_t) override { return std::nullopt; }
@@ -49,21 +40,23 @@ class NoWorkspace final : public Workspace {
   void activate(std::int32_t, std::uint32_t) override {}
   std::optional<std::int32_t> frontmostPID() override { return std::nullopt; }
 };
-// Every call fails with `message`.
+
+class NoShapes final : public WindowShapes {
+ public:
+  std::optional<std::vector<Rect>> contentShape(std::uint32_t) override { return std::nullopt; }
+};
+
 class NoCapture final : public ScreenCapture {
  public:
-  explicit NoCapture(std::string message) : message_(std::move(message)) {}
   Expected<ShareableContent, PlatformError> shareableContent(bool, bool) override {
-    return unexpected(PlatformError{message_});
+    return unexpected(PlatformError{kNoDesktopMessage});
   }
   Expected<Image, PlatformError> captureImage(const ContentFilter&,
                                               const CaptureConfiguration&) override {
-    return unexpected(PlatformError{message_});
+    return unexpected(PlatformError{kNoDesktopMessage});
   }
-
- private:
-  std::string message_;
 };
+
 class NoPanel final : public OverlayPanel {
  public:
   explicit NoPanel(const PanelOptions& o) : frame_(o.frame) {}
@@ -77,6 +70,7 @@ class NoPanel final : public OverlayPanel {
  private:
   Rect frame_;
 };
+
 class NoOverlay final : public Overlay {
  public:
   std::unique_ptr<OverlayPanel> createPanel(const PanelOptions& o, OverlayView&) override {
@@ -86,6 +80,7 @@ class NoOverlay final : public Overlay {
   void popCursor() override {}
   void setCursor(CursorKind) override {}
 };
+
 class NoScrollEvents final : public ScrollEvents {
  public:
   bool openSource() override { return false; }
@@ -97,4 +92,59 @@ class NoScrollEvents final : public ScrollEvents {
   void post(const ScrollWheelEvent&) override {}
 };
 
-}  // namespace orvel::platform::unreachable
+class NoShield final : public InputShield {
+ public:
+  bool install(std::uint64_t, Handler) override { return false; }
+  void setEnabled(bool) override {}
+};
+
+}  // namespace
+
+struct NullDesktop::Ports {
+  NoScreens screens;
+  NoPermissions permissions;
+  NoKeys keys;
+  NoWindows windows;
+  NoWorkspace workspace;
+  NoShapes shapes;
+  NoCapture capture;
+  NoOverlay overlay;
+  NoScrollEvents scrollEvents;
+  NoShield shield;
+};
+
+NullDesktop::NullDesktop() : ports_(std::make_unique<Ports>()) {}
+NullDesktop::~NullDesktop() = default;
+
+Screens& NullDesktop::screens() {
+  return ports_->screens;
+}
+Permissions& NullDesktop::permissions() {
+  return ports_->permissions;
+}
+KeyState& NullDesktop::keys() {
+  return ports_->keys;
+}
+WindowServer& NullDesktop::windowServer() {
+  return ports_->windows;
+}
+Workspace& NullDesktop::workspace() {
+  return ports_->workspace;
+}
+WindowShapes& NullDesktop::windowShapes() {
+  return ports_->shapes;
+}
+ScreenCapture& NullDesktop::capture() {
+  return ports_->capture;
+}
+Overlay& NullDesktop::overlay() {
+  return ports_->overlay;
+}
+ScrollEvents& NullDesktop::scrollEvents() {
+  return ports_->scrollEvents;
+}
+InputShield& NullDesktop::shield() {
+  return ports_->shield;
+}
+
+}  // namespace orvel::platform
