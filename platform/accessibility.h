@@ -1,5 +1,6 @@
 // Accessibility trees of other applications. Reads are synchronous requests to the application
-// that owns the element; each waits at most the element's messaging timeout.
+// that owns the element; each waits at most the element's messaging timeout. Called on the
+// loop thread.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,11 @@
 // Interception of the user's pointer and key input while a capture is in progress. While enabled,
-// every event of the installed mask goes to the handler on the shield's own thread before any
-// application sees it; the handler decides whether the event passes on or is swallowed.
+// every event of the installed mask goes to the handler before any application sees it; the
+// handler decides whether the event passes on or is swallowed.
+//
+// Threads: install() on the loop thread. The handler runs on the shield's thread: a thread of its
+// own where the backend reads input on a connection of its own (X11), the loop thread where it
+// reads input on the main connection (Wayland); each implementation says which. A handler must
+// therefore touch only state that it locks, or post to the loop. setEnabled() from any thread.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +48,7 @@ class InputShield {
   // Installs the interception, disabled, with `handler` for the events of `eventMask`. Blocks until
   // it is installed or has failed; returns false when it cannot be installed. Called once.
   virtual bool install(std::uint64_t eventMask, Handler handler) = 0;
-  // Any thread, the handler's included.
+  // Any thread, the handler's included; the handler is called while enabled only.
   virtual void setEnabled(bool enabled) = 0;
 };
 

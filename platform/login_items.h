@@ -1,10 +1,12 @@
 // The login item of the application that runs this process: whether the desktop session opens it
 // when the user logs in, and the two changes the user can ask for. Implementations keep no state;
-// every call asks the system afresh.
+// every call asks the system afresh, so any thread may call.
 #pragma once
 
 #include <optional>
 #include <string>
+
+#include "orvel/common/failure.h"
 
 namespace orvel::platform {
 
@@ -19,10 +21,7 @@ enum class LoginItemStatus : int {
   kNotFound = 3,
 };
 
-struct LoginItemError {
-  std::string message;
-  friend bool operator==(const LoginItemError&, const LoginItemError&) = default;
-};
+using LoginItemError = Failure;
 
 class LoginItems {
  public:

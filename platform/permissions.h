@@ -8,6 +8,7 @@
 namespace orvel::platform {
 
 // What the user has allowed this process to do. Each query is a preflight: it never prompts.
+// Called on the loop thread.
 class Permissions {
  public:
   virtual ~Permissions() = default;

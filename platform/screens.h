@@ -1,4 +1,4 @@
-// The displays of the desktop.
+// The displays of the desktop. Called on the loop thread.
 //
 // Two coordinate spaces, both in points: global display coordinates (origin at the top-left corner
 // of the main display, y down; window frames, display bounds and event locations) and screen

@@ -1,4 +1,5 @@
-// Synthetic scroll-wheel events, posted into the session's input stream.
+// Synthetic scroll-wheel events, posted into the session's input stream. Called on the loop
+// thread.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // The text-recognition engine as the helper sees it: one configured recognizer per run, reused for
-// every band of an image. Tests put a scripted engine behind the same interface.
+// every band of an image. Tests put a scripted engine behind the same interface. One thread at
+// a time calls a recognizer.
 #pragma once
 
 #include <memory>
@@ -8,14 +9,13 @@
 #include <variant>
 #include <vector>
 
+#include "orvel/common/failure.h"
 #include "orvel/common/geometry.h"
 
 namespace orvel::platform {
 
 // A failure that the engine describes in its own words.
-struct RecognizerFailure {
-  std::string description;
-};
+using RecognizerFailure = Failure;
 
 template <typename T>
 using RecognizerResult = std::variant<T, RecognizerFailure>;

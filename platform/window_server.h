@@ -1,4 +1,4 @@
-// The window server's list of windows.
+// The window server's list of windows. Called on the loop thread.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The shapes of other applications' windows, where the window system lets a window be other than
-// its rectangle (the X Shape extension).
+// its rectangle (the X Shape extension). Called on the loop thread.
 #pragma once
 
 #include <cstdint>

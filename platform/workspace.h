@@ -1,4 +1,4 @@
-// Running applications.
+// Running applications. Called on the loop thread.
 #pragma once
 
 #include <cstdint>

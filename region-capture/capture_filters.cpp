@@ -20,7 +20,7 @@ Built query(platform::ScreenCapture& capture, const std::map<std::uint32_t, Disp
             std::int32_t ownPid, std::int32_t parentPid) {
   auto content = capture.shareableContent(/*excludeDesktopWindows=*/false,
                                           /*onScreenWindowsOnly=*/false);
-  if (!content) return unexpected(fromPlatform(content.error()));
+  if (!content) return unexpected(content.error());
   std::vector<std::int32_t> excluded;
   for (const auto& app : content->applications) {
     if (app.pid == parentPid || app.pid == ownPid) excluded.push_back(app.pid);

@@ -1,28 +1,17 @@
-// The error value of the region-capture helper. Only `description` ever reaches the host: the
-// helper's own message, or a platform service's own description.
+// The error value of the region-capture helper: the helper's own message, or a platform service's
+// own description; either reaches the host as it is.
 #pragma once
 
 #include <string>
 
-#include "platform/platform_error.h"
+#include "orvel/common/failure.h"
 
 namespace orvel::region {
 
-inline constexpr const char* kCaptureErrorDomain = "Orvel.Capture";
-
-struct HelperError {
-  std::string domain;
-  int code = 0;
-  std::string description;
-  friend bool operator==(const HelperError&, const HelperError&) = default;
-};
+using HelperError = Failure;
 
 inline HelperError failure(std::string message) {
-  return {kCaptureErrorDomain, 1, std::move(message)};
-}
-
-inline HelperError fromPlatform(const platform::PlatformError& error) {
-  return {"platform", 0, error.description};
+  return {std::move(message)};
 }
 
 }  // namespace orvel::region

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "display_captures.h"
-#include "file_replacement.h"
 #include "messages.h"
+#include "orvel/common/file_replacement.h"
 #include "png_encoder.h"
 #include "region_capture_helper.h"
 #include "region_composition.h"
@@ -210,7 +210,7 @@ Task<void> RegionSession::snapshot(std::shared_ptr<RegionSession> /*keepAlive*/)
   slot.release();
   if (stopped()) co_return;
   if (results.firstFailure) {
-    fail(fromPlatform(results.pictures[*results.firstFailure].error()));
+    fail(results.pictures[*results.firstFailure].error());
     co_return;
   }
   std::vector<FrozenFrame> frozen;
@@ -272,8 +272,8 @@ void RegionSession::exportRegion() {
   }
   auto written = replaceFile(*path, *png);
   if (!written) {
-    fail(failure(written.error() == FileWriteFailure::CannotCreate ? kCannotExportCapture
-                                                                   : kCannotSavePixels));
+    fail(failure(written.error().step == FileReplacementError::Step::Create ? kCannotExportCapture
+                                                                            : kCannotSavePixels));
     return;
   }
   const Rect r = *region;

@@ -3,17 +3,15 @@
 #include <string>
 
 #include "orvel/common/expected.h"
+#include "orvel/common/failure.h"
 
 namespace orvel::scroll {
 
-// A failure that ends the current command; only its message reaches the host.
-struct CaptureError {
-  std::string message;
-  friend bool operator==(const CaptureError&, const CaptureError&) = default;
-};
+// A failure that ends the current command; only its description reaches the host.
+using CaptureError = Failure;
 
 inline Unexpected<CaptureError> fail(std::string message) {
-  return {CaptureError{std::move(message)}};
+  return failed(std::move(message));
 }
 
 template <class T = void>

@@ -33,9 +33,9 @@ void ScrollCaptureHelper::receive(const LineReader::Result& line) {
   std::optional<Json> request;
   if (line.kind == LineReader::Kind::Line) request = parseJson(line.text);
   if (!request || !request->is_object()) {
-    // Written here, on the reader thread: the state is not involved.
+    // Written here, on the reader thread: the state is not involved. Ending is the loop's job.
     const std::string reply = *encodeJson(Json{{"ok", false}, {"error", msg::kInvalidCommand}});
-    if (!out_.write(reply)) exitWith(0);
+    if (!out_.write(reply)) loop_.post([this] { exitWith(0); });
     return;
   }
   loop_.post([this, request = std::move(*request)] { handleRequest(request); });
@@ -70,7 +70,7 @@ void ScrollCaptureHelper::send(const Json& reply, std::span<const std::uint8_t> 
 }
 
 void ScrollCaptureHelper::sendFailure(const CaptureError& error) {
-  send({{"ok", false}, {"error", error.message}});
+  send({{"ok", false}, {"error", error.description}});
 }
 
 Task<> ScrollCaptureHelper::dispatch(Json request) {

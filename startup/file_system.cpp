@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
+#include <span>
 
+#include "orvel/common/file_replacement.h"
 #include "startup/startup_messages.h"
 
 namespace orvel::startup {
@@ -27,17 +28,6 @@ int createFolder(const std::filesystem::path& folder) {
   struct stat info {};
   if (stat(folder.c_str(), &info) != 0) return errno;
   return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-}
-
-bool writeAll(int fd, std::string_view contents) {
-  while (!contents.empty()) {
-    const ssize_t written = write(fd, contents.data(), contents.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written == 0) errno = EIO;
-    if (written <= 0) return false;
-    contents.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
 }
 
 }  // namespace
@@ -78,21 +68,14 @@ std::optional<platform::LoginItemError> makeFolders(const std::filesystem::path&
 
 std::optional<platform::LoginItemError> replaceFile(const std::filesystem::path& file,
                                                     std::string_view contents) {
-  // A hidden name without the ".desktop" suffix, so no session ever reads a leftover.
-  const std::string pattern =
-      (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-  std::vector<char> temporary(pattern.begin(), pattern.end());
-  temporary.push_back('\0');
-
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return platform::LoginItemError{cannotWrite(file, errno)};
-  int error = 0;
-  if (!writeAll(fd, contents) || fchmod(fd, 0644) != 0 || fsync(fd) != 0) error = errno;
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temporary.data(), file.c_str()) != 0) error = errno;
-  if (error == 0) return std::nullopt;
-  unlink(temporary.data());
-  return platform::LoginItemError{cannotWrite(file, error)};
+  // The temporary's hidden name has no ".desktop" suffix, so no session ever reads a leftover.
+  // The entry's name is ours: whatever else sits there is replaced.
+  const auto bytes = std::as_bytes(std::span(contents.data(), contents.size()));
+  const auto written = orvel::replaceFile(
+      file.string(), {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+      {.mode = 0644, .sync = true, .replaceSpecialFiles = true});
+  if (written) return std::nullopt;
+  return platform::LoginItemError{cannotWrite(file, written.error().error)};
 }
 
 std::optional<platform::LoginItemError> removeFile(const std::filesystem::path& file) {

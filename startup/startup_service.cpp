@@ -33,7 +33,7 @@ std::int32_t StartupService::startupStatus() const {
 std::int32_t StartupService::startupSet(std::int32_t flag) {
   const auto error = flag != 0 ? items_.registerItem() : items_.unregisterItem();
   if (error) {
-    log_.write(std::string(kLogPrefix) + oneLine(error->message));
+    log_.write(std::string(kLogPrefix) + oneLine(error->description));
     return kChangeFailed;
   }
   return startupStatus();

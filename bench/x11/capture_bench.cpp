@@ -135,7 +135,7 @@ void BM_Validate100Windows(benchmark::State& state) {
       window->pid(), desktop.workspace().application(window->pid())->bundleID, window->window(),
       bounds, bounds.insetBy(100, 100));
   if (auto check = helper.validate(); !check) {
-    state.SkipWithError(("validate failed: " + check.error().message).c_str());
+    state.SkipWithError(("validate failed: " + check.error().description).c_str());
     return;
   }
   const auto before = desktop.roundTrips();

@@ -176,7 +176,7 @@ void WaylandInputShield::key(std::uint32_t key, bool pressed) {
   // Before any keymap (a virtual keyboard that went away leaves none) the evdev code tells.
   const bool escape =
       state_ ? xkb_state_key_get_one_sym(state_.get(), key + 8) == XKB_KEY_Escape : key == KEY_ESC;
-  deliver(platform::kKeyDown, escape ? platform::kEscapeKeyCode : kOtherKeyCode);
+  deliver(platform::kKeyDown, escape ? platform::kEscapeKeyCode : platform::kOtherKeyCode);
 }
 
 void WaylandInputShield::modifiers(std::uint32_t depressed, std::uint32_t latched,

@@ -3,10 +3,12 @@
 // pointer and key input to this client and to no other. This object reads the seat's pointer and
 // keyboard on the main connection (loop thread), turns pointer positions on an overlay surface
 // into global display coordinates (points) and hands the events of the installed mask to the
-// handler while enabled. Keys are read with xkbcommon; a key before any keymap is judged by its
+// handler while enabled: the handler runs on the loop thread, and setEnabled may come from any
+// thread. Keys are read with xkbcommon; a key before any keymap is judged by its
 // evdev code. The pointer shows the theme's crosshair over the overlay.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -20,9 +22,6 @@ struct wl_cursor;
 
 namespace orvel::wayland {
 
-// Key code of every key but Escape: the helpers only act on Escape.
-inline constexpr std::uint16_t kOtherKeyCode = 0xFFFF;
-
 class WaylandInputShield final : public platform::InputShield {
  public:
   explicit WaylandInputShield(WaylandConnection& connection);
@@ -32,7 +31,7 @@ class WaylandInputShield final : public platform::InputShield {
 
   // False without a seat or without layer surfaces to shield with.
   bool install(std::uint64_t eventMask, Handler handler) override;
-  void setEnabled(bool enabled) override { enabled_ = enabled; }
+  void setEnabled(bool enabled) override { enabled_.store(enabled); }
 
   // An overlay surface whose top-left corner lies at `origin` (global display coordinates).
   void addSurface(wl_surface* surface, Point origin) { surfaces_[surface] = origin; }
@@ -58,7 +57,7 @@ class WaylandInputShield final : public platform::InputShield {
   std::uint64_t mask_ = 0;
   Handler handler_;
   bool installed_ = false;
-  bool enabled_ = false;
+  std::atomic<bool> enabled_{false};
   WlPtr<wl_pointer> pointer_;
   WlPtr<wl_keyboard> keyboard_;
   WlPtr<xkb_context> xkb_;

@@ -184,7 +184,7 @@ void X11InputShield::dispatch(const xcb_generic_event_t& event) {
       const auto& e = reinterpret_cast<const xcb_key_press_event_t&>(event);
       const bool escape =
           std::find(escapeKeys_.begin(), escapeKeys_.end(), e.detail) != escapeKeys_.end();
-      deliver(kKeyDown, e.root_x, e.root_y, escape ? kEscapeKeyCode : kUnmappedKeyCode);
+      deliver(kKeyDown, e.root_x, e.root_y, escape ? kEscapeKeyCode : platform::kOtherKeyCode);
       return;
     }
     default:

@@ -28,8 +28,6 @@ namespace orvel::x11 {
 
 inline constexpr auto kShieldGrabRetryInterval = std::chrono::milliseconds(20);
 inline constexpr int kShieldGrabAttempts = 25;
-// Key code of every key but Escape: the helpers only act on Escape.
-inline constexpr std::uint16_t kUnmappedKeyCode = 0xFFFF;
 
 class X11InputShield final : public platform::InputShield {
  public:

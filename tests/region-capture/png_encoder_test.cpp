@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "file_replacement.h"
+#include "orvel/common/file_replacement.h"
 #include "png_encoder.h"
 #include "png_file.h"
 #include "region_composition.h"

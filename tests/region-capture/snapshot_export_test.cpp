@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
@@ -372,6 +376,54 @@ TEST(Export, FileProblemsLeaveNoFileBehind) {
   EXPECT_EQ(rig.lastReply(), rig.error(kCannotSavePixels));
   EXPECT_EQ(readFile(path), "earlier picture");
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"kept.png", "taken"}));
+}
+
+TEST(Export, NamesOfOtherThanFilesAreRefusedAndLeftAsTheyWere) {
+  TempFolder folder;
+  const std::string fifo = folder.file("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string socketPath = folder.file("socket");
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  std::vector<std::string> nodes{fifo, socketPath};
+  // A device node of the null device's numbers, where this user may make one.
+  const std::string device = folder.file("device");
+  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) nodes.push_back(device);
+  for (const std::string& node : nodes) {
+    struct stat before;
+    ASSERT_EQ(::lstat(node.c_str(), &before), 0);
+    CaptureRig rig;
+    rig.capture(node);
+    rig.dragThroughShield({10, 10}, {20, 20});
+    EXPECT_EQ(rig.lastReply(), rig.error(kCannotExportCapture)) << node;
+    struct stat after;
+    ASSERT_EQ(::lstat(node.c_str(), &after), 0) << node;
+    EXPECT_EQ(after.st_mode, before.st_mode) << node;
+    EXPECT_EQ(after.st_ino, before.st_ino) << node;
+    EXPECT_EQ(after.st_rdev, before.st_rdev) << node;
+  }
+  ::close(listener);
+  // A link to one is replaced itself; what it named stays.
+  const std::string link = folder.file("link.png");
+  ASSERT_EQ(::symlink(fifo.c_str(), link.c_str()), 0);
+  CaptureRig rig;
+  rig.capture(link);
+  rig.dragThroughShield({10, 10}, {20, 20});
+  EXPECT_EQ(rig.lastReply()["ok"], true);
+  struct stat replaced;
+  ASSERT_EQ(::lstat(link.c_str(), &replaced), 0);
+  EXPECT_TRUE(S_ISREG(replaced.st_mode));
+  EXPECT_TRUE(readPng(link));
+  struct stat named;
+  ASSERT_EQ(::lstat(fifo.c_str(), &named), 0);
+  EXPECT_TRUE(S_ISFIFO(named.st_mode));
+  // No temporary is left anywhere.
+  std::vector<std::string> expected{"device", "fifo", "link.png", "socket"};
+  if (nodes.size() == 2) expected.erase(expected.begin());
+  EXPECT_EQ(folder.entries(), expected);
 }
 
 }  // namespace

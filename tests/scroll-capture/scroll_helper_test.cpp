@@ -75,7 +75,7 @@ struct ValidateTest : ScrollHelperTest {
   }
   std::string check() {
     auto r = helper.validate();
-    return r ? "ok" : r.error().message;
+    return r ? "ok" : r.error().description;
   }
 };
 
@@ -143,7 +143,7 @@ TEST_F(ValidateTest, CoveringWindowsAndTheOneNotificationReRead) {
   desktop.windowListReads = 0;
   auto result = fresh.validate();
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().message, msg::kRegionCovered) << "unreadable: judged by its frame";
+  EXPECT_EQ(result.error().description, msg::kRegionCovered) << "unreadable: judged by its frame";
   EXPECT_EQ(desktop.windowListReads, 3) << "check 4, check 8 and the one re-read";
 
   Json banner = {{"AXRole", "AXGroup"},
