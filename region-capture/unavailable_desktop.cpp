@@ -11,7 +11,6 @@ class UnavailablePanel final : public platform::OverlayPanel {
   explicit UnavailablePanel(Rect frame) : frame_(frame) {}
   void show(bool) override {}
   void close() override {}
-  void setNeedsDisplay() override {}
   Rect frame() const override { return frame_; }
   Point convertToScreen(Point inWindow) const override {
     return {inWindow.x + frame_.x, inWindow.y + frame_.y};

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/cairo/cairo_canvas.h"
+#include "platform/cairo/cairo_panel_painter.h"
 #include "platform/key_state.h"
 #include "platform/x11/x11_overlay.h"
 
@@ -177,7 +177,7 @@ void X11OverlayPanel::close() {
   }
 }
 
-void X11OverlayPanel::setNeedsDisplay() {
+void X11OverlayPanel::scheduleRedraw() {
   if (redrawScheduled_ || closed_) return;
   redrawScheduled_ = true;
   overlay_.loop_.defer([this, alive = alive_] {
@@ -243,6 +243,7 @@ void X11OverlayPanel::redraw() {
   if (!surface_) {
     surface_.reset(
         cairo_xcb_surface_create(c, window_.id(), visual_, pixels_.width, pixels_.height));
+    overlay_.cairoDevice_.hold(surface_.get());
   }
   cairo_t* cr = cairo_create(surface_.get());
   // Drawn off screen first, then copied in one go: no flicker between the still and the dimming.
@@ -254,10 +255,8 @@ void X11OverlayPanel::redraw() {
     cairo_set_source_rgba(cr, 0, 0, 0, 0);
   }
   cairo_paint(cr);
-  {
-    platform::CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
-    view_.draw(canvas, Rect{0, 0, pixels_.width / scale_, pixels_.height / scale_});
-  }
+  platform::CairoPanelPainter(cr, {pixels_.width / scale_, pixels_.height / scale_}, scale_)
+      .paint(content());
   cairo_pop_group_to_source(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_paint(cr);

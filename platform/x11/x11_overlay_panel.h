@@ -1,5 +1,5 @@
-// One overlay panel: an override-redirect window at the panel's frame (screen coordinates, points),
-// drawn by its view through a CairoCanvas and feeding the view its button-1 drags and Escape.
+// One overlay panel: an override-redirect window at the panel's frame (screen coordinates, points)
+// that draws its content with cairo and feeds its view the button-1 drags and Escape.
 #pragma once
 
 #include <cairo.h>
@@ -23,7 +23,6 @@ class X11OverlayPanel final : public platform::OverlayPanel {
 
   void show(bool makeKey) override;
   void close() override;
-  void setNeedsDisplay() override;
   Rect frame() const override { return options_.frame; }
   Point convertToScreen(Point inWindow) const override;
   Rect convertFromScreen(const Rect& inScreen) const override;
@@ -32,7 +31,11 @@ class X11OverlayPanel final : public platform::OverlayPanel {
   platform::OverlayView& view() { return view_; }
   void setCursor(xcb_cursor_t cursor);
 
+ protected:
+  void contentChanged(platform::PanelPart) override { scheduleRedraw(); }
+
  private:
+  void scheduleRedraw();
   void create();
   void takeStill();
   void handle(const xcb_generic_event_t& event);
