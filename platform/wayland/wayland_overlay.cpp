@@ -93,6 +93,9 @@ class LayerPanel final : public platform::OverlayPanel {
   Surface still_{nullptr, cairo_surface_destroy};
   bool stillStale_ = true;
   int stillGeneration_ = 0;  // 0: no still picture yet
+  // The still picture and the outlines of the frame last presented; -1: a transparent one.
+  int presentedStill_ = -1;
+  std::vector<PixelBox> presentedOutlines_;
   bool showsTransparent_ = false;
   bool shown_ = false;
   bool closed_ = false;
@@ -230,6 +233,7 @@ void LayerPanel::redraw() {
     // Covers the output for input while leaving screen pictures as they are.
     std::memset(shm.data(), 0, shm.size());
     buffer->still = -1;
+    presentedStill_ = -1;
     showsTransparent_ = true;
     present(*buffer, {whole}, false);
     return;
@@ -239,7 +243,7 @@ void LayerPanel::redraw() {
   const std::uint8_t* still = cairo_image_surface_get_data(still_.get());
   const auto stride = static_cast<std::size_t>(shm.stride());
   std::vector<PixelBox> damage;
-  if (buffer->still != stillGeneration_) {
+  if (buffer->still != stillGeneration_ || presentedStill_ != stillGeneration_) {
     std::memcpy(shm.data(), still, shm.size());
     buffer->still = stillGeneration_;
     damage.push_back(whole);
@@ -247,7 +251,10 @@ void LayerPanel::redraw() {
     // Only where this buffer showed outlines differs from the still picture.
     for (const PixelBox& box : buffer->outlines)
       copyBox(still, shm.data(), stride, box);
+    // The compositor keeps the frame it shows and takes only the damaged parts of the next one,
+    // so the outlines of the frame shown are damage too.
     damage = buffer->outlines;
+    damage.insert(damage.end(), presentedOutlines_.begin(), presentedOutlines_.end());
   }
   const double scale = pixelWidth_ / bounds().width;
   buffer->outlines.clear();
@@ -269,6 +276,8 @@ void LayerPanel::redraw() {
     }
     cairo_surface_flush(target.get());
   }
+  presentedStill_ = stillGeneration_;
+  presentedOutlines_ = buffer->outlines;
   present(*buffer, damage, picture);
 }
 
