@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/cairo/cairo_panel_painter.h"
-#include "platform/wayland/coalesced_redraw.h"
+#include "platform/coalesced_redraw.h"
 #include "platform/wayland/outline_strips.h"
 #include "platform/wayland/shm_buffer.h"
 
@@ -101,7 +101,7 @@ class LayerPanel final : public platform::OverlayPanel {
   bool closed_ = false;
   bool configured_ = false;
   bool redrawWanted_ = false;
-  CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
+  platform::CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
 };
 
 namespace {

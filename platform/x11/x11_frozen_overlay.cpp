@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/cairo/cairo_panel_painter.h"
+#include "platform/coalesced_redraw.h"
 #include "platform/key_state.h"
 #include "platform/x11/font_cursor.h"
 
@@ -64,11 +65,10 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
  protected:
   void contentChanged(platform::PanelPart part) override {
     if (part == platform::PanelPart::kBackdrop) backdropStale_ = true;
-    scheduleRedraw();
+    redrawLater_.request();
   }
 
  private:
-  void scheduleRedraw();
   void redraw();
   void showBackdrop();
   // Restores the background where the last outline was, then strokes `selection`.
@@ -93,8 +93,8 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
   std::optional<platform::Outline> outline_;  // as shown
   bool shown_ = false;
   bool closed_ = false;
-  bool redrawScheduled_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  platform::CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
 };
 
 X11FrozenOverlay::X11FrozenOverlay(EventLoop& loop, X11Connection& connection, X11Screens& screens,
@@ -136,8 +136,7 @@ FrozenOverlayPanel::FrozenOverlayPanel(X11FrozenOverlay& overlay,
   xcb_connection_t* c = connection.get();
   const MonitorLayout& layout = overlay_.screens_.layout();
   scale_ = layout.scale();
-  const Rect f = options_.frame.standardized();
-  pixels_ = layout.toRootPixels({f.x, layout.mainHeight() - f.maxY(), f.width, f.height});
+  pixels_ = layout.screenToRootPixels(options_.frame);
   visual_ = rootVisual(connection.screen());
   if (pixels_.empty()) return;
   const xcb_window_t window = connection.generateId();
@@ -163,12 +162,13 @@ void FrozenOverlayPanel::show(bool /*makeKey: keys come through the input shield
   }
   shown_ = true;
   xcb_flush(c);
-  scheduleRedraw();
+  redrawLater_.request();
 }
 
 void FrozenOverlayPanel::close() {
   if (closed_) return;
   closed_ = true;
+  redrawLater_.stop();
   auto& open = overlay_.open_;
   open.erase(std::remove(open.begin(), open.end(), this), open.end());
   if (output_) overlay_.pump_.removeWindowHandler(output_.id());
@@ -178,16 +178,6 @@ void FrozenOverlayPanel::close() {
   input_.reset();
   background_.reset();
   xcb_flush(overlay_.connection_.get());
-}
-
-void FrozenOverlayPanel::scheduleRedraw() {
-  if (redrawScheduled_ || closed_) return;
-  redrawScheduled_ = true;
-  overlay_.loop_.defer([this, alive = alive_] {
-    if (!*alive) return;
-    redrawScheduled_ = false;
-    redraw();
-  });
 }
 
 void FrozenOverlayPanel::redraw() {
@@ -245,7 +235,7 @@ void FrozenOverlayPanel::showBackdrop() {
         reinterpret_cast<const xcb_expose_event_t&>(e).count == 0) {
       // The background is back everywhere: only the outline is missing.
       outline_.reset();
-      scheduleRedraw();
+      redrawLater_.request();
     }
   });
   xcb_map_window(c, window);

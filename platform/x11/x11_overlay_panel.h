@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "platform/coalesced_redraw.h"
 #include "platform/overlay.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/xcb_handles.h"
@@ -32,10 +33,9 @@ class X11OverlayPanel final : public platform::OverlayPanel {
   void setCursor(xcb_cursor_t cursor);
 
  protected:
-  void contentChanged(platform::PanelPart) override { scheduleRedraw(); }
+  void contentChanged(platform::PanelPart) override { redrawLater_.request(); }
 
  private:
-  void scheduleRedraw();
   void create();
   void takeStill();
   void handle(const xcb_generic_event_t& event);
@@ -57,8 +57,8 @@ class X11OverlayPanel final : public platform::OverlayPanel {
                                                                             cairo_surface_destroy};
   bool shown_ = false;
   bool closed_ = false;
-  bool redrawScheduled_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  platform::CoalescedRedraw redrawLater_;
 };
 
 }  // namespace orvel::x11
