@@ -62,7 +62,6 @@ class NoPanel final : public OverlayPanel {
   explicit NoPanel(const PanelOptions& o) : frame_(o.frame) {}
   void show(bool) override {}
   void close() override {}
-  void setNeedsDisplay() override {}
   Rect frame() const override { return frame_; }
   Point convertToScreen(Point p) const override { return {p.x + frame_.x, p.y + frame_.y}; }
   Rect convertFromScreen(const Rect& r) const override { return r.offsetBy(-frame_.x, -frame_.y); }

@@ -1,14 +1,19 @@
-// Overlay panels: borderless windows above everything, one per screen, whose content the helper
-// draws and whose mouse and key input it receives.
+// Overlay panels: borderless windows above everything, one per screen, that show what the helper
+// tells them and pass their mouse and key input to it.
 //
 // Panel frames are in screen coordinates (points, origin at the bottom-left corner of the main
-// display, y up). Inside a panel, window and view coordinates coincide: origin at the panel's
-// bottom-left corner, y up.
+// display, y up). Inside a panel, window coordinates: origin at the panel's bottom-left corner,
+// y up, in points.
+//
+// Threads: everything here is called on the loop thread, and the panels call their view back on
+// the loop thread only.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "orvel/common/geometry.h"
 #include "orvel/common/image.h"
@@ -20,23 +25,47 @@ struct Color {
   friend bool operator==(const Color&, const Color&) = default;
 };
 
-// Drawing operations in view coordinates, composited source-over.
-class Canvas {
- public:
-  virtual ~Canvas() = default;
-  virtual void fill(const Rect& rect, Color color) = 0;
-  // Text in the system font, `origin` at the start of its baseline.
-  virtual void drawText(const std::string& text, Point origin, double fontSize, Color color) = 0;
-  virtual void strokeRect(const Rect& rect, Color color, double lineWidth) = 0;
-  // `image` scaled to fill `dest`.
-  virtual void drawImage(const Image& image, const Rect& dest, double alpha) = 0;
+// A line of text in the system font.
+struct PanelText {
+  std::string text;
+  double fontSize = 0;
+  friend bool operator==(const PanelText&, const PanelText&) = default;
 };
 
-// The helper's side of a panel: drawing and input. Locations are in window coordinates.
+// A rectangle's edges stroked `lineWidth` points wide, centred on them.
+struct Outline {
+  Rect rect;  // window coordinates
+  double lineWidth = 0;
+  friend bool operator==(const Outline&, const Outline&) = default;
+};
+
+// What a panel shows. Every panel draws it the same way, composited source-over, in this order:
+//   1. `picture` (the frozen screen of the panel's display), scaled to fill the panel;
+//   2. `veil`, filling the whole panel;
+//   3. `instruction` in white, its baseline starting at instructionOrigin(panel height);
+//   4. `selection` outlined in white.
+// A part left empty draws nothing.
+struct PanelContent {
+  std::shared_ptr<const Image> picture;
+  Color veil{0, 0, 0, 0};
+  PanelText instruction;
+  std::optional<Outline> selection;
+};
+
+// Where the instruction's baseline starts, in window coordinates: 35 points from the left edge,
+// 70 below the top.
+inline Point instructionOrigin(double panelHeight) {
+  return {35, panelHeight - 70};
+}
+
+// The two parts of the content that change independently: the backdrop (picture, veil and
+// instruction, drawn once per picture) and the selection (changing at every drag).
+enum class PanelPart { kBackdrop, kSelection };
+
+// The helper's side of a panel: its input, in window coordinates.
 class OverlayView {
  public:
   virtual ~OverlayView() = default;
-  virtual void draw(Canvas& canvas, const Rect& bounds) = 0;
   virtual void mouseDown(Point) {}
   virtual void mouseDragged(Point) {}
   virtual void mouseUp(Point) {}
@@ -49,6 +78,9 @@ struct PanelOptions {
   bool ignoresMouse = false;
 };
 
+// A panel retains its content: the helper sets the parts, and the panel redraws what changed by
+// itself (on a later turn of the loop, several changes in one turn giving one redraw), and again
+// whenever the window system asks it to.
 class OverlayPanel {
  public:
   // Destroying a panel closes it.
@@ -57,10 +89,39 @@ class OverlayPanel {
   virtual void show(bool makeKey) = 0;
   // Orders the panel out and closes it; the view gets no more calls.
   virtual void close() = 0;
-  virtual void setNeedsDisplay() = 0;
   virtual Rect frame() const = 0;
   virtual Point convertToScreen(Point inWindow) const = 0;
   virtual Rect convertFromScreen(const Rect& inScreen) const = 0;
+
+  void setPicture(std::shared_ptr<const Image> picture) {
+    if (picture == content_.picture) return;
+    content_.picture = std::move(picture);
+    contentChanged(PanelPart::kBackdrop);
+  }
+  void setVeil(Color veil) {
+    if (veil == content_.veil) return;
+    content_.veil = veil;
+    contentChanged(PanelPart::kBackdrop);
+  }
+  void setInstruction(PanelText instruction) {
+    if (instruction == content_.instruction) return;
+    content_.instruction = std::move(instruction);
+    contentChanged(PanelPart::kBackdrop);
+  }
+  // Nothing for no selection.
+  void setSelection(std::optional<Outline> selection) {
+    if (selection == content_.selection) return;
+    content_.selection = selection;
+    contentChanged(PanelPart::kSelection);
+  }
+  const PanelContent& content() const { return content_; }
+
+ protected:
+  // After a setter changed `part` of the content.
+  virtual void contentChanged(PanelPart /*part*/) {}
+
+ private:
+  PanelContent content_;
 };
 
 enum class CursorKind { Arrow, Crosshair };

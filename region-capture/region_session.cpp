@@ -16,6 +16,12 @@ namespace {
 constexpr int kMaxDisplaySide = 16384;
 constexpr long long kMaxDisplayPixels = 50'000'000;
 constexpr double kSmallestRegionSide = 2;
+// Until its display's picture is frozen a panel is nearly invisible, yet never fully transparent,
+// so that it still receives the pointer; then it shows the picture dimmed.
+constexpr platform::Color kVeilUnfrozen{0, 0, 0, 0.01};
+constexpr platform::Color kVeilFrozen{0, 0, 0, 0.22};
+constexpr double kInstructionFontSize = 22;
+constexpr double kOutlineWidth = 2;
 
 double mainHeightOf(platform::Screens& screens) {
   const auto list = screens.screens();
@@ -60,6 +66,8 @@ void RegionSession::open() {
     panel.view->session = weak_from_this();
     panel.window = ports.overlay.createPanel({screen.frame, 1000, false}, *panel.view);
     panel.view->window = panel.window.get();
+    panel.window->setVeil(kVeilUnfrozen);
+    panel.window->setInstruction({kInstruction, kInstructionFontSize});
     panels.push_back(std::move(panel));
     helper_.trace("window-created", started);
     // The panels never take the keyboard: keys arrive through the input shield.
@@ -77,12 +85,19 @@ Point RegionSession::globalFromWindow(Point location, const RegionView& view) co
 
 void RegionSession::setRegionTo(Point location) {
   region = regionFromPoints(*start, location);
-  redrawAll();
+  showRegion();
 }
 
-void RegionSession::redrawAll() {
-  for (auto& panel : panels)
-    panel.window->setNeedsDisplay();
+void RegionSession::showRegion() {
+  for (auto& panel : panels) {
+    std::optional<platform::Outline> outline;
+    if (region) {
+      const Rect& r = *region;
+      const Rect inScreen{r.x, mainHeight - r.maxY(), r.width, r.height};
+      outline = platform::Outline{panel.window->convertFromScreen(inScreen), kOutlineWidth};
+    }
+    panel.window->setSelection(outline);
+  }
 }
 
 void RegionSession::down(Point location, RegionView& view) {
@@ -95,6 +110,7 @@ void RegionSession::press(Point location) {
   helper_.trace("pointer-received", started);
   start = location;
   region.reset();
+  showRegion();
 }
 
 void RegionSession::drag(Point location, RegionView& view) {
@@ -230,14 +246,15 @@ Task<void> RegionSession::snapshot(std::shared_ptr<RegionSession> /*keepAlive*/)
   for (auto& panel : panels) {
     const Rect f = panel.window->frame();
     const Rect global{f.x, mainHeight - f.maxY(), f.width, f.height};
-    panel.view->image.reset();
+    std::shared_ptr<const Image> picture;
     for (const auto& frame : frames) {
       if (frame.bounds == global) {
-        panel.view->image = frame.image;
+        picture = frame.image;
         break;
       }
     }
-    panel.window->setNeedsDisplay();
+    panel.window->setVeil(picture ? kVeilFrozen : kVeilUnfrozen);
+    panel.window->setPicture(std::move(picture));
   }
   helper_.trace("selector-ready", started);
   finishIfReady();

@@ -88,7 +88,8 @@ class RegionSession : public std::enable_shared_from_this<RegionSession> {
   bool stopped() const;
   Point globalFromWindow(Point location, const RegionView& view) const;
   void setRegionTo(Point location);
-  void redrawAll();
+  // Outlines the region on every panel, or clears the outlines when there is none.
+  void showRegion();
   void exportRegion();
 
   RegionCaptureHelper& helper_;

@@ -54,8 +54,6 @@ class ScrollCaptureHelper {
   void mouseDragged(const platform::OverlayPanel& panel, Point inWindow);
   void mouseUp(const platform::OverlayPanel& panel, Point inWindow);
   void keyDown(std::uint16_t keyCode);
-  void drawSelection(const platform::OverlayPanel& panel, platform::Canvas& canvas,
-                     const Rect& bounds);
 
  private:
   Task<> dispatch(Json request);
@@ -75,6 +73,8 @@ class ScrollCaptureHelper {
   // Selection overlay.
   Task<std::optional<Rect>> chooseRegion(std::string instruction);
   void completeSelection(std::optional<Rect> region);
+  // Outlines the chosen region on every panel, or clears the outlines when there is none.
+  void showChosenRegion();
   // Capture setup for a locked region: stores filter and configuration, yields the pixel size.
   // Keeps `exclusions` with the target when an excluded window overlaps the region.
   Task<Outcome<std::pair<int, int>>> setUpCapture(

@@ -11,15 +11,11 @@ namespace orvel::scroll {
 namespace {
 constexpr int kOverlayLevel = 1000;
 constexpr platform::Color kDimming{0, 0, 0, 0.22};
-constexpr platform::Color kWhite{1, 1, 1, 1};
 constexpr double kInstructionFontSize = 22;
 constexpr double kOutlineWidth = 2;
 constexpr auto kSettlePause = std::chrono::milliseconds(150);
 }  // namespace
 
-void SelectionView::draw(platform::Canvas& canvas, const Rect& bounds) {
-  if (panel_) helper_.drawSelection(*panel_, canvas, bounds);
-}
 void SelectionView::mouseDown(Point p) {
   if (panel_) helper_.mouseDown(*panel_, p);
 }
@@ -45,6 +41,8 @@ Task<std::optional<Rect>> ScrollCaptureHelper::chooseRegion(std::string instruct
     auto view = std::make_unique<SelectionView>(*this);
     auto panel = ports_.overlay.createPanel({screen.frame, kOverlayLevel, false}, *view);
     view->attach(panel.get());
+    panel->setVeil(kDimming);
+    panel->setInstruction({state_.selectionInstruction, kInstructionFontSize});
     state_.panels.push_back(std::move(panel));
     views_.push_back(std::move(view));
     state_.panels.back()->show(true);
@@ -72,6 +70,7 @@ void ScrollCaptureHelper::completeSelection(std::optional<Rect> region) {
 void ScrollCaptureHelper::mouseDown(const platform::OverlayPanel& panel, Point inWindow) {
   state_.startPoint = quartz(panel.convertToScreen(inWindow));
   state_.chosenRegion.reset();
+  showChosenRegion();
 }
 
 void ScrollCaptureHelper::mouseDragged(const platform::OverlayPanel& panel, Point inWindow) {
@@ -80,8 +79,7 @@ void ScrollCaptureHelper::mouseDragged(const platform::OverlayPanel& panel, Poin
   const Point s = *state_.startPoint;
   state_.chosenRegion = Rect{std::floor(std::min(s.x, p.x)), std::floor(std::min(s.y, p.y)),
                              std::ceil(std::fabs(p.x - s.x)), std::ceil(std::fabs(p.y - s.y))};
-  for (auto& pnl : state_.panels)
-    pnl->setNeedsDisplay();
+  showChosenRegion();
 }
 
 void ScrollCaptureHelper::mouseUp(const platform::OverlayPanel& panel, Point inWindow) {
@@ -93,15 +91,15 @@ void ScrollCaptureHelper::keyDown(std::uint16_t keyCode) {
   if (keyCode == platform::kEscapeKeyCode) completeSelection(std::nullopt);
 }
 
-void ScrollCaptureHelper::drawSelection(const platform::OverlayPanel& panel,
-                                        platform::Canvas& canvas, const Rect& bounds) {
-  canvas.fill(bounds, kDimming);
-  canvas.drawText(state_.selectionInstruction, {35, bounds.height - 70}, kInstructionFontSize,
-                  kWhite);
-  if (state_.chosenRegion) {
-    const Rect r = state_.chosenRegion->standardized();
-    const Rect inScreen{r.minX(), mainHeight() - r.maxY(), r.width, r.height};
-    canvas.strokeRect(panel.convertFromScreen(inScreen), kWhite, kOutlineWidth);
+void ScrollCaptureHelper::showChosenRegion() {
+  for (auto& panel : state_.panels) {
+    std::optional<platform::Outline> outline;
+    if (state_.chosenRegion) {
+      const Rect r = state_.chosenRegion->standardized();
+      const Rect inScreen{r.minX(), mainHeight() - r.maxY(), r.width, r.height};
+      outline = platform::Outline{panel->convertFromScreen(inScreen), kOutlineWidth};
+    }
+    panel->setSelection(outline);
   }
 }
 

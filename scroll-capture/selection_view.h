@@ -1,5 +1,4 @@
-// The content of one selection overlay panel: it forwards input to the helper and draws the
-// dimming, the instruction and the outline of the region being dragged.
+// The helper's side of one selection overlay panel: it forwards the panel's input to the helper.
 #pragma once
 
 #include "platform/overlay.h"
@@ -13,7 +12,6 @@ class SelectionView final : public platform::OverlayView {
   explicit SelectionView(ScrollCaptureHelper& helper) : helper_(helper) {}
   void attach(platform::OverlayPanel* panel) { panel_ = panel; }
 
-  void draw(platform::Canvas& canvas, const Rect& bounds) override;
   void mouseDown(Point inWindow) override;
   void mouseDragged(Point inWindow) override;
   void mouseUp(Point inWindow) override;

@@ -2,24 +2,6 @@
 
 namespace orvel::sim {
 
-void RecordingCanvas::fill(const Rect& rect, platform::Color color) {
-  ops.push_back({DrawOp::Kind::Fill, rect, color, {}, 0});
-}
-
-void RecordingCanvas::drawText(const std::string& text, Point origin, double fontSize,
-                               platform::Color color) {
-  ops.push_back({DrawOp::Kind::Text, Rect{origin.x, origin.y, 0, 0}, color, text, fontSize});
-}
-
-void RecordingCanvas::strokeRect(const Rect& rect, platform::Color color, double lineWidth) {
-  ops.push_back({DrawOp::Kind::Stroke, rect, color, {}, lineWidth});
-}
-
-void RecordingCanvas::drawImage(const Image& image, const Rect& dest, double alpha) {
-  ops.push_back({DrawOp::Kind::Image, dest, platform::Color{0, 0, 0, alpha},
-                 std::to_string(image.width()) + "x" + std::to_string(image.height()), 0});
-}
-
 namespace {
 
 class SimPanel : public platform::OverlayPanel {
@@ -34,13 +16,19 @@ class SimPanel : public platform::OverlayPanel {
     record_->closed = true;
     record_->key = false;
   }
-  void setNeedsDisplay() override { ++record_->redraws; }
   Rect frame() const override { return record_->options.frame; }
   Point convertToScreen(Point inWindow) const override {
     return {inWindow.x + frame().x, inWindow.y + frame().y};
   }
   Rect convertFromScreen(const Rect& inScreen) const override {
     return inScreen.offsetBy(-frame().x, -frame().y);
+  }
+
+ protected:
+  void contentChanged(platform::PanelPart part) override {
+    record_->content = content();
+    ++(part == platform::PanelPart::kBackdrop ? record_->backdropChanges
+                                              : record_->selectionChanges);
   }
 
  private:
@@ -64,14 +52,6 @@ int SimOverlay::openPanels() const {
   for (const auto& p : panels_)
     n += p->shown && !p->closed;
   return n;
-}
-
-std::vector<DrawOp> SimOverlay::render(std::size_t panelIndex) const {
-  const auto& p = panels_.at(panelIndex);
-  if (!p->shown || p->closed) return {};
-  RecordingCanvas canvas;
-  p->view->draw(canvas, Rect{0, 0, p->options.frame.width, p->options.frame.height});
-  return canvas.ops;
 }
 
 SimOverlay::PanelRecord* SimOverlay::panelAt(Point global, Point& inWindow) {

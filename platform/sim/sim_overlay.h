@@ -1,36 +1,15 @@
-// Overlay panels of the sim desktop: records every panel and what its view draws, and delivers
-// test-driven mouse and key input the way a window system would.
+// Overlay panels of the sim desktop: records every panel and the content it was told to show, and
+// delivers test-driven mouse and key input the way a window system would.
 #pragma once
 
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "platform/overlay.h"
 #include "platform/sim/sim_desktop.h"
 
 namespace orvel::sim {
-
-// One drawing operation, in view coordinates.
-struct DrawOp {
-  enum class Kind { Fill, Text, Stroke, Image } kind;
-  Rect rect;
-  platform::Color color;
-  std::string text;
-  double size = 0;  // font size or line width
-  friend bool operator==(const DrawOp&, const DrawOp&) = default;
-};
-
-class RecordingCanvas : public platform::Canvas {
- public:
-  void fill(const Rect& rect, platform::Color color) override;
-  void drawText(const std::string& text, Point origin, double fontSize,
-                platform::Color color) override;
-  void strokeRect(const Rect& rect, platform::Color color, double lineWidth) override;
-  void drawImage(const Image& image, const Rect& dest, double alpha) override;
-  std::vector<DrawOp> ops;
-};
 
 class SimOverlay : public platform::Overlay {
  public:
@@ -40,7 +19,10 @@ class SimOverlay : public platform::Overlay {
     bool shown = false;
     bool key = false;
     bool closed = false;
-    int redraws = 0;
+    // The content as the panel retains it, and how often each part changed.
+    platform::PanelContent content;
+    int backdropChanges = 0;
+    int selectionChanges = 0;
   };
 
   explicit SimOverlay(SimDesktop& desktop) : desktop_(desktop) {}
@@ -58,8 +40,6 @@ class SimOverlay : public platform::Overlay {
   const std::vector<std::shared_ptr<PanelRecord>>& panels() const { return panels_; }
   // Panels shown and not closed.
   int openPanels() const;
-  // Draws an open panel's view and returns what it drew.
-  std::vector<DrawOp> render(std::size_t panelIndex) const;
   // Input at a point in global display coordinates, delivered to the open panel under it (in
   // window coordinates). Returns false when no open panel is there.
   bool mouseDown(Point global);

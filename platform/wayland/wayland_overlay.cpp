@@ -8,11 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/cairo/cairo_canvas.h"
-#include "platform/wayland/coalesced_redraw.h"
+#include "platform/cairo/cairo_panel_painter.h"
+#include "platform/coalesced_redraw.h"
 #include "platform/wayland/outline_strips.h"
 #include "platform/wayland/shm_buffer.h"
-#include "platform/wayland/view_part_canvas.h"
 
 namespace orvel::wayland {
 
@@ -33,7 +32,6 @@ class LayerPanel final : public platform::OverlayPanel {
 
   void show(bool makeKey) override;
   void close() override;
-  void setNeedsDisplay() override;
   Rect frame() const override { return options_.frame; }
   // Window coordinates share the screen's orientation; only the origin moves.
   Point convertToScreen(Point p) const override {
@@ -59,10 +57,16 @@ class LayerPanel final : public platform::OverlayPanel {
   void frameDone();
   void closedByCompositor() { close(); }
 
+ protected:
+  void contentChanged(platform::PanelPart part) override {
+    if (part == platform::PanelPart::kBackdrop) stillStale_ = true;
+    if (!closed_) redrawLater_.request();
+  }
+
  private:
   Rect bounds() const { return {0, 0, options_.frame.width, options_.frame.height}; }
   void redraw();
-  void drawStill(const Image* picture);
+  void drawStill();
   // A buffer, what it shows beyond the still picture, and which still picture it holds.
   struct PanelBuffer {
     std::unique_ptr<ShmBuffer> shm;
@@ -85,16 +89,19 @@ class LayerPanel final : public platform::OverlayPanel {
   WlPtr<wp_viewport> viewport_;
   WlPtr<wl_callback> frameCallback_;
   std::vector<PanelBuffer> buffers_;
-  // The picture dimmed, with the instruction: what every frame starts from.
+  // The content's backdrop: what every frame starts from.
   Surface still_{nullptr, cairo_surface_destroy};
-  const Image* stillPicture_ = nullptr;
+  bool stillStale_ = true;
   int stillGeneration_ = 0;  // 0: no still picture yet
+  // The still picture and the outlines of the frame last presented; -1: a transparent one.
+  int presentedStill_ = -1;
+  std::vector<PixelBox> presentedOutlines_;
   bool showsTransparent_ = false;
   bool shown_ = false;
   bool closed_ = false;
   bool configured_ = false;
   bool redrawWanted_ = false;
-  CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
+  platform::CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
 };
 
 namespace {
@@ -190,10 +197,6 @@ void LayerPanel::close() {
   overlay_.connection_.flush();
 }
 
-void LayerPanel::setNeedsDisplay() {
-  if (!closed_) redrawLater_.request();
-}
-
 void LayerPanel::configured(std::uint32_t serial) {
   zwlr_layer_surface_v1_ack_configure(layer_.get(), serial);
   configured_ = true;
@@ -215,10 +218,9 @@ void LayerPanel::redraw() {
     redrawWanted_ = true;
     return;
   }
-  ViewPartCanvas probe(nullptr, ViewPartCanvas::Part::Still);
-  view_.draw(probe, bounds());
-  const bool picture = probe.picture && !probe.picture->empty();
-  const bool shows = picture || (overlay_.mode_ == WaylandOverlay::Mode::kLive && probe.drewStill);
+  const platform::PanelContent& content = this->content();
+  const bool picture = content.picture && !content.picture->empty();
+  const bool shows = picture || overlay_.mode_ == WaylandOverlay::Mode::kLive;
   if (!shows && showsTransparent_) return;
   PanelBuffer* buffer = freeBuffer();
   if (!buffer) {
@@ -231,16 +233,17 @@ void LayerPanel::redraw() {
     // Covers the output for input while leaving screen pictures as they are.
     std::memset(shm.data(), 0, shm.size());
     buffer->still = -1;
+    presentedStill_ = -1;
     showsTransparent_ = true;
     present(*buffer, {whole}, false);
     return;
   }
-  if (stillGeneration_ == 0 || probe.picture != stillPicture_) drawStill(probe.picture);
+  if (stillStale_) drawStill();
   showsTransparent_ = false;
   const std::uint8_t* still = cairo_image_surface_get_data(still_.get());
   const auto stride = static_cast<std::size_t>(shm.stride());
   std::vector<PixelBox> damage;
-  if (buffer->still != stillGeneration_) {
+  if (buffer->still != stillGeneration_ || presentedStill_ != stillGeneration_) {
     std::memcpy(shm.data(), still, shm.size());
     buffer->still = stillGeneration_;
     damage.push_back(whole);
@@ -248,42 +251,46 @@ void LayerPanel::redraw() {
     // Only where this buffer showed outlines differs from the still picture.
     for (const PixelBox& box : buffer->outlines)
       copyBox(still, shm.data(), stride, box);
+    // The compositor keeps the frame it shows and takes only the damaged parts of the next one,
+    // so the outlines of the frame shown are damage too.
     damage = buffer->outlines;
+    damage.insert(damage.end(), presentedOutlines_.begin(), presentedOutlines_.end());
   }
   const double scale = pixelWidth_ / bounds().width;
   buffer->outlines.clear();
-  for (const auto& stroke : probe.strokes) {
-    for (const PixelBox& box : outlineStrips(stroke.rect, stroke.lineWidth, bounds().height, scale,
-                                             pixelWidth_, pixelHeight_)) {
+  if (const auto& selection = content.selection) {
+    for (const PixelBox& box : outlineStrips(selection->rect, selection->lineWidth, bounds().height,
+                                             scale, pixelWidth_, pixelHeight_)) {
       buffer->outlines.push_back(box);
       damage.push_back(box);
     }
   }
-  if (!probe.strokes.empty()) {
+  if (content.selection) {
     Surface target(cairo_image_surface_create_for_data(shm.data(), CAIRO_FORMAT_ARGB32, pixelWidth_,
                                                        pixelHeight_, shm.stride()),
                    cairo_surface_destroy);
     {
       Context cr(cairo_create(target.get()), cairo_destroy);
-      platform::CairoCanvas canvas(cr.get(), bounds().height, scale);
-      ViewPartCanvas outlines(&canvas, ViewPartCanvas::Part::Outlines);
-      view_.draw(outlines, bounds());
+      platform::CairoPanelPainter(cr.get(), {bounds().width, bounds().height}, scale)
+          .paintSelection(content);
     }
     cairo_surface_flush(target.get());
   }
+  presentedStill_ = stillGeneration_;
+  presentedOutlines_ = buffer->outlines;
   present(*buffer, damage, picture);
 }
 
-void LayerPanel::drawStill(const Image* picture) {
+void LayerPanel::drawStill() {
   still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
   {
     Context cr(cairo_create(still_.get()), cairo_destroy);
-    platform::CairoCanvas canvas(cr.get(), bounds().height, pixelWidth_ / bounds().width);
-    ViewPartCanvas still(&canvas, ViewPartCanvas::Part::Still);
-    view_.draw(still, bounds());
+    platform::CairoPanelPainter(cr.get(), {bounds().width, bounds().height},
+                                pixelWidth_ / bounds().width)
+        .paintBackdrop(content());
   }
   cairo_surface_flush(still_.get());
-  stillPicture_ = picture;
+  stillStale_ = false;
   ++stillGeneration_;
 }
 

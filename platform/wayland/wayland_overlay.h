@@ -1,15 +1,15 @@
 // The Overlay port on wlroots compositors: one zwlr_layer_surface_v1 per panel on the overlay layer
 // of the output the panel covers, anchored to every edge, with no exclusive zone and exclusive
 // keyboard interactivity, drawn with cairo into wl_shm buffers at the output's scale (buffer scale
-// for whole scales, a viewport for fractional ones). What a view draws is split in two: the still
-// part (pictures, fills, text) is drawn once, and each redraw copies it and strokes the outlines.
+// for whole scales, a viewport for fractional ones). The content's backdrop (picture, veil,
+// instruction) is drawn once per change of it; each redraw copies it and strokes the selection.
 //
 // Two modes:
-// - kFrozen (instant region captures): until its view draws a picture (the frozen screen) a panel
+// - kFrozen (instant region captures): until its content has a picture (the frozen screen) a panel
 //   shows a fully transparent buffer, so screen pictures taken meanwhile are unchanged by it; then
-//   it shows what the view draws, opaque. Input reaches the helper through the input shield, which
-//   the helper installs.
-// - kLive (selections over the live screen): a panel shows what its view draws from the start,
+//   it shows its content, opaque. Input reaches the helper through the input shield, which the
+//   helper installs.
+// - kLive (selections over the live screen): a panel shows its content from the start,
 //   blended over the screen, and the overlay installs the input shield itself and hands the views
 //   their input: a left press, its drags and its release go to the panel the press was on (in that
 //   panel's window coordinates, even beyond its edges), keys to the views of the shown panels.

@@ -114,6 +114,11 @@ PixelRect MonitorLayout::toRootPixels(const Rect& global) const {
   return {clampInt(x0), clampInt(y0), clampInt(x1 - x0), clampInt(y1 - y0)};
 }
 
+PixelRect MonitorLayout::screenToRootPixels(const Rect& inScreen) const {
+  const Rect s = inScreen.standardized();
+  return toRootPixels({s.x, mainHeight() - s.maxY(), s.width, s.height});
+}
+
 double MonitorLayout::mainHeight() const {
   return monitors_.front().pixels.height / scale_;
 }

@@ -51,6 +51,8 @@ class MonitorLayout {
   Point toRoot(Point global) const;
   // The smallest pixel rectangle that holds a global rectangle.
   PixelRect toRootPixels(const Rect& global) const;
+  // The same for a rectangle in screen coordinates (y up from the main monitor's bottom edge).
+  PixelRect screenToRootPixels(const Rect& inScreen) const;
   // Height of the main monitor in points: screen coordinates flip y around it.
   double mainHeight() const;
 

@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <string>
+#include <optional>
 #include <vector>
 
-#include "platform/cairo/cairo_canvas.h"
+#include "platform/cairo/cairo_panel_painter.h"
+#include "platform/coalesced_redraw.h"
 #include "platform/key_state.h"
 #include "platform/x11/font_cursor.h"
 
@@ -28,40 +29,7 @@ xcb_visualtype_t* rootVisual(const xcb_screen_t* screen) {
   return nullptr;
 }
 
-// Notes what a view draws on top of its picture, drawing nothing.
-class ViewProbe final : public platform::Canvas {
- public:
-  struct Stroke {
-    Rect rect;
-    platform::Color color;
-    double lineWidth;
-  };
-  void fill(const Rect&, platform::Color) override {}
-  void drawText(const std::string&, Point, double, platform::Color) override {}
-  void strokeRect(const Rect& r, platform::Color c, double w) override {
-    strokes.push_back({r, c, w});
-  }
-  void drawImage(const Image& image, const Rect&, double) override { picture = &image; }
-  const Image* picture = nullptr;
-  std::vector<Stroke> strokes;
-};
-
-// Everything but outlines: the still part of the view, drawn once into the panel's background.
-class StillPartCanvas final : public platform::Canvas {
- public:
-  explicit StillPartCanvas(platform::Canvas& inner) : inner_(inner) {}
-  void fill(const Rect& r, platform::Color c) override { inner_.fill(r, c); }
-  void drawText(const std::string& t, Point o, double s, platform::Color c) override {
-    inner_.drawText(t, o, s, c);
-  }
-  void strokeRect(const Rect&, platform::Color, double) override {}
-  void drawImage(const Image& image, const Rect& dest, double alpha) override {
-    inner_.drawImage(image, dest, alpha);
-  }
-
- private:
-  platform::Canvas& inner_;
-};
+constexpr platform::Color kWhite{1, 1, 1, 1};
 
 std::int16_t i16(int v) {
   return static_cast<std::int16_t>(v);
@@ -86,7 +54,6 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
   void escape() {
     if (!closed_) view_.keyDown(platform::kEscapeKeyCode);
   }
-  void setNeedsDisplay() override;
   Rect frame() const override { return options_.frame; }
   Point convertToScreen(Point p) const override {
     return {p.x + options_.frame.x, p.y + options_.frame.y};
@@ -95,14 +62,21 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
     return r.offsetBy(-options_.frame.x, -options_.frame.y);
   }
 
+ protected:
+  void contentChanged(platform::PanelPart part) override {
+    if (part == platform::PanelPart::kBackdrop) backdropStale_ = true;
+    redrawLater_.request();
+  }
+
  private:
   void redraw();
-  void showPicture(const Image& picture);
-  // Restores the background where the last outlines were, then strokes `strokes`.
-  void paintOutlines(const std::vector<ViewProbe::Stroke>& strokes);
+  void showBackdrop();
+  // Restores the background where the last outline was, then strokes `selection`.
+  void paintOutline(const std::optional<platform::Outline>& selection);
   // The root visual's pixel value of an opaque colour.
   std::uint32_t pixelOf(platform::Color color) const;
-  Rect bounds() const { return {0, 0, pixels_.width / scale_, pixels_.height / scale_}; }
+  // The panel's size in points.
+  Size size() const { return {pixels_.width / scale_, pixels_.height / scale_}; }
 
   X11FrozenOverlay& overlay_;
   platform::PanelOptions options_;
@@ -112,15 +86,15 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
   xcb_visualtype_t* visual_ = nullptr;
   XWindow input_;
   XWindow output_;
-  // The picture dimmed, with the instruction: the output window's background.
+  // The content's backdrop: the output window's background.
   XPixmap background_;
-  const Image* pictureSource_ = nullptr;
+  bool backdropStale_ = true;
   XGC outlineGC_;
-  std::vector<ViewProbe::Stroke> outlines_;
+  std::optional<platform::Outline> outline_;  // as shown
   bool shown_ = false;
   bool closed_ = false;
-  bool redrawScheduled_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  platform::CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
 };
 
 X11FrozenOverlay::X11FrozenOverlay(EventLoop& loop, X11Connection& connection, X11Screens& screens,
@@ -162,8 +136,7 @@ FrozenOverlayPanel::FrozenOverlayPanel(X11FrozenOverlay& overlay,
   xcb_connection_t* c = connection.get();
   const MonitorLayout& layout = overlay_.screens_.layout();
   scale_ = layout.scale();
-  const Rect f = options_.frame.standardized();
-  pixels_ = layout.toRootPixels({f.x, layout.mainHeight() - f.maxY(), f.width, f.height});
+  pixels_ = layout.screenToRootPixels(options_.frame);
   visual_ = rootVisual(connection.screen());
   if (pixels_.empty()) return;
   const xcb_window_t window = connection.generateId();
@@ -189,11 +162,13 @@ void FrozenOverlayPanel::show(bool /*makeKey: keys come through the input shield
   }
   shown_ = true;
   xcb_flush(c);
+  redrawLater_.request();
 }
 
 void FrozenOverlayPanel::close() {
   if (closed_) return;
   closed_ = true;
+  redrawLater_.stop();
   auto& open = overlay_.open_;
   open.erase(std::remove(open.begin(), open.end(), this), open.end());
   if (output_) overlay_.pump_.removeWindowHandler(output_.id());
@@ -205,27 +180,16 @@ void FrozenOverlayPanel::close() {
   xcb_flush(overlay_.connection_.get());
 }
 
-void FrozenOverlayPanel::setNeedsDisplay() {
-  if (redrawScheduled_ || closed_) return;
-  redrawScheduled_ = true;
-  overlay_.loop_.defer([this, alive = alive_] {
-    if (!*alive) return;
-    redrawScheduled_ = false;
-    redraw();
-  });
-}
-
 void FrozenOverlayPanel::redraw() {
   if (!shown_ || closed_ || !input_ || !visual_ || !overlay_.connection_.ok()) return;
-  ViewProbe probe;
-  view_.draw(probe, bounds());
   // Without a frozen picture there is nothing to show: the panel stays input-only.
-  if (!probe.picture || probe.picture->empty()) return;
-  if (probe.picture != pictureSource_) showPicture(*probe.picture);
-  paintOutlines(probe.strokes);
+  const auto& picture = content().picture;
+  if (!picture || picture->empty()) return;
+  if (backdropStale_) showBackdrop();
+  paintOutline(content().selection);
 }
 
-void FrozenOverlayPanel::showPicture(const Image& picture) {
+void FrozenOverlayPanel::showBackdrop() {
   X11Connection& connection = overlay_.connection_;
   xcb_connection_t* c = connection.get();
   const xcb_screen_t* screen = connection.screen();
@@ -239,18 +203,15 @@ void FrozenOverlayPanel::showPicture(const Image& picture) {
   Surface surface(
       cairo_xcb_surface_create(c, background_.id(), visual_, pixels_.width, pixels_.height),
       cairo_surface_destroy);
+  overlay_.cairoDevice_.hold(surface.get());
   cairo_t* cr = cairo_create(surface.get());
-  {
-    platform::CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
-    StillPartCanvas still(canvas);
-    view_.draw(still, bounds());
-  }
+  platform::CairoPanelPainter(cr, size(), scale_).paintBackdrop(content());
   cairo_destroy(cr);
   cairo_surface_flush(surface.get());
-  pictureSource_ = &picture;
+  backdropStale_ = false;
   if (output_) {
     xcb_clear_area(c, 0, output_.id(), 0, 0, 0, 0);
-    outlines_.clear();
+    outline_.reset();
     return;
   }
   const xcb_window_t window = connection.generateId();
@@ -272,9 +233,9 @@ void FrozenOverlayPanel::showPicture(const Image& picture) {
   overlay_.pump_.setWindowHandler(window, [this, alive = alive_](const xcb_generic_event_t& e) {
     if (*alive && (e.response_type & 0x7f) == XCB_EXPOSE &&
         reinterpret_cast<const xcb_expose_event_t&>(e).count == 0) {
-      // The background is back everywhere: only the outlines are missing.
-      outlines_.clear();
-      setNeedsDisplay();
+      // The background is back everywhere: only the outline is missing.
+      outline_.reset();
+      redrawLater_.request();
     }
   });
   xcb_map_window(c, window);
@@ -285,14 +246,14 @@ void FrozenOverlayPanel::showPicture(const Image& picture) {
   outlineGC_ = XGC(c, gc);
 }
 
-void FrozenOverlayPanel::paintOutlines(const std::vector<ViewProbe::Stroke>& strokes) {
+void FrozenOverlayPanel::paintOutline(const std::optional<platform::Outline>& selection) {
   if (closed_ || !output_ || !outlineGC_ || !overlay_.connection_.ok()) return;
   xcb_connection_t* c = overlay_.connection_.get();
-  const double height = pixels_.height / scale_;
-  for (const auto& o : outlines_) {
+  const double height = size().height;
+  if (const auto& o = outline_) {
     // The strips the stroke covered, in pixels, with a margin for antialiasing.
-    const Rect r = o.rect.standardized();
-    const int m = static_cast<int>(std::ceil(o.lineWidth * scale_ / 2)) + 2;
+    const Rect r = o->rect.standardized();
+    const int m = static_cast<int>(std::ceil(o->lineWidth * scale_ / 2)) + 2;
     const int x = static_cast<int>(std::floor(r.x * scale_)) - m;
     const int y = static_cast<int>(std::floor((height - r.maxY()) * scale_)) - m;
     const int w = static_cast<int>(std::ceil(r.width * scale_)) + 2 * m;
@@ -307,10 +268,10 @@ void FrozenOverlayPanel::paintOutlines(const std::vector<ViewProbe::Stroke>& str
     }
   }
   // Plain core requests, no replies awaited: a drag never waits for the server.
-  for (const auto& stroke : strokes) {
-    const Rect r = stroke.rect.standardized();
+  if (selection) {
+    const Rect r = selection->rect.standardized();
     const std::uint32_t values[] = {
-        pixelOf(stroke.color), static_cast<std::uint32_t>(std::lround(stroke.lineWidth * scale_))};
+        pixelOf(kWhite), static_cast<std::uint32_t>(std::lround(selection->lineWidth * scale_))};
     xcb_change_gc(c, outlineGC_.id(), XCB_GC_FOREGROUND | XCB_GC_LINE_WIDTH, values);
     const xcb_rectangle_t rect{i16(static_cast<int>(std::lround(r.x * scale_))),
                                i16(static_cast<int>(std::lround((height - r.maxY()) * scale_))),
@@ -319,7 +280,7 @@ void FrozenOverlayPanel::paintOutlines(const std::vector<ViewProbe::Stroke>& str
     xcb_poly_rectangle(c, output_.id(), outlineGC_.id(), 1, &rect);
   }
   xcb_flush(c);
-  outlines_ = strokes;
+  outline_ = selection;
 }
 
 std::uint32_t FrozenOverlayPanel::pixelOf(platform::Color color) const {

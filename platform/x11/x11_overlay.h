@@ -12,6 +12,7 @@
 
 #include "orvel/common/event_loop.h"
 #include "platform/overlay.h"
+#include "platform/x11/cairo_device_hold.h"
 #include "platform/x11/input_grab.h"
 #include "platform/x11/x11_event_pump.h"
 #include "platform/x11/x11_screens.h"
@@ -57,6 +58,7 @@ class X11Overlay final : public platform::Overlay {
   std::vector<X11OverlayPanel*> open_;
   X11OverlayPanel* key_ = nullptr;
   std::vector<xcb_keycode_t> escapeKeys_;
+  CairoDeviceHold cairoDevice_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

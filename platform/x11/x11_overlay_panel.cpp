@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/cairo/cairo_canvas.h"
+#include "platform/cairo/cairo_panel_painter.h"
 #include "platform/key_state.h"
 #include "platform/x11/x11_overlay.h"
 
@@ -39,7 +39,10 @@ void setCardinal(xcb_connection_t* c, xcb_window_t w, xcb_atom_t atom, std::uint
 
 X11OverlayPanel::X11OverlayPanel(X11Overlay& overlay, const platform::PanelOptions& options,
                                  platform::OverlayView& view)
-    : overlay_(overlay), options_(options), view_(view) {
+    : overlay_(overlay),
+      options_(options),
+      view_(view),
+      redrawLater_(overlay.loop_, [this] { redraw(); }) {
   create();
 }
 
@@ -54,9 +57,7 @@ void X11OverlayPanel::create() {
   xcb_connection_t* c = connection.get();
   const MonitorLayout& layout = overlay_.screens_.layout();
   scale_ = layout.scale();
-  const Rect f = options_.frame.standardized();
-  const Rect global{f.x, layout.mainHeight() - f.maxY(), f.width, f.height};
-  pixels_ = layout.toRootPixels(global);
+  pixels_ = layout.screenToRootPixels(options_.frame);
   if (pixels_.empty()) return;
   const xcb_screen_t* screen = connection.screen();
   xcb_visualtype_t* argb = findVisual(screen, 32, std::nullopt);
@@ -166,6 +167,7 @@ void X11OverlayPanel::show(bool makeKey) {
 void X11OverlayPanel::close() {
   if (closed_) return;
   closed_ = true;
+  redrawLater_.stop();
   if (!window_) return;
   overlay_.pump_.removeWindowHandler(window_.id());
   overlay_.panelClosed(this);
@@ -175,16 +177,6 @@ void X11OverlayPanel::close() {
     window_.reset();
     xcb_flush(overlay_.connection_.get());
   }
-}
-
-void X11OverlayPanel::setNeedsDisplay() {
-  if (redrawScheduled_ || closed_) return;
-  redrawScheduled_ = true;
-  overlay_.loop_.defer([this, alive = alive_] {
-    if (!*alive) return;
-    redrawScheduled_ = false;
-    redraw();
-  });
 }
 
 void X11OverlayPanel::setCursor(xcb_cursor_t cursor) {
@@ -243,6 +235,7 @@ void X11OverlayPanel::redraw() {
   if (!surface_) {
     surface_.reset(
         cairo_xcb_surface_create(c, window_.id(), visual_, pixels_.width, pixels_.height));
+    overlay_.cairoDevice_.hold(surface_.get());
   }
   cairo_t* cr = cairo_create(surface_.get());
   // Drawn off screen first, then copied in one go: no flicker between the still and the dimming.
@@ -254,10 +247,8 @@ void X11OverlayPanel::redraw() {
     cairo_set_source_rgba(cr, 0, 0, 0, 0);
   }
   cairo_paint(cr);
-  {
-    platform::CairoCanvas canvas(cr, pixels_.height / scale_, scale_);
-    view_.draw(canvas, Rect{0, 0, pixels_.width / scale_, pixels_.height / scale_});
-  }
+  platform::CairoPanelPainter(cr, {pixels_.width / scale_, pixels_.height / scale_}, scale_)
+      .paint(content());
   cairo_pop_group_to_source(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_paint(cr);

@@ -1,5 +1,5 @@
-// One overlay panel: an override-redirect window at the panel's frame (screen coordinates, points),
-// drawn by its view through a CairoCanvas and feeding the view its button-1 drags and Escape.
+// One overlay panel: an override-redirect window at the panel's frame (screen coordinates, points)
+// that draws its content with cairo and feeds its view the button-1 drags and Escape.
 #pragma once
 
 #include <cairo.h>
@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "platform/coalesced_redraw.h"
 #include "platform/overlay.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/xcb_handles.h"
@@ -23,7 +24,6 @@ class X11OverlayPanel final : public platform::OverlayPanel {
 
   void show(bool makeKey) override;
   void close() override;
-  void setNeedsDisplay() override;
   Rect frame() const override { return options_.frame; }
   Point convertToScreen(Point inWindow) const override;
   Rect convertFromScreen(const Rect& inScreen) const override;
@@ -31,6 +31,9 @@ class X11OverlayPanel final : public platform::OverlayPanel {
   xcb_window_t window() const { return window_.id(); }
   platform::OverlayView& view() { return view_; }
   void setCursor(xcb_cursor_t cursor);
+
+ protected:
+  void contentChanged(platform::PanelPart) override { redrawLater_.request(); }
 
  private:
   void create();
@@ -54,8 +57,8 @@ class X11OverlayPanel final : public platform::OverlayPanel {
                                                                             cairo_surface_destroy};
   bool shown_ = false;
   bool closed_ = false;
-  bool redrawScheduled_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  platform::CoalescedRedraw redrawLater_;
 };
 
 }  // namespace orvel::x11

@@ -7,10 +7,7 @@
 namespace orvel::platform {
 namespace {
 
-class NoView final : public OverlayView {
- public:
-  void draw(Canvas&, const Rect&) override {}
-};
+class NoView final : public OverlayView {};
 
 // What a helper asks of a region desktop, as plain values: live and null answers differ in each.
 struct RegionAnswers {

@@ -6,8 +6,6 @@
 namespace orvel::region::testing {
 namespace {
 
-using sim::DrawOp;
-
 TEST(RegionFromPoints, CoversBothPointsWithWholePointEdges) {
   EXPECT_EQ(regionFromPoints({10.4, 20.6}, {30.2, 5.1}), (Rect{10, 5, 21, 16}));
   EXPECT_EQ(regionFromPoints({30.2, 5.1}, {10.4, 20.6}), (Rect{10, 5, 21, 16}));
@@ -22,11 +20,8 @@ struct TwoScreens : HelperRig {
     start();
     request({{"command", "prepare"}, {"id", 5}});
   }
-  std::vector<DrawOp> strokes(std::size_t panel) {
-    std::vector<DrawOp> out;
-    for (const auto& op : overlay.render(panel))
-      if (op.kind == DrawOp::Kind::Stroke) out.push_back(op);
-    return out;
+  const platform::PanelContent& content(std::size_t panel) {
+    return overlay.panels().at(panel)->content;
   }
 };
 
@@ -39,31 +34,38 @@ TEST(RegionSession, PutsOnePanelOnEveryScreenAndOutlinesTheSelectionOnEach) {
   EXPECT_FALSE(second.key);
   EXPECT_EQ(rig.overlay.cursorStack(), std::vector{platform::CursorKind::Crosshair});
 
-  const auto idle = rig.overlay.render(0);
-  ASSERT_EQ(idle.size(), 2u);
-  EXPECT_EQ(idle[0].kind, DrawOp::Kind::Fill);
-  EXPECT_EQ(idle[0].color, (platform::Color{0, 0, 0, 0.01}));
-  EXPECT_EQ(idle[1].text, kInstruction);
-  EXPECT_EQ(idle[1].rect.origin(), (Point{35, 530}));
+  // Not frozen yet: nearly invisible, with the instruction.
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto& idle = rig.content(i);
+    EXPECT_FALSE(idle.picture);
+    EXPECT_EQ(idle.veil, (platform::Color{0, 0, 0, 0.01}));
+    EXPECT_EQ(idle.instruction, (platform::PanelText{kInstruction, 22}));
+    EXPECT_FALSE(idle.selection);
+  }
 
   // Through the panels: press on the main screen, release on the second.
   ASSERT_TRUE(rig.overlay.mouseDown({700.5, 100}));
   ASSERT_TRUE(rig.overlay.mouseDragged({900, 650.2}));
   auto session = rig.helper.active();
   EXPECT_EQ(session->region, (Rect{700, 100, 200, 551}));
-  const auto onMain = rig.strokes(0);
-  const auto onSecond = rig.strokes(1);
-  ASSERT_EQ(onMain.size(), 1u);
-  ASSERT_EQ(onSecond.size(), 1u);
-  EXPECT_EQ(onMain[0].rect, (Rect{700, -51, 200, 551}));
-  EXPECT_EQ(onSecond[0].rect, (Rect{-100, 49, 200, 551}));
-  EXPECT_EQ(onMain[0].size, 2);
-  EXPECT_GE(rig.overlay.panels()[1]->redraws, 1);
+  // The same region in each panel's window coordinates.
+  EXPECT_EQ(rig.content(0).selection, (platform::Outline{{700, -51, 200, 551}, 2}));
+  EXPECT_EQ(rig.content(1).selection, (platform::Outline{{-100, 49, 200, 551}, 2}));
+  EXPECT_EQ(rig.overlay.panels()[1]->selectionChanges, 1);
+
+  // A new press starts over: no outline until it is dragged.
+  ASSERT_TRUE(rig.overlay.mouseDown({700.5, 100}));
+  EXPECT_FALSE(rig.content(0).selection);
+  EXPECT_FALSE(rig.content(1).selection);
+  ASSERT_TRUE(rig.overlay.mouseDragged({900, 650.2}));
+  EXPECT_EQ(rig.content(1).selection, (platform::Outline{{-100, 49, 200, 551}, 2}));
+  EXPECT_EQ(rig.overlay.panels()[0]->backdropChanges, 2) << "the veil and the instruction, once";
 
   ASSERT_TRUE(rig.overlay.mouseUp({900, 650.2}));
   EXPECT_TRUE(session->released);
   ASSERT_TRUE(rig.overlay.mouseDown({10, 10}));
   EXPECT_EQ(session->start, (Point{700.5, 100})) << "a press after the release is ignored";
+  EXPECT_TRUE(rig.content(0).selection);
 }
 
 TEST(RegionSession, FinishingRestoresEverythingAndRepliesOnce) {

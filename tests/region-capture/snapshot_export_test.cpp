@@ -49,11 +49,12 @@ TEST(Snapshot, ExportsTheRegionAfterBothTheFreezeAndTheRelease) {
   auto session = rig.helper.active();
   ASSERT_EQ(session->frames.size(), 2u);
   EXPECT_TRUE(rig.lines.empty()) << "not released yet";
-  const auto ops = rig.overlay.render(1);
-  ASSERT_FALSE(ops.empty());
-  EXPECT_EQ(ops[0].kind, sim::DrawOp::Kind::Image);
-  EXPECT_EQ(ops[0].text, "800x600") << "the second screen shows its own frozen picture";
-  EXPECT_EQ(ops[1].color.alpha, 0.22);
+  const auto& shown = rig.overlay.panels().at(1)->content;
+  ASSERT_TRUE(shown.picture);
+  EXPECT_EQ(shown.picture, session->frames[1].image)
+      << "the second screen shows its own frozen picture";
+  EXPECT_EQ(shown.picture->width(), 800);
+  EXPECT_EQ(shown.veil, (platform::Color{0, 0, 0, 0.22}));
 
   rig.dragThroughShield({250, 50}, {550.0, 250});
   ASSERT_EQ(rig.lastReply(),

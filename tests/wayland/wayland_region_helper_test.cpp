@@ -153,6 +153,37 @@ TEST(WaylandRegionHelper, DragAcrossScalesOneAndTwoGivesGrimsPixelsAndHoldsTheFr
   EXPECT_EQ(desk.counter->counts(), (Counts{0, 0, 1}));
 }
 
+TEST(WaylandRegionHelper, AGrowingOutlineLeavesNoPieceOfAnEarlierOneBehind) {
+  START_SWAY(rig, mixedScales());
+  Desk desk(*rig);
+  ASSERT_TRUE(desk.start());
+  TempFolder folder;
+  auto helper = desk.helper();
+  send(*helper, R"({"command":"prepare","id":8})");
+  send(*helper, R"({"command":"capture","id":8,"path":")" + folder.file("g.png") + "\"}");
+  ASSERT_TRUE(desk.overlayUp());
+  auto white = [&](int x, int y) {
+    auto p = grim(*rig, std::to_string(x) + "," + std::to_string(y) + " 1x1", folder.file("p.png"));
+    return p && p->at(0, 0)[0] == 255 && p->at(0, 0)[1] == 255 && p->at(0, 0)[2] == 255;
+  };
+  desk.pointer->moveTo(100, 100);
+  desk.pointer->button(true);
+  // Every outline is waited for, so that the panel shows each one (turning its buffers over).
+  for (int i = 1; i <= 4; ++i) {
+    desk.pointer->moveTo(100 + 100 * i, 100 + 50 * i);
+    ASSERT_TRUE(waitUntil([&] { return white(100 + 50 * i, 100 + 50 * i); })) << i;
+  }
+  // The earlier bottom and right edges go; the last outline, (100, 100) to (500, 300), stays.
+  EXPECT_TRUE(waitUntil([&] {
+    return !white(150, 150) && !white(150, 200) && !white(150, 250) && !white(200, 120) &&
+           !white(300, 120) && !white(400, 120);
+  }));
+  EXPECT_TRUE(white(300, 300) && white(500, 200));
+  desk.pointer->button(false);
+  const Json region = {{"x", 100}, {"y", 100}, {"width", 400}, {"height", 200}};
+  EXPECT_EQ(reply(*helper), (Json{{"id", 8}, {"ok", true}, {"region", region}}));
+}
+
 TEST(WaylandRegionHelper, EveryEndGivesInputBackAndNoOtherClientSeesAny) {
   START_SWAY(rig, mixedScales());
   Desk desk(*rig);

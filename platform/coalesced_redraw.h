@@ -7,7 +7,7 @@
 
 #include "orvel/common/event_loop.h"
 
-namespace orvel::wayland {
+namespace orvel::platform {
 
 class CoalescedRedraw {
  public:
@@ -37,4 +37,4 @@ class CoalescedRedraw {
   std::shared_ptr<State> state_;
 };
 
-}  // namespace orvel::wayland
+}  // namespace orvel::platform
