@@ -56,7 +56,7 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   overlay_ = std::move(overlay);
   scrollEvents_ = std::make_unique<X11ScrollEvents>(*connection_, s);
   screens_ = std::move(screens);
-  xcb_flush(connection_->get());
+  connection_->flush();
 }
 
 std::uint64_t X11Desktop::roundTrips() const {

@@ -188,7 +188,7 @@ void FrozenOverlayPanel::show(bool /*makeKey: keys come through the input shield
     xcb_configure_window(c, output_.id(), XCB_CONFIG_WINDOW_STACK_MODE, &above);
   }
   shown_ = true;
-  xcb_flush(c);
+  overlay_.connection_.flush();
 }
 
 void FrozenOverlayPanel::close() {
@@ -202,7 +202,7 @@ void FrozenOverlayPanel::close() {
   output_.reset();
   input_.reset();
   background_.reset();
-  xcb_flush(overlay_.connection_.get());
+  overlay_.connection_.flush();
 }
 
 void FrozenOverlayPanel::setNeedsDisplay() {
@@ -318,7 +318,7 @@ void FrozenOverlayPanel::paintOutlines(const std::vector<ViewProbe::Stroke>& str
                                u16(static_cast<int>(std::lround(r.height * scale_)))};
     xcb_poly_rectangle(c, output_.id(), outlineGC_.id(), 1, &rect);
   }
-  xcb_flush(c);
+  overlay_.connection_.flush();
   outlines_ = strokes;
 }
 
