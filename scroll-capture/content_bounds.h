@@ -35,7 +35,8 @@ struct ContentOwners {
 class ContentBoundsReader {
  public:
   virtual ~ContentBoundsReader() = default;
-  // The processes whose windows are docks and notification hosts (read when the policy is made).
+  // The processes whose windows are docks and notification hosts (read when the policy is made, and
+  // again when a window at their levels of another process appears).
   virtual ContentOwners owners() = 0;
   // The rectangles of the docks' content; nothing when it cannot be read or there is no dock.
   // `windows` is the window list, front-most first.

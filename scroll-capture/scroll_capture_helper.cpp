@@ -131,6 +131,16 @@ const ScrollWindowPolicy& ScrollCaptureHelper::windowPolicy() {
   return *windowPolicy_;
 }
 
+const ScrollWindowPolicy& ScrollCaptureHelper::windowPolicy(
+    const std::vector<ScrollWindowInfo>& shown) {
+  const ScrollWindowPolicy& policy = windowPolicy();
+  if (!policy.meetsNewContentOwner(shown)) return policy;
+  ContentOwners owners = ports_.contentBounds.owners();
+  windowPolicy_ =
+      policy.withOwners(std::move(owners.dockPIDs), std::move(owners.notificationPIDs), shown);
+  return *windowPolicy_;
+}
+
 Json ScrollCaptureHelper::windows() {
   Json list = ports_.windowServer.onScreenWindows();
   if (!list.is_array()) return Json::array();

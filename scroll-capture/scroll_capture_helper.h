@@ -46,6 +46,9 @@ class ScrollCaptureHelper {
 
   ScrollHelperState& state() { return state_; }
   const ScrollWindowPolicy& windowPolicy();
+  // The policy, its dock and notification owners read again first when `shown` (the window list)
+  // holds a window at their levels of a process not considered yet.
+  const ScrollWindowPolicy& windowPolicy(const std::vector<ScrollWindowInfo>& shown);
   // Returns nothing or the first failed check's message; changes nothing.
   Outcome<> validate();
 

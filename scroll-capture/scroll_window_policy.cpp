@@ -23,7 +23,34 @@ ScrollWindowPolicy::ScrollWindowPolicy(std::set<std::int32_t> ownPIDs,
       dockPIDs_(std::move(dockPIDs)),
       notificationPIDs_(std::move(notificationPIDs)),
       cursorLevel_(cursorLevel),
-      dockLevel_(dockLevel) {}
+      dockLevel_(dockLevel) {
+  consideredPIDs_.insert(dockPIDs_.begin(), dockPIDs_.end());
+  consideredPIDs_.insert(notificationPIDs_.begin(), notificationPIDs_.end());
+}
+
+bool ScrollWindowPolicy::atContentLevel(const ScrollWindowInfo& window) const {
+  return !ownPIDs_.count(window.ownerPID) &&
+         (window.layer == dockLevel_ || window.layer == ScrollNotificationHost::layer(dockLevel_));
+}
+
+bool ScrollWindowPolicy::meetsNewContentOwner(const std::vector<ScrollWindowInfo>& windows) const {
+  for (const auto& w : windows) {
+    if (atContentLevel(w) && !consideredPIDs_.count(w.ownerPID)) return true;
+  }
+  return false;
+}
+
+ScrollWindowPolicy ScrollWindowPolicy::withOwners(
+    std::set<std::int32_t> dockPIDs, std::set<std::int32_t> notificationPIDs,
+    const std::vector<ScrollWindowInfo>& windows) const {
+  ScrollWindowPolicy out(ownPIDs_, std::move(dockPIDs), std::move(notificationPIDs), cursorLevel_,
+                         dockLevel_);
+  out.consideredPIDs_.insert(consideredPIDs_.begin(), consideredPIDs_.end());
+  for (const auto& w : windows) {
+    if (atContentLevel(w)) out.consideredPIDs_.insert(w.ownerPID);
+  }
+  return out;
+}
 
 bool ScrollWindowPolicy::isTarget(const ScrollWindowInfo& window, Point point) const {
   return !ownPIDs_.count(window.ownerPID) && window.layer == 0 && window.alpha > kInvisibleAlpha &&

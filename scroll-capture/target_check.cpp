@@ -50,13 +50,13 @@ Outcome<> ScrollCaptureHelper::validate() {
   auto front = ports_.workspace.frontmostPID();
   if (!front || *front != state_.targetPID()) return fail(msg::kTargetLostFocus);
 
-  const ScrollWindowPolicy& policy = windowPolicy();
   ContentBoundsReader& content = ports_.contentBounds;
   const Rect& region = target.region;
   Json list = windows();
+  auto infos = records(list);
+  const ScrollWindowPolicy& policy = windowPolicy(infos);
   const auto dock = content.dockContentBounds(list, policy);
   auto notes = content.notificationContentBounds(list, region, state_.targetID(), policy);
-  auto infos = records(list);
   for (const auto& w : infos) {
     if (policy.notificationPIDs().count(w.ownerPID) &&
         ScrollNotificationHost::isCandidate(w, policy.dockLevel()) && w.bounds.intersects(region) &&

@@ -36,7 +36,7 @@
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/x11_connection.h"
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 #include "text_metrics.h"
 
 namespace {
@@ -164,12 +164,12 @@ class Hand {
   void move(int x, int y) {
     xcb_test_fake_input(c_.get(), XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, c_.root(),
                         static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
-    sync();
+    c_.sync();
   }
   void button(bool down) {
     xcb_test_fake_input(c_.get(), down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME,
                         XCB_NONE, 0, 0, 0);
-    sync();
+    c_.sync();
   }
   void drag(int x0, int y0, int x1, int y1) {
     move(x0, y0);
@@ -183,13 +183,12 @@ class Hand {
   // Whether a helper's overlay holds the pointer: our own grab is refused.
   bool pointerTaken() {
     xcb_connection_t* c = c_.get();
-    auto r =
-        x11::takeReply(c, xcb_grab_pointer_reply,
-                       xcb_grab_pointer(c, 0, c_.root(), 0, XCB_GRAB_MODE_ASYNC,
-                                        XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME));
+    const x11::Reply<xcb_grab_pointer_reply> r(
+        c_, xcb_grab_pointer(c, 0, c_.root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                             XCB_NONE, XCB_CURRENT_TIME));
     const bool refused = !r || r->status != XCB_GRAB_STATUS_SUCCESS;
     if (!refused) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
-    sync();
+    c_.sync();
     return refused;
   }
   bool waitForOverlay() {
@@ -202,9 +201,6 @@ class Hand {
   }
 
  private:
-  void sync() {
-    std::free(xcb_get_input_focus_reply(c_.get(), xcb_get_input_focus(c_.get()), nullptr));
-  }
   x11::X11Connection& c_;
 };
 
@@ -256,9 +252,9 @@ std::optional<DocumentWindow> findDocument(x11::X11Connection& connection) {
     for (const auto& w : x11::readWindowList(connection)) {
       if (w.name != kDocumentTitle) continue;
       xcb_connection_t* c = connection.get();
-      auto at = x11::takeReply(c, xcb_translate_coordinates_reply,
-                               xcb_translate_coordinates(c, w.id, connection.root(), 0, 0));
-      auto geometry = x11::takeReply(c, xcb_get_geometry_reply, xcb_get_geometry(c, w.id));
+      const x11::Reply<xcb_translate_coordinates_reply> at(
+          connection, xcb_translate_coordinates(c, w.id, connection.root(), 0, 0));
+      const x11::Reply<xcb_get_geometry_reply> geometry(connection, xcb_get_geometry(c, w.id));
       if (at && geometry)
         return DocumentWindow{w.id, {at->dst_x, at->dst_y, geometry->width, geometry->height}};
     }

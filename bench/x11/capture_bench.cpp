@@ -18,8 +18,8 @@
 #include "orvel/common/reply_writer.h"
 #include "platform/x11/shm_segment.h"
 #include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_reply.h"
 #include "platform/x11/x11_workspace.h"
-#include "platform/x11/xcb_handles.h"
 #include "scroll_capture_helper.h"
 #include "xvfb_rig.h"
 
@@ -58,9 +58,10 @@ void BM_FloorShmGrabAndPipeWrite(benchmark::State& state) {
   std::vector<std::uint8_t> frame(bytes);
   xcb_connection_t* c = connection->get();
   for (auto _ : state) {
-    auto r = x11::takeReply(c, xcb_shm_get_image_reply,
-                            xcb_shm_get_image(c, connection->root(), 20, 20, kWidth, kHeight, ~0u,
-                                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id(), 0));
+    const x11::Reply<xcb_shm_get_image_reply> r(
+        *connection, xcb_shm_get_image(c, connection->root(), 20, 20, kWidth, kHeight, ~0u,
+                                       XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id(), 0));
+    r.get();  // the pixels are in the segment once the reply is in
     std::memcpy(frame.data(), segment->data(), bytes);
     std::size_t done = 0;
     while (done < bytes) {
@@ -68,7 +69,7 @@ void BM_FloorShmGrabAndPipeWrite(benchmark::State& state) {
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }
-    benchmark::DoNotOptimize(r);
+    benchmark::DoNotOptimize(r.get());
   }
   ::close(fds[1]);
   reader.join();

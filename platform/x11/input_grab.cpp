@@ -1,6 +1,6 @@
 #include "platform/x11/input_grab.h"
 
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -21,27 +21,22 @@ void InputGrab::attempt() {
   retry_ = 0;
   if (!window_ || !connection_.ok()) return;
   xcb_connection_t* c = connection_.get();
-  xcb_grab_pointer_cookie_t pointerCookie{};
-  xcb_grab_keyboard_cookie_t keyboardCookie{};
+  Reply<xcb_grab_pointer_reply> pointer;
+  Reply<xcb_grab_keyboard_reply> keyboard;
   if (!pointer_) {
-    pointerCookie = xcb_grab_pointer(
-        c, 1, window_,
-        XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION,
-        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, cursor_, XCB_CURRENT_TIME);
+    pointer = {connection_,
+               xcb_grab_pointer(c, 1, window_,
+                                XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                    XCB_EVENT_MASK_POINTER_MOTION,
+                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, cursor_,
+                                XCB_CURRENT_TIME)};
   }
   if (!keyboard_) {
-    keyboardCookie = xcb_grab_keyboard(c, 1, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
-                                       XCB_GRAB_MODE_ASYNC);
+    keyboard = {connection_, xcb_grab_keyboard(c, 1, window_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                               XCB_GRAB_MODE_ASYNC)};
   }
-  if (!pointer_) {
-    auto r = takeReply(c, xcb_grab_pointer_reply, pointerCookie);
-    pointer_ = r && r->status == XCB_GRAB_STATUS_SUCCESS;
-  }
-  if (!keyboard_) {
-    auto r = takeReply(c, xcb_grab_keyboard_reply, keyboardCookie);
-    keyboard_ = r && r->status == XCB_GRAB_STATUS_SUCCESS;
-  }
-  connection_.noteRoundTrip();
+  if (!pointer_) pointer_ = pointer && pointer->status == XCB_GRAB_STATUS_SUCCESS;
+  if (!keyboard_) keyboard_ = keyboard && keyboard->status == XCB_GRAB_STATUS_SUCCESS;
   if ((!pointer_ || !keyboard_) && ++attempts_ < kGrabRetryAttempts) {
     retry_ = loop_.addTimer(kGrabRetryInterval, [this] { attempt(); });
   }
@@ -53,7 +48,7 @@ void InputGrab::release() {
   if (window_ && connection_.ok()) {
     if (pointer_) xcb_ungrab_pointer(connection_.get(), XCB_CURRENT_TIME);
     if (keyboard_) xcb_ungrab_keyboard(connection_.get(), XCB_CURRENT_TIME);
-    xcb_flush(connection_.get());
+    connection_.flush();
   }
   pointer_ = keyboard_ = false;
   window_ = 0;
@@ -65,7 +60,7 @@ void InputGrab::setCursor(xcb_cursor_t cursor) {
     xcb_change_active_pointer_grab(connection_.get(), cursor, XCB_CURRENT_TIME,
                                    XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
                                        XCB_EVENT_MASK_POINTER_MOTION);
-    xcb_flush(connection_.get());
+    connection_.flush();
   }
 }
 

@@ -6,7 +6,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -43,31 +43,29 @@ MonitorLayout MonitorLayout::read(X11Connection& connection) {
   xcb_connection_t* c = connection.get();
   const xcb_screen_t* screen = connection.screen();
   const PixelRect root{0, 0, screen->width_in_pixels, screen->height_in_pixels};
-  xcb_randr_get_monitors_cookie_t monitorsCookie{};
+  Reply<xcb_randr_get_monitors_reply> monitorsReply;
   if (connection.extensions().randr)
-    monitorsCookie = xcb_randr_get_monitors(c, connection.root(), 1);
-  auto resourcesCookie = xcb_get_property(c, 0, connection.root(), XCB_ATOM_RESOURCE_MANAGER,
-                                          XCB_ATOM_STRING, 0, 1 << 16);
+    monitorsReply = {connection, xcb_randr_get_monitors(c, connection.root(), 1)};
+  const Reply<xcb_get_property_reply> resources(
+      connection, xcb_get_property(c, 0, connection.root(), XCB_ATOM_RESOURCE_MANAGER,
+                                   XCB_ATOM_STRING, 0, 1 << 16));
   std::vector<Monitor> monitors;
-  if (connection.extensions().randr) {
-    if (auto r = takeReply(c, xcb_randr_get_monitors_reply, monitorsCookie)) {
-      for (auto it = xcb_randr_get_monitors_monitors_iterator(r.get()); it.rem;
-           xcb_randr_monitor_info_next(&it)) {
-        const auto* m = it.data;
-        if (m->width == 0 || m->height == 0) continue;
-        monitors.push_back({m->name, {m->x, m->y, m->width, m->height}, m->primary != 0});
-      }
+  if (const auto* r = monitorsReply.get()) {
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(r); it.rem;
+         xcb_randr_monitor_info_next(&it)) {
+      const auto* m = it.data;
+      if (m->width == 0 || m->height == 0) continue;
+      monitors.push_back({m->name, {m->x, m->y, m->width, m->height}, m->primary != 0});
     }
   }
   double scale = 1.0;
-  if (auto r = takeReply(c, xcb_get_property_reply, resourcesCookie)) {
-    const auto* text = static_cast<const char*>(xcb_get_property_value(r.get()));
-    const int length = xcb_get_property_value_length(r.get());
+  if (const auto* r = resources.get()) {
+    const auto* text = static_cast<const char*>(xcb_get_property_value(r));
+    const int length = xcb_get_property_value_length(r);
     if (auto dpi = xftDpi(std::string_view(text, static_cast<std::size_t>(length)))) {
       scale = *dpi / 96.0;
     }
   }
-  connection.noteRoundTrip();
   if (monitors.empty()) monitors.push_back({1, root, true});
   return MonitorLayout(std::move(monitors), scale, root);
 }

@@ -19,8 +19,7 @@ std::unique_ptr<ShmSegment> ShmSegment::create(X11Connection& connection, std::s
   xcb_connection_t* c = connection.get();
   const xcb_shm_seg_t seg = connection.generateId();
   XcbError error =
-      checkRequest(c, xcb_shm_attach_checked(c, seg, static_cast<std::uint32_t>(shmid), 0));
-  connection.noteRoundTrip();
+      connection.check(xcb_shm_attach_checked(c, seg, static_cast<std::uint32_t>(shmid), 0));
   // Both sides have it now (or the server never will): the id is no longer needed.
   ::shmctl(shmid, IPC_RMID, nullptr);
   if (error) {
@@ -34,7 +33,7 @@ std::unique_ptr<ShmSegment> ShmSegment::create(X11Connection& connection, std::s
 ShmSegment::~ShmSegment() {
   if (connection_.ok()) {
     xcb_shm_detach(connection_.get(), seg_);
-    xcb_flush(connection_.get());
+    connection_.flush();
   }
   ::shmdt(data_);
 }

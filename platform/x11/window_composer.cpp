@@ -6,8 +6,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-
 #include <vector>
+
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -22,19 +23,17 @@ bool WindowComposer::redirect() {
   // Grabbed, so that no client draws between the redirect and the damage watches: every repaint
   // after the redirect is reported.
   xcb_grab_server(c);
-  XcbError error = checkRequest(c, xcb_composite_redirect_subwindows_checked(
-                                       c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
-  connection_.noteRoundTrip();
+  XcbError error = connection_.check(xcb_composite_redirect_subwindows_checked(
+      c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
   if (!error) {
     watchRepaints();
     // The initial reports arrive before the answer to this; nobody else draws yet.
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    connection_.noteRoundTrip();
+    connection_.sync();
     while (xcb_generic_event_t* e = xcb_poll_for_event(c))
       std::free(e);
   }
   xcb_ungrab_server(c);
-  xcb_flush(c);
+  connection_.flush();
   redirected_ = !error;
   redirectedAt_ = std::chrono::steady_clock::now();
   return redirected_;
@@ -42,21 +41,22 @@ bool WindowComposer::redirect() {
 
 std::optional<std::vector<WindowComposer::Layer>> WindowComposer::shownTopLevels() {
   xcb_connection_t* c = connection_.get();
-  auto tree = takeReply(c, xcb_query_tree_reply, xcb_query_tree(c, connection_.root()));
-  connection_.noteRoundTrip();
+  const Reply<xcb_query_tree_reply> tree(connection_, xcb_query_tree(c, connection_.root()));
   if (!tree) return std::nullopt;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
-  std::vector<xcb_get_window_attributes_cookie_t> attributeCookies(count);
-  std::vector<xcb_get_geometry_cookie_t> geometryCookies(count);
+  std::vector<Reply<xcb_get_window_attributes_reply>> attributes;
+  std::vector<Reply<xcb_get_geometry_reply>> geometries;
+  attributes.reserve(static_cast<std::size_t>(count));
+  geometries.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
-    attributeCookies[i] = xcb_get_window_attributes(c, children[i]);
-    geometryCookies[i] = xcb_get_geometry(c, children[i]);
+    attributes.emplace_back(connection_, xcb_get_window_attributes(c, children[i]));
+    geometries.emplace_back(connection_, xcb_get_geometry(c, children[i]));
   }
   std::vector<Layer> layers;
   for (int i = 0; i < count; ++i) {
-    auto a = takeReply(c, xcb_get_window_attributes_reply, attributeCookies[i]);
-    auto g = takeReply(c, xcb_get_geometry_reply, geometryCookies[i]);
+    const auto& a = attributes[static_cast<std::size_t>(i)];
+    const auto& g = geometries[static_cast<std::size_t>(i)];
     if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE ||
         a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
       continue;
@@ -65,7 +65,6 @@ std::optional<std::vector<WindowComposer::Layer>> WindowComposer::shownTopLevels
                           g->height + 2 * g->border_width};
     layers.push_back({children[i], a->visual, g->depth, outer, g->border_width});
   }
-  connection_.noteRoundTrip();
   return layers;
 }
 
@@ -95,7 +94,7 @@ void WindowComposer::unredirect() {
   damages_.clear();
   pending_.clear();
   xcb_composite_unredirect_subwindows(c, connection_.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC);
-  xcb_flush(c);
+  connection_.flush();
   redirected_ = false;
 }
 
@@ -139,8 +138,7 @@ void WindowComposer::awaitRepaints(const std::vector<Layer>& layers, const Pixel
 bool WindowComposer::loadFormats() {
   if (formatsLoaded_) return true;
   xcb_connection_t* c = connection_.get();
-  auto r = takeReply(c, xcb_render_query_pict_formats_reply, xcb_render_query_pict_formats(c));
-  connection_.noteRoundTrip();
+  const Reply<xcb_render_query_pict_formats_reply> r(connection_, xcb_render_query_pict_formats(c));
   if (!r) return false;
   for (auto s = xcb_render_query_pict_formats_screens_iterator(r.get()); s.rem;
        xcb_render_pictscreen_next(&s)) {
@@ -159,8 +157,7 @@ bool WindowComposer::loadFormats() {
 std::optional<xcb_window_t> WindowComposer::topLevelOf(xcb_window_t window) {
   xcb_connection_t* c = connection_.get();
   for (int depth = 0; depth < 16; ++depth) {
-    auto tree = takeReply(c, xcb_query_tree_reply, xcb_query_tree(c, window));
-    connection_.noteRoundTrip();
+    const Reply<xcb_query_tree_reply> tree(connection_, xcb_query_tree(c, window));
     if (!tree) return std::nullopt;
     if (tree->parent == connection_.root()) return window;
     if (tree->parent == XCB_NONE) return std::nullopt;

@@ -7,32 +7,31 @@
 
 #include "platform/x11/utf8_text.h"
 #include "platform/x11/window_properties.h"
-#include "platform/x11/xcb_handles.h"
 
 namespace orvel::x11 {
 
 namespace {
 
-// The requests for everything the list reports about one window, sent without waiting.
-struct DetailCookies {
+// The answers to everything the list reports about one window, requested without waiting.
+struct DetailReplies {
   xcb_window_t window = 0;
-  xcb_get_window_attributes_cookie_t attributes;
-  xcb_get_geometry_cookie_t geometry;
-  xcb_translate_coordinates_cookie_t origin;
-  xcb_get_property_cookie_t pid, netName, wmName, state, type, extents, opacity, level;
+  Reply<xcb_get_window_attributes_reply> attributes;
+  Reply<xcb_get_geometry_reply> geometry;
+  Reply<xcb_translate_coordinates_reply> origin;
+  PropertyReply pid, netName, wmName, state, type, extents, opacity, level;
 };
 
-DetailCookies requestDetails(X11Connection& connection, xcb_window_t w) {
+DetailReplies requestDetails(X11Connection& connection, xcb_window_t w) {
   xcb_connection_t* c = connection.get();
   const Atoms& a = connection.atoms();
   auto prop = [&](xcb_atom_t atom, xcb_atom_t type, std::uint32_t longs) {
-    return xcb_get_property(c, 0, w, atom, type, 0, longs);
+    return PropertyReply(connection, xcb_get_property(c, 0, w, atom, type, 0, longs));
   };
-  DetailCookies k;
+  DetailReplies k;
   k.window = w;
-  k.attributes = xcb_get_window_attributes(c, w);
-  k.geometry = xcb_get_geometry(c, w);
-  k.origin = xcb_translate_coordinates(c, w, connection.root(), 0, 0);
+  k.attributes = {connection, xcb_get_window_attributes(c, w)};
+  k.geometry = {connection, xcb_get_geometry(c, w)};
+  k.origin = {connection, xcb_translate_coordinates(c, w, connection.root(), 0, 0)};
   k.pid = prop(a.netWmPid, XCB_ATOM_CARDINAL, 1);
   k.netName = prop(a.netWmName, a.utf8String, 1024);
   k.wmName = prop(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 1024);
@@ -65,37 +64,27 @@ std::int64_t levelFor(const Atoms& a, const std::vector<xcb_atom_t>& types,
 }
 
 // Collects the replies of requestDetails(); nothing when the window is gone or not on screen.
-std::optional<WindowRecord> collectDetails(X11Connection& connection, DetailCookies& k) {
-  xcb_connection_t* c = connection.get();
+std::optional<WindowRecord> collectDetails(X11Connection& connection, const DetailReplies& k) {
   const Atoms& a = connection.atoms();
-  auto attributes = takeReply(c, xcb_get_window_attributes_reply, k.attributes);
-  auto geometry = takeReply(c, xcb_get_geometry_reply, k.geometry);
-  auto origin = takeReply(c, xcb_translate_coordinates_reply, k.origin);
-  PropertyReply pid = takeReply(c, xcb_get_property_reply, k.pid);
-  PropertyReply netName = takeReply(c, xcb_get_property_reply, k.netName);
-  PropertyReply wmName = takeReply(c, xcb_get_property_reply, k.wmName);
-  PropertyReply state = takeReply(c, xcb_get_property_reply, k.state);
-  PropertyReply type = takeReply(c, xcb_get_property_reply, k.type);
-  PropertyReply extents = takeReply(c, xcb_get_property_reply, k.extents);
-  PropertyReply opacity = takeReply(c, xcb_get_property_reply, k.opacity);
-  PropertyReply level = takeReply(c, xcb_get_property_reply, k.level);
+  const auto& [window, attributes, geometry, origin, pid, netName, wmName, state, type, extents,
+               opacity, level] = k;
   if (!attributes || !geometry || !origin) return std::nullopt;
   if (attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) return std::nullopt;
   if (attributes->map_state != XCB_MAP_STATE_VIEWABLE) return std::nullopt;
-  const auto types = propertyValues<xcb_atom_t>(type, 32);
-  const auto states = propertyValues<xcb_atom_t>(state, 32);
+  const auto types = propertyValues<xcb_atom_t>(type.get(), 32);
+  const auto states = propertyValues<xcb_atom_t>(state.get(), 32);
   if (std::find(types.begin(), types.end(), a.typeDesktop) != types.end()) return std::nullopt;
   if (std::find(states.begin(), states.end(), a.netWmStateHidden) != states.end()) {
     return std::nullopt;
   }
 
   WindowRecord r;
-  r.id = k.window;
+  r.id = window;
   r.overrideRedirect = attributes->override_redirect != 0;
-  r.pid = pidProperty(pid);
+  r.pid = pidProperty(pid.get());
   const int bw = geometry->border_width;
   int left = 0, right = 0, top = 0, bottom = 0;
-  if (auto e = propertyValues<std::uint32_t>(extents, 32); e.size() == 4) {
+  if (auto e = propertyValues<std::uint32_t>(extents.get(), 32); e.size() == 4) {
     left = static_cast<int>(e[0]);
     right = static_cast<int>(e[1]);
     top = static_cast<int>(e[2]);
@@ -103,17 +92,17 @@ std::optional<WindowRecord> collectDetails(X11Connection& connection, DetailCook
   }
   r.frame = {origin->dst_x - bw - left, origin->dst_y - bw - top,
              geometry->width + 2 * bw + left + right, geometry->height + 2 * bw + top + bottom};
-  if (auto l = propertyValues<std::uint32_t>(level, 32); !l.empty()) {
+  if (auto l = propertyValues<std::uint32_t>(level.get(), 32); !l.empty()) {
     r.level = static_cast<std::int32_t>(l[0]);
   } else {
     r.level = levelFor(a, types, states, r.overrideRedirect);
   }
-  if (auto o = propertyValues<std::uint32_t>(opacity, 32); !o.empty())
+  if (auto o = propertyValues<std::uint32_t>(opacity.get(), 32); !o.empty())
     r.alpha = o[0] / 4294967295.0;
   if (netName && netName->type == a.utf8String) {
-    r.name = toUtf8(propertyText(netName), false);
+    r.name = toUtf8(propertyText(netName.get()), false);
   } else if (wmName && wmName->format == 8 && wmName->type != XCB_ATOM_NONE) {
-    r.name = toUtf8(propertyText(wmName), wmName->type == XCB_ATOM_STRING);
+    r.name = toUtf8(propertyText(wmName.get()), wmName->type == XCB_ATOM_STRING);
   }
   return r;
 }
@@ -122,18 +111,16 @@ std::optional<WindowRecord> collectDetails(X11Connection& connection, DetailCook
 void fillMissingPids(X11Connection& connection, std::vector<WindowRecord>& records) {
   if (!connection.extensions().res) return;
   xcb_connection_t* c = connection.get();
-  std::vector<std::pair<std::size_t, xcb_res_query_client_ids_cookie_t>> cookies;
+  std::vector<std::pair<std::size_t, Reply<xcb_res_query_client_ids_reply>>> replies;
   for (std::size_t i = 0; i < records.size(); ++i) {
     if (records[i].pid) continue;
     xcb_res_client_id_spec_t query{records[i].id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    cookies.emplace_back(i, xcb_res_query_client_ids(c, 1, &query));
+    replies.emplace_back(i, Reply<xcb_res_query_client_ids_reply>(
+                                connection, xcb_res_query_client_ids(c, 1, &query)));
   }
-  if (cookies.empty()) return;
-  for (auto& [i, cookie] : cookies) {
-    auto r = takeReply(c, xcb_res_query_client_ids_reply, cookie);
+  for (auto& [i, r] : replies) {
     if (r) records[i].pid = clientPid(*r);
   }
-  connection.noteRoundTrip();
 }
 
 }  // namespace
@@ -141,17 +128,14 @@ void fillMissingPids(X11Connection& connection, std::vector<WindowRecord>& recor
 bool hasEwmhWindowManager(X11Connection& connection) {
   xcb_connection_t* c = connection.get();
   const Atoms& a = connection.atoms();
-  auto r = takeReply(
-      c, xcb_get_property_reply,
+  const PropertyReply r(
+      connection,
       xcb_get_property(c, 0, connection.root(), a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
-  connection.noteRoundTrip();
-  auto check = propertyValues<xcb_window_t>(r, 32);
+  auto check = propertyValues<xcb_window_t>(r.get(), 32);
   if (check.empty() || check[0] == 0) return false;
-  auto self =
-      takeReply(c, xcb_get_property_reply,
-                xcb_get_property(c, 0, check[0], a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
-  connection.noteRoundTrip();
-  auto again = propertyValues<xcb_window_t>(self, 32);
+  const PropertyReply self(
+      connection, xcb_get_property(c, 0, check[0], a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
+  auto again = propertyValues<xcb_window_t>(self.get(), 32);
   return !again.empty() && again[0] == check[0];
 }
 
@@ -162,20 +146,18 @@ std::vector<WindowRecord> readWindowList(X11Connection& connection, WatchChanges
   if (!connection.ok()) return {};
 
   // Round trip 1: the root's children, the manager's stacking list and its check window.
-  auto treeCookie = xcb_query_tree(c, root);
-  auto stackingCookie =
-      xcb_get_property(c, 0, root, a.netClientListStacking, XCB_ATOM_WINDOW, 0, 1 << 16);
-  auto checkCookie = xcb_get_property(c, 0, root, a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1);
-  auto tree = takeReply(c, xcb_query_tree_reply, treeCookie);
-  PropertyReply stackingReply = takeReply(c, xcb_get_property_reply, stackingCookie);
-  PropertyReply checkReply = takeReply(c, xcb_get_property_reply, checkCookie);
-  connection.noteRoundTrip();
+  const Reply<xcb_query_tree_reply> tree(connection, xcb_query_tree(c, root));
+  const PropertyReply stackingReply(
+      connection,
+      xcb_get_property(c, 0, root, a.netClientListStacking, XCB_ATOM_WINDOW, 0, 1 << 16));
+  const PropertyReply checkReply(
+      connection, xcb_get_property(c, 0, root, a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1));
   if (!tree) return {};
   std::vector<xcb_window_t> children(
       xcb_query_tree_children(tree.get()),
       xcb_query_tree_children(tree.get()) + xcb_query_tree_children_length(tree.get()));
-  std::vector<xcb_window_t> stacking = propertyValues<xcb_window_t>(stackingReply, 32);
-  const auto check = propertyValues<xcb_window_t>(checkReply, 32);
+  std::vector<xcb_window_t> stacking = propertyValues<xcb_window_t>(stackingReply.get(), 32);
+  const auto check = propertyValues<xcb_window_t>(checkReply.get(), 32);
 
   // Round trip 2: which root children are mapped or override-redirect; the managed clients'
   // details; whether the check window is live (a manager that died leaves its properties behind).
@@ -191,17 +173,18 @@ std::vector<WindowRecord> readWindowList(X11Connection& connection, WatchChanges
         selectEvents(c, w, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
     }
   }
-  std::vector<xcb_get_window_attributes_cookie_t> childCookies;
-  childCookies.reserve(children.size());
+  std::vector<Reply<xcb_get_window_attributes_reply>> childReplies;
+  childReplies.reserve(children.size());
   for (xcb_window_t w : children)
-    childCookies.push_back(xcb_get_window_attributes(c, w));
-  xcb_get_property_cookie_t checkSelf{};
-  std::vector<DetailCookies> clientCookies;
+    childReplies.emplace_back(connection, xcb_get_window_attributes(c, w));
+  PropertyReply checkSelf;
+  std::vector<DetailReplies> clientReplies;
   if (maybeManaged) {
-    checkSelf = xcb_get_property(c, 0, check[0], a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1);
-    clientCookies.reserve(stacking.size());
+    checkSelf = {connection,
+                 xcb_get_property(c, 0, check[0], a.netSupportingWmCheck, XCB_ATOM_WINDOW, 0, 1)};
+    clientReplies.reserve(stacking.size());
     for (auto it = stacking.rbegin(); it != stacking.rend(); ++it) {
-      clientCookies.push_back(requestDetails(connection, *it));
+      clientReplies.push_back(requestDetails(connection, *it));
     }
   }
   struct Child {
@@ -210,35 +193,33 @@ std::vector<WindowRecord> readWindowList(X11Connection& connection, WatchChanges
   };
   std::vector<Child> mapped;
   for (std::size_t i = 0; i < children.size(); ++i) {
-    auto r = takeReply(c, xcb_get_window_attributes_reply, childCookies[i]);
+    const auto& r = childReplies[i];
     if (r && r->map_state == XCB_MAP_STATE_VIEWABLE && r->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT) {
       mapped.push_back({children[i], r->override_redirect != 0});
     }
   }
   bool managed = false;
   if (maybeManaged) {
-    auto self = propertyValues<xcb_window_t>(takeReply(c, xcb_get_property_reply, checkSelf), 32);
+    auto self = propertyValues<xcb_window_t>(checkSelf.get(), 32);
     managed = !self.empty() && self[0] == check[0];
   }
   std::vector<WindowRecord> clients;
-  for (auto& k : clientCookies) {
+  for (const auto& k : clientReplies) {
     if (auto r = collectDetails(connection, k)) clients.push_back(std::move(*r));
   }
-  connection.noteRoundTrip();
 
   // Round trip 3: the windows among the root's children, top-most first: with a manager the
   // override-redirect ones, without one all of them.
-  std::vector<DetailCookies> topCookies;
+  std::vector<DetailReplies> topReplies;
   for (auto it = mapped.rbegin(); it != mapped.rend(); ++it) {
     if (!managed || it->overrideRedirect)
-      topCookies.push_back(requestDetails(connection, it->window));
+      topReplies.push_back(requestDetails(connection, it->window));
   }
   std::vector<WindowRecord> out;
-  out.reserve(topCookies.size() + clients.size());
-  for (auto& k : topCookies) {
+  out.reserve(topReplies.size() + clients.size());
+  for (const auto& k : topReplies) {
     if (auto r = collectDetails(connection, k)) out.push_back(std::move(*r));
   }
-  if (!topCookies.empty()) connection.noteRoundTrip();
   if (managed) {
     for (auto& r : clients)
       out.push_back(std::move(r));

@@ -42,16 +42,14 @@ WindowListCache::WindowListCache(std::unique_ptr<X11Connection> connection)
     : connection_(std::move(connection)) {
   const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
   xcb_change_window_attributes(connection_->get(), connection_->root(), XCB_CW_EVENT_MASK, &mask);
-  xcb_flush(connection_->get());
+  connection_->flush();
 }
 
 std::optional<std::vector<WindowRecord>> WindowListCache::read() {
   std::lock_guard lock(mutex_);
-  xcb_connection_t* c = connection_->get();
   if (!connection_->ok()) return std::nullopt;
   // The reply comes after every event generated before the request.
-  takeReply(c, xcb_get_input_focus_reply, xcb_get_input_focus(c));
-  connection_->noteRoundTrip();
+  connection_->sync();
   drainLocked();
   if (stale_) {
     stale_ = false;
@@ -71,7 +69,7 @@ void WindowListCache::drainEvents() {
 
 void WindowListCache::drainLocked() {
   while (xcb_generic_event_t* raw = xcb_poll_for_event(connection_->get())) {
-    XcbReply<xcb_generic_event_t> event(raw);
+    XcbPtr<xcb_generic_event_t> event(raw);
     if (changesWindowList(*event, connection_->atoms())) stale_ = true;
   }
 }

@@ -19,12 +19,12 @@ std::string_view propertyBytes(const xcb_get_property_reply_t& reply) {
   return {static_cast<const char*>(xcb_get_property_value(&reply)), std::min(claimed, held)};
 }
 
-std::string_view propertyText(const PropertyReply& r) {
+std::string_view propertyText(const xcb_get_property_reply_t* r) {
   if (!r || r->format != 8) return {};
   return propertyBytes(*r);
 }
 
-std::optional<std::int32_t> pidProperty(const PropertyReply& r) {
+std::optional<std::int32_t> pidProperty(const xcb_get_property_reply_t* r) {
   const auto values = propertyValues<std::uint32_t>(r, 32);
   return values.empty() ? std::nullopt : pidValue(values[0]);
 }

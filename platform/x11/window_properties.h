@@ -11,20 +11,20 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
-using PropertyReply = XcbReply<xcb_get_property_reply_t>;
+using PropertyReply = Reply<xcb_get_property_reply>;
 
 // The value bytes of a property reply, as many as its count claims and its length holds: a reply
 // whose count runs past its own end is cut at the end.
 std::string_view propertyBytes(const xcb_get_property_reply_t& reply);
 
-// The values of a property of `format` bits each; none when the reply is missing or of another
-// format.
+// The values of a property of `format` bits each; none when the reply is missing (null) or of
+// another format.
 template <class T>
-std::vector<T> propertyValues(const PropertyReply& r, std::uint8_t format) {
+std::vector<T> propertyValues(const xcb_get_property_reply_t* r, std::uint8_t format) {
   std::vector<T> out;
   if (!r || r->format != format) return out;
   const std::string_view bytes = propertyBytes(*r);
@@ -34,12 +34,12 @@ std::vector<T> propertyValues(const PropertyReply& r, std::uint8_t format) {
   return out;
 }
 
-// The bytes of an 8-bit property; empty when missing or of another format.
-std::string_view propertyText(const PropertyReply& r);
+// The bytes of an 8-bit property; empty when missing (null) or of another format.
+std::string_view propertyText(const xcb_get_property_reply_t* r);
 
-// The process named by the first value of a _NET_WM_PID reply: none for 0 or values past the pid
-// range.
-std::optional<std::int32_t> pidProperty(const PropertyReply& r);
+// The process named by the first value of a _NET_WM_PID reply: none for 0, values past the pid
+// range or a missing reply.
+std::optional<std::int32_t> pidProperty(const xcb_get_property_reply_t* r);
 
 // The local client pid in an X-Resource client ids reply.
 std::optional<std::int32_t> clientPid(const xcb_res_query_client_ids_reply_t& reply);

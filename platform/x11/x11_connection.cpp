@@ -5,16 +5,26 @@
 #include <xcb/randr.h>
 #include <xcb/render.h>
 #include <xcb/res.h>
+#include <xcb/shape.h>
 #include <xcb/shm.h>
+#include <xcb/sync.h>
+#include <xcb/xfixes.h>
 #include <xcb/xtest.h>
 
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
+
+namespace {
+// Every extension the backend uses. XCB keeps the answers: a later check never waits.
+xcb_extension_t* const kExtensions[] = {
+    &xcb_test_id, &xcb_shm_id,    &xcb_composite_id, &xcb_render_id, &xcb_randr_id,
+    &xcb_res_id,  &xcb_damage_id, &xcb_xfixes_id,    &xcb_shape_id,  &xcb_sync_id};
+}  // namespace
 
 std::unique_ptr<X11Connection> X11Connection::open(const char* display) {
   int screenNumber = 0;
@@ -32,6 +42,9 @@ X11Connection::X11Connection(xcb_connection_t* c, int screenNumber) : c_(c) {
   for (int i = 0; i < screenNumber && it.rem; ++i)
     xcb_screen_next(&it);
   screen_ = it.data;
+  // Which extensions are present is asked first and answered within the atoms' round trip.
+  for (xcb_extension_t* e : kExtensions)
+    xcb_prefetch_extension_data(c_, e);
   internAtoms(screenNumber);
   queryExtensions();
 }
@@ -70,58 +83,68 @@ void X11Connection::internAtoms(int screenNumber) {
       {"_XROOTPMAP_ID", &atoms_.rootPixmap},
       {"_ORVEL_WINDOW_LEVEL", &atoms_.orvelWindowLevel},
   };
-  std::vector<xcb_intern_atom_cookie_t> cookies;
-  cookies.reserve(names.size());
+  std::vector<Reply<xcb_intern_atom_reply>> replies;
+  replies.reserve(names.size());
   for (const auto& [name, _] : names) {
-    cookies.push_back(xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(std::strlen(name)), name));
+    replies.emplace_back(
+        *this, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(std::strlen(name)), name));
   }
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (auto r = takeReply(c_, xcb_intern_atom_reply, cookies[i])) *names[i].second = r->atom;
+    if (replies[i]) *names[i].second = replies[i]->atom;
   }
 }
 
 void X11Connection::queryExtensions() {
-  // Ask every extension at once; the version requests also announce what this client speaks,
-  // which RandR and Composite require before their newer requests.
-  const bool hasXTest = xcb_get_extension_data(c_, &xcb_test_id)->present;
-  const bool hasShm = xcb_get_extension_data(c_, &xcb_shm_id)->present;
-  const bool hasComposite = xcb_get_extension_data(c_, &xcb_composite_id)->present;
-  const bool hasRender = xcb_get_extension_data(c_, &xcb_render_id)->present;
-  const bool hasRandr = xcb_get_extension_data(c_, &xcb_randr_id)->present;
-  const bool hasRes = xcb_get_extension_data(c_, &xcb_res_id)->present;
-  const bool hasDamage = xcb_get_extension_data(c_, &xcb_damage_id)->present;
-  xcb_test_get_version_cookie_t xtest{};
-  xcb_shm_query_version_cookie_t shm{};
-  xcb_composite_query_version_cookie_t composite{};
-  xcb_render_query_version_cookie_t render{};
-  xcb_randr_query_version_cookie_t randr{};
-  xcb_res_query_version_cookie_t res{};
-  xcb_damage_query_version_cookie_t damage{};
-  if (hasXTest) xtest = xcb_test_get_version(c_, 2, 2);
-  if (hasShm) shm = xcb_shm_query_version(c_);
-  if (hasComposite) composite = xcb_composite_query_version(c_, 0, 4);
-  if (hasRender) render = xcb_render_query_version(c_, 0, 11);
-  if (hasRandr) randr = xcb_randr_query_version(c_, 1, 5);
-  if (hasRes) res = xcb_res_query_version(c_, 1, 2);
-  if (hasDamage) damage = xcb_damage_query_version(c_, 1, 1);
-  if (hasXTest) extensions_.xtest = takeReply(c_, xcb_test_get_version_reply, xtest) != nullptr;
-  if (hasShm) extensions_.shm = takeReply(c_, xcb_shm_query_version_reply, shm) != nullptr;
-  if (hasComposite) {
-    auto r = takeReply(c_, xcb_composite_query_version_reply, composite);
-    extensions_.composite = r && (r->major_version > 0 || r->minor_version >= 2);
-  }
-  if (hasRender)
-    extensions_.render = takeReply(c_, xcb_render_query_version_reply, render) != nullptr;
-  if (hasRandr) {
-    auto r = takeReply(c_, xcb_randr_query_version_reply, randr);
-    extensions_.randr = r && (r->major_version > 1 || r->minor_version >= 5);
-  }
-  if (hasRes) {
-    auto r = takeReply(c_, xcb_res_query_version_reply, res);
-    extensions_.res = r && (r->server_major > 1 || r->server_minor >= 2);
-  }
-  if (hasDamage)
-    extensions_.damage = takeReply(c_, xcb_damage_query_version_reply, damage) != nullptr;
+  // Every version asked at once. The version requests also announce what this client speaks, which
+  // RandR, Composite and XFixes require before their newer requests.
+  auto present = [&](xcb_extension_t& e) { return xcb_get_extension_data(c_, &e)->present != 0; };
+  Reply<xcb_test_get_version_reply> xtest;
+  Reply<xcb_shm_query_version_reply> shm;
+  Reply<xcb_composite_query_version_reply> composite;
+  Reply<xcb_render_query_version_reply> render;
+  Reply<xcb_randr_query_version_reply> randr;
+  Reply<xcb_res_query_version_reply> res;
+  Reply<xcb_damage_query_version_reply> damage;
+  Reply<xcb_xfixes_query_version_reply> xfixes;
+  if (present(xcb_test_id)) xtest = {*this, xcb_test_get_version(c_, 2, 2)};
+  if (present(xcb_shm_id)) shm = {*this, xcb_shm_query_version(c_)};
+  if (present(xcb_composite_id)) composite = {*this, xcb_composite_query_version(c_, 0, 4)};
+  if (present(xcb_render_id)) render = {*this, xcb_render_query_version(c_, 0, 11)};
+  if (present(xcb_randr_id)) randr = {*this, xcb_randr_query_version(c_, 1, 5)};
+  if (present(xcb_res_id)) res = {*this, xcb_res_query_version(c_, 1, 2)};
+  if (present(xcb_damage_id)) damage = {*this, xcb_damage_query_version(c_, 1, 1)};
+  if (present(xcb_xfixes_id)) xfixes = {*this, xcb_xfixes_query_version(c_, 2, 0)};
+  extensions_.shape = present(xcb_shape_id);
+  extensions_.sync = present(xcb_sync_id);
+  extensions_.xtest = bool(xtest);
+  extensions_.shm = bool(shm);
+  extensions_.composite =
+      composite && (composite->major_version > 0 || composite->minor_version >= 2);
+  extensions_.render = bool(render);
+  extensions_.randr = randr && (randr->major_version > 1 || randr->minor_version >= 5);
+  extensions_.res = res && (res->server_major > 1 || res->server_minor >= 2);
+  extensions_.damage = bool(damage);
+  extensions_.xfixes = xfixes && xfixes->major_version >= 2;
+}
+
+void X11Connection::requested(unsigned sequence) {
+  if (static_cast<std::int32_t>(sequence - lastRequested_) > 0) lastRequested_ = sequence;
+}
+
+void X11Connection::flush() {
+  xcb_flush(c_);
+  // Writing waits for the socket, and XCB reads what has arrived meanwhile.
+  if (queuedEvents_) queuedEvents_();
+}
+
+void X11Connection::sync() {
+  Reply<xcb_get_input_focus_reply>(*this, xcb_get_input_focus(c_)).get();
+}
+
+XcbError X11Connection::check(xcb_void_cookie_t cookie) {
+  requested(cookie.sequence);
+  return XcbError(
+      await(cookie.sequence, [&](xcb_connection_t* c) { return xcb_request_check(c, cookie); }));
 }
 
 }  // namespace orvel::x11

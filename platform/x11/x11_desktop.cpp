@@ -44,7 +44,7 @@ X11Desktop::X11Desktop(EventLoop& loop, const char* display)
   overlay_ = std::move(overlay);
   scrollEvents_ = std::make_unique<X11ScrollEvents>(*connection_, s);
   screens_ = std::move(screens);
-  xcb_flush(connection_->get());
+  connection_->flush();
 }
 
 void X11Desktop::onDisplayLost(Listener listener) {

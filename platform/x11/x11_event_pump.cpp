@@ -37,12 +37,12 @@ xcb_window_t eventWindow(const xcb_generic_event_t& e) {
 X11EventPump::X11EventPump(EventLoop& loop, X11Connection& connection)
     : loop_(loop), connection_(connection) {
   watch_ = loop_.watch(connection_.fd(), POLLIN, [this](short) { drain(); });
-  connection_.setRoundTripHook([this] { scheduleDrain(); });
+  connection_.setQueuedEventsHook([this] { scheduleDrain(); });
 }
 
 X11EventPump::~X11EventPump() {
   *alive_ = false;
-  connection_.setRoundTripHook({});
+  connection_.setQueuedEventsHook({});
   if (watch_) loop_.unwatch(watch_);
 }
 
@@ -70,7 +70,7 @@ void X11EventPump::scheduleDrain() {
 
 void X11EventPump::drain() {
   while (xcb_generic_event_t* raw = xcb_poll_for_event(connection_.get())) {
-    XcbReply<xcb_generic_event_t> event(raw);
+    XcbPtr<xcb_generic_event_t> event(raw);
     if (event->response_type == 0) {
       ++errors_;
       continue;

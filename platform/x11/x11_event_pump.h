@@ -1,6 +1,7 @@
 // Delivers the events of the main X connection on the event loop's thread: the connection's socket
-// is watched on the loop, and XCB's queue is drained after every round trip made on the loop
-// thread (a reply read can pull events off the socket, where poll() no longer sees them).
+// is watched on the loop, and XCB's queue is drained on the next turn after every wait for a reply
+// and every flush (either can pull events off the socket, where poll() no longer sees them; the
+// connection calls back for each, see X11Connection).
 // Errors of unchecked requests arrive here as events too, and are dropped: no X error ends the
 // helper. Loop thread only.
 #pragma once

@@ -161,7 +161,7 @@ void FrozenOverlayPanel::show(bool /*makeKey: keys come through the input shield
     xcb_configure_window(c, output_.id(), XCB_CONFIG_WINDOW_STACK_MODE, &above);
   }
   shown_ = true;
-  xcb_flush(c);
+  overlay_.connection_.flush();
   redrawLater_.request();
 }
 
@@ -177,7 +177,7 @@ void FrozenOverlayPanel::close() {
   output_.reset();
   input_.reset();
   background_.reset();
-  xcb_flush(overlay_.connection_.get());
+  overlay_.connection_.flush();
 }
 
 void FrozenOverlayPanel::redraw() {
@@ -279,7 +279,7 @@ void FrozenOverlayPanel::paintOutline(const std::optional<platform::Outline>& se
                                u16(static_cast<int>(std::lround(r.height * scale_)))};
     xcb_poly_rectangle(c, output_.id(), outlineGC_.id(), 1, &rect);
   }
-  xcb_flush(c);
+  overlay_.connection_.flush();
   outline_ = selection;
 }
 

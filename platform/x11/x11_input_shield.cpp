@@ -9,6 +9,7 @@
 
 #include "platform/x11/font_cursor.h"
 #include "platform/x11/x11_key_state.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -43,7 +44,7 @@ bool X11InputShield::install(std::uint64_t eventMask, Handler handler) {
   handler_ = std::move(handler);
   cursor_ = fontCursor(*connection_, FontCursor::crosshair);
   escapeKeys_ = keycodesFor(*connection_, kEscapeKeysym);
-  xcb_flush(connection_->get());
+  connection_->flush();
   thread_ = std::thread([this] { run(); });
   return true;
 }
@@ -63,12 +64,12 @@ void X11InputShield::wake() {
 bool X11InputShield::tryGrab() {
   xcb_connection_t* c = connection_->get();
   const xcb_window_t root = connection_->root();
-  auto pointer =
-      takeReply(c, xcb_grab_pointer_reply,
-                xcb_grab_pointer(c, 0, root, kPointerEvents, XCB_GRAB_MODE_ASYNC,
-                                 XCB_GRAB_MODE_ASYNC, XCB_NONE, cursor_.id(), XCB_CURRENT_TIME));
-  auto keyboard = takeReply(
-      c, xcb_grab_keyboard_reply,
+  const Reply<xcb_grab_pointer_reply> pointer(
+      *connection_,
+      xcb_grab_pointer(c, 0, root, kPointerEvents, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                       XCB_NONE, cursor_.id(), XCB_CURRENT_TIME));
+  const Reply<xcb_grab_keyboard_reply> keyboard(
+      *connection_,
       xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
   const bool pointerHeld = pointer && pointer->status == XCB_GRAB_STATUS_SUCCESS;
   const bool keyboardHeld = keyboard && keyboard->status == XCB_GRAB_STATUS_SUCCESS;
@@ -76,7 +77,7 @@ bool X11InputShield::tryGrab() {
   // Half a shield is no shield: let go of the one we got and try both again.
   if (pointerHeld) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   if (keyboardHeld) xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-  xcb_flush(c);
+  connection_->flush();
   return false;
 }
 
@@ -84,9 +85,8 @@ void X11InputShield::ungrab() {
   xcb_connection_t* c = connection_->get();
   xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-  xcb_flush(c);
   // Round trip: once setEnabled(false) has been seen here, the server has let go.
-  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  connection_->sync();
   grabbed_ = false;
 }
 
@@ -127,7 +127,7 @@ void X11InputShield::run() {
     }
     for (xcb_generic_event_t* e = queued ? queued : xcb_poll_for_event(c); e;
          e = xcb_poll_for_event(c)) {
-      XcbReply<xcb_generic_event_t> event(e);
+      XcbPtr<xcb_generic_event_t> event(e);
       // Errors (none are expected) are dropped: no X error ends the helper.
       if (event->response_type != 0) dispatch(*event);
     }

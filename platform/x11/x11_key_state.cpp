@@ -1,6 +1,6 @@
 #include "platform/x11/x11_key_state.h"
 
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -9,10 +9,9 @@ std::vector<xcb_keycode_t> keycodesFor(X11Connection& connection, xcb_keysym_t k
   xcb_connection_t* c = connection.get();
   const xcb_setup_t* setup = xcb_get_setup(c);
   const int count = setup->max_keycode - setup->min_keycode + 1;
-  auto r =
-      takeReply(c, xcb_get_keyboard_mapping_reply,
-                xcb_get_keyboard_mapping(c, setup->min_keycode, static_cast<std::uint8_t>(count)));
-  connection.noteRoundTrip();
+  const Reply<xcb_get_keyboard_mapping_reply> r(
+      connection,
+      xcb_get_keyboard_mapping(c, setup->min_keycode, static_cast<std::uint8_t>(count)));
   if (!r || r->keysyms_per_keycode == 0) return out;
   const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r.get());
   const int n = xcb_get_keyboard_mapping_keysyms_length(r.get());
@@ -30,8 +29,7 @@ X11KeyState::X11KeyState(X11Connection& connection)
 bool X11KeyState::isKeyDown(std::uint16_t keyCode) {
   if (keyCode != platform::kEscapeKeyCode || escape_.empty() || !connection_.ok()) return false;
   xcb_connection_t* c = connection_.get();
-  auto r = takeReply(c, xcb_query_keymap_reply, xcb_query_keymap(c));
-  connection_.noteRoundTrip();
+  const Reply<xcb_query_keymap_reply> r(connection_, xcb_query_keymap(c));
   if (!r) return false;
   for (xcb_keycode_t code : escape_) {
     if (r->keys[code / 8] & (1u << (code % 8))) return true;

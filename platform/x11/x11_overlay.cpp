@@ -5,6 +5,7 @@
 #include "platform/x11/font_cursor.h"
 #include "platform/x11/x11_key_state.h"
 #include "platform/x11/x11_overlay_panel.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -30,9 +31,8 @@ X11Overlay::~X11Overlay() {
 
 bool X11Overlay::compositing() {
   xcb_connection_t* c = connection_.get();
-  auto r = takeReply(c, xcb_get_selection_owner_reply,
-                     xcb_get_selection_owner(c, connection_.atoms().netWmCmOwner));
-  connection_.noteRoundTrip();
+  const Reply<xcb_get_selection_owner_reply> r(
+      connection_, xcb_get_selection_owner(c, connection_.atoms().netWmCmOwner));
   return r && r->owner != XCB_NONE;
 }
 

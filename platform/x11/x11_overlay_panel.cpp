@@ -11,6 +11,7 @@
 #include "platform/cairo/cairo_panel_painter.h"
 #include "platform/key_state.h"
 #include "platform/x11/x11_overlay.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -96,8 +97,7 @@ void X11OverlayPanel::create() {
         screen->root_visual,
         XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
   }
-  const bool failed = checkRequest(c, created) != nullptr;
-  connection.noteRoundTrip();
+  const bool failed = connection.check(created) != nullptr;
   if (failed) return;
   window_ = XWindow(c, window);
   // Marks for the window list: the overlay level and this process as the owner.
@@ -107,9 +107,8 @@ void X11OverlayPanel::create() {
   const std::string title = "Orvel overlay";
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                       static_cast<std::uint32_t>(title.size()), title.data());
-  if (options_.ignoresMouse && xcb_get_extension_data(c, &xcb_xfixes_id)->present) {
+  if (options_.ignoresMouse && connection.extensions().xfixes) {
     // An empty input shape lets every click through to the windows below.
-    xcb_xfixes_query_version(c, 2, 0);
     const xcb_xfixes_region_t region = connection.generateId();
     xcb_xfixes_create_region(c, region, 0, nullptr);
     xcb_xfixes_set_window_shape_region(c, window, 2 /* input */, 0, 0, region);
@@ -124,13 +123,12 @@ void X11OverlayPanel::takeStill() {
   xcb_connection_t* c = overlay_.connection_.get();
   const PixelRect area = pixels_.intersection(overlay_.screens_.layout().root());
   if (area.empty()) return;
-  auto image =
-      takeReply(c, xcb_get_image_reply,
-                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, overlay_.connection_.root(),
-                              static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y),
-                              static_cast<std::uint16_t>(area.width),
-                              static_cast<std::uint16_t>(area.height), ~0u));
-  overlay_.connection_.noteRoundTrip();
+  const Reply<xcb_get_image_reply> image(
+      overlay_.connection_,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, overlay_.connection_.root(),
+                    static_cast<std::int16_t>(area.x), static_cast<std::int16_t>(area.y),
+                    static_cast<std::uint16_t>(area.width), static_cast<std::uint16_t>(area.height),
+                    ~0u));
   const std::size_t rowBytes = static_cast<std::size_t>(area.width) * 4;
   if (!image || image->depth != 24 ||
       static_cast<std::size_t>(xcb_get_image_data_length(image.get())) <
@@ -160,7 +158,7 @@ void X11OverlayPanel::show(bool makeKey) {
   }
   const std::uint32_t above = XCB_STACK_MODE_ABOVE;
   xcb_configure_window(c, window_.id(), XCB_CONFIG_WINDOW_STACK_MODE, &above);
-  xcb_flush(c);
+  overlay_.connection_.flush();
   overlay_.panelShown(this, makeKey);
 }
 
@@ -175,7 +173,7 @@ void X11OverlayPanel::close() {
   if (overlay_.connection_.ok()) {
     xcb_unmap_window(overlay_.connection_.get(), window_.id());
     window_.reset();
-    xcb_flush(overlay_.connection_.get());
+    overlay_.connection_.flush();
   }
 }
 
@@ -254,9 +252,9 @@ void X11OverlayPanel::redraw() {
   cairo_paint(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface_.get());
-  xcb_flush(c);
-  // cairo waits for replies of its own on this connection, which can queue events unseen.
-  overlay_.connection_.noteRoundTrip();
+  // cairo waits for replies of its own on this connection: the flush lets the pump see the events
+  // that queued meanwhile.
+  overlay_.connection_.flush();
 }
 
 }  // namespace orvel::x11

@@ -22,7 +22,7 @@ X11RegistrationWindow::X11RegistrationWindow(X11Connection& connection) {
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, connection.atoms().netWmPid,
                       XCB_ATOM_CARDINAL, 32, 1, &pid);
   xcb_map_window(c, window);
-  xcb_flush(c);
+  connection.flush();
 }
 
 }  // namespace orvel::x11

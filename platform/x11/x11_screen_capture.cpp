@@ -9,7 +9,7 @@
 
 #include "platform/linux/application_identity.h"
 #include "platform/x11/window_list.h"
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -150,24 +150,22 @@ bool X11ScreenCapture::grab(xcb_drawable_t drawable, const PixelRect& area, int 
     segment_ = ShmSegment::create(*connection_, size + size / 4);
   }
   const std::uint8_t* pixels = nullptr;
-  XcbReply<xcb_get_image_reply_t> plain;
+  Reply<xcb_get_image_reply> plain;
   if (segment_) {
-    auto r = takeReply(c, xcb_shm_get_image_reply,
-                       xcb_shm_get_image(c, drawable, static_cast<std::int16_t>(sourceX),
-                                         static_cast<std::int16_t>(sourceY),
-                                         static_cast<std::uint16_t>(area.width),
-                                         static_cast<std::uint16_t>(area.height), ~0u,
-                                         XCB_IMAGE_FORMAT_Z_PIXMAP, segment_->id(), 0));
-    connection_->noteRoundTrip();
+    const Reply<xcb_shm_get_image_reply> r(
+        *connection_, xcb_shm_get_image(c, drawable, static_cast<std::int16_t>(sourceX),
+                                        static_cast<std::int16_t>(sourceY),
+                                        static_cast<std::uint16_t>(area.width),
+                                        static_cast<std::uint16_t>(area.height), ~0u,
+                                        XCB_IMAGE_FORMAT_Z_PIXMAP, segment_->id(), 0));
     if (!r) return false;
     pixels = segment_->data();
   } else {
-    plain = takeReply(
-        c, xcb_get_image_reply,
+    plain = {
+        *connection_,
         xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, static_cast<std::int16_t>(sourceX),
                       static_cast<std::int16_t>(sourceY), static_cast<std::uint16_t>(area.width),
-                      static_cast<std::uint16_t>(area.height), ~0u));
-    connection_->noteRoundTrip();
+                      static_cast<std::uint16_t>(area.height), ~0u)};
     if (!plain || static_cast<std::size_t>(xcb_get_image_data_length(plain.get())) < size) {
       return false;
     }

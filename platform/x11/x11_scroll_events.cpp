@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -50,8 +50,7 @@ void X11ScrollEvents::post(const platform::ScrollWheelEvent& event) {
   if (clicks == 0) return;
   xcb_connection_t* c = connection_.get();
   const xcb_window_t root = connection_.root();
-  auto pointer = takeReply(c, xcb_query_pointer_reply, xcb_query_pointer(c, root));
-  connection_.noteRoundTrip();
+  const Reply<xcb_query_pointer_reply> pointer(connection_, xcb_query_pointer(c, root));
   const Point at = screens_.layout().toRoot(event.location);
   auto move = [&](double x, double y) {
     xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root,
@@ -66,8 +65,7 @@ void X11ScrollEvents::post(const platform::ScrollWheelEvent& event) {
   }
   if (pointer) move(pointer->root_x, pointer->root_y);
   // A round trip: once posted, the clicks have reached the window, as a posted event has.
-  takeReply(c, xcb_get_input_focus_reply, xcb_get_input_focus(c));
-  connection_.noteRoundTrip();
+  connection_.sync();
 }
 
 }  // namespace orvel::x11

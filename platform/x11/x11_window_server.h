@@ -27,7 +27,7 @@ class X11WindowServer final : public platform::WindowServer {
   WindowListCache* cache_;
 };
 
-// One record as a window dictionary.
-Json windowDictionary(const WindowRecord& record, const MonitorLayout& layout);
+// One record as a window dictionary (platform::windowDictionary); the record's name moves into it.
+Json windowDictionary(WindowRecord record, const MonitorLayout& layout);
 
 }  // namespace orvel::x11

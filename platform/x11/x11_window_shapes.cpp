@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11 {
 
@@ -27,23 +27,21 @@ std::vector<PixelRect> rectangles(const xcb_shape_get_rectangles_reply_t& reply)
 
 X11WindowShapes::X11WindowShapes(X11Connection& connection, X11Screens& screens)
     : connection_(connection), screens_(screens) {
-  available_ = xcb_get_extension_data(connection_.get(), &xcb_shape_id)->present;
+  available_ = connection_.extensions().shape;
 }
 
 std::optional<std::vector<Rect>> X11WindowShapes::contentShape(std::uint32_t windowID) {
   if (!available_ || !connection_.ok()) return std::nullopt;
   xcb_connection_t* c = connection_.get();
-  auto extentsCookie = xcb_shape_query_extents(c, windowID);
-  auto boundingCookie = xcb_shape_get_rectangles(c, windowID, XCB_SHAPE_SK_BOUNDING);
-  auto inputCookie = xcb_shape_get_rectangles(c, windowID, XCB_SHAPE_SK_INPUT);
-  auto geometryCookie = xcb_get_geometry(c, windowID);
-  auto originCookie = xcb_translate_coordinates(c, windowID, connection_.root(), 0, 0);
-  auto extents = takeReply(c, xcb_shape_query_extents_reply, extentsCookie);
-  auto bounding = takeReply(c, xcb_shape_get_rectangles_reply, boundingCookie);
-  auto input = takeReply(c, xcb_shape_get_rectangles_reply, inputCookie);
-  auto geometry = takeReply(c, xcb_get_geometry_reply, geometryCookie);
-  auto origin = takeReply(c, xcb_translate_coordinates_reply, originCookie);
-  connection_.noteRoundTrip();
+  using Rectangles = Reply<xcb_shape_get_rectangles_reply>;
+  const Reply<xcb_shape_query_extents_reply> extents(connection_,
+                                                     xcb_shape_query_extents(c, windowID));
+  const Rectangles bounding(connection_,
+                            xcb_shape_get_rectangles(c, windowID, XCB_SHAPE_SK_BOUNDING));
+  const Rectangles input(connection_, xcb_shape_get_rectangles(c, windowID, XCB_SHAPE_SK_INPUT));
+  const Reply<xcb_get_geometry_reply> geometry(connection_, xcb_get_geometry(c, windowID));
+  const Reply<xcb_translate_coordinates_reply> origin(
+      connection_, xcb_translate_coordinates(c, windowID, connection_.root(), 0, 0));
   if (!extents || !bounding || !input || !geometry || !origin) return std::nullopt;
   if (xcb_shape_get_rectangles_rectangles_length(bounding.get()) > kMaxRectangles ||
       xcb_shape_get_rectangles_rectangles_length(input.get()) > kMaxRectangles) {

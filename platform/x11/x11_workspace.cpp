@@ -5,7 +5,6 @@
 
 #include "platform/x11/window_list.h"
 #include "platform/x11/window_properties.h"
-#include "platform/x11/xcb_handles.h"
 
 namespace orvel::x11 {
 
@@ -15,22 +14,19 @@ std::optional<std::int32_t> X11Workspace::pidOfWindow(xcb_window_t window, xcb_w
   // Walk up from `window` (the focus may sit on a child) to the first window that names its
   // process; the top-level's X-Resource client is the last resort.
   for (int depth = 0; depth < 16 && window != XCB_NONE && window != root; ++depth) {
-    auto pidCookie =
-        xcb_get_property(c, 0, window, connection_.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1);
-    auto treeCookie = xcb_query_tree(c, window);
-    auto pid = takeReply(c, xcb_get_property_reply, pidCookie);
-    auto tree = takeReply(c, xcb_query_tree_reply, treeCookie);
-    connection_.noteRoundTrip();
-    if (auto named = pidProperty(pid)) {
+    const PropertyReply pid(
+        connection_,
+        xcb_get_property(c, 0, window, connection_.atoms().netWmPid, XCB_ATOM_CARDINAL, 0, 1));
+    const Reply<xcb_query_tree_reply> tree(connection_, xcb_query_tree(c, window));
+    if (auto named = pidProperty(pid.get())) {
       *namedBy = window;
       return named;
     }
     if (!tree) return std::nullopt;
     if (tree->parent == root && connection_.extensions().res) {
       xcb_res_client_id_spec_t query{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-      auto ids =
-          takeReply(c, xcb_res_query_client_ids_reply, xcb_res_query_client_ids(c, 1, &query));
-      connection_.noteRoundTrip();
+      const Reply<xcb_res_query_client_ids_reply> ids(connection_,
+                                                      xcb_res_query_client_ids(c, 1, &query));
       if (!ids) return std::nullopt;
       return clientPid(*ids);
     }
@@ -45,29 +41,25 @@ std::optional<std::int32_t> X11Workspace::frontmostPID() {
   const Atoms& a = connection_.atoms();
   // One batch: the active window, the focus, and the owner named by the window that was frontmost
   // last time, so that an unchanged answer costs one round trip.
-  auto activeCookie =
-      xcb_get_property(c, 0, connection_.root(), a.netActiveWindow, XCB_ATOM_WINDOW, 0, 1);
-  auto focusCookie = xcb_get_input_focus(c);
+  const PropertyReply active(
+      connection_,
+      xcb_get_property(c, 0, connection_.root(), a.netActiveWindow, XCB_ATOM_WINDOW, 0, 1));
+  const Reply<xcb_get_input_focus_reply> focus(connection_, xcb_get_input_focus(c));
   const xcb_window_t last = lastActive_;
-  xcb_get_property_cookie_t lastPidCookie{};
-  if (last != XCB_NONE)
-    lastPidCookie = xcb_get_property(c, 0, last, a.netWmPid, XCB_ATOM_CARDINAL, 0, 1);
-  PropertyReply active = takeReply(c, xcb_get_property_reply, activeCookie);
-  auto focus = takeReply(c, xcb_get_input_focus_reply, focusCookie);
   PropertyReply lastPid;
-  if (last != XCB_NONE) lastPid = takeReply(c, xcb_get_property_reply, lastPidCookie);
-  connection_.noteRoundTrip();
+  if (last != XCB_NONE)
+    lastPid = {connection_, xcb_get_property(c, 0, last, a.netWmPid, XCB_ATOM_CARDINAL, 0, 1)};
 
   // An EWMH manager says which window is active (0: none); only without one does the focus count.
   xcb_window_t window = XCB_NONE;
-  if (auto named = propertyValues<xcb_window_t>(active, 32); !named.empty()) {
+  if (auto named = propertyValues<xcb_window_t>(active.get(), 32); !named.empty()) {
     window = named[0];
   } else if (focus && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT) {
     window = focus->focus;
   }
   if (window == XCB_NONE) return std::nullopt;
   if (window == last) {
-    if (auto pid = pidProperty(lastPid)) return pid;
+    if (auto pid = pidProperty(lastPid.get())) return pid;
   }
   xcb_window_t namedBy = XCB_NONE;
   auto pid = pidOfWindow(window, &namedBy);
@@ -78,13 +70,11 @@ std::optional<std::int32_t> X11Workspace::frontmostPID() {
 std::optional<std::uint32_t> X11Workspace::frontmostWindow() {
   if (!connection_.ok()) return std::nullopt;
   xcb_connection_t* c = connection_.get();
-  auto activeCookie = xcb_get_property(c, 0, connection_.root(),
-                                       connection_.atoms().netActiveWindow, XCB_ATOM_WINDOW, 0, 1);
-  auto focusCookie = xcb_get_input_focus(c);
-  PropertyReply active = takeReply(c, xcb_get_property_reply, activeCookie);
-  auto focus = takeReply(c, xcb_get_input_focus_reply, focusCookie);
-  connection_.noteRoundTrip();
-  if (auto named = propertyValues<xcb_window_t>(active, 32); !named.empty()) {
+  const PropertyReply active(
+      connection_, xcb_get_property(c, 0, connection_.root(), connection_.atoms().netActiveWindow,
+                                    XCB_ATOM_WINDOW, 0, 1));
+  const Reply<xcb_get_input_focus_reply> focus(connection_, xcb_get_input_focus(c));
+  if (auto named = propertyValues<xcb_window_t>(active.get(), 32); !named.empty()) {
     if (named[0] == XCB_NONE) return std::nullopt;
     return named[0];
   }
@@ -101,13 +91,11 @@ xcb_timestamp_t X11Workspace::serverTime() {
   xcb_connection_t* c = connection_.get();
   if (!serverTimeLooked_) {
     serverTimeLooked_ = true;
-    if (xcb_get_extension_data(c, &xcb_sync_id)->present) {
+    if (connection_.extensions().sync) {
       // The version request must come first; both go in one round trip.
-      auto initCookie = xcb_sync_initialize(c, 3, 1);
-      auto listCookie = xcb_sync_list_system_counters(c);
-      auto init = takeReply(c, xcb_sync_initialize_reply, initCookie);
-      auto list = takeReply(c, xcb_sync_list_system_counters_reply, listCookie);
-      connection_.noteRoundTrip();
+      const Reply<xcb_sync_initialize_reply> init(connection_, xcb_sync_initialize(c, 3, 1));
+      const Reply<xcb_sync_list_system_counters_reply> list(connection_,
+                                                            xcb_sync_list_system_counters(c));
       if (init && list) {
         for (auto it = xcb_sync_list_system_counters_counters_iterator(list.get()); it.rem;
              xcb_sync_systemcounter_next(&it)) {
@@ -119,9 +107,8 @@ xcb_timestamp_t X11Workspace::serverTime() {
     }
   }
   if (!serverTimeCounter_) return XCB_CURRENT_TIME;
-  auto value =
-      takeReply(c, xcb_sync_query_counter_reply, xcb_sync_query_counter(c, *serverTimeCounter_));
-  connection_.noteRoundTrip();
+  const Reply<xcb_sync_query_counter_reply> value(connection_,
+                                                  xcb_sync_query_counter(c, *serverTimeCounter_));
   // Milliseconds since the server started; event timestamps are its low 32 bits.
   return value ? value->counter_value.lo : XCB_CURRENT_TIME;
 }
@@ -157,7 +144,7 @@ void X11Workspace::activate(std::int32_t pid, std::uint32_t windowID) {
     xcb_configure_window(c, target->id, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, target->id, now);
   }
-  xcb_flush(c);
+  connection_.flush();
 }
 
 }  // namespace orvel::x11

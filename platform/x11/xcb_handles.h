@@ -1,5 +1,6 @@
-// Ownership of XCB replies and X resources. Every reply is freed and every server-side resource is
-// released by its owner's destructor, so no early return leaks either.
+// Ownership of what XCB allocates and of X resources. Every reply, error and event is freed and
+// every server-side resource is released by its owner's destructor, so no early return leaks
+// either. Replies are awaited through Reply (x11_reply.h).
 #pragma once
 
 #include <xcb/xcb.h>
@@ -14,26 +15,11 @@ struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
 
-// A reply or error that XCB allocated with malloc.
+// A reply, error or event that XCB allocated with malloc.
 template <class T>
-using XcbReply = std::unique_ptr<T, FreeDeleter>;
+using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
-using XcbError = XcbReply<xcb_generic_error_t>;
-
-// Waits for the reply of `cookie` with `fn` (an xcb_*_reply function). Null when the request
-// failed; the error, if any, is freed here.
-template <class Fn, class Cookie>
-auto takeReply(xcb_connection_t* c, Fn fn, Cookie cookie) {
-  xcb_generic_error_t* error = nullptr;
-  auto* reply = fn(c, cookie, &error);
-  std::free(error);
-  return XcbReply<std::remove_pointer_t<decltype(reply)>>(reply);
-}
-
-// The error of a checked request without a reply; null on success.
-inline XcbError checkRequest(xcb_connection_t* c, xcb_void_cookie_t cookie) {
-  return XcbError(xcb_request_check(c, cookie));
-}
+using XcbError = XcbPtr<xcb_generic_error_t>;
 
 // A server-side resource (window, pixmap, GC, picture, cursor) freed by `Release` on destruction.
 template <void (*Release)(xcb_connection_t*, std::uint32_t)>

@@ -167,5 +167,41 @@ TEST_F(ValidateTest, CoveringWindowsAndTheOneNotificationReRead) {
   EXPECT_EQ(desktop.windowListReads, 2);
 }
 
+TEST_F(ValidateTest, DocksAndNotificationHostsStartedAfterTheSelectionAreRecognised) {
+  // The policy was made at the selection, before either of them ran.
+  constexpr std::int32_t kDock = 50;
+  constexpr std::int32_t kNotifier = 60;
+  auto at = [](const char* role, Rect r, Json children = Json::array()) {
+    return Json{{"AXRole", role},
+                {"AXPosition", {r.x, r.y}},
+                {"AXSize", {r.width, r.height}},
+                {"AXChildren", std::move(children)}};
+  };
+  auto dockLists = [&](Rect list) {
+    accessibility.setTree(kDock, at("AXApplication", {0, 0, 1, 1}, {at("AXList", list)}));
+  };
+  desktop.addApplication(kDock, "com.apple.dock");
+  dockLists({300, 840, 800, 60});
+  desktop.addWindow(30, kDock, {0, 450, 1440, 450}, 20);
+  EXPECT_EQ(check(), "ok") << "the dock's frame meets the region, its lists do not";
+  EXPECT_EQ(helper.windowPolicy().dockPIDs(), std::set<std::int32_t>{kDock});
+  dockLists({300, 460, 800, 60});
+  EXPECT_EQ(check(), msg::kRegionCovered) << "its lists over the region";
+  dockLists({300, 840, 800, 60});
+
+  desktop.addApplication(kNotifier, "com.apple.notificationcenterui");
+  Json banner = at("AXGroup", {1100, 20, 300, 80});
+  banner["AXSubrole"] = "AXNotificationCenterBanner";
+  Json hosting =
+      at("AXGroup", {0, 0, 1440, 900}, {at("AXScrollArea", {1000, 0, 440, 900}, {banner})});
+  hosting["AXSubrole"] = "AXHostingView";
+  Json window = at("AXWindow", {0, 0, 1440, 900}, {hosting});
+  window["AXSubrole"] = "AXSystemDialog";
+  accessibility.setTree(kNotifier, {{"AXWindows", {window}}});
+  desktop.addWindow(31, kNotifier, {0, 0, 1440, 900}, 21, 1.0, std::nullopt, true, 1);
+  EXPECT_EQ(check(), "ok") << "the popup's banner is far from the region";
+  EXPECT_EQ(helper.windowPolicy().notificationPIDs(), std::set<std::int32_t>{kNotifier});
+}
+
 }  // namespace
 }  // namespace orvel::scroll::testing

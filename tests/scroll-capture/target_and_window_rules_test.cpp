@@ -167,5 +167,34 @@ TEST(ScrollWindowPolicy, DockAndNotificationWindowsCoverOnlyWithTheirContent) {
       << "a Dock window at another level is judged by its frame";
 }
 
+TEST(ScrollWindowPolicy, DockAndNotificationOwnersStartedLaterCallForAReadingOnce) {
+  const std::uint32_t target = 10;
+  const auto app = win(target, 5, kFrame);
+  EXPECT_FALSE(kPolicy.meetsNewContentOwner({win(8, 50, kFrame, 20), win(7, 60, kFrame, 21), app}))
+      << "the owners read";
+  EXPECT_FALSE(kPolicy.meetsNewContentOwner({win(9, 70, kFrame, 3), app}))
+      << "other levels are never docks or notification hosts";
+  EXPECT_FALSE(kPolicy.meetsNewContentOwner({win(9, 900, kFrame, 20)})) << "our own windows";
+  const std::vector<ScrollWindowInfo> laterDock = {win(9, 70, kFrame, 20), app};
+  const std::vector<ScrollWindowInfo> laterHost = {win(9, 80, kFrame, 21), app};
+  EXPECT_TRUE(kPolicy.meetsNewContentOwner(laterDock));
+  EXPECT_TRUE(kPolicy.meetsNewContentOwner(laterHost));
+
+  // Read again: 70 turned out to be a dock, 80 no notification host (its window stays judged by
+  // its frame), and the old dock has gone.
+  const ScrollWindowPolicy again =
+      kPolicy.withOwners({70}, {60}, {win(9, 70, kFrame, 20), win(11, 80, kFrame, 21), app});
+  EXPECT_EQ(again.dockPIDs(), (std::set<std::int32_t>{70}));
+  EXPECT_EQ(again.notificationPIDs(), (std::set<std::int32_t>{60}));
+  EXPECT_EQ(again.ownPIDs(), kPolicy.ownPIDs());
+  EXPECT_EQ(again.dockLevel(), kPolicy.dockLevel());
+  EXPECT_EQ(again.cursorLevel(), kPolicy.cursorLevel());
+  EXPECT_FALSE(again.meetsNewContentOwner(laterDock));
+  EXPECT_FALSE(again.meetsNewContentOwner(laterHost)) << "considered once, not read on every check";
+  EXPECT_FALSE(again.meetsNewContentOwner({win(8, 50, kFrame, 20)}))
+      << "an owner read before stays considered";
+  EXPECT_TRUE(again.meetsNewContentOwner({win(12, 90, kFrame, 21)}));
+}
+
 }  // namespace
 }  // namespace orvel::scroll

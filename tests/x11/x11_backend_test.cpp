@@ -11,6 +11,7 @@
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_key_state.h"
 #include "platform/x11/x11_overlay.h"
+#include "platform/x11/x11_reply.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_scroll_events.h"
 #include "platform/x11/x11_window_server.h"
@@ -238,8 +239,7 @@ TEST(X11Input, PermissionsEscapeAndWheelClicksAtTheEventLocation) {
   events.post(*line);
   EXPECT_TRUE(waitFor([&] { return w->clicks() == std::pair{1, 2}; }));
   // The pointer is back where the user left it.
-  auto pointer =
-      x11::takeReply(c.get(), xcb_query_pointer_reply, xcb_query_pointer(c.get(), c.root()));
+  const x11::Reply<xcb_query_pointer_reply> pointer(c, xcb_query_pointer(c.get(), c.root()));
   ASSERT_TRUE(pointer);
   EXPECT_EQ(pointer->root_x, 10);
   EXPECT_EQ(pointer->root_y, 20);
@@ -350,9 +350,9 @@ TEST(X11Overlay, ARefusedGrabIsRetriedUntilTheOtherClientLetsGo) {
   x11::X11Desktop desktop(loop, rig->display().c_str());
   xcb_connection_t* c = rig->connection().get();
   // Someone else holds the keyboard, as a hotkey daemon might right after the hotkey.
-  auto held = x11::takeReply(c, xcb_grab_keyboard_reply,
-                             xcb_grab_keyboard(c, 0, rig->connection().root(), XCB_CURRENT_TIME,
-                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+  const x11::Reply<xcb_grab_keyboard_reply> held(
+      rig->connection(), xcb_grab_keyboard(c, 0, rig->connection().root(), XCB_CURRENT_TIME,
+                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
   ASSERT_TRUE(held && held->status == XCB_GRAB_STATUS_SUCCESS);
   RecordingView view;
   auto panel =

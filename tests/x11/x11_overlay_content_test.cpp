@@ -17,6 +17,7 @@
 #include "platform/x11/x11_event_pump.h"
 #include "platform/x11/x11_frozen_overlay.h"
 #include "platform/x11/x11_overlay.h"
+#include "platform/x11/x11_reply.h"
 #include "platform/x11/x11_screens.h"
 #include "test_pattern.h"
 #include "xvfb_rig.h"
@@ -63,9 +64,9 @@ class Screenshot {
  public:
   explicit Screenshot(XvfbRig& rig) {
     xcb_connection_t* c = rig.connection().get();
-    auto image = x11::takeReply(c, xcb_get_image_reply,
-                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, rig.connection().root(),
-                                              0, 0, kWidth, kHeight, ~0u));
+    x11::Reply<xcb_get_image_reply> image(
+        rig.connection(), xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, rig.connection().root(), 0,
+                                        0, kWidth, kHeight, ~0u));
     if (!image) return;
     const auto* words = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image.get()));
     pixels_.assign(words, words + kWidth * kHeight);

@@ -12,9 +12,9 @@
 #include "messages.h"
 #include "orvel/common/json_text.h"
 #include "platform/x11/x11_key_state.h"
+#include "platform/x11/x11_reply.h"
 #include "platform/x11/x11_screens.h"
 #include "platform/x11/x11_window_server.h"
-#include "platform/x11/xcb_handles.h"
 #include "png_file.h"
 #include "test_pattern.h"
 #include "xvfb_rig.h"
@@ -76,8 +76,8 @@ Json canceled(std::int64_t id) {
 // Opaque BGRA words of a root area, as the screen shows it.
 std::vector<std::uint32_t> screenPixels(XvfbRig& rig, int x, int y, int width, int height) {
   xcb_connection_t* c = rig.connection().get();
-  auto image = x11::takeReply(
-      c, xcb_get_image_reply,
+  const x11::Reply<xcb_get_image_reply> image(
+      rig.connection(),
       xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, rig.connection().root(),
                     static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
                     static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u));
@@ -102,9 +102,9 @@ bool grabbed(XvfbRig& rig) {
 
 bool keyboardGrabbedElsewhere(XvfbRig& rig) {
   xcb_connection_t* c = rig.connection().get();
-  auto r = x11::takeReply(c, xcb_grab_keyboard_reply,
-                          xcb_grab_keyboard(c, 0, rig.connection().root(), XCB_CURRENT_TIME,
-                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+  const x11::Reply<xcb_grab_keyboard_reply> r(
+      rig.connection(), xcb_grab_keyboard(c, 0, rig.connection().root(), XCB_CURRENT_TIME,
+                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
   const bool refused = !r || r->status != XCB_GRAB_STATUS_SUCCESS;
   if (!refused) xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
   rig.sync();
@@ -238,9 +238,9 @@ TEST(X11RegionHelper, AKeptGrabOrAMonitorChangeEndsTheCaptureWithItsMessage) {
 
   // Another client holds the keyboard and never lets go.
   xcb_connection_t* c = rig->connection().get();
-  auto held = x11::takeReply(c, xcb_grab_keyboard_reply,
-                             xcb_grab_keyboard(c, 0, rig->connection().root(), XCB_CURRENT_TIME,
-                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+  const x11::Reply<xcb_grab_keyboard_reply> held(
+      rig->connection(), xcb_grab_keyboard(c, 0, rig->connection().root(), XCB_CURRENT_TIME,
+                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
   ASSERT_TRUE(held && held->status == XCB_GRAB_STATUS_SUCCESS);
   helper.send(R"({"command":"prepare","id":7})");
   EXPECT_EQ(helper.reply(), (Json{{"id", 7}, {"ok", false}, {"error", region::kInputUnavailable}}));

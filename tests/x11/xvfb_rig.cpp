@@ -12,7 +12,7 @@
 
 #include "platform/x11/window_list.h"
 #include "platform/x11/x11_key_state.h"
-#include "platform/x11/xcb_handles.h"
+#include "platform/x11/x11_reply.h"
 
 namespace orvel::x11test {
 
@@ -185,24 +185,22 @@ void XvfbRig::key(unsigned keysym, bool down) {
 }
 
 void XvfbRig::sync() {
-  std::free(xcb_get_input_focus_reply(connection_->get(), xcb_get_input_focus(connection_->get()),
-                                      nullptr));
+  connection_->sync();
 }
 
 std::optional<std::pair<int, int>> XvfbRig::contentOrigin(unsigned window) {
   xcb_connection_t* c = connection_->get();
-  auto r = x11::takeReply(c, xcb_translate_coordinates_reply,
-                          xcb_translate_coordinates(c, window, connection_->root(), 0, 0));
+  const x11::Reply<xcb_translate_coordinates_reply> r(
+      *connection_, xcb_translate_coordinates(c, window, connection_->root(), 0, 0));
   if (!r) return std::nullopt;
   return std::pair<int, int>{r->dst_x, r->dst_y};
 }
 
 bool XvfbRig::pointerGrabbedElsewhere() {
   xcb_connection_t* c = connection_->get();
-  auto r =
-      x11::takeReply(c, xcb_grab_pointer_reply,
-                     xcb_grab_pointer(c, 0, connection_->root(), 0, XCB_GRAB_MODE_ASYNC,
-                                      XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME));
+  const x11::Reply<xcb_grab_pointer_reply> r(
+      *connection_, xcb_grab_pointer(c, 0, connection_->root(), 0, XCB_GRAB_MODE_ASYNC,
+                                     XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME));
   const bool refused = !r || r->status != XCB_GRAB_STATUS_SUCCESS;
   if (!refused) xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   sync();
@@ -213,7 +211,7 @@ bool XvfbRig::redirected(unsigned window) {
   xcb_connection_t* c = connection_->get();
   const std::uint32_t pixmap = connection_->generateId();
   const bool named =
-      !x11::checkRequest(c, xcb_composite_name_window_pixmap_checked(c, window, pixmap));
+      !connection_->check(xcb_composite_name_window_pixmap_checked(c, window, pixmap));
   if (named) xcb_free_pixmap(c, pixmap);
   sync();
   return named;
