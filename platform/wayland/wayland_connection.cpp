@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/wayland/output_transform.h"
+
 namespace orvel::wayland {
 
 namespace {
@@ -14,12 +16,6 @@ template <class T>
 T* bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface,
         std::uint32_t offered, std::uint32_t wanted) {
   return static_cast<T*>(wl_registry_bind(registry, name, interface, std::min(offered, wanted)));
-}
-
-bool rotated(std::int32_t transform) {
-  return transform == WL_OUTPUT_TRANSFORM_90 || transform == WL_OUTPUT_TRANSFORM_270 ||
-         transform == WL_OUTPUT_TRANSFORM_FLIPPED_90 ||
-         transform == WL_OUTPUT_TRANSFORM_FLIPPED_270;
 }
 
 WaylandOutput& outputOf(void* data) {
@@ -43,7 +39,7 @@ const wl_output_listener kOutputListener = {
     [](void* data, wl_output*) {
       auto& o = outputOf(data);
       if (o.xdgOutput || o.scale <= 0) return;
-      const bool turn = rotated(o.transform);
+      const bool turn = swapsSides(o.transform);
       o.logical.width = double(turn ? o.modeHeight : o.modeWidth) / o.scale;
       o.logical.height = double(turn ? o.modeWidth : o.modeHeight) / o.scale;
     },
@@ -88,7 +84,7 @@ const wl_registry_listener kRegistryListener = {
 }  // namespace
 
 OutputGeometry WaylandOutput::geometry() const {
-  const bool turn = rotated(transform);
+  const bool turn = swapsSides(transform);
   return {globalName, name, logical, turn ? modeHeight : modeWidth, turn ? modeWidth : modeHeight};
 }
 

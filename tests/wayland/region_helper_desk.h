@@ -1,0 +1,95 @@
+// region-capture-helper as the host runs it on a sway rig, with what a test needs around it: an
+// ordinary window that counts the input it gets, a virtual pointer and a held virtual keyboard.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "input_counter_process.h"
+#include "orvel/common/json_text.h"
+#include "rgba_png.h"
+#include "sway_rig.h"
+#include "virtual_pointer.h"
+
+namespace orvel::waylandtest {
+
+// A child process that speaks JSON lines (the helper), or just runs (the held keyboard).
+inline std::unique_ptr<ChildProcess> startProcess(const std::vector<std::string>& argv,
+                                                  const std::map<std::string, std::string>& env,
+                                                  bool pipes = true) {
+  ChildProcess::Options o;
+  o.environment = env;
+  o.pipeStdin = o.pipeStdout = pipes;
+  return ChildProcess::start(argv, o);
+}
+
+inline void send(ChildProcess& p, const std::string& line) {
+  p.write(line + "\n");
+}
+
+inline Json reply(ChildProcess& p, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+  const auto line = p.readLine(timeout);
+  return line ? parseJson(*line).value_or(Json()) : Json();
+}
+
+inline Json canceled(std::int64_t id) {
+  return {{"id", id}, {"ok", true}, {"canceled", true}};
+}
+
+inline Json failed(std::int64_t id, const char* error) {
+  return {{"id", id}, {"ok", false}, {"error", error}};
+}
+
+// "prepare" and "capture" of one capture into `path`.
+inline void prepareAndCapture(ChildProcess& helper, std::int64_t id, const std::string& path) {
+  const std::string n = std::to_string(id);
+  send(helper, R"({"command":"prepare","id":)" + n + "}");
+  send(helper, R"({"command":"capture","id":)" + n + R"(,"path":")" + path + "\"}");
+}
+
+// grim's picture of `geometry` ("x,y wxh"), at `scale` (0: grim's choice).
+inline std::optional<RgbaPicture> grim(SwayRig& rig, const std::string& geometry,
+                                       const std::string& file, int scale = 0) {
+  std::vector<std::string> argv = {"grim"};
+  if (scale) argv.insert(argv.end(), {"-s", std::to_string(scale)});
+  argv.insert(argv.end(), {"-g", geometry, file});
+  if (rig.run(argv) != 0) return std::nullopt;
+  return readRgbaPng(file);
+}
+
+// Everything one test needs around the helper; `width` x `height`: the layout's bounding box in
+// points.
+struct Desk {
+  Desk(SwayRig& r, int width, int height) : rig(r), layoutWidth(width), layoutHeight(height) {}
+  bool start() {
+    counter = std::make_unique<InputCounter>(rig);
+    pointer = VirtualPointer::open(rig.waylandDisplay(), layoutWidth, layoutHeight);
+    // One virtual keyboard held for the whole test: short-lived ones lose their first keys.
+    keyboard = startProcess({"wtype", "-s", "600000"}, rig.environment(), false);
+    return counter->ready() && pointer && keyboard && waitUntil([&] { return counter->focused(); });
+  }
+  std::unique_ptr<ChildProcess> helper() {
+    auto env = rig.environment();
+    env["ORVEL_BACKEND"] = "wayland";
+    return startProcess({ORVEL_REGION_HELPER}, env);
+  }
+  bool key(const std::string& name) { return rig.run({"wtype", "-k", name}) == 0; }
+  // The overlay holds the keyboard exactly while it is up.
+  bool overlayUp() {
+    return waitUntil([&] { return !counter->focused(); });
+  }
+  bool overlayGone() {
+    return waitUntil([&] { return counter->focused(); });
+  }
+  SwayRig& rig;
+  int layoutWidth, layoutHeight;
+  std::unique_ptr<InputCounter> counter;
+  std::unique_ptr<VirtualPointer> pointer;
+  std::unique_ptr<ChildProcess> keyboard;
+};
+
+}  // namespace orvel::waylandtest
