@@ -44,6 +44,7 @@ class WaylandRegionDesktop {
  private:
   bool usable_ = false;
   std::string whyNot_;
+  std::shared_ptr<StallWatch> stalls_;
   std::unique_ptr<WaylandConnection> connection_;
   std::unique_ptr<WaylandEventPump> pump_;
   std::unique_ptr<WaylandScreens> screens_;

@@ -19,8 +19,8 @@ constexpr const char* kNotReachable = "The compositor is not reachable.";
 
 }  // namespace
 
-WaylandScreenCapture::WaylandScreenCapture(const char* display)
-    : connection_(WaylandConnection::open(display)) {}
+WaylandScreenCapture::WaylandScreenCapture(const char* display, std::shared_ptr<StallWatch> stalls)
+    : connection_(WaylandConnection::open(display, std::move(stalls))) {}
 
 WaylandScreenCapture::~WaylandScreenCapture() {
   std::lock_guard lock(mutex_);
