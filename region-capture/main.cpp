@@ -113,23 +113,15 @@ int main(int argc, char** argv) {
     compositor->onCompositorLost([&helper] {
       if (auto session = helper.active()) session->cancel();
     });
+    // Another client's layer surface kept the keyboard from the overlay.
+    compositor->shield().onGrabFailed([&helper] { helper.inputHeldElsewhere(); });
   }
 #endif
 #if ORVEL_REGION_X11
   if (desktop) {
     // Another client kept the pointer or keyboard: the capture that asked for the shield ends
     // with a message instead of waiting for input that would never come.
-    desktop->shield().onGrabFailed([&helper, &loop] {
-      const auto shield = helper.shield().current();
-      if (!shield) return;
-      loop.post([&helper, wanted = *shield] {
-        const auto& session = helper.active();
-        if (session && session->shield == wanted) {
-          auto keep = session;
-          keep->fail(failure(kInputUnavailable));
-        }
-      });
-    });
+    desktop->shield().onGrabFailed([&helper] { helper.inputHeldElsewhere(); });
   }
 #endif
   helper.start();

@@ -69,6 +69,17 @@ void RegionCaptureHelper::endOfInput() {
   quit();
 }
 
+void RegionCaptureHelper::inputHeldElsewhere() {
+  const auto shield = shield_.current();
+  if (!shield) return;
+  loop_.post([this, wanted = *shield] {
+    if (active_ && active_->shield == wanted) {
+      auto session = active_;
+      session->fail(failure(kInputUnavailable));
+    }
+  });
+}
+
 void RegionCaptureHelper::quit() {
   if (active_) {
     auto session = active_;

@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "input_counter_process.h"
 #include "orvel/common/json_text.h"
 #include "rgba_png.h"
 #include "sway_rig.h"
+#include "temp_folder.h"
 #include "virtual_pointer.h"
 
 namespace orvel::waylandtest {
@@ -61,6 +64,64 @@ inline std::optional<RgbaPicture> grim(SwayRig& rig, const std::string& geometry
   return readRgbaPng(file);
 }
 
+inline bool uniform(const RgbaPicture& picture) {
+  for (std::size_t i = 4; i < picture.rgba.size(); ++i) {
+    if (picture.rgba[i] != picture.rgba[i % 4]) return false;
+  }
+  return true;
+}
+
+// grim's picture of `geometry` once the screen has settled (two pictures in a row alike) and shows
+// the background pattern (a picture of one colour would not show a misplaced pixel).
+inline std::optional<RgbaPicture> settledTruth(SwayRig& rig, const std::string& geometry,
+                                               region::testing::TempFolder& folder) {
+  std::optional<RgbaPicture> truth;
+  const bool settled = waitUntil([&] {
+    auto a = grim(rig, geometry, folder.file("a.png"));
+    auto b = grim(rig, geometry, folder.file("b.png"));
+    truth = b;
+    return a && b && a->rgba == b->rgba && !uniform(*b);
+  });
+  return settled ? truth : std::nullopt;
+}
+
+// Pixels of `shown` that are not `truth` under the overlay's dimming (22 % black), give or take
+// rounding; -1 when the sizes differ.
+inline long notDimmed(const RgbaPicture& shown, const RgbaPicture& truth) {
+  if (shown.width != truth.width || shown.height != truth.height) return -1;
+  long count = 0;
+  for (int y = 0; y < truth.height; ++y) {
+    for (int x = 0; x < truth.width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        if (std::abs(shown.at(x, y)[c] - truth.at(x, y)[c] * 0.78) > 3) {
+          ++count;
+          break;
+        }
+      }
+    }
+  }
+  return count;
+}
+
+// Waits until the frozen overlay shows `truth` (dimmed) at `geometry`.
+inline ::testing::AssertionResult overlayShows(SwayRig& rig, const std::string& geometry,
+                                               const RgbaPicture& truth,
+                                               region::testing::TempFolder& folder) {
+  long wrong = -1;
+  // Each look is a grim process: a busy machine takes a while for a few.
+  if (waitUntil(
+          [&] {
+            auto shown = grim(rig, geometry, folder.file("shown.png"));
+            wrong = shown ? notDimmed(*shown, truth) : -1;
+            return wrong == 0;
+          },
+          std::chrono::seconds(20))) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << wrong << " pixels of the overlay are not the dimmed screen";
+}
+
 // Everything one test needs around the helper; `width` x `height`: the layout's bounding box in
 // points.
 struct Desk {
@@ -78,6 +139,12 @@ struct Desk {
     return startProcess({ORVEL_REGION_HELPER}, env);
   }
   bool key(const std::string& name) { return rig.run({"wtype", "-k", name}) == 0; }
+  // The counting window keeps the focus but shrinks to 40x40 points at `x`, `y`, out of the way.
+  bool shrinkCounter(int x, int y) {
+    return rig.swaymsg({"[pid=" + std::to_string(counter->pid()) + "]", "floating", "enable,",
+                        "resize", "set", "40", "40,", "move", "absolute", "position",
+                        std::to_string(x), std::to_string(y)});
+  }
   // The overlay holds the keyboard exactly while it is up.
   bool overlayUp() {
     return waitUntil([&] { return !counter->focused(); });

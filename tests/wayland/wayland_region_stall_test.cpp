@@ -61,6 +61,8 @@ TEST(WaylandRegionStall, AStoppedCompositorIsAnsweredInOneWaitAndAResumedOneCapt
   EXPECT_EQ(reply(*helper, 10s), failed(3, kNotReachable));
 
   ASSERT_TRUE(rig->resumeCompositor());
+  // Once sway answers its IPC it has run its loop, and with it answered the helper's syncs.
+  ASSERT_TRUE(rig->swaymsg({"-t", "get_version"}));
   ASSERT_TRUE(desk.overlayGone());
   captureWorks(desk, *helper, 4, folder.file("after.png"));
 
