@@ -34,16 +34,7 @@ void RegionCaptureHelper::follow(platform::DesktopEvents& events) {
   events.onDisplayLost([this] {
     if (auto session = active_) session->cancel();
   });
-  // On the shield's thread: only the capture that raised the shield then is ended.
-  events.onInputTaken([this] {
-    const auto shield = shield_.current();
-    if (!shield) return;
-    loop_.post([this, wanted = *shield] {
-      if (auto session = active_; session && session->shield == wanted) {
-        session->fail(failure(kInputUnavailable));
-      }
-    });
-  });
+  events.onInputTaken([this] { inputHeldElsewhere(); });
 }
 
 void RegionCaptureHelper::start() {
@@ -83,6 +74,17 @@ void RegionCaptureHelper::receiveLine(std::string_view line) {
 void RegionCaptureHelper::endOfInput() {
   if (exitStatus_) return;
   quit();
+}
+
+void RegionCaptureHelper::inputHeldElsewhere() {
+  const auto shield = shield_.current();
+  if (!shield) return;
+  loop_.post([this, wanted = *shield] {
+    if (active_ && active_->shield == wanted) {
+      auto session = active_;
+      session->fail(failure(kInputUnavailable));
+    }
+  });
 }
 
 void RegionCaptureHelper::quit() {

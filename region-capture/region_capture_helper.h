@@ -44,6 +44,9 @@ class RegionCaptureHelper {
   void receiveLine(std::string_view line);
   // Standard input ended. Loop thread.
   void endOfInput();
+  // Another client kept the pointer or keyboard from the shield: the capture that holds the shield
+  // now ends with a message instead of waiting for input that would never come. Any thread.
+  void inputHeldElsewhere();
   // Set once the helper has ended; the process exits with it.
   std::optional<int> exitStatus() const { return exitStatus_; }
 

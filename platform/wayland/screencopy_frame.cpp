@@ -1,5 +1,6 @@
 #include "platform/wayland/screencopy_frame.h"
 
+#include "platform/wayland/output_transform.h"
 #include "platform/wayland/pixel_rows.h"
 
 namespace orvel::wayland {
@@ -59,12 +60,12 @@ void ScreencopyFrame::start(zwlr_screencopy_frame_v1* frame) {
   zwlr_screencopy_frame_v1_add_listener(frame, &listener, this);
 }
 
-Image ScreencopyFrame::picture() const {
+Image ScreencopyFrame::picture(std::int32_t transform) const {
   const ShmBuffer& b = *buffer;
   Image image = Image::uninitialized(b.width(), b.height());
   convertShmPicture(b.data(), b.width(), b.height(), std::size_t(b.stride()), b.format(), yInvert,
                     image);
-  return image;
+  return uprightPicture(std::move(image), transform);
 }
 
 }  // namespace orvel::wayland

@@ -24,8 +24,9 @@ struct ScreencopyFrame {
   // Takes `frame` (fresh from a capture request) and handles its events.
   void start(zwlr_screencopy_frame_v1* frame);
   bool finished() const { return ready || failed; }
-  // The copied picture as premultiplied BGRA rows top to bottom; only once ready.
-  Image picture() const;
+  // The copied picture as premultiplied BGRA rows top to bottom, upright for an output of
+  // `transform` (a wl_output_transform); only once ready.
+  Image picture(std::int32_t transform = WL_OUTPUT_TRANSFORM_NORMAL) const;
 
  private:
   WlPtr<zwlr_screencopy_frame_v1> frame_;

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/wayland/output_transform.h"
+
 namespace orvel::wayland {
 
 namespace {
@@ -14,12 +16,6 @@ template <class T>
 T* bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface,
         std::uint32_t offered, std::uint32_t wanted) {
   return static_cast<T*>(wl_registry_bind(registry, name, interface, std::min(offered, wanted)));
-}
-
-bool rotated(std::int32_t transform) {
-  return transform == WL_OUTPUT_TRANSFORM_90 || transform == WL_OUTPUT_TRANSFORM_270 ||
-         transform == WL_OUTPUT_TRANSFORM_FLIPPED_90 ||
-         transform == WL_OUTPUT_TRANSFORM_FLIPPED_270;
 }
 
 WaylandOutput& outputOf(void* data) {
@@ -43,7 +39,7 @@ const wl_output_listener kOutputListener = {
     [](void* data, wl_output*) {
       auto& o = outputOf(data);
       if (o.xdgOutput || o.scale <= 0) return;
-      const bool turn = rotated(o.transform);
+      const bool turn = swapsSides(o.transform);
       o.logical.width = double(turn ? o.modeHeight : o.modeWidth) / o.scale;
       o.logical.height = double(turn ? o.modeWidth : o.modeHeight) / o.scale;
     },
@@ -88,15 +84,17 @@ const wl_registry_listener kRegistryListener = {
 }  // namespace
 
 OutputGeometry WaylandOutput::geometry() const {
-  const bool turn = rotated(transform);
+  const bool turn = swapsSides(transform);
   return {globalName, name, logical, turn ? modeHeight : modeWidth, turn ? modeWidth : modeHeight};
 }
 
-std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name) {
+std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name,
+                                                           std::shared_ptr<StallWatch> stalls) {
   wl_display* display = wl_display_connect(name);
   if (!display) return nullptr;
   std::unique_ptr<WaylandConnection> c(new WaylandConnection);
   c->display_ = display;
+  c->stalls_ = stalls ? std::move(stalls) : std::make_shared<StallWatch>();
   c->registry_.reset(wl_display_get_registry(display));
   wl_registry_add_listener(c->registry_.get(), &kRegistryListener, c.get());
   // The globals, then what the bound outputs announce.
@@ -106,6 +104,7 @@ std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name) {
 
 WaylandConnection::~WaylandConnection() {
   outputs_.clear();
+  lateSync_.reset();
   viewporter_.reset();
   xdgOutputManager_.reset();
   screencopy_.reset();
@@ -200,9 +199,29 @@ OutputLayout WaylandConnection::layout() const {
   return OutputLayout(std::move(list));
 }
 
+void WaylandConnection::awaitLateAnswer() {
+  static const wl_callback_listener kLate = {[](void* data, wl_callback*, std::uint32_t) {
+    static_cast<WaylandConnection*>(data)->lateAnswer();
+  }};
+  if (lateSync_ || !ok()) return;
+  lateSync_.reset(wl_display_sync(display_));
+  wl_callback_add_listener(lateSync_.get(), &kLate, this);
+  flush();
+}
+
+void WaylandConnection::lateAnswer() {
+  lateSync_.reset();
+  stalls_->answered();
+}
+
 bool WaylandConnection::dispatchUntil(const std::function<bool()>& done,
                                       std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto started = std::chrono::steady_clock::now();
+  // Past the deadline the socket is still looked at once, without waiting: a compositor that ran
+  // again meanwhile may have answered already.
+  bool lookedLate = false;
+  bool heard = false;
+  if (stalls_->stalled()) awaitLateAnswer();
   while (!done()) {
     if (!ok()) return false;
     while (wl_display_prepare_read(display_) != 0) {
@@ -217,17 +236,27 @@ bool WaylandConnection::dispatchUntil(const std::function<bool()>& done,
       return fail(), false;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+        stalls_->deadline(started, timeout) - std::chrono::steady_clock::now());
     pollfd p{wl_display_get_fd(display_), POLLIN, 0};
-    const int ready = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
+    int ready = 0;
+    if (left.count() > 0) {
+      ready = ::poll(&p, 1, static_cast<int>(left.count()));
+    } else if (!lookedLate) {
+      lookedLate = true;
+      ready = ::poll(&p, 1, 0);
+    }
     if (ready <= 0) {
       wl_display_cancel_read(display_);
       if (ready < 0 && errno == EINTR) continue;
+      stalls_->ranOut(started);
+      awaitLateAnswer();
       return false;
     }
     if (wl_display_read_events(display_) < 0) return fail(), false;
+    heard = true;
     if (wl_display_dispatch_pending(display_) < 0) return fail(), false;
   }
+  if (heard) stalls_->answered();
   return true;
 }
 

@@ -1,7 +1,9 @@
 // One connection to a Wayland compositor with the globals the helpers use bound, and its outputs
 // kept current from wl_output and zxdg_output_v1 events (logical layout in points, mode in pixels).
-// Every wait is bounded: a compositor that stops answering makes the call fail after its timeout,
-// and one that goes away makes it fail at once. Not thread-safe: one thread at a time.
+// Every wait is bounded: a compositor that stops answering makes the call fail after its timeout
+// (and the waits after it, on every connection sharing its StallWatch, fail by that same deadline
+// until the compositor answers again), and one that goes away makes it fail at once. Not
+// thread-safe: one thread at a time.
 #pragma once
 
 #include <wayland-client.h>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "platform/wayland/output_layout.h"
+#include "platform/wayland/stall_watch.h"
 #include "platform/wayland/wl_handles.h"
 #include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -38,8 +41,10 @@ struct WaylandOutput {
 
 class WaylandConnection {
  public:
-  // Null when no compositor answers at `name` (null: $WAYLAND_DISPLAY).
-  static std::unique_ptr<WaylandConnection> open(const char* name = nullptr);
+  // Null when no compositor answers at `name` (null: $WAYLAND_DISPLAY). `stalls`: shared with the
+  // helper's other connections to the same compositor; null: this connection's own.
+  static std::unique_ptr<WaylandConnection> open(const char* name = nullptr,
+                                                 std::shared_ptr<StallWatch> stalls = nullptr);
   ~WaylandConnection();
   WaylandConnection(const WaylandConnection&) = delete;
   WaylandConnection& operator=(const WaylandConnection&) = delete;
@@ -63,7 +68,8 @@ class WaylandConnection {
   WaylandOutput* findOutput(const wl_output* output) const;
   OutputLayout layout() const;
 
-  // Handles events until `done()` holds; false when the connection fails or `timeout` passes.
+  // Handles events until `done()` holds; false when the connection fails or `timeout` passes (or,
+  // while the compositor stalls, the deadline of the wait that found it stalled).
   bool dispatchUntil(const std::function<bool()>& done,
                      std::chrono::milliseconds timeout = kCompositorAnswerTimeout);
   // Waits until the compositor has handled every request sent so far and its answers are in.
@@ -77,15 +83,21 @@ class WaylandConnection {
                              std::uint32_t version);
   static void registryGlobalRemove(void* data, wl_registry*, std::uint32_t name);
   void seatCapabilitiesChanged(std::uint32_t caps);
+  // The compositor answered the sync sent when a wait ran out.
+  void lateAnswer();
 
  private:
   WaylandConnection() = default;
   void addOutput(std::uint32_t name, std::uint32_t version);
   void watchXdgOutput(WaylandOutput& output);
   void fail() { failed_ = true; }
+  // Asks the compositor for a sign of life that will end the stall once it runs again.
+  void awaitLateAnswer();
 
   wl_display* display_ = nullptr;
   bool failed_ = false;
+  std::shared_ptr<StallWatch> stalls_;
+  WlPtr<wl_callback> lateSync_;
   WlPtr<wl_registry> registry_;
   WlPtr<wl_compositor> compositor_;
   WlPtr<wl_shm> shm_;

@@ -6,6 +6,7 @@
 #include <wayland-cursor.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace orvel::wayland {
@@ -45,14 +46,22 @@ const wl_keyboard_listener kKeyboardListener = {
     [](void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
       shieldOf(data).keymap(format, fd, size);
     },
-    [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-    [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
+    [](void* data, wl_keyboard*, std::uint32_t, wl_surface* surface, wl_array*) {
+      shieldOf(data).keyboardEnter(surface);
+    },
+    [](void* data, wl_keyboard*, std::uint32_t, wl_surface* surface) {
+      shieldOf(data).keyboardLeave(surface);
+    },
     [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key,
        std::uint32_t state) { shieldOf(data).key(key, state == WL_KEYBOARD_KEY_STATE_PRESSED); },
     [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed, std::uint32_t latched,
        std::uint32_t locked,
        std::uint32_t group) { shieldOf(data).modifiers(depressed, latched, locked, group); },
     [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
+};
+
+const wl_callback_listener kFocusCheckListener = {
+    [](void* data, wl_callback* callback, std::uint32_t) { shieldOf(data).synced(callback); },
 };
 
 }  // namespace
@@ -97,6 +106,40 @@ void WaylandInputShield::capabilities(std::uint32_t caps) {
   } else if (!(caps & WL_SEAT_CAPABILITY_KEYBOARD)) {
     keyboard_.reset();
   }
+}
+
+void WaylandInputShield::addSurface(wl_surface* surface, Point origin) {
+  surfaces_[surface] = origin;
+  if (!installed_) return;
+  checks_.push_back({WlPtr<wl_callback>(wl_display_sync(connection_.display())), surface, false});
+  wl_callback_add_listener(checks_.back().sync.get(), &kFocusCheckListener, this);
+}
+
+void WaylandInputShield::removeSurface(wl_surface* surface) {
+  surfaces_.erase(surface);
+  if (keyboardOn_ == surface) keyboardOn_ = nullptr;
+  for (auto& check : checks_) {
+    if (check.surface == surface) check.surface = nullptr;
+  }
+}
+
+void WaylandInputShield::synced(wl_callback* callback) {
+  auto check = std::find_if(checks_.begin(), checks_.end(),
+                            [callback](const FocusCheck& c) { return c.sync.get() == callback; });
+  if (check == checks_.end()) return;
+  if (!check->second && check->surface) {
+    // The first commit has been answered (with a configure, acknowledged by a commit with a
+    // buffer): once this one is too, the compositor has decided the focus.
+    check->second = true;
+    check->sync.reset(wl_display_sync(connection_.display()));
+    wl_callback_add_listener(check->sync.get(), &kFocusCheckListener, this);
+    connection_.flush();
+    return;
+  }
+  const bool judged = check->surface != nullptr;
+  checks_.erase(check);
+  if (!judged || !keyboard_ || surfaces_.count(keyboardOn_)) return;
+  if (grabFailed_) grabFailed_();
 }
 
 void WaylandInputShield::setCrosshair(std::uint32_t serial) {

@@ -6,12 +6,20 @@
 // handler while enabled: the handler runs on the loop thread, and setEnabled may come from any
 // thread. Keys are read with xkbcommon; a key before any keymap is judged by its
 // evdev code. The pointer shows the theme's crosshair over the overlay.
+//
+// Another client's layer surface may hold the keyboard already (another capture's overlay, a
+// locker): the compositor then leaves ours without it, and whatever the overlay covers is that
+// client's. So once a new overlay surface is mapped (the answer to a sync sent after the answer
+// that followed its first commit, by when the compositor has focused it if it ever will), a seat
+// with a keyboard whose focus is on none of the overlay's surfaces counts as held elsewhere.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "orvel/common/geometry.h"
 #include "platform/input_shield.h"
@@ -33,9 +41,12 @@ class WaylandInputShield final : public platform::InputShield {
   bool install(std::uint64_t eventMask, Handler handler) override;
   void setEnabled(bool enabled) override { enabled_.store(enabled); }
 
-  // An overlay surface whose top-left corner lies at `origin` (global display coordinates).
-  void addSurface(wl_surface* surface, Point origin) { surfaces_[surface] = origin; }
-  void removeSurface(wl_surface* surface) { surfaces_.erase(surface); }
+  // An overlay surface whose top-left corner lies at `origin` (global display coordinates), just
+  // committed for the first time.
+  void addSurface(wl_surface* surface, Point origin);
+  void removeSurface(wl_surface* surface);
+  // Runs on the loop thread when an overlay surface was mapped without the keyboard (see above).
+  void onGrabFailed(std::function<void()> fn) { grabFailed_ = std::move(fn); }
 
   // Seat, pointer and keyboard events (public for the listener tables).
   void capabilities(std::uint32_t caps);
@@ -45,6 +56,11 @@ class WaylandInputShield final : public platform::InputShield {
   void pointerButton(std::uint32_t button, bool pressed);
   void pointerAxis();
   void keymap(std::uint32_t format, int fd, std::uint32_t size);
+  void keyboardEnter(wl_surface* surface) { keyboardOn_ = surface; }
+  void keyboardLeave(wl_surface* surface) {
+    if (keyboardOn_ == surface) keyboardOn_ = nullptr;
+  }
+  void synced(wl_callback* callback);
   void key(std::uint32_t key, bool pressed);
   void modifiers(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked,
                  std::uint32_t group);
@@ -67,6 +83,16 @@ class WaylandInputShield final : public platform::InputShield {
   wl_cursor* crosshair_ = nullptr;
   WlPtr<wl_surface> cursorSurface_;
   std::map<wl_surface*, Point> surfaces_;
+  // Syncs on their way for the keyboard check: first the one after a surface's first commit, then
+  // the one sent when that was answered. The surface is null once it is removed.
+  struct FocusCheck {
+    WlPtr<wl_callback> sync;
+    wl_surface* surface;
+    bool second;
+  };
+  std::vector<FocusCheck> checks_;
+  wl_surface* keyboardOn_ = nullptr;
+  std::function<void()> grabFailed_;
   wl_surface* under_ = nullptr;  // the overlay surface under the pointer
   Point location_;               // global display coordinates
   bool leftDown_ = false, rightDown_ = false, otherDown_ = false;

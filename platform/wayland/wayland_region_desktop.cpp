@@ -3,10 +3,12 @@
 namespace orvel::wayland {
 
 WaylandRegionDesktop::WaylandRegionDesktop(EventLoop& loop, const char* display)
-    : connection_(WaylandConnection::open(display)) {
+    : stalls_(std::make_shared<StallWatch>()),
+      connection_(WaylandConnection::open(display, stalls_)) {
   whyNot_ = whyNotForCapture(connection_.get());
   if (!whyNot_.empty()) return;
-  capture_ = std::make_unique<WaylandScreenCapture>(display);
+  // A stalled compositor stalls both connections: a capture waits for it once, not once on each.
+  capture_ = std::make_unique<WaylandScreenCapture>(display, stalls_);
   if (!capture_->available()) {
     whyNot_ = "the Wayland compositor refused a second connection";
     return;

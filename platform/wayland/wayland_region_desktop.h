@@ -40,12 +40,13 @@ class WaylandRegionDesktop final : public platform::RegionDesktop {
   WaylandInputShield& shield() override { return *shield_; }
   // Runs once on the loop when the compositor goes away.
   void onDisplayLost(Listener listener) override { pump_->onConnectionLost(std::move(listener)); }
-  // The layer surfaces keep the keyboard for as long as they are up.
-  void onInputTaken(Listener) override {}
+  // Another client's layer surface kept the keyboard from the overlay.
+  void onInputTaken(Listener listener) override { shield_->onGrabFailed(std::move(listener)); }
 
  private:
   bool usable_ = false;
   std::string whyNot_;
+  std::shared_ptr<StallWatch> stalls_;
   std::unique_ptr<WaylandConnection> connection_;
   std::unique_ptr<WaylandEventPump> pump_;
   std::unique_ptr<WaylandScreens> screens_;

@@ -19,8 +19,8 @@ constexpr const char* kNotReachable = "The compositor is not reachable.";
 
 }  // namespace
 
-WaylandScreenCapture::WaylandScreenCapture(const char* display)
-    : connection_(WaylandConnection::open(display)) {}
+WaylandScreenCapture::WaylandScreenCapture(const char* display, std::shared_ptr<StallWatch> stalls)
+    : connection_(WaylandConnection::open(display, std::move(stalls))) {}
 
 WaylandScreenCapture::~WaylandScreenCapture() {
   std::lock_guard lock(mutex_);
@@ -57,17 +57,22 @@ WaylandScreenCapture::shareableContent(bool, bool) {
 
 Expected<WaylandScreenCapture::Pictures, platform::PlatformError>
 WaylandScreenCapture::captureAll() {
-  std::vector<std::pair<std::uint32_t, std::unique_ptr<ScreencopyFrame>>> copies;
+  struct Copy {
+    std::uint32_t id;
+    std::int32_t transform;
+    std::unique_ptr<ScreencopyFrame> frame;
+  };
+  std::vector<Copy> copies;
   for (const auto& o : connection_->outputs()) {
     auto copy = std::make_unique<ScreencopyFrame>();
     copy->shm = connection_->shm();
     copy->start(zwlr_screencopy_manager_v1_capture_output(connection_->screencopy(),
                                                           /*overlay_cursor=*/0, o->output.get()));
-    copies.emplace_back(o->globalName, std::move(copy));
+    copies.push_back({o->globalName, o->transform, std::move(copy)});
   }
   const bool answered = connection_->dispatchUntil([&copies] {
-    for (const auto& [id, c] : copies) {
-      if (!c->finished()) return false;
+    for (const auto& c : copies) {
+      if (!c.frame->finished()) return false;
     }
     return true;
   });
@@ -75,9 +80,11 @@ WaylandScreenCapture::captureAll() {
     return unexpected(error(connection_->ok() ? "The compositor did not answer." : kNotReachable));
   }
   Pictures out;
-  for (auto& [id, c] : copies) {
-    if (c->failed || !c->buffer) return unexpected(error("The screen could not be read."));
-    out.emplace(id, c->picture());
+  for (const auto& c : copies) {
+    if (c.frame->failed || !c.frame->buffer)
+      return unexpected(error("The screen could not be read."));
+    // The compositor hands each picture over as its output scans it out: turned for rotated ones.
+    out.emplace(c.id, c.frame->picture(c.transform));
   }
   return out;
 }

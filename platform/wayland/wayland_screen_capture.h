@@ -29,8 +29,9 @@ Expected<platform::ShareableContent, platform::PlatformError> outputsAsContent(
 
 class WaylandScreenCapture final : public platform::ScreenCapture {
  public:
-  // `display` null: $WAYLAND_DISPLAY.
-  explicit WaylandScreenCapture(const char* display = nullptr);
+  // `display` null: $WAYLAND_DISPLAY. `stalls`: shared with the helper's other connections.
+  explicit WaylandScreenCapture(const char* display = nullptr,
+                                std::shared_ptr<StallWatch> stalls = nullptr);
   ~WaylandScreenCapture() override;
 
   // Whether the compositor answered and offers screen pictures.

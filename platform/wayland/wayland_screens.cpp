@@ -3,8 +3,14 @@
 namespace orvel::wayland {
 
 std::vector<platform::ScreenInfo> WaylandScreens::screens() {
-  // A compositor that went away has no screens.
-  if (!connection_.ok() || !connection_.roundtrip()) {
+  // A compositor that went away has no screens. One that stalls keeps the outputs it last
+  // announced: nothing says they changed, and an empty list would read as a change.
+  if (!connection_.ok()) {
+    layout_ = OutputLayout();
+    return {};
+  }
+  connection_.roundtrip();
+  if (!connection_.ok()) {
     layout_ = OutputLayout();
     return {};
   }

@@ -5,7 +5,8 @@
 // own backing scale (mode pixels per logical point, fractional included).
 //
 // Every screens() call first waits for the compositor's answer to a round trip, so that an output
-// added or removed shows in the next comparison even when its events are still on their way.
+// added or removed shows in the next comparison even when its events are still on their way; a
+// compositor that does not answer in time leaves the outputs as they were last announced.
 // Display bounds come from the list the latest screens() call read. Loop thread only.
 #pragma once
 

@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -69,6 +70,17 @@ inline int largestDifference(const RgbaPicture& a, int ax, int ay, const RgbaPic
     }
   }
   return worst;
+}
+
+// How many pixels differ in any channel; every pixel of the larger when the sizes differ.
+inline long differingPixels(const RgbaPicture& a, const RgbaPicture& b) {
+  if (a.width != b.width || a.height != b.height)
+    return std::max(long(a.width) * a.height, long(b.width) * b.height);
+  long count = 0;
+  for (std::size_t i = 0; i < a.rgba.size(); i += 4)
+    count += !std::equal(a.rgba.begin() + long(i), a.rgba.begin() + long(i) + 4,
+                         b.rgba.begin() + long(i));
+  return count;
 }
 
 }  // namespace orvel::waylandtest

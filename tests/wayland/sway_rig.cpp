@@ -2,6 +2,7 @@
 
 #include "test_pattern_png.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,7 +104,8 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
                    {"DISPLAY", ""},
                    {"HOME", rig->runtimeDir_}};
   o.pipeStdout = false;
-  // The shell stops the compositor when our end of its input closes, even if we die first.
+  // The shell stops the compositor when our end of its input closes, even if we die first (and
+  // wakes it, should a test have paused it); it tells the compositor's pid in a file.
   std::vector<std::string> argv;
   if (root) {
     argv = {"setpriv",
@@ -114,11 +116,14 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
             "--clear-groups"};
   }
   for (const char* a :
-       {"sh", "-c", "sway -c \"$0\" >\"$1\" 2>&1 & p=$!; read _; kill $p; wait $p"}) {
+       {"sh", "-c",
+        "sway -c \"$0\" >\"$1\" 2>&1 & p=$!; echo $p >\"$2\"; read _; kill $p; kill -CONT $p; "
+        "wait $p"}) {
     argv.push_back(a);
   }
   argv.push_back(config);
   argv.push_back(rig->runtimeDir_ + "/sway.log");
+  argv.push_back(rig->runtimeDir_ + "/sway.pid");
   rig->shell_ = ChildProcess::start(argv, o);
   if (!rig->shell_) {
     whyNot = "sway could not be started";
@@ -139,6 +144,11 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
     whyNot = "sway did not start: " + text.str().substr(0, 400);
     return nullptr;
   }
+  std::ifstream pidFile(rig->runtimeDir_ + "/sway.pid");
+  if (!(pidFile >> rig->compositorPid_) || rig->compositorPid_ <= 0) {
+    whyNot = "the compositor's pid is unknown";
+    return nullptr;
+  }
   rig->waylandDisplay_ = *display;
   rig->swaySocket_ = *ipc;
   if (!waitUntil([&] { return rig->swaymsg({"-t", "get_version"}); }, 10s)) {
@@ -150,6 +160,7 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
 }
 
 SwayRig::~SwayRig() {
+  if (paused_) resumeCompositor();
   if (shell_) {
     shell_->closeStdin();
     if (!shell_->wait(5s)) shell_->kill();
@@ -174,6 +185,30 @@ void SwayRig::killCompositor() {
   if (!shell_) return;
   shell_->closeStdin();
   shell_->wait(5s);
+}
+
+bool SwayRig::pauseCompositor() {
+  if (compositorPid_ <= 0 || ::kill(compositorPid_, SIGSTOP) != 0) return false;
+  paused_ = true;
+  return true;
+}
+
+bool SwayRig::resumeCompositor() {
+  if (compositorPid_ <= 0 || ::kill(compositorPid_, SIGCONT) != 0) return false;
+  paused_ = false;
+  return true;
+}
+
+bool SwayRig::setTransform(const std::string& output, const std::string& transform) {
+  if (!swaymsg({"output", output, "transform", transform})) return false;
+  return waitUntil([&] {
+    auto list = outputsJson();
+    if (!list) return false;
+    for (const auto& o : *list) {
+      if (o["name"] == output) return o["transform"] == transform;
+    }
+    return false;
+  });
 }
 
 std::map<std::string, std::string> SwayRig::environment() const {

@@ -63,6 +63,12 @@ class SwayRig {
   std::string writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
   // Stops the compositor at once (for tests of a lost compositor).
   void killCompositor();
+  // Stops and resumes the compositor's process (SIGSTOP, SIGCONT): a compositor that stalls.
+  bool pauseCompositor();
+  bool resumeCompositor();
+  // Gives an output a transform as swaymsg names it ("90", "flipped-270", ...) and waits until
+  // the compositor reports it.
+  bool setTransform(const std::string& output, const std::string& transform);
 
  private:
   SwayRig() = default;
@@ -72,6 +78,8 @@ class SwayRig {
   std::string swaySocket_;
   std::vector<std::string> names_;
   std::unique_ptr<ChildProcess> shell_;
+  int compositorPid_ = -1;
+  bool paused_ = false;
 };
 
 // Starts a rig as `rig` in a test, or skips the test with the reason.

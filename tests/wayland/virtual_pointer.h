@@ -20,6 +20,11 @@ class VirtualPointer {
   VirtualPointer(const VirtualPointer&) = delete;
   VirtualPointer& operator=(const VirtualPointer&) = delete;
 
+  // The layout's bounding box changed (an output turned): the same pointer maps onto the new one.
+  void setExtent(int width, int height) {
+    width_ = width;
+    height_ = height;
+  }
   void moveTo(int x, int y);
   // BTN_LEFT by default.
   void button(bool down, unsigned code = 0x110);

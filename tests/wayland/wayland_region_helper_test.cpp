@@ -11,16 +11,13 @@
 #include <sstream>
 #include <thread>
 
-#include "input_counter_process.h"
 #include "messages.h"
 #include "orvel/common/json_text.h"
 #include "platform/permission_messages.h"
 #include "png_file.h"
-#include "rgba_png.h"
-#include "sway_rig.h"
+#include "region_helper_desk.h"
 #include "temp_folder.h"
 #include "test_pattern_png.h"
-#include "virtual_pointer.h"
 
 namespace orvel::waylandtest {
 namespace {
@@ -36,65 +33,8 @@ SwayOptions mixedScales() {
 }
 constexpr int kLayoutWidth = 1440, kLayoutHeight = 600;
 
-// A child process that speaks JSON lines (the helper), or just runs (the held keyboard).
-std::unique_ptr<ChildProcess> startProcess(const std::vector<std::string>& argv,
-                                           const std::map<std::string, std::string>& env,
-                                           bool pipes = true) {
-  ChildProcess::Options o;
-  o.environment = env;
-  o.pipeStdin = o.pipeStdout = pipes;
-  return ChildProcess::start(argv, o);
-}
-
-void send(ChildProcess& p, const std::string& line) {
-  p.write(line + "\n");
-}
-
-Json reply(ChildProcess& p, std::chrono::milliseconds timeout = 10s) {
-  const auto line = p.readLine(timeout);
-  return line ? parseJson(*line).value_or(Json()) : Json();
-}
-
-// Everything one test needs around the helper.
-struct Desk {
-  explicit Desk(SwayRig& r) : rig(r) {}
-  bool start() {
-    counter = std::make_unique<InputCounter>(rig);
-    pointer = VirtualPointer::open(rig.waylandDisplay(), kLayoutWidth, kLayoutHeight);
-    // One virtual keyboard held for the whole test: short-lived ones lose their first keys.
-    keyboard = startProcess({"wtype", "-s", "600000"}, rig.environment(), false);
-    return counter->ready() && pointer && keyboard && waitUntil([&] { return counter->focused(); });
-  }
-  std::unique_ptr<ChildProcess> helper() {
-    auto env = rig.environment();
-    env["ORVEL_BACKEND"] = "wayland";
-    return startProcess({ORVEL_REGION_HELPER}, env);
-  }
-  bool key(const std::string& name) { return rig.run({"wtype", "-k", name}) == 0; }
-  // The overlay holds the keyboard exactly while it is up.
-  bool overlayUp() {
-    return waitUntil([&] { return !counter->focused(); });
-  }
-  bool overlayGone() {
-    return waitUntil([&] { return counter->focused(); });
-  }
-  SwayRig& rig;
-  std::unique_ptr<InputCounter> counter;
-  std::unique_ptr<VirtualPointer> pointer;
-  std::unique_ptr<ChildProcess> keyboard;
-};
-
-Json canceled(std::int64_t id) {
-  return {{"id", id}, {"ok", true}, {"canceled", true}};
-}
-
-std::optional<RgbaPicture> grim(SwayRig& rig, const std::string& geometry, const std::string& file,
-                                int scale = 0) {
-  std::vector<std::string> argv = {"grim"};
-  if (scale) argv.insert(argv.end(), {"-s", std::to_string(scale)});
-  argv.insert(argv.end(), {"-g", geometry, file});
-  if (rig.run(argv) != 0) return std::nullopt;
-  return readRgbaPng(file);
+Desk mixedDesk(SwayRig& rig) {
+  return Desk(rig, kLayoutWidth, kLayoutHeight);
 }
 
 TEST(WaylandRegionHelper, DragAcrossScalesOneAndTwoGivesGrimsPixelsAndHoldsTheFreeze) {
@@ -105,7 +45,7 @@ TEST(WaylandRegionHelper, DragAcrossScalesOneAndTwoGivesGrimsPixelsAndHoldsTheFr
                                             patternPng(640, 400, static_cast<int>(i) + 1));
     ASSERT_TRUE(rig->setBackground(rig->outputNames()[i], file));
   }
-  Desk desk(*rig);
+  Desk desk = mixedDesk(*rig);
   ASSERT_TRUE(desk.start());
   // The region straddles both outputs; the truth is grim's picture of it at scale 2, taken once
   // the screen has settled (two pictures in a row alike).
@@ -155,7 +95,7 @@ TEST(WaylandRegionHelper, DragAcrossScalesOneAndTwoGivesGrimsPixelsAndHoldsTheFr
 
 TEST(WaylandRegionHelper, AGrowingOutlineLeavesNoPieceOfAnEarlierOneBehind) {
   START_SWAY(rig, mixedScales());
-  Desk desk(*rig);
+  Desk desk = mixedDesk(*rig);
   ASSERT_TRUE(desk.start());
   TempFolder folder;
   auto helper = desk.helper();
@@ -186,7 +126,7 @@ TEST(WaylandRegionHelper, AGrowingOutlineLeavesNoPieceOfAnEarlierOneBehind) {
 
 TEST(WaylandRegionHelper, EveryEndGivesInputBackAndNoOtherClientSeesAny) {
   START_SWAY(rig, mixedScales());
-  Desk desk(*rig);
+  Desk desk = mixedDesk(*rig);
   ASSERT_TRUE(desk.start());
   TempFolder folder;
   {
@@ -261,7 +201,7 @@ TEST(WaylandRegionHelper, EveryEndGivesInputBackAndNoOtherClientSeesAny) {
 
 TEST(WaylandRegionHelper, FocusWithoutAKeymapIsNoCrash) {
   START_SWAY(rig, mixedScales());
-  Desk desk(*rig);
+  Desk desk = mixedDesk(*rig);
   ASSERT_TRUE(desk.start());
   // The only keyboard goes away: the seat has no keymap left for the overlay's focus.
   desk.keyboard.reset();
@@ -300,7 +240,7 @@ long cpuTicks(pid_t pid) {
 
 TEST(WaylandRegionHelper, ALostCompositorAnswersTheWaitingCaptureAndDoesNotSpin) {
   START_SWAY(rig, mixedScales());
-  Desk desk(*rig);
+  Desk desk = mixedDesk(*rig);
   ASSERT_TRUE(desk.start());
   auto helper = desk.helper();
   send(*helper, R"({"command":"prepare","id":1})");
