@@ -18,6 +18,9 @@
 namespace orvel::wayland {
 
 inline constexpr std::int64_t kSwayDockLevel = 20;
+inline constexpr const char* kSwayIpcUnreachable =
+    "Cannot read the window list: sway's IPC does not answer at SWAYSOCK. Start Orvel inside a "
+    "sway session.";
 inline constexpr std::int64_t kSwayCursorLevel = 2147483630;
 
 class SwayWindowServer final : public platform::WindowServer {
@@ -30,6 +33,10 @@ class SwayWindowServer final : public platform::WindowServer {
       : list_(list), screens_(screens), freshness_(freshness), turns_(turns) {}
 
   Json onScreenWindows() override;
+  // While sway has never answered on its IPC socket (SWAYSOCK missing, not a socket, silent);
+  // asks it again (at most once per retry pause), so a sway that answers later is used. A sway
+  // that answered once and stalls later fails the reads instead.
+  std::optional<std::string> whyUnreadable() override;
   std::int64_t cursorLevel() override { return kSwayCursorLevel; }
   std::int64_t dockLevel() override { return kSwayDockLevel; }
 

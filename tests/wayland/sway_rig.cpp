@@ -176,6 +176,19 @@ void SwayRig::killCompositor() {
   shell_->wait(5s);
 }
 
+pid_t SwayRig::compositorPid() const {
+  // sway names its socket sway-ipc.UID.PID.sock.
+  const std::string name = fs::path(swaySocket_).filename().string();
+  const auto last = name.rfind(".sock");
+  const auto before = name.rfind('.', last == std::string::npos ? 0 : last - 1);
+  if (last == std::string::npos || before == std::string::npos) return -1;
+  try {
+    return pid_t(std::stol(name.substr(before + 1, last - before - 1)));
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
 std::map<std::string, std::string> SwayRig::environment() const {
   return {{"WAYLAND_DISPLAY", waylandDisplay_}, {"SWAYSOCK", swaySocket_}, {"DISPLAY", ""}};
 }

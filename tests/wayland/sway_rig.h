@@ -63,6 +63,8 @@ class SwayRig {
   std::string writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
   // Stops the compositor at once (for tests of a lost compositor).
   void killCompositor();
+  // The compositor's own process (for tests that stop and resume it); -1 when unknown.
+  pid_t compositorPid() const;
 
  private:
   SwayRig() = default;
