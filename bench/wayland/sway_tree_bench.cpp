@@ -1,6 +1,6 @@
 // The size of sway's layout tree and the cost of reading it, for the limits on get_tree:
 //
-//   wayland_sway_tree_bench measure OUT   on a headless sway with 100 views, get_tree's bytes per
+//   wayland_sway_tree_bench measure OUT   on a headless sway with 99 views, get_tree's bytes per
 //                                         view; writes to OUT a tree of 10,000 such views
 //   wayland_sway_tree_bench write deep|flat OUT
 //                                         writes a hostile tree of the payload limit's size: nested
@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "input_counter_process.h"
@@ -58,15 +57,25 @@ int measure(const char* out) {
   }
   waylandtest::InputCounter many(*rig, 99);
   auto list = SwayWindowList::open(rig->environment().at("SWAYSOCK").c_str());
-  if (!many.ready() || !waylandtest::waitUntil([&] {
-        const auto views = list->read(SwayFreshness::kAsk);
-        return views && views->size() == 100;
-      }))
+  std::size_t shown = 0;
+  const bool all = many.ready() && waylandtest::waitUntil(
+                                       [&] {
+                                         const auto views = list->read(SwayFreshness::kAsk);
+                                         shown = views ? views->size() : 0;
+                                         return shown == 99;
+                                       },
+                                       std::chrono::seconds(60));
+  if (!all) {
+    std::fprintf(stderr, "the 99 views did not show (%zu shown)\n", shown);
     return 1;
+  }
   auto ipc = SwayIpc::open(rig->environment().at("SWAYSOCK"));
   const auto tree = ipc->request(SwayMessage::kGetTree, {},
                                  std::chrono::steady_clock::now() + std::chrono::seconds(5));
-  if (!tree) return 1;
+  if (!tree) {
+    std::fprintf(stderr, "get_tree failed\n");
+    return 1;
+  }
   const auto views = parseShownViews(*tree);
   const auto parsed = parseJson(*tree);
   // sway writes its JSON with a space after each colon and comma: the node as sway sends it is the
@@ -117,10 +126,11 @@ int write(const std::string& kind, const char* out) {
 }
 
 int parse(const char* file, bool unbounded) {
-  std::ifstream in(file);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string text = buffer.str();
+  // One copy of the text, as the window list holds the payload.
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  std::string text(std::size_t(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(text.data(), std::streamsize(text.size()));
   const auto start = std::chrono::steady_clock::now();
   std::optional<std::vector<SwayView>> views;
   if (unbounded) {

@@ -42,6 +42,14 @@ std::optional<SwayPacket> SwayPacketReader::next() {
   std::memcpy(&packet.type, held.data() + sizeof(kSwayMagic) + 4, 4);
   if (length > maxPayload_) return breakStream();
   if (held.size() - kSwayHeaderSize < length) return std::nullopt;
+  if (start_ == 0 && held.size() == kSwayHeaderSize + length) {
+    // The buffer holds this message alone: it becomes the payload, without a second copy of a
+    // large tree.
+    packet.payload = std::move(buffer_);
+    packet.payload.erase(0, kSwayHeaderSize);
+    buffer_.clear();
+    return packet;
+  }
   packet.payload.assign(held.substr(kSwayHeaderSize, length));
   start_ += kSwayHeaderSize + length;
   if (start_ == buffer_.size()) {

@@ -33,7 +33,7 @@ class FakeSwayIpc {
   void setTree(std::string tree);
   void setReplies(Replies replies) { replies_ = replies; }
   void setFlood(bool flood) { flood_ = flood; }
-  // Requests received so far, and events written.
+  // Requests received so far, and events queued for writing.
   std::size_t requests() const { return requests_; }
   std::size_t eventsSent() const { return eventsSent_; }
   // Connections accepted so far.
