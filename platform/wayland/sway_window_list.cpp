@@ -85,7 +85,7 @@ std::optional<std::vector<SwayView>> SwayWindowList::read(SwayFreshness freshnes
   std::lock_guard lock(mutex_);
   const SwayDeadline deadline = std::chrono::steady_clock::now() + kSwayExchangeDeadline;
   if (!connected(deadline)) return std::nullopt;
-  // Without the events, or while more are coming than one read takes, the cache cannot be trusted.
+  // Any event makes the cache stale (a flood keeps it so); without the events it cannot be trusted.
   if (events_->takeEvents(kSwayEventBytesPerRead) > 0 || !events_->ok() ||
       freshness == SwayFreshness::kAsk)
     stale_ = true;
