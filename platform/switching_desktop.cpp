@@ -50,6 +50,7 @@ class SwitchedWindows final : public WindowServer, Switched<WindowServer> {
  public:
   using Switched::Switched;
   Json onScreenWindows() override { return now().onScreenWindows(); }
+  std::optional<std::string> whyUnreadable() override { return now().whyUnreadable(); }
   std::int64_t cursorLevel() override { return now().cursorLevel(); }
   std::int64_t dockLevel() override { return now().dockLevel(); }
 };

@@ -3,6 +3,7 @@
 // got had no display been there at start. Listeners registered here hear of the loss after the
 // switch. Ports may be called from any thread the backend allows; the switch itself is atomic.
 // Objects a port handed out earlier (panels, exclusion holds) stay the backend's.
+// Every virtual of every port is forwarded, those with a default answer included.
 #pragma once
 
 #include <atomic>

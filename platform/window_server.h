@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "orvel/common/json_text.h"
 
@@ -23,6 +25,9 @@ class WindowServer {
   // The on-screen windows without desktop elements, front-most first: normally an array of window
   // dictionaries. Anything else (null, an object) stands for a list that could not be read.
   virtual Json onScreenWindows() = 0;
+  // Why no window list can be read at all (the service that gives it does not answer), as the
+  // reply to a selection; nothing when it can be, or when a failed read is all there is to tell.
+  virtual std::optional<std::string> whyUnreadable() { return std::nullopt; }
   // Window levels of the cursor and of the Dock.
   virtual std::int64_t cursorLevel() = 0;
   virtual std::int64_t dockLevel() = 0;

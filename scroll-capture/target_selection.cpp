@@ -20,6 +20,8 @@ Task<Outcome<Json>> ScrollCaptureHelper::selectRegion() {
   if (!ports_.permissions.postEventAllowed() || !ports_.permissions.accessibilityTrusted()) {
     co_return refused(platform::PermissionReply::kScrollAccessibility, msg::kNeedAccessibility);
   }
+  // Before the user drags: a region chosen over no window list could only fail.
+  if (auto why = ports_.windowServer.whyUnreadable()) co_return fail(*why);
   // Before the overlay appears, so the pictures can leave it out exactly; an earlier target's
   // hold goes only once this one is taken, so nothing is undone in between.
   auto exclusions = ports_.capture.holdExclusions();

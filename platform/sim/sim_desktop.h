@@ -85,6 +85,8 @@ class SimDesktop : public platform::Screens,
   bool accessibility = true;
   // The platform's own reply to a refused permission, naming what is missing.
   std::optional<std::string> denial;
+  // Why no window list can be read at all; nothing: it can.
+  std::optional<std::string> windowListUnreadable;
   std::set<std::uint16_t> keysDown;
   std::optional<std::int32_t> frontmost;
   // The focused window; nothing stands for a platform that does not tell.
@@ -121,6 +123,7 @@ class SimDesktop : public platform::Screens,
   std::optional<std::string> denialReply(platform::PermissionReply) override { return denial; }
   bool isKeyDown(std::uint16_t keyCode) override { return keysDown.count(keyCode) > 0; }
   Json onScreenWindows() override;
+  std::optional<std::string> whyUnreadable() override { return windowListUnreadable; }
   std::int64_t cursorLevel() override { return cursorWindowLevel; }
   std::int64_t dockLevel() override { return dockWindowLevel; }
   std::optional<platform::RunningApplication> application(std::int32_t pid) override;

@@ -5,26 +5,25 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace orvel::wayland {
 
 namespace {
 
-constexpr char kMagic[] = {'i', '3', '-', 'i', 'p', 'c'};
-constexpr std::size_t kHeaderSize = sizeof(kMagic) + 8;
-// Events kept for nextEvent() while a request waits for its reply; older ones go first. Their
-// owner only asks whether something happened.
-constexpr std::size_t kMaxPendingEvents = 256;
-// Once a message started, the rest of it follows at once; a peer that stops halfway is broken.
-constexpr std::chrono::milliseconds kRestOfMessage{2000};
+// Bytes taken from the socket per read.
+constexpr std::size_t kChunk = 64 * 1024;
 
-bool waitReadable(int fd, std::chrono::milliseconds timeout) {
-  pollfd p{fd, POLLIN, 0};
+// Waits until `fd` is ready for `events` or `deadline` passes; false then.
+bool waitFor(int fd, short events, SwayDeadline deadline) {
   for (;;) {
-    const int n = ::poll(&p, 1, int(timeout.count()));
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, events, 0};
+    const int n = ::poll(&p, 1, int(std::max<std::int64_t>(left.count(), 0)));
     if (n < 0 && errno == EINTR) continue;
     return n > 0;
   }
@@ -32,13 +31,11 @@ bool waitReadable(int fd, std::chrono::milliseconds timeout) {
 
 }  // namespace
 
-std::unique_ptr<SwayIpc> SwayIpc::open(const char* path) {
-  if (!path) path = std::getenv("SWAYSOCK");
-  if (!path || !*path) return nullptr;
+std::unique_ptr<SwayIpc> SwayIpc::open(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  if (std::strlen(path) >= sizeof(address.sun_path)) return nullptr;
-  std::strcpy(address.sun_path, path);
+  if (path.empty() || path.size() >= sizeof(address.sun_path)) return nullptr;
+  std::memcpy(address.sun_path, path.data(), path.size());
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return nullptr;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
@@ -57,93 +54,74 @@ void SwayIpc::fail() {
   fd_ = -1;
 }
 
-bool SwayIpc::readExactly(char* out, std::size_t n, std::chrono::milliseconds timeout) {
-  while (n > 0) {
-    if (!waitReadable(fd_, timeout)) return false;
-    const ssize_t got = ::recv(fd_, out, n, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    out += got;
-    n -= std::size_t(got);
+bool SwayIpc::sendAll(std::string_view bytes, SwayDeadline deadline) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd_, POLLOUT, deadline))
+      continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(std::size_t(n));
   }
   return true;
 }
 
-std::optional<SwayPacket> SwayIpc::readPacket(std::chrono::milliseconds timeout) {
-  if (fd_ < 0 || !waitReadable(fd_, timeout)) return std::nullopt;
-  char header[kHeaderSize];
-  if (!readExactly(header, kHeaderSize, kRestOfMessage) ||
-      std::memcmp(header, kMagic, sizeof(kMagic)) != 0) {
-    fail();
-    return std::nullopt;
-  }
-  std::uint32_t length = 0;
-  SwayPacket packet;
-  std::memcpy(&length, header + sizeof(kMagic), 4);
-  std::memcpy(&packet.type, header + sizeof(kMagic) + 4, 4);
-  if (length > kSwayMaxPayload) {
-    fail();
-    return std::nullopt;
-  }
-  packet.payload.resize(length);
-  if (!readExactly(packet.payload.data(), length, kRestOfMessage)) {
-    fail();
-    return std::nullopt;
-  }
-  return packet;
+bool SwayIpc::receive(std::size_t maxBytes) {
+  char chunk[kChunk];
+  const ssize_t n = ::recv(fd_, chunk, std::min(maxBytes, sizeof(chunk)), MSG_DONTWAIT);
+  if (n < 0) return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
+  if (n == 0) return false;
+  reader_.append(std::string_view(chunk, std::size_t(n)));
+  return !reader_.broken();
 }
 
 std::optional<std::string> SwayIpc::request(SwayMessage type, std::string_view payload,
-                                            std::chrono::milliseconds timeout) {
+                                            SwayDeadline deadline) {
   if (fd_ < 0 || payload.size() > kSwayMaxPayload) return std::nullopt;
-  std::string message(kMagic, sizeof(kMagic));
-  const auto length = std::uint32_t(payload.size());
   const auto code = std::uint32_t(type);
-  message.append(reinterpret_cast<const char*>(&length), 4);
-  message.append(reinterpret_cast<const char*>(&code), 4);
-  message.append(payload);
-  for (std::size_t sent = 0; sent < message.size();) {
-    const ssize_t n = ::send(fd_, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      fail();
-      return std::nullopt;
-    }
-    sent += std::size_t(n);
-  }
-  ++roundTrips_;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    auto packet = readPacket(std::max(left, std::chrono::milliseconds(0)));
-    if (!packet) {
-      // A reply that never comes would leave the next request reading this one's answer.
-      fail();
-      return std::nullopt;
-    }
-    if (packet->type == code) return std::move(packet->payload);
-    if (!(packet->type & kSwayEventBit)) {
-      fail();
-      return std::nullopt;
-    }
-    if (pendingEvents_.size() == kMaxPendingEvents) pendingEvents_.pop_front();
-    pendingEvents_.push_back(std::move(*packet));
-  }
-}
-
-std::optional<SwayPacket> SwayIpc::nextEvent() {
-  if (!pendingEvents_.empty()) {
-    SwayPacket event = std::move(pendingEvents_.front());
-    pendingEvents_.pop_front();
-    return event;
-  }
-  auto packet = readPacket(std::chrono::milliseconds(0));
-  if (packet && !(packet->type & kSwayEventBit)) {
+  if (!sendAll(swayHeader(code, std::uint32_t(payload.size())), deadline) ||
+      !sendAll(payload, deadline)) {
     fail();
     return std::nullopt;
   }
-  return packet;
+  ++roundTrips_;
+  for (;;) {
+    while (auto packet = reader_.next()) {
+      if (packet->type == code) return std::move(packet->payload);
+      // A reply to something else means the exchanges are out of step.
+      if (!(packet->type & kSwayEventBit)) {
+        fail();
+        return std::nullopt;
+      }
+      ++events_;
+    }
+    // A reply not whole by the deadline would leave the next request reading its rest.
+    if (reader_.broken() || !waitFor(fd_, POLLIN, deadline) || !receive(kChunk)) {
+      fail();
+      return std::nullopt;
+    }
+  }
+}
+
+std::size_t SwayIpc::takeEvents(std::size_t maxBytes) {
+  for (std::size_t taken = 0; fd_ >= 0 && taken < maxBytes;) {
+    const std::size_t before = reader_.buffered();
+    if (!receive(maxBytes - taken)) {
+      fail();
+      break;
+    }
+    const std::size_t got = reader_.buffered() - before;
+    while (auto packet = reader_.next()) {
+      if (!(packet->type & kSwayEventBit)) {
+        fail();
+        break;
+      }
+      ++events_;
+    }
+    if (got == 0) break;
+    taken += got;
+  }
+  return std::exchange(events_, 0);
 }
 
 }  // namespace orvel::wayland

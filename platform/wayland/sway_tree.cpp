@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/wayland/sway_tree_parser.h"
+
 namespace orvel::wayland {
 
 namespace {
 
 // Deeper nesting than any real layout holds: outside input goes no further.
-constexpr int kMaxDepth = 128;
+constexpr int kMaxDepth = kSwayTreeMaxDepth;
 
 const Json* member(const Json& node, const char* key) {
   if (!node.is_object()) return nullptr;
@@ -174,7 +176,7 @@ std::vector<SwayView> shownViews(const Json& tree) {
 }
 
 std::optional<std::vector<SwayView>> parseShownViews(std::string_view treeText) {
-  const auto tree = parseJson(treeText);
+  const auto tree = parseSwayTree(treeText);
   if (!tree) return std::nullopt;
   return shownViews(*tree);
 }

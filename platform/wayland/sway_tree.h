@@ -38,7 +38,8 @@ struct SwayView {
 // that is not an object gives no views.
 std::vector<SwayView> shownViews(const Json& tree);
 
-// The same from the text of the answer; nothing when it is not JSON.
+// The same from the text of the answer; nothing when it is not JSON or passes the bounds of
+// sway_tree_parser.h.
 std::optional<std::vector<SwayView>> parseShownViews(std::string_view treeText);
 
 }  // namespace orvel::wayland

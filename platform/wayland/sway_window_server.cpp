@@ -25,6 +25,11 @@ std::optional<std::vector<SwayView>> SwayWindowServer::views() {
   return views;
 }
 
+std::optional<std::string> SwayWindowServer::whyUnreadable() {
+  if (list_.answered()) return std::nullopt;
+  return kSwayIpcUnreachable;
+}
+
 Json SwayWindowServer::onScreenWindows() {
   const auto views = this->views();
   if (!views) return Json();

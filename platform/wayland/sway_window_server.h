@@ -20,6 +20,9 @@ namespace orvel::wayland {
 
 inline constexpr std::int64_t kSwayDockLevel = platform::kDockWindowLevel;
 inline constexpr std::int64_t kSwayCursorLevel = platform::kCursorWindowLevel;
+inline constexpr const char* kSwayIpcUnreachable =
+    "Cannot read the window list: sway's IPC does not answer at SWAYSOCK. Start Orvel inside a "
+    "sway session.";
 
 class SwayWindowServer final : public platform::WindowServer {
  public:
@@ -31,6 +34,10 @@ class SwayWindowServer final : public platform::WindowServer {
       : list_(list), screens_(screens), freshness_(freshness), turns_(turns) {}
 
   Json onScreenWindows() override;
+  // While sway has never answered on its IPC socket (SWAYSOCK missing, not a socket, silent);
+  // asks it again (at most once per retry pause), so a sway that answers later is used. A sway
+  // that answered once and stalls later fails the reads instead.
+  std::optional<std::string> whyUnreadable() override;
   std::int64_t cursorLevel() override { return kSwayCursorLevel; }
   std::int64_t dockLevel() override { return kSwayDockLevel; }
 

@@ -2,7 +2,8 @@
 // are handled on `loop`: outputs read afresh at every screen-list call, frames on a connection of
 // their own, the selection overlay on layer surfaces (which reads the pointer and keys itself),
 // and the window list from sway's IPC. Usable only when the compositor offers layer surfaces,
-// screencopy, a seat and wl_shm, and sway answers on its IPC socket.
+// screencopy, a seat and wl_shm. When sway's IPC does not answer, "select" fails with a reply
+// naming it (sway_window_server.h).
 //
 // Window shapes: Wayland has none to read, and sway's IPC does not list layer-shell surfaces
 // (bars, docks, notifications), so no window has a content shape and the target check judges

@@ -38,6 +38,22 @@ TEST_F(ScrollHelperTest, RegionReturnsTheDraggedRectangleOrACancel) {
   EXPECT_EQ(overlay.panels().size(), 6u) << "no overlay without the permission";
 }
 
+TEST_F(ScrollHelperTest, SelectNamesAWindowListThatCannotBeReadBeforeAnyOverlay) {
+  addApp();
+  desktop.windowListUnreadable = "The window list service does not answer.";
+  EXPECT_EQ(ask({{"command", "select"}}), error("The window list service does not answer."));
+  EXPECT_EQ(overlay.panels().size(), 0u);
+  // Neither a plain region nor a capture before any selection reads the list.
+  EXPECT_EQ(ask({{"command", "capture"}}), error(msg::kTargetMoved));
+  request({{"command", "region"}});
+  EXPECT_EQ(overlay.openPanels(), 1);
+  desktop.windowListUnreadable.reset();
+  overlay.keyDown(53);
+  loop.runUntilIdle();
+  out.take();
+  EXPECT_EQ(lockTarget()["ok"], true) << "a list that can be read again serves";
+}
+
 TEST_F(ScrollHelperTest, OverlayCoversEveryScreenAndOutlinesTheDragOnEach) {
   desktop.setDisplays({{1, {0, 0, 1000, 800}, 1.0}, {2, {1000, -100, 800, 600}, 2.0}});
   request({{"command", "region"}});

@@ -211,6 +211,10 @@ bool SwayRig::setTransform(const std::string& output, const std::string& transfo
   });
 }
 
+pid_t SwayRig::compositorPid() const {
+  return compositorPid_ > 0 ? compositorPid_ : -1;
+}
+
 std::map<std::string, std::string> SwayRig::environment() const {
   return {{"WAYLAND_DISPLAY", waylandDisplay_}, {"SWAYSOCK", swaySocket_}, {"DISPLAY", ""}};
 }

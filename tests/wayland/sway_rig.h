@@ -69,6 +69,8 @@ class SwayRig {
   // Gives an output a transform as swaymsg names it ("90", "flipped-270", ...) and waits until
   // the compositor reports it.
   bool setTransform(const std::string& output, const std::string& transform);
+  // The compositor's own process (for tests that stop and resume it); -1 when unknown.
+  pid_t compositorPid() const;
 
  private:
   SwayRig() = default;

@@ -133,7 +133,8 @@ TEST(WaylandSwayTree, MalformedTreesGiveNoViews) {
   EXPECT_TRUE(parseShownViews("[]")->empty());
   EXPECT_TRUE(parseShownViews("{\"nodes\": 3}")->empty());
   EXPECT_TRUE(parseShownViews(R"({"nodes":[{"type":"output","current_workspace":1}]})")->empty());
-  // Nesting far deeper than any layout stops without exhausting the stack.
+  // Nesting far deeper than any layout: the text is refused while it is read, and a document
+  // given whole is walked no deeper than the limit, without exhausting the stack.
   std::string deep = R"({"nodes":[{"type":"output","current_workspace":"1","nodes":[)"
                      R"({"type":"workspace","name":"1","nodes":[)";
   for (int i = 0; i < 20000; ++i)
@@ -141,9 +142,10 @@ TEST(WaylandSwayTree, MalformedTreesGiveNoViews) {
   for (int i = 0; i < 20000; ++i)
     deep += "]}";
   deep += "]}]}]}";
-  const auto views = parseShownViews(deep);
-  ASSERT_TRUE(views);
-  EXPECT_TRUE(views->empty());
+  EXPECT_FALSE(parseShownViews(deep));
+  const auto document = parseJson(deep);
+  ASSERT_TRUE(document);
+  EXPECT_TRUE(shownViews(*document).empty());
 }
 
 TEST(WaylandSwayWindowServer, DictionariesInGlobalCoordinates) {

@@ -222,7 +222,7 @@ TEST(WaylandSwayWindowList, ALostCompositorGivesNoList) {
   rig->killCompositor();
   EXPECT_TRUE(waitUntil([&] { return !list->read(); }));
   EXPECT_FALSE(list->run("[con_id=1] focus"));
-  EXPECT_FALSE(SwayWindowList::open("/nonexistent/sway.sock"));
+  EXPECT_FALSE(SwayWindowList::open("/nonexistent/sway.sock")->answered());
 }
 
 }  // namespace

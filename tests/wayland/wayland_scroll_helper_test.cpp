@@ -3,11 +3,16 @@
 // against grim, wheel scrolling in pixels and in lines that moves the page by what it sent, and the
 // target check: losing the focus, a floating window over the region, a move, a resize and the
 // window closing each stop the capture with their message; a compositor that goes away ends the
-// selection and fails the commands after it.
+// selection and fails the commands after it. sway's IPC that trickles, floods events, stalls or
+// does not answer at all fails only the commands that needed it, with the window list's reply, and
+// serves again once it is back.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
+
+#include "fake_sway_ipc.h"
 
 #include "input_counter_process.h"
 #include "orvel/common/json_text.h"
@@ -33,12 +38,16 @@ using x11test::ok;
 // The helper on the rig's compositor.
 class Helper : public x11test::ScrollHelperProcess {
  public:
-  explicit Helper(SwayRig& rig) : ScrollHelperProcess(environment(rig)) {}
+  // `swaySocket` empty: the rig's own.
+  explicit Helper(SwayRig& rig, const std::string& swaySocket = "")
+      : ScrollHelperProcess(environment(rig, swaySocket)) {}
 
  private:
-  static std::map<std::string, std::string> environment(SwayRig& rig) {
+  static std::map<std::string, std::string> environment(SwayRig& rig,
+                                                        const std::string& swaySocket) {
     auto env = rig.environment();
     env["ORVEL_BACKEND"] = "wayland";
+    if (!swaySocket.empty()) env["SWAYSOCK"] = swaySocket;
     return env;
   }
 };
@@ -220,6 +229,112 @@ TEST(WaylandScrollHelper, ALostCompositorEndsTheSelectionAndFailsLaterCommands) 
   ASSERT_TRUE(waitUntil([&] { return !page.focused(); }));
   rig->killCompositor();
   x11test::expectLostDesktopAnswers(helper);
+}
+
+// A desktop of one page window with the focus, a held keyboard and a virtual pointer, and the
+// helper's requests on it.
+struct PageDesktop {
+  explicit PageDesktop(SwayRig& rig) : rig(rig) {
+    ChildProcess::Options quiet;
+    quiet.environment = rig.environment();
+    quiet.pipeStdin = quiet.pipeStdout = false;
+    keyboard = ChildProcess::start({"wtype", "-s", "600000"}, quiet);
+    pointer = VirtualPointer::open(rig.waylandDisplay(), kWidth, kHeight);
+    page = std::make_unique<InputCounter>(rig, 1, 6);
+  }
+  bool ready() {
+    return keyboard && pointer && page->ready() && waitUntil([&] { return page->focused(); });
+  }
+  Json select(Helper& helper) {
+    helper.send("select");
+    if (!waitUntil([&] { return !page->focused(); })) return Json();
+    pointer->drag(200, 150, 600, 450);
+    pointer->moveTo(kWidth - 1, kHeight - 1);
+    return helper.reply();
+  }
+  // A capture's reply, its frame read.
+  static Json capture(Helper& helper) {
+    Json reply = helper.request("capture");
+    if (ok(reply)) helper.payload(reply["length"].get<std::size_t>());
+    return reply;
+  }
+  SwayRig& rig;
+  std::unique_ptr<ChildProcess> keyboard;
+  std::unique_ptr<VirtualPointer> pointer;
+  std::unique_ptr<InputCounter> page;
+};
+
+TEST(WaylandScrollHelper, ATricklingOrFloodingSwayIpcFailsOnlyTheCommandsThatWaitForIt) {
+  START_SWAY(rig, SwayOptions{});
+  PageDesktop desktop(*rig);
+  ASSERT_TRUE(desktop.ready());
+  // sway's own tree, served by a socket that the test scripts.
+  std::string tree;
+  ASSERT_TRUE(rig->swaymsg({"-t", "get_tree"}, &tree));
+  auto fake = FakeSwayIpc::start(tree);
+  ASSERT_TRUE(fake);
+  Helper helper(*rig, fake->path());
+  ASSERT_TRUE(helper.running());
+  const Json selected = desktop.select(helper);
+  ASSERT_EQ(ok(selected), true) << selected.dump();
+  ASSERT_EQ(ok(PageDesktop::capture(helper)), true);
+
+  // A reply that trickles: the capture waiting for it fails as with no window list.
+  fake->setReplies(FakeSwayIpc::Replies::kTrickle);
+  EXPECT_EQ(error(PageDesktop::capture(helper)), kMoved);
+  fake->setReplies(FakeSwayIpc::Replies::kAnswer);
+  EXPECT_TRUE(waitUntil([&] { return ok(PageDesktop::capture(helper)); }));
+
+  // Events without end: the replies keep coming.
+  fake->setFlood(true);
+  ASSERT_TRUE(waitUntil([&] { return fake->eventsSent() > 100; }));
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(ok(PageDesktop::capture(helper)), true);
+  fake->setFlood(false);
+
+  // The end of input ends the helper while the window list waits for a trickle.
+  fake->setReplies(FakeSwayIpc::Replies::kTrickle);
+  helper.send("capture");
+  helper.process().closeStdin();
+  EXPECT_EQ(helper.process().wait(15s), 0);
+}
+
+TEST(WaylandScrollHelper, AStoppedSwayFailsACaptureAndServesAgainOnceResumed) {
+  START_SWAY(rig, SwayOptions{});
+  PageDesktop desktop(*rig);
+  ASSERT_TRUE(desktop.ready());
+  const pid_t sway = rig->compositorPid();
+  ASSERT_GT(sway, 0);
+  Helper helper(*rig);
+  ASSERT_TRUE(helper.running());
+  ASSERT_EQ(ok(desktop.select(helper)), true);
+  ASSERT_EQ(ok(PageDesktop::capture(helper)), true);
+
+  ASSERT_EQ(::kill(sway, SIGSTOP), 0);
+  const Json stalled = PageDesktop::capture(helper);
+  ASSERT_EQ(::kill(sway, SIGCONT), 0);
+  EXPECT_EQ(error(stalled), kMoved);
+  EXPECT_TRUE(waitUntil([&] { return ok(PageDesktop::capture(helper)); }));
+  const Json again = desktop.select(helper);
+  EXPECT_EQ(ok(again), true) << again.dump();
+  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+}
+
+TEST(WaylandScrollHelper, ASwaySocketThatDoesNotAnswerIsNamedBySelect) {
+  START_SWAY(rig, SwayOptions{});
+  SilentSwaySockets silent;
+  ASSERT_FALSE(silent.paths().empty());
+  for (const std::string& socket : silent.paths()) {
+    Helper helper(*rig, socket);
+    ASSERT_TRUE(helper.running());
+    EXPECT_EQ(error(helper.request("select")),
+              "Cannot read the window list: sway's IPC does not answer at SWAYSOCK. Start Orvel "
+              "inside a sway session.")
+        << socket;
+    // A capture before any selection keeps its usual reply.
+    EXPECT_EQ(error(helper.request("capture")), kMoved);
+    EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+  }
 }
 
 }  // namespace
