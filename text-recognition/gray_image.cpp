@@ -245,6 +245,22 @@ void invertDarkAreas(Pix* gray) {
   boxaDestroy(&areas);
 }
 
+std::vector<std::array<std::int64_t, 256>> greyHistogramsPerRow(const Pix* gray) {
+  const l_int32 width = pixGetWidth(gray);
+  const l_int32 height = pixGetHeight(gray);
+  const l_int32 wordsPerLine = pixGetWpl(gray);
+  const l_uint32* data = pixGetData(const_cast<Pix*>(gray));
+  std::vector<std::array<std::int64_t, 256>> rows(static_cast<std::size_t>(height));
+  for (l_int32 y = 0; y < height; ++y) {
+    const l_uint32* line = data + static_cast<std::size_t>(y) * wordsPerLine;
+    auto& histogram = rows[static_cast<std::size_t>(y)];
+    histogram.fill(0);
+    for (l_int32 x = 0; x < width; ++x)
+      ++histogram[GET_DATA_BYTE(line, x)];
+  }
+  return rows;
+}
+
 int GrayPicture::width() const {
   return pixGetWidth(pix_.get());
 }
