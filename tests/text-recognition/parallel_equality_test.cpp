@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 
 #include "page_renderer.h"
 #include "tesseract_recognizer.h"
@@ -18,6 +19,11 @@ struct BenchmarkPage {
   const char* name;
   Page (*draw)();
 };
+
+// Test names and messages show the page's name.
+void PrintTo(const BenchmarkPage& page, std::ostream* out) {
+  *out << page.name;
+}
 
 class ParallelEqualityTest : public ::testing::TestWithParam<BenchmarkPage> {
  protected:
