@@ -32,7 +32,7 @@ constexpr const char* kDetails =
     "{\"error\":...}. Exit status: 0 success, 1 failure, 2 malformed command line.\n"
     "\n"
     "ORVEL_OCR_THREADS=N recognises parts of an image on up to N engines at once (default: one\n"
-    "a core); 1 reads each band whole on one engine.\n";
+    "a core, at most 8); 1 reads each band whole on one engine.\n";
 
 // Allocations from this size up get pages of their own: picture buffers are megabytes each, and
 // mapping them separately hands them back to the system when a band is done instead of leaving a
