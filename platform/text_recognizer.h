@@ -1,8 +1,11 @@
 // The text-recognition engine as the helper sees it: one configured recognizer per run, reused for
-// every band of an image. Tests put a scripted engine behind the same interface. One thread at
-// a time calls a recognizer.
+// every band of an image, with one or more engines inside. Tests put a scripted engine behind the
+// same interface. One thread at a time calls a recognizer; it runs its engines on threads of its
+// own and returns once they are done.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +68,21 @@ class TextRecognizer {
   // Text lines of the image, in the engine's order.
   virtual RecognizerResult<std::vector<TextObservation>> recognize(
       const RecognitionImage& image) = 0;
+
+  // Recognition in parts on several engines at once. Before any of the calls below: engines 0 to
+  // count - 1 exist, each loading the language data on its first use.
+  virtual void setEngineCount(int count) = 0;
+  // The rectangle decoded and prepared for recognition once, to be recognised in parts; null when
+  // it cannot be read.
+  virtual std::unique_ptr<RecognitionImage> prepare(const RecognitionImage& image,
+                                                    const PixelRect& rect) = 0;
+  // How many pixels of each grey (0 to 255) each row of a prepared picture holds.
+  virtual std::vector<std::array<std::int64_t, 256>> rowHistograms(
+      const RecognitionImage& prepared) = 0;
+  // Text lines of a rectangle of a prepared picture on one engine, normalized to the rectangle.
+  // Calls on different engines may run at once, each engine on one thread at a time.
+  virtual RecognizerResult<std::vector<TextObservation>> recognizePart(
+      const RecognitionImage& prepared, const PixelRect& part, int engine) = 0;
 };
 
 }  // namespace orvel::platform

@@ -10,9 +10,12 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "gif_frames.h"
 #include "image_limits.h"
+#include "plain_bmp.h"
 #include "png_gray_stream.h"
 
 namespace orvel::ocr {
@@ -114,6 +117,29 @@ bool readDimensions(int fd, std::FILE* file, l_int32 format, l_int32* width, l_i
   }
 }
 
+// A BMP that Leptonica's reader refuses, through its plain rewrite; null for the others. Only the
+// bytes a picture of the header's size can take are read.
+PixPtr readOtherBmp(int fd, l_int32 width, l_int32 height) {
+  std::vector<std::uint8_t> file(64);
+  const ssize_t head = ::pread(fd, file.data(), file.size(), 0);
+  if (head <= 0) return nullptr;
+  file.resize(static_cast<std::size_t>(head));
+  if (!needsPlainBmp(file)) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return nullptr;
+  const std::size_t most = 4 * (static_cast<std::size_t>(width) + 4) * height + 65536;
+  file.resize(std::min(static_cast<std::size_t>(info.st_size), most));
+  for (std::size_t at = 0; at < file.size();) {
+    const ssize_t got = ::pread(fd, file.data() + at, file.size() - at, static_cast<off_t>(at));
+    if (got <= 0) return nullptr;
+    at += static_cast<std::size_t>(got);
+  }
+  const std::optional<std::vector<std::uint8_t>> plain = plainBmp(file);
+  file = {};
+  if (!plain) return nullptr;
+  return PixPtr(pixReadMemBmp(plain->data(), plain->size()));
+}
+
 // The first picture of a regular file, decoded whole, if its header is within the limits.
 PixPtr readWhole(int fd) {
   if (::lseek(fd, 0, SEEK_SET) != 0) return nullptr;
@@ -130,6 +156,9 @@ PixPtr readWhole(int fd) {
   std::rewind(file);
   const bool known = readDimensions(fd, file, format, &width, &height);
   if (!known || !withinImageLimits(width, height, /*streamed=*/false)) return nullptr;
+  if (format == IFF_BMP) {
+    if (auto pix = readOtherBmp(fd, width, height)) return pix;
+  }
   std::rewind(file);
   return PixPtr(pixReadStream(file, 0));
 }
@@ -214,6 +243,22 @@ void invertDarkAreas(Pix* gray) {
     whitenArea(gray, x, y, w, h);
   }
   boxaDestroy(&areas);
+}
+
+std::vector<std::array<std::int64_t, 256>> greyHistogramsPerRow(const Pix* gray) {
+  const l_int32 width = pixGetWidth(gray);
+  const l_int32 height = pixGetHeight(gray);
+  const l_int32 wordsPerLine = pixGetWpl(gray);
+  const l_uint32* data = pixGetData(const_cast<Pix*>(gray));
+  std::vector<std::array<std::int64_t, 256>> rows(static_cast<std::size_t>(height));
+  for (l_int32 y = 0; y < height; ++y) {
+    const l_uint32* line = data + static_cast<std::size_t>(y) * wordsPerLine;
+    auto& histogram = rows[static_cast<std::size_t>(y)];
+    histogram.fill(0);
+    for (l_int32 x = 0; x < width; ++x)
+      ++histogram[GET_DATA_BYTE(line, x)];
+  }
+  return rows;
 }
 
 int GrayPicture::width() const {

@@ -3,8 +3,11 @@
 // cheaply.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/text_recognizer.h"
 
@@ -33,6 +36,9 @@ class GrayImage : public platform::RecognitionImage {
 // (a dark page, a dark sidebar, a coloured button) is inverted in place. Dark glyphs on a light
 // background are too small or too thin to count as areas and stay as they are.
 void invertDarkAreas(Pix* gray);
+
+// How many pixels of each grey each row holds.
+std::vector<std::array<std::int64_t, 256>> greyHistogramsPerRow(const Pix* gray);
 
 // Whole picture held in memory.
 class GrayPicture : public GrayImage {

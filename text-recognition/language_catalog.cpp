@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <system_error>
+#include <vector>
 
+#include "traineddata_header.h"
 #include "traineddata_tag.h"
 
 namespace orvel::ocr {
@@ -25,6 +28,17 @@ TagParts partsOf(const std::string& tag) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::Locale locale = icu::Locale::forLanguageTag(tag, status);
   return {locale.getLanguage(), locale.getScript(), tag.find("-x-") != std::string::npos};
+}
+
+bool holdsLanguageData(const std::filesystem::path& file) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
+  if (error) return false;
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::uint8_t> head(std::min<std::uintmax_t>(size, kTraineddataHeaderBytes));
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  if (!in) return false;
+  return readsAsTraineddata(head, size);
 }
 
 }  // namespace
@@ -55,7 +69,7 @@ std::optional<LanguageCatalog> LanguageCatalog::fromDirectory(const std::string&
   for (const auto& entry : entries) {
     const std::string file = entry.path().filename().string();
     if (file.size() > kExtension.size() && file.ends_with(kExtension) &&
-        entry.is_regular_file(error)) {
+        entry.is_regular_file(error) && holdsLanguageData(entry.path())) {
       names.push_back(file.substr(0, file.size() - kExtension.size()));
     }
   }

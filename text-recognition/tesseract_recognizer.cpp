@@ -81,12 +81,55 @@ TextObservation observationOf(const TextPiece& line, double width, double height
   return observation;
 }
 
+// The picture's lines, joined and normalized to it. The engine takes a copy of the picture, which
+// is freed before recognition so that it never exists twice.
+platform::RecognizerResult<std::vector<TextObservation>> recognizeWith(tesseract::TessBaseAPI& api,
+                                                                       PixPtr pix,
+                                                                       bool leftToRightOnly) {
+  const double width = pixGetWidth(pix.get());
+  const double height = pixGetHeight(pix.get());
+  api.SetImage(pix.get());
+  pix.reset();
+  api.SetSourceResolution(kScreenResolution);
+  const bool recognized = api.Recognize(nullptr) == 0;
+  std::vector<TextPiece> pieces;
+  if (const std::unique_ptr<tesseract::ResultIterator> lines(recognized ? api.GetIterator()
+                                                                        : nullptr);
+      lines) {
+    if (leftToRightOnly) {
+      // The plain iterator of the same results, at the same place.
+      tesseract::LTRResultIterator plain(*lines);
+      pieces = readPieces(plain);
+    } else {
+      pieces = readPieces(*lines);
+    }
+  }
+  // No piece crosses a part's edge (parts are cut where rows are blank), so joining a part's
+  // pieces joins what joining the whole band's would.
+  std::vector<TextObservation> observations;
+  for (const TextPiece& line : joinIntoLines(pieces))
+    observations.push_back(observationOf(line, width, height));
+  // Drops the picture and page results; the loaded models stay for the next band.
+  api.Clear();
+  malloc_trim(0);
+  if (!recognized) return RecognizerFailure{kRecognizerFailed};
+  return observations;
+}
+
 }  // namespace
 
+struct TesseractRecognizer::Engine {
+  Engine() : api(std::make_unique<tesseract::TessBaseAPI>()) {
+    // The engine's own diagnostics go nowhere: the helper's only output is its JSON object.
+    api->SetVariable("debug_file", "/dev/null");
+  }
+  std::unique_ptr<tesseract::TessBaseAPI> api;
+  bool started = false;
+};
+
 TesseractRecognizer::TesseractRecognizer(TesseractSettings settings)
-    : settings_(std::move(settings)), api_(std::make_unique<tesseract::TessBaseAPI>()) {
-  // The engine's own diagnostics go nowhere: the helper's only output is its JSON object.
-  api_->SetVariable("debug_file", "/dev/null");
+    : settings_(std::move(settings)) {
+  engines_.push_back(std::make_unique<Engine>());
 }
 
 TesseractRecognizer::~TesseractRecognizer() = default;
@@ -154,65 +197,109 @@ std::unique_ptr<platform::RecognitionImage> TesseractRecognizer::crop(
   return std::make_unique<GrayBand>(static_cast<const GrayImage&>(image), rect);
 }
 
-std::optional<RecognizerFailure> TesseractRecognizer::start() {
-  if (started_) return std::nullopt;
+const platform::RecognizerResult<std::string>& TesseractRecognizer::models() {
+  if (models_) return *models_;
   const LanguageCatalog* languages = catalog();
-  if (languages == nullptr) return RecognizerFailure{kLanguageDataMissing};
   std::string models;
-  if (automatic_ || languages_.empty()) {
+  if (languages == nullptr) {
+    models_ = RecognizerFailure{kLanguageDataMissing};
+  } else if (automatic_ || languages_.empty()) {
     models = languages->automaticLanguages(settings_.locale);
   } else {
     for (const std::string& tag : languages_) {
       const std::optional<std::string> name = languages->traineddataFor(tag);
-      if (!name) return RecognizerFailure{kLanguageDataUnloadable};
+      if (!name) {
+        models_ = RecognizerFailure{kLanguageDataUnloadable};
+        return *models_;
+      }
       models += (models.empty() ? "" : "+") + *name;
     }
   }
-  if (models.empty()) return RecognizerFailure{kLanguageDataMissing};
-  if (api_->Init(settings_.dataDirectory.c_str(), models.c_str(), tesseract::OEM_LSTM_ONLY, nullptr,
-                 0, &kVariableNames, &kVariableValues, false) != 0) {
+  if (!models_) {
+    if (models.empty()) {
+      models_ = RecognizerFailure{kLanguageDataMissing};
+    } else {
+      leftToRightOnly_ = allLeftToRight(models);
+      models_ = models;
+    }
+  }
+  return *models_;
+}
+
+platform::RecognizerResult<tesseract::TessBaseAPI*> TesseractRecognizer::start(Engine& engine) {
+  if (engine.started) return engine.api.get();
+  const auto& list = models();
+  if (const auto* failed = std::get_if<RecognizerFailure>(&list)) return *failed;
+  if (engine.api->Init(settings_.dataDirectory.c_str(), std::get<std::string>(list).c_str(),
+                       tesseract::OEM_LSTM_ONLY, nullptr, 0, &kVariableNames, &kVariableValues,
+                       false) != 0) {
     return RecognizerFailure{kLanguageDataUnloadable};
   }
   // Interface text is scattered in small blocks; sparse-text layout finds the lines that block
   // layout drops (sidebars, toolbars, status bars).
-  api_->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
-  leftToRightOnly_ = allLeftToRight(models);
-  started_ = true;
-  return std::nullopt;
+  engine.api->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
+  engine.started = true;
+  return engine.api.get();
 }
 
 platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::recognize(
     const platform::RecognitionImage& image) {
-  if (auto failed = start()) return *failed;
-  const auto& band = static_cast<const GrayBand&>(image);
-  {
-    const PixPtr pix = band.pixels();
-    if (!pix) return RecognizerFailure{kImageUnavailable};
-    invertDarkAreas(pix.get());
-    api_->SetImage(pix.get());
-  }
-  api_->SetSourceResolution(kScreenResolution);
-  const bool recognized = api_->Recognize(nullptr) == 0;
-  std::vector<TextPiece> pieces;
-  if (const std::unique_ptr<tesseract::ResultIterator> lines(recognized ? api_->GetIterator()
-                                                                        : nullptr);
-      lines) {
-    if (leftToRightOnly_) {
-      // The plain iterator of the same results, at the same place.
-      tesseract::LTRResultIterator plain(*lines);
-      pieces = readPieces(plain);
-    } else {
-      pieces = readPieces(*lines);
-    }
-  }
-  std::vector<TextObservation> observations;
-  for (const TextPiece& line : joinIntoLines(pieces))
-    observations.push_back(observationOf(line, band.width(), band.height()));
-  // Drops the band's picture and page results; the loaded models stay for the next band.
-  api_->Clear();
-  malloc_trim(0);
-  if (!recognized) return RecognizerFailure{kRecognizerFailed};
-  return observations;
+  const auto api = start(*engines_.front());
+  if (const auto* failed = std::get_if<RecognizerFailure>(&api)) return *failed;
+  PixPtr pix = static_cast<const GrayBand&>(image).pixels();
+  if (!pix) return RecognizerFailure{kImageUnavailable};
+  invertDarkAreas(pix.get());
+  return recognizeWith(*std::get<tesseract::TessBaseAPI*>(api), std::move(pix), leftToRightOnly_);
+}
+
+namespace {
+
+// A band decoded and prepared once; its parts are copied out for each engine.
+class PreparedPicture : public platform::RecognitionImage {
+ public:
+  explicit PreparedPicture(PixPtr pix) : pix_(std::move(pix)) {}
+  int width() const override { return pixGetWidth(pix_.get()); }
+  int height() const override { return pixGetHeight(pix_.get()); }
+  const Pix* pix() const { return pix_.get(); }
+
+ private:
+  PixPtr pix_;
+};
+
+}  // namespace
+
+void TesseractRecognizer::setEngineCount(int count) {
+  models();
+  while (static_cast<int>(engines_.size()) < count)
+    engines_.push_back(std::make_unique<Engine>());
+}
+
+std::unique_ptr<platform::RecognitionImage> TesseractRecognizer::prepare(
+    const platform::RecognitionImage& image, const platform::PixelRect& rect) {
+  const std::unique_ptr<platform::RecognitionImage> band = crop(image, rect);
+  if (!band) return nullptr;
+  PixPtr pix = static_cast<const GrayBand&>(*band).pixels();
+  if (!pix) return nullptr;
+  invertDarkAreas(pix.get());
+  return std::make_unique<PreparedPicture>(std::move(pix));
+}
+
+std::vector<std::array<std::int64_t, 256>> TesseractRecognizer::rowHistograms(
+    const platform::RecognitionImage& prepared) {
+  return greyHistogramsPerRow(static_cast<const PreparedPicture&>(prepared).pix());
+}
+
+platform::RecognizerResult<std::vector<TextObservation>> TesseractRecognizer::recognizePart(
+    const platform::RecognitionImage& prepared, const platform::PixelRect& part, int engine) {
+  const auto& picture = static_cast<const PreparedPicture&>(prepared);
+  Box* box = boxCreateValid(part.x, part.y, part.width, part.height);
+  if (box == nullptr) return RecognizerFailure{kImageUnavailable};
+  PixPtr clip(pixClipRectangle(const_cast<Pix*>(picture.pix()), box, nullptr));
+  boxDestroy(&box);
+  if (!clip) return RecognizerFailure{kImageUnavailable};
+  const auto api = start(*engines_.at(static_cast<std::size_t>(engine)));
+  if (const auto* failed = std::get_if<RecognizerFailure>(&api)) return *failed;
+  return recognizeWith(*std::get<tesseract::TessBaseAPI*>(api), std::move(clip), leftToRightOnly_);
 }
 
 }  // namespace orvel::ocr

@@ -7,6 +7,7 @@
 #include "band.h"
 #include "language_matcher.h"
 #include "messages.h"
+#include "parallel_recognition.h"
 
 namespace orvel::ocr {
 namespace {
@@ -77,6 +78,7 @@ RunResult TextRecognitionHelper::recognize(const std::vector<std::string>& suppo
 
 platform::RecognizerResult<std::vector<Line>> TextRecognitionHelper::recognizeBands(
     const platform::RecognitionImage& image) {
+  if (engines_ > 1) return recognizeInParts(recognizer_, image, engines_);
   std::vector<Line> lines;
   for (const Band& band : bandsFor(image.width(), image.height())) {
     // The band's picture and results live only in this scope, so one band's memory is freed

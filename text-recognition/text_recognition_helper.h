@@ -25,8 +25,11 @@ struct RunResult {
 
 class TextRecognitionHelper {
  public:
-  // The recognizer is created and configured by the caller and reused for every band.
-  explicit TextRecognitionHelper(platform::TextRecognizer& recognizer) : recognizer_(recognizer) {}
+  // The recognizer is created and configured by the caller and reused for every band. With more
+  // than one engine, images are recognised in parts on up to that many engines at once; one engine
+  // recognises each band whole.
+  explicit TextRecognitionHelper(platform::TextRecognizer& recognizer, int engines = 1)
+      : recognizer_(recognizer), engines_(engines) {}
 
   // `args` holds the command line, the program path first.
   RunResult run(const std::vector<std::string>& args);
@@ -39,6 +42,7 @@ class TextRecognitionHelper {
       const platform::RecognitionImage& image);
 
   platform::TextRecognizer& recognizer_;
+  int engines_;
 };
 
 }  // namespace orvel::ocr

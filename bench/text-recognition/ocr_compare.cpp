@@ -1,5 +1,7 @@
-// Runs the helper and the `tesseract` command (one thread, then its defaults) on the same rendered
-// pages and prints wall time, peak memory, line fidelity and character error rate side by side.
+// Runs the helper (one engine, then one engine a core) and the `tesseract` command (one thread,
+// then its defaults) on the same rendered pages and prints wall time, peak memory, line fidelity
+// and character error rate side by side, with whether the helper's two texts are the same and the
+// ratios of the times.
 //
 //   ocr_compare [--quick] [--only NAME] [--skip-default-tall] [--helper-only] [--keep]
 //               [--helper PATH]
@@ -13,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +26,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "page_renderer.h"
@@ -118,6 +122,12 @@ int main(int argc, char** argv) {
     if (arg == "--only" && i + 1 < argc) only = argv[++i];
     if (arg == "--helper" && i + 1 < argc) helperPath = argv[++i];
   }
+  // The helper on every core, as it runs by default; ORVEL_OCR_THREADS set from outside picks
+  // another count.
+  const char* setting = std::getenv("ORVEL_OCR_THREADS");
+  const unsigned engines = setting != nullptr ? static_cast<unsigned>(std::atoi(setting))
+                                              : std::max(1u, std::thread::hardware_concurrency());
+  const std::string cores = "ORVEL_OCR_THREADS=" + std::to_string(engines);
   const bool haveCommand = onPath("tesseract");
   if (!haveCommand) std::printf("tesseract command not found: comparing nothing\n");
 
@@ -146,8 +156,15 @@ int main(int argc, char** argv) {
                 truth.text.size());
     const std::string outFile = (dir / "out.txt").string();
 
-    const Measure helper = runProcess({helperPath, "recognize", png, "en"}, {}, outFile);
-    report("text-recognition-helper", helper, truth, helperText(helper.out), nullptr);
+    const Measure oneEngine =
+        runProcess({helperPath, "recognize", png, "en"}, {"ORVEL_OCR_THREADS=1"}, outFile);
+    report("helper, one engine", oneEngine, truth, helperText(oneEngine.out), nullptr);
+    const Measure helper = runProcess({helperPath, "recognize", png, "en"}, {cores}, outFile);
+    report("helper, " + std::to_string(engines) + " engines", helper, truth, helperText(helper.out),
+           nullptr);
+    std::printf("  %-24s %s, %.2fx faster\n", "",
+                helper.out == oneEngine.out ? "same text" : "TEXT DIFFERS",
+                oneEngine.seconds / helper.seconds);
     if (keep) {
       std::ofstream(dir / (stem + ".expected.txt")) << truth.text << '\n';
       std::ofstream(dir / (stem + ".helper.txt")) << helperText(helper.out) << '\n';

@@ -2,7 +2,11 @@
 // rectangle holds them, with boxes normalized to the band as a real engine reports them.
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -17,6 +21,13 @@ struct PlacedLine {
   double x = 0;       // left edge, fraction of the width
   std::string text;
   bool hasCandidate = true;
+  int height = 10;  // dark rows around the centre, as prepared pictures show them
+};
+
+// One recognizePart call: the part in whole-image rows, and the engine that took it.
+struct PartCall {
+  platform::PixelRect rect;
+  int engine = 0;
 };
 
 class FakeImage : public platform::RecognitionImage {
@@ -74,6 +85,63 @@ class FakeRecognizer : public platform::TextRecognizer {
       const platform::RecognitionImage& image) override {
     const platform::PixelRect& band = static_cast<const FakeImage&>(image).rect();
     recognized.push_back(band);
+    return observe(band);
+  }
+
+  // Recognition in parts.
+  int engineCount = 0;
+  std::vector<platform::PixelRect> prepared;
+  std::set<int> failingPartTops;  // whole-image top rows of parts that fail
+
+  void setEngineCount(int count) override { engineCount = count; }
+  std::unique_ptr<platform::RecognitionImage> prepare(const platform::RecognitionImage& image,
+                                                      const platform::PixelRect& rect) override {
+    prepared.push_back(rect);
+    return crop(image, rect);
+  }
+  // White rows, with `height` black pixels a row around each line's centre.
+  std::vector<std::array<std::int64_t, 256>> rowHistograms(
+      const platform::RecognitionImage& image) override {
+    const platform::PixelRect& band = static_cast<const FakeImage&>(image).rect();
+    std::vector<std::array<std::int64_t, 256>> rows(static_cast<std::size_t>(band.height));
+    for (auto& row : rows) {
+      row.fill(0);
+      row[255] = band.width;
+    }
+    for (const PlacedLine& line : lines) {
+      const int top = static_cast<int>(line.centre) - line.height / 2 - band.y;
+      for (int y = std::max(top, 0); y < std::min(top + line.height, band.height); ++y) {
+        auto& row = rows[static_cast<std::size_t>(y)];
+        row[0] += line.height;
+        row[255] -= line.height;
+      }
+    }
+    return rows;
+  }
+  platform::RecognizerResult<std::vector<platform::TextObservation>> recognizePart(
+      const platform::RecognitionImage& image, const platform::PixelRect& part,
+      int engine) override {
+    const platform::PixelRect& band = static_cast<const FakeImage&>(image).rect();
+    const platform::PixelRect rect{band.x + part.x, band.y + part.y, part.width, part.height};
+    {
+      const std::lock_guard lock(partsMutex_);
+      parts_.push_back({rect, engine});
+    }
+    if (failingPartTops.contains(rect.y)) return platform::RecognizerFailure{"part failed"};
+    return observe(rect);
+  }
+  std::vector<PartCall> parts() const {
+    const std::lock_guard lock(partsMutex_);
+    return parts_;
+  }
+
+ private:
+  // Parts are recognised on several threads at once.
+  mutable std::mutex partsMutex_;
+  std::vector<PartCall> parts_;
+
+  platform::RecognizerResult<std::vector<platform::TextObservation>> observe(
+      const platform::PixelRect& band) const {
     if (failingTop == band.y) return platform::RecognizerFailure{"engine failed"};
     std::vector<platform::TextObservation> observations;
     for (const PlacedLine& line : lines) {

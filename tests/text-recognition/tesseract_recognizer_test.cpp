@@ -119,13 +119,15 @@ TEST_F(TesseractRecognizerTest, ReportsMissingLanguageData) {
   EXPECT_EQ(listed.exitStatus, kExitSuccess);
   EXPECT_TRUE(listed.output.languages->empty());
 
-  std::ofstream(dir_ / "empty" / "eng.traineddata") << "not a model";
+  // A file that is no language data is no language at all.
   const std::string page = (dir_ / "page.png").string();
   ASSERT_TRUE(writePng(Page{100, 40, 0xffffff, 0, {}, {}}, page));
-  TesseractRecognizer broken({(dir_ / "empty").string(), "en_US"});
-  const RunResult failed = TextRecognitionHelper(broken).run({"helper", "recognize", page, "en"});
-  EXPECT_EQ(failed.exitStatus, kExitFailure);
-  EXPECT_EQ(failed.output.error, kLanguageDataUnloadable);
+  std::ofstream(dir_ / "empty" / "eng.traineddata") << "not a model";
+  TesseractRecognizer foreign({(dir_ / "empty").string(), "en_US"});
+  const RunResult unlisted =
+      TextRecognitionHelper(foreign).run({"helper", "recognize", page, "en"});
+  EXPECT_EQ(unlisted.exitStatus, kExitFailure);
+  EXPECT_EQ(unlisted.output.error, kLanguageUnavailable);
 }
 
 }  // namespace
