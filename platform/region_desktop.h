@@ -1,22 +1,14 @@
-// Everything the region-capture helper uses of a desktop: its ports and its events. A backend
-// implements it; the helpers' backend table opens one (platform/backends).
+// Everything the region-capture helper uses of a desktop: the shared capture ports and the input
+// shield. A backend implements it; the helpers' backend table opens one (platform/backends).
 #pragma once
 
-#include "platform/desktop_events.h"
+#include "platform/capture_desktop.h"
 #include "platform/input_shield.h"
-#include "platform/overlay.h"
-#include "platform/permissions.h"
-#include "platform/screen_capture.h"
-#include "platform/screens.h"
 
 namespace orvel::platform {
 
-class RegionDesktop : public virtual DesktopEvents {
+class RegionDesktop : public virtual CaptureDesktop {
  public:
-  virtual Screens& screens() = 0;
-  virtual Permissions& permissions() = 0;
-  virtual ScreenCapture& capture() = 0;
-  virtual Overlay& overlay() = 0;
   virtual InputShield& shield() = 0;
 };
 

@@ -136,84 +136,82 @@ DisplaySwitch::DisplaySwitch(DesktopEvents& backend) {
   });
 }
 
-struct SwitchingRegionDesktop::Ports {
-  Ports(RegionDesktop& live, RegionDesktop& none, const DisplaySwitch& p)
+struct SwitchingCaptureDesktop::Ports {
+  Ports(CaptureDesktop& live, CaptureDesktop& none, const DisplaySwitch& p)
       : screens(live.screens(), none.screens(), p),
         permissions(live.permissions(), none.permissions(), p),
         capture(live.capture(), none.capture(), p),
-        overlay(live.overlay(), none.overlay(), p),
-        shield(live.shield(), none.shield(), p) {}
+        overlay(live.overlay(), none.overlay(), p) {}
   SwitchedScreens screens;
   SwitchedPermissions permissions;
   SwitchedCapture capture;
   SwitchedOverlay overlay;
+};
+
+SwitchingCaptureDesktop::SwitchingCaptureDesktop(std::unique_ptr<CaptureDesktop> backend)
+    : backend_(std::move(backend)),
+      switch_(*backend_),
+      ports_(std::make_unique<Ports>(*backend_, switch_.none(), switch_)) {}
+
+SwitchingCaptureDesktop::~SwitchingCaptureDesktop() = default;
+
+Screens& SwitchingCaptureDesktop::screens() {
+  return ports_->screens;
+}
+Permissions& SwitchingCaptureDesktop::permissions() {
+  return ports_->permissions;
+}
+ScreenCapture& SwitchingCaptureDesktop::capture() {
+  return ports_->capture;
+}
+Overlay& SwitchingCaptureDesktop::overlay() {
+  return ports_->overlay;
+}
+void SwitchingCaptureDesktop::onDisplayLost(Listener listener) {
+  switch_.onLost(std::move(listener));
+}
+void SwitchingCaptureDesktop::onInputTaken(Listener listener) {
+  backend_->onInputTaken(std::move(listener));
+}
+
+struct SwitchingRegionDesktop::Ports {
+  Ports(RegionDesktop& live, RegionDesktop& none, const DisplaySwitch& p)
+      : shield(live.shield(), none.shield(), p) {}
   SwitchedShield shield;
 };
 
 SwitchingRegionDesktop::SwitchingRegionDesktop(std::unique_ptr<RegionDesktop> backend)
-    : backend_(std::move(backend)),
-      switch_(*backend_),
-      ports_(std::make_unique<Ports>(*backend_, switch_.none(), switch_)) {}
+    : SwitchingCaptureDesktop(std::move(backend)),
+      ports_(std::make_unique<Ports>(live<RegionDesktop>(), displaySwitch().none(),
+                                     displaySwitch())) {}
 
 SwitchingRegionDesktop::~SwitchingRegionDesktop() = default;
 
-Screens& SwitchingRegionDesktop::screens() {
-  return ports_->screens;
-}
-Permissions& SwitchingRegionDesktop::permissions() {
-  return ports_->permissions;
-}
-ScreenCapture& SwitchingRegionDesktop::capture() {
-  return ports_->capture;
-}
-Overlay& SwitchingRegionDesktop::overlay() {
-  return ports_->overlay;
-}
 InputShield& SwitchingRegionDesktop::shield() {
   return ports_->shield;
-}
-void SwitchingRegionDesktop::onDisplayLost(Listener listener) {
-  switch_.onLost(std::move(listener));
-}
-void SwitchingRegionDesktop::onInputTaken(Listener listener) {
-  backend_->onInputTaken(std::move(listener));
 }
 
 struct SwitchingScrollDesktop::Ports {
   Ports(ScrollDesktop& live, ScrollDesktop& none, const DisplaySwitch& p)
-      : screens(live.screens(), none.screens(), p),
-        permissions(live.permissions(), none.permissions(), p),
-        keys(live.keys(), none.keys(), p),
+      : keys(live.keys(), none.keys(), p),
         windows(live.windowServer(), none.windowServer(), p),
         workspace(live.workspace(), none.workspace(), p),
         shapes(live.windowShapes(), none.windowShapes(), p),
-        capture(live.capture(), none.capture(), p),
-        overlay(live.overlay(), none.overlay(), p),
         scrollEvents(live.scrollEvents(), none.scrollEvents(), p) {}
-  SwitchedScreens screens;
-  SwitchedPermissions permissions;
   SwitchedKeys keys;
   SwitchedWindows windows;
   SwitchedWorkspace workspace;
   SwitchedShapes shapes;
-  SwitchedCapture capture;
-  SwitchedOverlay overlay;
   SwitchedScrollEvents scrollEvents;
 };
 
 SwitchingScrollDesktop::SwitchingScrollDesktop(std::unique_ptr<ScrollDesktop> backend)
-    : backend_(std::move(backend)),
-      switch_(*backend_),
-      ports_(std::make_unique<Ports>(*backend_, switch_.none(), switch_)) {}
+    : SwitchingCaptureDesktop(std::move(backend)),
+      ports_(std::make_unique<Ports>(live<ScrollDesktop>(), displaySwitch().none(),
+                                     displaySwitch())) {}
 
 SwitchingScrollDesktop::~SwitchingScrollDesktop() = default;
 
-Screens& SwitchingScrollDesktop::screens() {
-  return ports_->screens;
-}
-Permissions& SwitchingScrollDesktop::permissions() {
-  return ports_->permissions;
-}
 KeyState& SwitchingScrollDesktop::keys() {
   return ports_->keys;
 }
@@ -226,20 +224,8 @@ Workspace& SwitchingScrollDesktop::workspace() {
 WindowShapes& SwitchingScrollDesktop::windowShapes() {
   return ports_->shapes;
 }
-ScreenCapture& SwitchingScrollDesktop::capture() {
-  return ports_->capture;
-}
-Overlay& SwitchingScrollDesktop::overlay() {
-  return ports_->overlay;
-}
 ScrollEvents& SwitchingScrollDesktop::scrollEvents() {
   return ports_->scrollEvents;
-}
-void SwitchingScrollDesktop::onDisplayLost(Listener listener) {
-  switch_.onLost(std::move(listener));
-}
-void SwitchingScrollDesktop::onInputTaken(Listener listener) {
-  backend_->onInputTaken(std::move(listener));
 }
 
 }  // namespace orvel::platform

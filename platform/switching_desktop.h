@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/capture_desktop.h"
 #include "platform/null_desktop.h"
 #include "platform/region_desktop.h"
 #include "platform/scroll_desktop.h"
@@ -35,47 +36,59 @@ class DisplaySwitch {
   std::vector<DesktopEvents::Listener> listeners_;
 };
 
-class SwitchingRegionDesktop final : public RegionDesktop {
+// The switched ports both helpers use, and the backend that owns the live ones.
+class SwitchingCaptureDesktop : public virtual CaptureDesktop {
  public:
-  explicit SwitchingRegionDesktop(std::unique_ptr<RegionDesktop> backend);
-  ~SwitchingRegionDesktop() override;
+  ~SwitchingCaptureDesktop() override;
 
-  Screens& screens() override;
-  Permissions& permissions() override;
-  ScreenCapture& capture() override;
-  Overlay& overlay() override;
-  InputShield& shield() override;
-  void onDisplayLost(Listener listener) override;
-  void onInputTaken(Listener listener) override;
+  Screens& screens() final;
+  Permissions& permissions() final;
+  ScreenCapture& capture() final;
+  Overlay& overlay() final;
+  void onDisplayLost(Listener listener) final;
+  void onInputTaken(Listener listener) final;
+
+ protected:
+  explicit SwitchingCaptureDesktop(std::unique_ptr<CaptureDesktop> backend);
+  // The backend as the helper's desktop it was handed as; `Desktop` is that type.
+  template <class Desktop>
+  Desktop& live() {
+    return dynamic_cast<Desktop&>(*backend_);
+  }
+  DisplaySwitch& displaySwitch() { return switch_; }
 
  private:
   struct Ports;
-  std::unique_ptr<RegionDesktop> backend_;
+  std::unique_ptr<CaptureDesktop> backend_;
   DisplaySwitch switch_;
   std::unique_ptr<Ports> ports_;
 };
 
-class SwitchingScrollDesktop final : public ScrollDesktop {
+class SwitchingRegionDesktop final : public RegionDesktop, public SwitchingCaptureDesktop {
+ public:
+  explicit SwitchingRegionDesktop(std::unique_ptr<RegionDesktop> backend);
+  ~SwitchingRegionDesktop() override;
+
+  InputShield& shield() override;
+
+ private:
+  struct Ports;
+  std::unique_ptr<Ports> ports_;
+};
+
+class SwitchingScrollDesktop final : public ScrollDesktop, public SwitchingCaptureDesktop {
  public:
   explicit SwitchingScrollDesktop(std::unique_ptr<ScrollDesktop> backend);
   ~SwitchingScrollDesktop() override;
 
-  Screens& screens() override;
-  Permissions& permissions() override;
   KeyState& keys() override;
   WindowServer& windowServer() override;
   Workspace& workspace() override;
   WindowShapes& windowShapes() override;
-  ScreenCapture& capture() override;
-  Overlay& overlay() override;
   ScrollEvents& scrollEvents() override;
-  void onDisplayLost(Listener listener) override;
-  void onInputTaken(Listener listener) override;
 
  private:
   struct Ports;
-  std::unique_ptr<ScrollDesktop> backend_;
-  DisplaySwitch switch_;
   std::unique_ptr<Ports> ports_;
 };
 

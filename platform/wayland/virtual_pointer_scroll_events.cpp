@@ -71,18 +71,9 @@ VirtualPointerScrollEvents::~VirtualPointerScrollEvents() {
 }
 
 bool VirtualPointerScrollEvents::openSource() {
-  sourceOpen_ = false;
-  if (!pointer_ || !connection_->ok()) return false;
+  if (!pointer_ || !connection_->ok()) return setSourceOpen(false);
   // Also brings the outputs up to date for the locations of the coming events.
-  sourceOpen_ = connection_->roundtrip();
-  return sourceOpen_;
-}
-
-std::optional<platform::ScrollWheelEvent> VirtualPointerScrollEvents::createScrollWheelEvent(
-    platform::ScrollUnit unit, std::int32_t wheelCount, std::int32_t delta1, std::int32_t delta2,
-    std::int32_t delta3) {
-  if (!sourceOpen_) return std::nullopt;
-  return platform::scrollWheelEvent(unit, wheelCount, delta1, delta2, delta3);
+  return setSourceOpen(connection_->roundtrip());
 }
 
 std::uint32_t VirtualPointerScrollEvents::now() const {

@@ -21,7 +21,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/scroll_events.h"
+#include "platform/posting_scroll_events.h"
 #include "platform/wayland/output_layout.h"
 #include "platform/wayland/wayland_connection.h"
 
@@ -57,7 +57,7 @@ inline constexpr double kWheelStepValue = 15;
 inline constexpr std::int32_t kMaxStepsPerEvent = 100;
 inline constexpr double kMaxPixelsPerEvent = 1 << 20;
 
-class VirtualPointerScrollEvents final : public platform::ScrollEvents {
+class VirtualPointerScrollEvents final : public platform::PostingScrollEvents {
  public:
   // Connects to the compositor at `display` (null: $WAYLAND_DISPLAY).
   explicit VirtualPointerScrollEvents(const char* display = nullptr);
@@ -70,12 +70,6 @@ class VirtualPointerScrollEvents final : public platform::ScrollEvents {
 
   // True while the compositor answers.
   bool openSource() override;
-  void closeSource() override { sourceOpen_ = false; }
-  std::optional<platform::ScrollWheelEvent> createScrollWheelEvent(platform::ScrollUnit unit,
-                                                                   std::int32_t wheelCount,
-                                                                   std::int32_t delta1,
-                                                                   std::int32_t delta2,
-                                                                   std::int32_t delta3) override;
   // Returns once the compositor has handled the motion and the wheel (or after a bounded wait), so
   // the events are on their way to the window under the location.
   void post(const platform::ScrollWheelEvent& event) override;
@@ -87,7 +81,6 @@ class VirtualPointerScrollEvents final : public platform::ScrollEvents {
   WlPtr<wl_registry> registry_;
   zwlr_virtual_pointer_manager_v1* manager_ = nullptr;
   zwlr_virtual_pointer_v1* pointer_ = nullptr;
-  bool sourceOpen_ = false;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

@@ -18,15 +18,7 @@ constexpr int kMaxClicksPerEvent = 100;
 }  // namespace
 
 bool X11ScrollEvents::openSource() {
-  sourceOpen_ = connection_.ok() && connection_.extensions().xtest;
-  return sourceOpen_;
-}
-
-std::optional<platform::ScrollWheelEvent> X11ScrollEvents::createScrollWheelEvent(
-    platform::ScrollUnit unit, std::int32_t wheelCount, std::int32_t delta1, std::int32_t delta2,
-    std::int32_t delta3) {
-  if (!sourceOpen_) return std::nullopt;
-  return platform::scrollWheelEvent(unit, wheelCount, delta1, delta2, delta3);
+  return setSourceOpen(connection_.ok() && connection_.extensions().xtest);
 }
 
 int X11ScrollEvents::clicksFor(const platform::ScrollWheelEvent& event) {

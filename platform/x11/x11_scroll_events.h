@@ -6,7 +6,7 @@
 // next event in the same direction. Main thread only.
 #pragma once
 
-#include "platform/scroll_events.h"
+#include "platform/posting_scroll_events.h"
 #include "platform/x11/x11_screens.h"
 
 namespace orvel::x11 {
@@ -14,18 +14,12 @@ namespace orvel::x11 {
 // About what one wheel click scrolls in common toolkits (three lines of text).
 inline constexpr double kPointsPerWheelClick = 48;
 
-class X11ScrollEvents final : public platform::ScrollEvents {
+class X11ScrollEvents final : public platform::PostingScrollEvents {
  public:
   X11ScrollEvents(X11Connection& connection, X11Screens& screens)
       : connection_(connection), screens_(screens) {}
 
   bool openSource() override;
-  void closeSource() override { sourceOpen_ = false; }
-  std::optional<platform::ScrollWheelEvent> createScrollWheelEvent(platform::ScrollUnit unit,
-                                                                   std::int32_t wheelCount,
-                                                                   std::int32_t delta1,
-                                                                   std::int32_t delta2,
-                                                                   std::int32_t delta3) override;
   void post(const platform::ScrollWheelEvent& event) override;
 
   // The clicks an event makes (positive: towards the content's end, button 5), updating the
@@ -35,7 +29,6 @@ class X11ScrollEvents final : public platform::ScrollEvents {
  private:
   X11Connection& connection_;
   X11Screens& screens_;
-  bool sourceOpen_ = false;
   double carried_ = 0;  // points not yet clicked; the sign is the direction
 };
 

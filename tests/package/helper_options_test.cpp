@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "shell_command.h"
+
 namespace {
 
 struct Outcome {
@@ -20,18 +22,11 @@ struct Outcome {
 Outcome run(const std::string& program, const std::string& arguments) {
   const std::filesystem::path errPath =
       std::filesystem::temp_directory_path() / ("orvel-options-" + std::to_string(::getpid()));
-  Outcome result;
   // No display: --help and --version must not need one.
   const std::string command =
       "env -u DISPLAY " + program + " " + arguments + " </dev/null 2>" + errPath.string();
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const auto ran = orvel::testing::runShellCommand(command);
+  Outcome result{ran.out, "", ran.status};
   std::ostringstream err;
   err << std::ifstream(errPath).rdbuf();
   result.err = err.str();

@@ -9,26 +9,15 @@
 #include <string>
 
 #include "page_renderer.h"
+#include "shell_command.h"
 
 namespace {
 
-struct Process {
-  std::string out;
-  int status = -1;
-};
+using Process = orvel::testing::CommandOutput;
 
 Process runHelper(const std::string& arguments) {
-  Process result;
-  std::FILE* pipe =
-      popen((std::string(ORVEL_OCR_HELPER) + " " + arguments + " 2>/dev/null").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return orvel::testing::runShellCommand(std::string(ORVEL_OCR_HELPER) + " " + arguments +
+                                         " 2>/dev/null");
 }
 
 TEST(HelperProcessTest, ExitStatusesAndOutputBytes) {

@@ -96,6 +96,20 @@ std::uint32_t screenWord(std::uint32_t rgba) {
          (rgba & 0xff) << 24;
 }
 
+// Pixels of the PNG at `path` whose screen word differs from `expected(x, y)`; -1 when the file
+// is unreadable or not width by height.
+template <class Expected>
+int pngMismatches(const std::string& path, int width, int height, Expected expected) {
+  const auto png = region::testing::readPng(path);
+  if (!png || png->width != width || png->height != height) return -1;
+  int mismatches = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x)
+      mismatches += screenWord(png->at(x, y)) != expected(x, y);
+  }
+  return mismatches;
+}
+
 bool grabbed(XvfbRig& rig) {
   return rig.pointerGrabbedElsewhere();
 }
@@ -153,19 +167,11 @@ TEST(X11RegionHelper, CaptureAcrossMonitorsEqualsTheScreenUnderTheOverlay) {
   const Json reply = helper.reply();
   const Json region = {{"x", x0}, {"y", y0}, {"width", x1 - x0}, {"height", y1 - y0}};
   ASSERT_EQ(reply, (Json{{"id", 4}, {"ok", true}, {"region", region}})) << reply.dump();
-  auto png = region::testing::readPng(path);
-  ASSERT_TRUE(png);
-  ASSERT_EQ(png->width, x1 - x0);
-  ASSERT_EQ(png->height, y1 - y0);
-  int mismatches = 0;
-  for (int y = 0; y < png->height; ++y) {
-    for (int x = 0; x < png->width; ++x) {
-      mismatches +=
-          screenWord(png->at(x, y)) != before[static_cast<std::size_t>(y) * png->width + x];
-    }
-  }
   // No overlay, no dimming, no cursor: every pixel is the screen's.
-  EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(pngMismatches(
+                path, x1 - x0, y1 - y0,
+                [&](int x, int y) { return before[static_cast<std::size_t>(y) * (x1 - x0) + x]; }),
+            0);
   EXPECT_TRUE(bothFree(*rig));
   EXPECT_EQ(window->clicks(), (std::pair<int, int>{0, 0}));
   // The overlay is gone too: the screen is as it was.
@@ -299,19 +305,14 @@ TEST(X11RegionHelper, TheHostsWindowIsLeftOutExactlyAndAnIdleHelperKeepsNoWindow
     rig->drag(x0, y0, x1, y1);
     const Json reply = helper.reply();
     ASSERT_EQ(reply.value("ok", false), true) << reply.dump();
-    auto png = region::testing::readPng(path);
-    ASSERT_TRUE(png);
-    ASSERT_EQ(png->width, x1 - x0);
-    ASSERT_EQ(png->height, y1 - y0);
-    int mismatches = 0;
-    for (int y = 0; y < png->height; ++y) {
-      for (int x = 0; x < png->width; ++x) {
-        mismatches += screenWord(png->at(x, y)) !=
-                      patternPixel(x0 + x - origin->first, y0 + y - origin->second, 5);
-      }
-    }
     // The target everywhere, the part under the host's window included.
-    EXPECT_EQ(mismatches, 0) << "capture " << id;
+    EXPECT_EQ(pngMismatches(path, x1 - x0, y1 - y0,
+                            [&](int x, int y) {
+                              return patternPixel(x0 + x - origin->first, y0 + y - origin->second,
+                                                  5);
+                            }),
+              0)
+        << "capture " << id;
     // Idle again: the server keeps no copies for the helper.
     EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
   }
