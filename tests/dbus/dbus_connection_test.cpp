@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bus_daemon.h"
+#include "loop_runner.h"
 #include "orvel/common/task.h"
 
 namespace orvel::dbus {
@@ -71,14 +72,7 @@ class DbusConnectionTest : public ::testing::Test {
   }
   void TearDown() override { sd_bus_slot_unref(vtable_); }
 
-  // Runs the loop until `done` holds, at most `limit`.
-  bool runUntil(const std::function<bool()>& done, Duration limit = 20s) {
-    bool late = false;
-    const auto timer = loop_.addTimer(limit, [&] { late = true; });
-    loop_.runUntil([&] { return late || done(); });
-    loop_.cancelTimer(timer);
-    return done();
-  }
+  bool runUntil(const std::function<bool()>& done) { return dbustest::runUntil(loop_, done); }
 
   // Calls `member` of the test service with an optional string argument.
   std::optional<Expected<DbusMessage, Failure>> callService(const std::string& member,
