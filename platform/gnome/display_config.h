@@ -1,0 +1,33 @@
+// The monitors of a GNOME Shell session as mutter's DisplayConfig reports them
+// (GetCurrentState): each active monitor's connector, its current mode in pixels and the place and
+// scale of the logical monitor that shows it. Loop thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "orvel/common/expected.h"
+#include "orvel/common/failure.h"
+#include "orvel/common/task.h"
+#include "platform/dbus/dbus_connection.h"
+
+namespace orvel::gnome {
+
+struct GnomeMonitor {
+  std::string connector;  // "Meta-0": what RecordMonitor takes
+  int widthPx = 0;        // current mode
+  int heightPx = 0;
+  int x = 0;  // logical monitor's place in the layout (logical pixels, or physical ones when
+  int y = 0;  // the layout mode says so)
+  double scale = 1;
+};
+
+// Reads the monitors from a GetCurrentState reply; those without a current mode or a logical
+// monitor (switched off) are left out.
+Expected<std::vector<GnomeMonitor>, Failure> readMonitors(const dbus::DbusMessage& reply);
+
+// Asks the shell for its monitors.
+Task<Expected<std::vector<GnomeMonitor>, Failure>> currentMonitors(dbus::DbusConnection& bus,
+                                                                   Duration deadline);
+
+}  // namespace orvel::gnome
