@@ -45,11 +45,15 @@ struct PipeWireFrameStream::Impl {
   spa_hook listener{};
   std::optional<spa_video_info_raw> format;
   std::optional<OneShot<Expected<Image, Failure>>> waiting;
+  std::optional<Image> unread;
 
   explicit Impl(PipeWireConnection& p) : pipewire(p) {}
 
   void deliver(Expected<Image, Failure> result) {
-    if (!waiting) return;
+    if (!waiting) {
+      if (result) unread = std::move(*result);
+      return;
+    }
     waiting->resolve(std::move(result));
     waiting.reset();
   }
@@ -95,7 +99,7 @@ struct PipeWireFrameStream::Impl {
     const auto* header = static_cast<const spa_meta_header*>(
         spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
     const bool corrupted = header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED);
-    if (self->waiting && self->format && d.data && d.chunk && d.chunk->size > 0 && !corrupted) {
+    if (self->format && d.data && d.chunk && d.chunk->size > 0 && !corrupted) {
       const int width = static_cast<int>(self->format->size.width);
       const int height = static_cast<int>(self->format->size.height);
       const std::size_t stride =
@@ -161,6 +165,11 @@ PipeWireFrameStream::~PipeWireFrameStream() {
 }
 
 Task<Expected<Image, Failure>> PipeWireFrameStream::nextFrame(Duration deadline) {
+  if (impl_->unread) {
+    Image frame = std::move(*impl_->unread);
+    impl_->unread.reset();
+    co_return frame;
+  }
   EventLoop& loop = impl_->pipewire.loop();
   OneShot<Expected<Image, Failure>> frame(loop);
   impl_->waiting.emplace(frame);

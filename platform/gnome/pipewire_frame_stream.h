@@ -23,7 +23,9 @@ class PipeWireFrameStream {
   PipeWireFrameStream(const PipeWireFrameStream&) = delete;
   PipeWireFrameStream& operator=(const PipeWireFrameStream&) = delete;
 
-  // The next whole frame that arrives, at most `deadline` from now.
+  // The newest whole frame not taken yet; when none came since the last one taken, the next one
+  // that arrives, waiting at most `deadline`. (mutter sends a frame when the stream starts and
+  // then only when the screen changes.)
   Task<Expected<Image, Failure>> nextFrame(Duration deadline);
 
   struct Impl;

@@ -3,12 +3,12 @@
 
 #include <cstring>
 #include <set>
+#include <string_view>
 
 #include "gnome_rig.h"
 #include "loop_runner.h"
-#include "platform/gnome/display_config.h"
-#include "platform/gnome/pipewire_frame_stream.h"
-#include "platform/gnome/screen_cast_session.h"
+#include "platform/gnome/monitor_pictures.h"
+#include "sway_rig.h"
 
 namespace orvel::gnome {
 namespace {
@@ -17,54 +17,51 @@ using namespace std::chrono_literals;
 using gnometest::GnomeOptions;
 using gnometest::GnomeRig;
 
-TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSize) {
+// Session objects of the shell's ScreenCast that are still there.
+std::size_t liveSessions(EventLoop& loop, dbus::DbusConnection& bus) {
+  auto reply = dbustest::runTask<Expected<dbus::DbusMessage, Failure>>(loop, [&] {
+    auto request =
+        bus.newCall({"org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast/Session",
+                     "org.freedesktop.DBus.Introspectable"},
+                    "Introspect");
+    return bus.call(std::move(request), 10s);
+  });
+  const char* xml = nullptr;
+  if (!reply || !*reply || sd_bus_message_read((*reply)->get(), "s", &xml) < 0) return 99;
+  std::size_t count = 0;
+  for (std::string_view text(xml); text.find("<node name=") != std::string_view::npos;) {
+    text.remove_prefix(text.find("<node name=") + 1);
+    ++count;
+  }
+  return count;
+}
+
+TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds) {
   START_GNOME(rig, GnomeOptions{});
   rig->enter();
   SteadyClock clock;
   EventLoop loop(clock);
   auto bus = dbus::DbusConnection::openSession(loop);
   ASSERT_TRUE(bus) << bus.error().description;
-
-  auto monitors = dbustest::runTask<Expected<std::vector<GnomeMonitor>, Failure>>(
-      loop, [&] { return currentMonitors(**bus, 10s); });
-  ASSERT_TRUE(monitors && *monitors) << (monitors ? monitors->error().description : "no answer");
-  ASSERT_EQ((*monitors)->size(), 2u);
-  const GnomeMonitor& left = (**monitors)[0].x == 0 ? (**monitors)[0] : (**monitors)[1];
-  const GnomeMonitor& right = &left == &(**monitors)[0] ? (**monitors)[1] : (**monitors)[0];
-  EXPECT_EQ(std::make_pair(left.widthPx, left.heightPx), std::make_pair(1280, 800));
-  EXPECT_EQ(std::make_pair(right.widthPx, right.heightPx), std::make_pair(1024, 768));
-  EXPECT_EQ(right.x, 1280);
-  EXPECT_EQ(left.scale, 1.0);
-
-  auto session = dbustest::runTask<Expected<std::unique_ptr<ScreenCastSession>, Failure>>(
-      loop, [&] { return ScreenCastSession::create(**bus, 10s); });
-  ASSERT_TRUE(session && *session) << (session ? session->error().description : "no answer");
-  std::vector<std::string> connectors;
-  for (const GnomeMonitor& m : **monitors)
-    connectors.push_back(m.connector);
-  auto nodes = dbustest::runTask<Expected<std::vector<std::uint32_t>, Failure>>(
-      loop, [&] { return (**session)->recordMonitors(connectors, 20s); });
-  ASSERT_TRUE(nodes && *nodes) << (nodes ? nodes->error().description : "no answer");
-  ASSERT_EQ((*nodes)->size(), 2u);
-  EXPECT_NE((**nodes)[0], (**nodes)[1]);
-
   auto pipewire = PipeWireConnection::open(loop);
   ASSERT_TRUE(pipewire) << pipewire.error().description;
-  for (std::size_t i = 0; i < 2; ++i) {
-    auto stream = PipeWireFrameStream::connect(**pipewire, (**nodes)[i]);
-    ASSERT_TRUE(stream) << stream.error().description;
-    auto frame = dbustest::runTask<Expected<Image, Failure>>(
-        loop, [&] { return (*stream)->nextFrame(20s); }, 30s);
-    ASSERT_TRUE(frame && *frame) << (frame ? frame->error().description : "no answer");
-    const GnomeMonitor& monitor = (**monitors)[i];
-    EXPECT_EQ((*frame)->width(), monitor.widthPx);
-    EXPECT_EQ((*frame)->height(), monitor.heightPx);
+
+  auto pictures = dbustest::runTask<Expected<std::vector<MonitorPicture>, Failure>>(
+      loop, [&] { return takeMonitorPictures(**bus, **pipewire, 30s); }, 40s);
+  ASSERT_TRUE(pictures && *pictures) << (pictures ? pictures->error().description : "no answer");
+  ASSERT_EQ((*pictures)->size(), 2u);
+  std::set<std::pair<int, int>> places;
+  for (const MonitorPicture& p : **pictures) {
+    places.insert({p.monitor.x, p.monitor.y});
+    EXPECT_EQ(p.monitor.scale, 1.0);
+    EXPECT_EQ(p.picture.width(), p.monitor.widthPx);
+    EXPECT_EQ(p.picture.height(), p.monitor.heightPx);
     // The shell's own picture: opaque, and not one flat colour (the top bar's text at least).
     std::set<std::uint32_t> colours;
     bool opaque = true;
-    for (int y = 0; y < (*frame)->height(); y += 3) {
-      const std::uint8_t* row = (*frame)->data() + y * (*frame)->stride();
-      for (int x = 0; x < (*frame)->width(); x += 3) {
+    for (int y = 0; y < p.picture.height(); y += 3) {
+      const std::uint8_t* row = p.picture.data() + y * p.picture.stride();
+      for (int x = 0; x < p.picture.width(); x += 3) {
         opaque = opaque && row[x * 4 + 3] == 255;
         std::uint32_t c;
         std::memcpy(&c, row + x * 4, 4);
@@ -72,8 +69,13 @@ TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSize) {
       }
     }
     EXPECT_TRUE(opaque);
-    EXPECT_GT(colours.size(), 1u) << "monitor " << monitor.connector << " is one flat colour";
+    EXPECT_GT(colours.size(), 1u) << "monitor " << p.monitor.connector << " is one flat colour";
   }
+  EXPECT_EQ(places, (std::set<std::pair<int, int>>{{0, 0}, {1280, 0}}));
+  EXPECT_EQ((**pictures)[0].picture.width() + (**pictures)[1].picture.width(), 1280 + 1024);
+
+  // The sharing ends with the pictures taken, while the helper stays on the bus.
+  EXPECT_TRUE(waylandtest::waitUntil([&] { return liveSessions(loop, **bus) == 0; }, 15s));
 }
 
 }  // namespace
