@@ -8,6 +8,7 @@
 #include "gnome_rig.h"
 #include "loop_runner.h"
 #include "platform/gnome/monitor_pictures.h"
+#include "platform/gnome/screen_cast_session.h"
 #include "sway_rig.h"
 
 namespace orvel::gnome {
@@ -76,6 +77,16 @@ TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds)
 
   // The sharing ends with the pictures taken, while the helper stays on the bus.
   EXPECT_TRUE(waylandtest::waitUntil([&] { return liveSessions(loop, **bus) == 0; }, 15s));
+
+  // A monitor the shell does not have: the shell's refusal comes back as the failure.
+  auto session = dbustest::runTask<Expected<std::unique_ptr<ScreenCastSession>, Failure>>(
+      loop, [&] { return ScreenCastSession::create(**bus, 10s); });
+  ASSERT_TRUE(session && *session) << (session ? session->error().description : "no answer");
+  auto nodes = dbustest::runTask<Expected<std::vector<std::uint32_t>, Failure>>(
+      loop, [&] { return (**session)->recordMonitors({"Orvel-9"}, 10s); });
+  ASSERT_TRUE(nodes);
+  ASSERT_FALSE(*nodes);
+  EXPECT_EQ(nodes->error().description, "org.freedesktop.DBus.Error.Failed: Unknown monitor");
 }
 
 }  // namespace
