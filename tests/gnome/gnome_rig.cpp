@@ -80,28 +80,35 @@ std::string readFile(const std::string& path) {
   return s;
 }
 
-// Whether `name` has an owner on the bus at `address`.
-bool nameOwned(const std::string& address, const char* name) {
+// A blocking connection to the session bus, for the rig's own questions.
+struct RigBus {
   sd_bus* bus = nullptr;
-  if (sd_bus_new(&bus) < 0) return false;
-  bool owned = false;
-  if (sd_bus_set_address(bus, address.c_str()) >= 0 && sd_bus_set_bus_client(bus, 1) >= 0 &&
-      sd_bus_start(bus) >= 0) {
+  explicit RigBus(const std::string& address) {
+    if (sd_bus_new(&bus) < 0) return;
+    if (sd_bus_set_address(bus, address.c_str()) < 0 || sd_bus_set_bus_client(bus, 1) < 0 ||
+        sd_bus_start(bus) < 0) {
+      bus = sd_bus_close_unref(bus);
+    }
+  }
+  ~RigBus() { sd_bus_close_unref(bus); }
+  RigBus(const RigBus&) = delete;
+  RigBus& operator=(const RigBus&) = delete;
+
+  // Whether `name` has an owner on the bus.
+  bool owned(const char* name) {
+    if (!bus) return false;
     sd_bus_error error = SD_BUS_ERROR_NULL;
     sd_bus_message* reply = nullptr;
     int has = 0;
-    if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s",
-                           name) >= 0 &&
-        sd_bus_message_read(reply, "b", &has) >= 0) {
-      owned = has != 0;
-    }
+    const bool asked = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                          "org.freedesktop.DBus", "NameHasOwner", &error, &reply,
+                                          "s", name) >= 0 &&
+                       sd_bus_message_read(reply, "b", &has) >= 0;
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
+    return asked && has != 0;
   }
-  sd_bus_close_unref(bus);
-  return owned;
-}
+};
 
 }  // namespace
 
@@ -181,7 +188,8 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
   }
   rig->sessionBus_ = readFile(addressFile);
   rig->shellPid_ = std::atoi(readFile(pidFile).c_str());
-  if (!waitUntil([&] { return nameOwned(rig->sessionBus_, "org.gnome.Mutter.ScreenCast"); }, 90s)) {
+  RigBus bus(rig->sessionBus_);
+  if (!waitUntil([&] { return bus.owned("org.gnome.Mutter.ScreenCast"); }, 90s)) {
     whyNot = "gnome-shell did not come up: " + rig->shellLog();
     return nullptr;
   }
