@@ -100,13 +100,31 @@ Expected<std::vector<GnomeMonitor>, Failure> readMonitors(const dbus::DbusMessag
       return failed(kUnreadable);
     }
   }
+  if (sd_bus_message_exit_container(m) < 0) return failed(kUnreadable);
+  // layout-mode: 1 logical, 2 physical; shells that do not say lay out physical pixels.
+  std::uint32_t layoutMode = 2;
+  if (sd_bus_message_enter_container(m, 'a', "{sv}") > 0) {
+    while (sd_bus_message_enter_container(m, 'e', "sv") > 0) {
+      const char* key = nullptr;
+      if (sd_bus_message_read(m, "s", &key) < 0) return failed(kUnreadable);
+      if (std::string(key) != "layout-mode" || sd_bus_message_read(m, "v", "u", &layoutMode) < 0) {
+        if (sd_bus_message_skip(m, "v") < 0) return failed(kUnreadable);
+      }
+      if (sd_bus_message_exit_container(m) < 0) return failed(kUnreadable);
+    }
+    if (sd_bus_message_exit_container(m) < 0) return failed(kUnreadable);
+  }
+  const bool logical = layoutMode == 1;
+
   std::vector<GnomeMonitor> shown;
   for (GnomeMonitor& monitor : monitors) {
     auto place = places.find(monitor.connector);
-    if (place == places.end()) continue;
+    if (place == places.end() || place->second.scale <= 0) continue;
     monitor.x = place->second.x;
     monitor.y = place->second.y;
     monitor.scale = place->second.scale;
+    monitor.layoutWidth = logical ? monitor.widthPx / monitor.scale : monitor.widthPx;
+    monitor.layoutHeight = logical ? monitor.heightPx / monitor.scale : monitor.heightPx;
     shown.push_back(monitor);
   }
   return shown;

@@ -17,8 +17,13 @@ struct GnomeMonitor {
   std::string connector;  // "Meta-0": what RecordMonitor takes
   int widthPx = 0;        // current mode
   int heightPx = 0;
-  int x = 0;  // logical monitor's place in the layout (logical pixels, or physical ones when
-  int y = 0;  // the layout mode says so)
+  // The logical monitor's place and size in mutter's layout. Its units are logical pixels when
+  // the layout mode is "logical" (Wayland with fractional scaling: the size is the mode divided
+  // by the scale), else physical pixels (the size is the mode's).
+  int x = 0;
+  int y = 0;
+  double layoutWidth = 0;
+  double layoutHeight = 0;
   double scale = 1;
 };
 

@@ -52,8 +52,9 @@ class DisplayConfigTest : public ::testing::Test {
     ASSERT_GE(sd_bus_message_rewind(m.get(), 1), 0);
   }
 
+  // layoutMode 0: the property left out.
   dbus::DbusMessage state(const std::vector<FakeMonitor>& monitors,
-                          const std::vector<FakeLogical>& logical) {
+                          const std::vector<FakeLogical>& logical, std::uint32_t layoutMode = 1) {
     auto message = newMessage();
     sd_bus_message* m = message.get();
     EXPECT_GE(sd_bus_message_append(m, "u", 7u), 0);
@@ -80,7 +81,13 @@ class DisplayConfigTest : public ::testing::Test {
                 0);
     }
     EXPECT_GE(sd_bus_message_close_container(m), 0);
-    EXPECT_GE(sd_bus_message_append(m, "a{sv}", 1, "layout-mode", "u", 1u), 0);
+    if (layoutMode == 0) {
+      EXPECT_GE(sd_bus_message_append(m, "a{sv}", 1, "supports-mirroring", "b", 1), 0);
+    } else {
+      EXPECT_GE(sd_bus_message_append(m, "a{sv}", 2, "supports-mirroring", "b", 1, "layout-mode",
+                                      "u", layoutMode),
+                0);
+    }
     seal(message);
     return message;
   }
@@ -106,6 +113,23 @@ TEST_F(DisplayConfigTest, ShownMonitorsCarryTheirCurrentModeAndLogicalPlace) {
   EXPECT_EQ(b.connector, "Meta-1");
   EXPECT_EQ(std::make_tuple(b.widthPx, b.heightPx, b.x, b.y, b.scale),
             std::make_tuple(2048, 1536, 1280, 0, 2.0));
+  EXPECT_EQ(std::make_pair(b.layoutWidth, b.layoutHeight), std::make_pair(1024.0, 768.0));
+}
+
+TEST_F(DisplayConfigTest, TheLayoutModeSaysWhetherSizesAreLogicalOrPhysical) {
+  const std::vector<FakeMonitor> monitors = {{"A", {{2560, 1600, true}}}};
+  const std::vector<FakeLogical> places = {{0, 0, 1.25, "A"}};
+  auto logical = readMonitors(state(monitors, places, 1));
+  auto physical = readMonitors(state(monitors, places, 2));
+  auto unsaid = readMonitors(state(monitors, places, 0));
+  ASSERT_TRUE(logical && physical && unsaid);
+  ASSERT_EQ(logical->size(), 1u);
+  EXPECT_EQ(std::make_pair((*logical)[0].layoutWidth, (*logical)[0].layoutHeight),
+            std::make_pair(2048.0, 1280.0));
+  EXPECT_EQ(std::make_pair((*physical)[0].layoutWidth, (*physical)[0].layoutHeight),
+            std::make_pair(2560.0, 1600.0));
+  EXPECT_EQ((*unsaid)[0].layoutWidth, 2560.0);
+  EXPECT_EQ((*logical)[0].widthPx, 2560);
 }
 
 TEST_F(DisplayConfigTest, AReplyOfAnotherShapeIsUnreadable) {

@@ -55,6 +55,7 @@ TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds)
   for (const MonitorPicture& p : **pictures) {
     places.insert({p.monitor.x, p.monitor.y});
     EXPECT_EQ(p.monitor.scale, 1.0);
+    EXPECT_EQ(p.monitor.layoutWidth, p.monitor.widthPx);
     EXPECT_EQ(p.picture.width(), p.monitor.widthPx);
     EXPECT_EQ(p.picture.height(), p.monitor.heightPx);
     // The shell's own picture: opaque, and not one flat colour (the top bar's text at least).
