@@ -1,0 +1,186 @@
+#include "platform/gnome/pipewire_frame_stream.h"
+
+#include <pipewire/pipewire.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/pod/builder.h>
+
+#include <cstring>
+#include <optional>
+
+#include "orvel/common/one_shot.h"
+
+namespace orvel::gnome {
+
+namespace {
+
+// Copies a BGRx/BGRA/RGBx/RGBA picture into opaque BGRA.
+Image toBgra(const std::uint8_t* data, std::size_t stride, int width, int height,
+             spa_video_format format) {
+  Image image = Image::uninitialized(width, height);
+  const bool rgb = format == SPA_VIDEO_FORMAT_RGBx || format == SPA_VIDEO_FORMAT_RGBA;
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* in = data + static_cast<std::size_t>(y) * stride;
+    std::uint8_t* out = image.data() + static_cast<std::size_t>(y) * image.stride();
+    if (!rgb) {
+      std::memcpy(out, in, static_cast<std::size_t>(width) * 4);
+      for (int x = 0; x < width; ++x)
+        out[x * 4 + 3] = 255;
+      continue;
+    }
+    for (int x = 0; x < width; ++x) {
+      out[x * 4 + 0] = in[x * 4 + 2];
+      out[x * 4 + 1] = in[x * 4 + 1];
+      out[x * 4 + 2] = in[x * 4 + 0];
+      out[x * 4 + 3] = 255;
+    }
+  }
+  return image;
+}
+
+}  // namespace
+
+struct PipeWireFrameStream::Impl {
+  PipeWireConnection& pipewire;
+  pw_stream* stream = nullptr;
+  spa_hook listener{};
+  std::optional<spa_video_info_raw> format;
+  std::optional<OneShot<Expected<Image, Failure>>> waiting;
+  std::optional<Image> unread;
+
+  explicit Impl(PipeWireConnection& p) : pipewire(p) {}
+
+  void deliver(Expected<Image, Failure> result) {
+    if (!waiting) {
+      if (result) unread = std::move(*result);
+      return;
+    }
+    waiting->resolve(std::move(result));
+    waiting.reset();
+  }
+
+  static void onStateChanged(void* data, pw_stream_state, pw_stream_state state,
+                             const char* error) {
+    auto* self = static_cast<Impl*>(data);
+    if (state == PW_STREAM_STATE_ERROR) {
+      self->deliver(failed(std::string("The screen-cast stream failed: ") +
+                           (error ? error : "unknown error") + "."));
+    }
+  }
+
+  static void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
+    auto* self = static_cast<Impl*>(data);
+    if (!param || id != SPA_PARAM_Format) return;
+    std::uint32_t mediaType = 0, mediaSubtype = 0;
+    if (spa_format_parse(param, &mediaType, &mediaSubtype) < 0 ||
+        mediaType != SPA_MEDIA_TYPE_video || mediaSubtype != SPA_MEDIA_SUBTYPE_raw) {
+      return;
+    }
+    spa_video_info_raw info{};
+    if (spa_format_video_raw_parse(param, &info) < 0) return;
+    self->format = info;
+    // Shared memory only: a machine without a GPU has nothing else, and the pictures are read
+    // by the processor anyway.
+    std::uint8_t buffer[512];
+    spa_pod_builder b{};
+    spa_pod_builder_init(&b, buffer, sizeof buffer);
+    const spa_pod* params[1];
+    params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
+    pw_stream_update_params(self->stream, params, 1);
+  }
+
+  static void onProcess(void* data) {
+    auto* self = static_cast<Impl*>(data);
+    pw_buffer* b = pw_stream_dequeue_buffer(self->stream);
+    if (!b) return;
+    spa_buffer* buffer = b->buffer;
+    const spa_data& d = buffer->datas[0];
+    const auto* header = static_cast<const spa_meta_header*>(
+        spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
+    const bool corrupted = header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED);
+    if (self->format && d.data && d.chunk && d.chunk->size > 0 && !corrupted) {
+      const int width = static_cast<int>(self->format->size.width);
+      const int height = static_cast<int>(self->format->size.height);
+      const std::size_t stride =
+          d.chunk->stride > 0 ? static_cast<std::size_t>(d.chunk->stride) : width * 4u;
+      if (static_cast<std::size_t>(d.chunk->offset) + stride * (height - 1) + width * 4u <=
+          d.maxsize) {
+        self->deliver(toBgra(static_cast<const std::uint8_t*>(d.data) + d.chunk->offset, stride,
+                             width, height, self->format->format));
+      }
+    }
+    pw_stream_queue_buffer(self->stream, b);
+  }
+
+  static constexpr pw_stream_events kEvents = [] {
+    pw_stream_events e{};
+    e.version = PW_VERSION_STREAM_EVENTS;
+    e.state_changed = &Impl::onStateChanged;
+    e.param_changed = &Impl::onParamChanged;
+    e.process = &Impl::onProcess;
+    return e;
+  }();
+};
+
+Expected<std::unique_ptr<PipeWireFrameStream>, Failure> PipeWireFrameStream::connect(
+    PipeWireConnection& pipewire, std::uint32_t node) {
+  auto impl = std::make_unique<Impl>(pipewire);
+  impl->stream = pw_stream_new(pipewire.core(), "orvel-screen-cast",
+                               pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                                 "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+  if (!impl->stream) return failed("Cannot open a PipeWire stream.");
+  pw_stream_add_listener(impl->stream, &impl->listener, &Impl::kEvents, impl.get());
+
+  std::uint8_t buffer[1024];
+  spa_pod_builder b{};
+  spa_pod_builder_init(&b, buffer, sizeof buffer);
+  spa_rectangle size{1280, 800}, minSize{1, 1}, maxSize{16384, 16384};
+  spa_fraction rate{30, 1}, minRate{0, 1}, maxRate{1000, 1};
+  const spa_pod* params[1];
+  params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+      &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
+      SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
+      SPA_FORMAT_VIDEO_format,
+      SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA,
+                             SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA),
+      SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &minSize, &maxSize),
+      SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &minRate, &maxRate)));
+  const int r = pw_stream_connect(
+      impl->stream, PW_DIRECTION_INPUT, node,
+      static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params,
+      1);
+  if (r < 0) {
+    return failed(std::string("Cannot read the screen-cast stream: ") + std::strerror(-r) + ".");
+  }
+  pipewire.pump();
+  return std::unique_ptr<PipeWireFrameStream>(new PipeWireFrameStream(std::move(impl)));
+}
+
+PipeWireFrameStream::PipeWireFrameStream(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+PipeWireFrameStream::~PipeWireFrameStream() {
+  spa_hook_remove(&impl_->listener);
+  pw_stream_destroy(impl_->stream);
+}
+
+Task<Expected<Image, Failure>> PipeWireFrameStream::nextFrame(Duration deadline) {
+  if (impl_->unread) {
+    Image frame = std::move(*impl_->unread);
+    impl_->unread.reset();
+    co_return frame;
+  }
+  EventLoop& loop = impl_->pipewire.loop();
+  OneShot<Expected<Image, Failure>> frame(loop);
+  impl_->waiting.emplace(frame);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline).count();
+  const auto timer = loop.addTimer(deadline, [frame, ms]() mutable {
+    frame.resolve(failed("No screen-cast frame came within " + std::to_string(ms) + " ms."));
+  });
+  auto result = co_await frame.wait();
+  loop.cancelTimer(timer);
+  impl_->waiting.reset();
+  co_return result;
+}
+
+}  // namespace orvel::gnome

@@ -1,0 +1,38 @@
+// Reads video frames of one PipeWire node (a screen-cast stream) in shared-memory buffers and
+// turns them into pictures: premultiplied BGRA, opaque. Frames arrive on the loop thread while
+// the connection is pumped. Loop thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "orvel/common/expected.h"
+#include "orvel/common/failure.h"
+#include "orvel/common/image.h"
+#include "orvel/common/task.h"
+#include "platform/gnome/pipewire_connection.h"
+
+namespace orvel::gnome {
+
+class PipeWireFrameStream {
+ public:
+  // Connects to `node`; frames start coming once the formats are agreed.
+  static Expected<std::unique_ptr<PipeWireFrameStream>, Failure> connect(
+      PipeWireConnection& pipewire, std::uint32_t node);
+  ~PipeWireFrameStream();
+  PipeWireFrameStream(const PipeWireFrameStream&) = delete;
+  PipeWireFrameStream& operator=(const PipeWireFrameStream&) = delete;
+
+  // The newest whole frame not taken yet; when none came since the last one taken, the next one
+  // that arrives, waiting at most `deadline`. (mutter sends a frame when the stream starts and
+  // then only when the screen changes.)
+  Task<Expected<Image, Failure>> nextFrame(Duration deadline);
+
+  struct Impl;
+
+ private:
+  explicit PipeWireFrameStream(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orvel::gnome

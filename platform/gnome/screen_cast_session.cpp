@@ -1,0 +1,95 @@
+#include "platform/gnome/screen_cast_session.h"
+
+#include <map>
+
+#include "orvel/common/one_shot.h"
+
+namespace orvel::gnome {
+
+namespace {
+
+constexpr const char* kService = "org.gnome.Mutter.ScreenCast";
+constexpr const char* kSessionInterface = "org.gnome.Mutter.ScreenCast.Session";
+constexpr const char* kStreamInterface = "org.gnome.Mutter.ScreenCast.Stream";
+
+}  // namespace
+
+Task<Expected<std::unique_ptr<ScreenCastSession>, Failure>> ScreenCastSession::create(
+    dbus::DbusConnection& bus, Duration deadline) {
+  const dbus::DbusTarget service{kService, "/org/gnome/Mutter/ScreenCast", kService};
+  auto request = bus.newCall(service, "CreateSession");
+  if (sd_bus_message_append(request.get(), "a{sv}", 0) < 0) {
+    co_return failed("Cannot ask GNOME Shell for a screen cast.");
+  }
+  auto reply = co_await bus.call(std::move(request), deadline);
+  if (!reply) co_return failed(reply.error().description);
+  const char* path = nullptr;
+  if (sd_bus_message_read(reply->get(), "o", &path) < 0) {
+    co_return failed("GNOME Shell's screen cast answered with no session.");
+  }
+  co_return std::unique_ptr<ScreenCastSession>(new ScreenCastSession(bus, path));
+}
+
+ScreenCastSession::~ScreenCastSession() {
+  if (bus_.lost()) return;
+  auto stop = bus_.newCall({kService, path_, kSessionInterface}, "Stop");
+  if (!stop) return;
+  // Nobody waits for the answer: the session ends with or without it.
+  sd_bus_message_set_expect_reply(stop.get(), 0);
+  sd_bus_send(bus_.raw(), stop.get(), nullptr);
+  bus_.pump();
+}
+
+Task<Expected<std::vector<std::uint32_t>, Failure>> ScreenCastSession::recordMonitors(
+    std::vector<std::string> connectors, Duration deadline) {
+  const auto giveUp = bus_.loop().now() + deadline;
+  auto left = [&] { return std::max(Duration::zero(), giveUp - bus_.loop().now()); };
+  std::vector<std::string> streams;
+  for (const std::string& connector : connectors) {
+    auto request = bus_.newCall({kService, path_, kSessionInterface}, "RecordMonitor");
+    if (sd_bus_message_append(request.get(), "sa{sv}", connector.c_str(), 1, "cursor-mode", "u",
+                              0u) < 0) {
+      co_return failed("Cannot ask GNOME Shell for a screen cast.");
+    }
+    auto reply = co_await bus_.call(std::move(request), left());
+    if (!reply) co_return failed(reply.error().description);
+    const char* stream = nullptr;
+    if (sd_bus_message_read(reply->get(), "o", &stream) < 0) {
+      co_return failed("GNOME Shell's screen cast answered with no stream.");
+    }
+    streams.push_back(stream);
+  }
+
+  // Each stream names its node once the session starts: listen before starting.
+  std::map<std::string, std::uint32_t> nodes;
+  OneShot<bool> allNamed(bus_.loop());
+  std::vector<dbus::DbusSubscription> subscriptions;
+  for (const std::string& stream : streams) {
+    dbus::DbusSignalMatch match{kService, stream, kStreamInterface, "PipeWireStreamAdded"};
+    dbus::DbusConnection::SignalHandler named = [&nodes, &allNamed, stream,
+                                                 count = streams.size()](const auto& m) {
+      std::uint32_t node = 0;
+      if (sd_bus_message_read(m.get(), "u", &node) < 0) return;
+      nodes[stream] = node;
+      if (nodes.size() == count) allNamed.resolve(true);
+    };
+    auto subscription = co_await bus_.subscribeConfirmed(match, named, left());
+    if (!subscription) co_return failed(subscription.error().description);
+    subscriptions.push_back(std::move(*subscription));
+  }
+  auto start = bus_.newCall({kService, path_, kSessionInterface}, "Start");
+  auto started = co_await bus_.call(std::move(start), left());
+  if (!started) co_return failed(started.error().description);
+
+  const auto timer =
+      bus_.loop().addTimer(left(), [allNamed]() mutable { allNamed.resolve(false); });
+  const bool named = co_await allNamed.wait();
+  bus_.loop().cancelTimer(timer);
+  if (!named) co_return failed("GNOME Shell's screen cast sent no picture stream in time.");
+  std::vector<std::uint32_t> ordered;
+  for (const std::string& stream : streams)
+    ordered.push_back(nodes[stream]);
+  co_return ordered;
+}
+
+}  // namespace orvel::gnome

@@ -1,0 +1,229 @@
+#include "gnome_rig.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "sway_rig.h"
+
+namespace orvel::gnometest {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using waylandtest::waitUntil;
+
+namespace {
+
+constexpr uid_t kSessionUser = 65534;
+
+// Runs inside dbus-run-session as the session's user. $0 is the runtime folder, $1 the display
+// name, the rest gnome-shell's monitor arguments. wireplumber starts only once pipewire listens
+// (earlier, it exits and no frame ever comes); the shell only once both buses listen, in a
+// process group of its own (it forks helpers). The script writes the shell's pid and waits on our
+// pipe: when it closes, everything stops; a shell that ignores SIGTERM gets SIGKILL after 5 s.
+constexpr const char* kSessionScript = R"sh(
+d="$0"; name="$1"; shift
+echo "$DBUS_SESSION_BUS_ADDRESS" >"$d/session.tmp" && mv "$d/session.tmp" "$d/session.address"
+dbus-daemon --session --nofork --nopidfile --address="unix:path=$d/system_bus" \
+  >"$d/system-bus.log" 2>&1 & sys=$!
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$d/system_bus"
+pipewire >"$d/pipewire.log" 2>&1 & pw=$!
+n=0
+while { [ ! -S "$XDG_RUNTIME_DIR/pipewire-0" ] || [ ! -S "$d/system_bus" ]; } && [ $n -lt 1200 ]; do
+  sleep 0.05; n=$((n+1))
+done
+wireplumber >"$d/wireplumber.log" 2>&1 & wp=$!
+dbus-update-activation-environment WAYLAND_DISPLAY="$name" XDG_CURRENT_DESKTOP=GNOME
+setsid gnome-shell --headless --wayland --no-x11 "$@" --wayland-display="$name" \
+  >"$d/gnome-shell.log" 2>&1 & gs=$!
+echo $gs >"$d/shell.tmp" && mv "$d/shell.tmp" "$d/shell.pid"
+read _
+kill -TERM -$gs 2>/dev/null
+kill $wp $pw 2>/dev/null
+n=0
+while kill -0 $gs 2>/dev/null && [ $n -lt 100 ]; do sleep 0.05; n=$((n+1)); done
+kill -KILL -$gs 2>/dev/null
+kill $sys 2>/dev/null
+wait
+)sh";
+
+// The session bus as configured, also admitting root (the test process).
+constexpr const char* kSessionConfig = R"xml(<busconfig>
+  <include>/usr/share/dbus-1/session.conf</include>
+  <policy context="default"><allow user="root"/></policy>
+</busconfig>
+)xml";
+
+bool onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path ? path : "/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string s = text.str();
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+    s.pop_back();
+  return s;
+}
+
+// A blocking connection to the session bus, for the rig's own questions.
+struct RigBus {
+  sd_bus* bus = nullptr;
+  explicit RigBus(const std::string& address) {
+    if (sd_bus_new(&bus) < 0) return;
+    if (sd_bus_set_address(bus, address.c_str()) < 0 || sd_bus_set_bus_client(bus, 1) < 0 ||
+        sd_bus_start(bus) < 0) {
+      bus = sd_bus_close_unref(bus);
+    }
+  }
+  ~RigBus() { sd_bus_close_unref(bus); }
+  RigBus(const RigBus&) = delete;
+  RigBus& operator=(const RigBus&) = delete;
+
+  // Whether `name` has an owner on the bus.
+  bool owned(const char* name) {
+    if (!bus) return false;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    int has = 0;
+    const bool asked = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                          "org.freedesktop.DBus", "NameHasOwner", &error, &reply,
+                                          "s", name) >= 0 &&
+                       sd_bus_message_read(reply, "b", &has) >= 0;
+    sd_bus_message_unref(reply);
+    sd_bus_error_free(&error);
+    return asked && has != 0;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::string& whyNot) {
+  for (const char* program :
+       {"gnome-shell", "pipewire", "wireplumber", "dbus-run-session", "dbus-daemon", "setpriv"}) {
+    if (!onPath(program)) {
+      whyNot = std::string(program) + " is not installed (tools/install-deps installs it)";
+      return nullptr;
+    }
+  }
+  std::unique_ptr<GnomeRig> rig(new GnomeRig);
+  char pattern[] = "/tmp/orvel-gnome-XXXXXX";
+  if (!::mkdtemp(pattern)) {
+    whyNot = "no temporary folder";
+    return nullptr;
+  }
+  rig->runtimeDir_ = pattern;
+  const std::string home = rig->runtimeDir_ + "/home";
+  const std::string config = rig->runtimeDir_ + "/session.conf";
+  fs::create_directory(home);
+  std::ofstream(config) << kSessionConfig;
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    for (const std::string& path : {rig->runtimeDir_, home, config}) {
+      if (::chown(path.c_str(), kSessionUser, kSessionUser) != 0) {
+        whyNot = "cannot hand the runtime folder to the session's user";
+        return nullptr;
+      }
+    }
+  }
+  ::chmod(rig->runtimeDir_.c_str(), 0700);
+
+  x11test::ChildProcess::Options o;
+  o.environment = {{"HOME", home},
+                   {"XDG_RUNTIME_DIR", rig->runtimeDir_},
+                   {"XDG_SESSION_TYPE", "wayland"},
+                   {"XDG_CURRENT_DESKTOP", "GNOME"},
+                   {"XDG_CONFIG_HOME", home + "/.config"},
+                   {"XDG_DATA_HOME", home + "/.local/share"},
+                   {"XDG_CACHE_HOME", home + "/.cache"},
+                   {"WAYLAND_DISPLAY", ""},
+                   {"DISPLAY", ""},
+                   {"DBUS_SESSION_BUS_ADDRESS", ""},
+                   {"DBUS_SYSTEM_BUS_ADDRESS", ""}};
+  o.pipeStdout = false;
+  std::vector<std::string> argv;
+  if (root) {
+    argv = {"setpriv",
+            "--reuid",
+            std::to_string(kSessionUser),
+            "--regid",
+            std::to_string(kSessionUser),
+            "--clear-groups"};
+  }
+  for (const std::string& a :
+       {std::string("dbus-run-session"), "--config-file=" + config, std::string("--"),
+        std::string("sh"), std::string("-c"), std::string(kSessionScript), rig->runtimeDir_,
+        std::string(kDisplayName)}) {
+    argv.push_back(a);
+  }
+  for (const auto& [width, height] : options.monitors) {
+    argv.push_back("--virtual-monitor");
+    argv.push_back(std::to_string(width) + "x" + std::to_string(height));
+  }
+  rig->session_ = x11test::ChildProcess::start(argv, o);
+  if (!rig->session_) {
+    whyNot = "dbus-run-session could not be started";
+    return nullptr;
+  }
+  // A loaded machine can take many seconds; the shell alone is on the bus in about 1.5 s.
+  const std::string addressFile = rig->runtimeDir_ + "/session.address";
+  const std::string pidFile = rig->runtimeDir_ + "/shell.pid";
+  if (!waitUntil([&] { return fs::exists(addressFile) && fs::exists(pidFile); }, 60s)) {
+    whyNot = "the session did not start";
+    return nullptr;
+  }
+  rig->sessionBus_ = readFile(addressFile);
+  rig->shellPid_ = std::atoi(readFile(pidFile).c_str());
+  RigBus bus(rig->sessionBus_);
+  if (!waitUntil([&] { return bus.owned("org.gnome.Mutter.ScreenCast"); }, 90s)) {
+    whyNot = "gnome-shell did not come up: " + rig->shellLog();
+    return nullptr;
+  }
+  return rig;
+}
+
+GnomeRig::~GnomeRig() {
+  if (session_) {
+    session_->closeStdin();
+    if (!session_->wait(15s)) {
+      // The shell's process group, which the session script made for it.
+      if (shellPid_ > 0) ::kill(-shellPid_, SIGKILL);
+      session_->kill();
+    }
+    session_.reset();
+  }
+  std::error_code ignored;
+  if (!runtimeDir_.empty()) fs::remove_all(runtimeDir_, ignored);
+}
+
+std::map<std::string, std::string> GnomeRig::environment() const {
+  return {{"DBUS_SESSION_BUS_ADDRESS", sessionBus_}, {"XDG_RUNTIME_DIR", runtimeDir_},
+          {"WAYLAND_DISPLAY", waylandDisplay()},     {"XDG_CURRENT_DESKTOP", "GNOME"},
+          {"XDG_SESSION_TYPE", "wayland"},           {"DISPLAY", ""}};
+}
+
+void GnomeRig::enter() const {
+  for (const auto& [name, value] : environment())
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+std::string GnomeRig::shellLog() const {
+  const std::string log = readFile(runtimeDir_ + "/gnome-shell.log");
+  return log.size() > 600 ? log.substr(log.size() - 600) : log;
+}
+
+}  // namespace orvel::gnometest

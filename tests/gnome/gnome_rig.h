@@ -1,0 +1,64 @@
+// The GNOME test desktop: a headless gnome-shell with virtual monitors, run as the unprivileged
+// user 65534 (it refuses root) inside a session bus of its own (dbus-run-session), with a
+// private system bus, pipewire and wireplumber. The session bus also admits root, so a test
+// running as root talks to the shell in process. Everything it starts is stopped when it goes
+// away, also when the test process dies first: the session's shell waits on our pipe.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "child_process.h"
+
+namespace orvel::gnometest {
+
+struct GnomeOptions {
+  // Virtual monitors, left to right, in pixels.
+  std::vector<std::pair<int, int>> monitors = {{1280, 800}, {1024, 768}};
+};
+
+class GnomeRig {
+ public:
+  // Nothing, with the reason in `whyNot`, when the shell cannot start.
+  static std::unique_ptr<GnomeRig> start(const GnomeOptions& options, std::string& whyNot);
+  ~GnomeRig();
+  GnomeRig(const GnomeRig&) = delete;
+  GnomeRig& operator=(const GnomeRig&) = delete;
+
+  // The session bus's address (DBUS_SESSION_BUS_ADDRESS).
+  const std::string& sessionBus() const { return sessionBus_; }
+  // The session's runtime folder: the Wayland and PipeWire sockets live there.
+  const std::string& runtimeDir() const { return runtimeDir_; }
+  // The compositor's socket as an absolute path (for WAYLAND_DISPLAY).
+  std::string waylandDisplay() const { return runtimeDir_ + "/" + kDisplayName; }
+  // What a client of the session runs with.
+  std::map<std::string, std::string> environment() const;
+  // The same, set in this process (tests are one process each).
+  void enter() const;
+  // gnome-shell's own process; -1 when unknown.
+  pid_t shellPid() const { return shellPid_; }
+  // The tail of gnome-shell's log, for failure messages.
+  std::string shellLog() const;
+
+  static constexpr const char* kDisplayName = "orvel-gnome-0";
+
+ private:
+  GnomeRig() = default;
+  std::string runtimeDir_;
+  std::string sessionBus_;
+  pid_t shellPid_ = -1;
+  std::unique_ptr<x11test::ChildProcess> session_;
+};
+
+// Starts a rig as `rig` in a test, or skips the test with the reason.
+#define START_GNOME(rig, options)              \
+  std::string whyNot;                          \
+  auto rig = GnomeRig::start(options, whyNot); \
+  if (!rig) GTEST_SKIP() << "GNOME test skipped: " << whyNot
+
+}  // namespace orvel::gnometest

@@ -1,0 +1,94 @@
+// Frozen pictures of every monitor through mutter's ScreenCast and PipeWire, on a headless shell.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string_view>
+
+#include "gnome_rig.h"
+#include "loop_runner.h"
+#include "platform/gnome/monitor_pictures.h"
+#include "platform/gnome/screen_cast_session.h"
+#include "sway_rig.h"
+
+namespace orvel::gnome {
+namespace {
+
+using namespace std::chrono_literals;
+using gnometest::GnomeOptions;
+using gnometest::GnomeRig;
+
+// Session objects of the shell's ScreenCast that are still there.
+std::size_t liveSessions(EventLoop& loop, dbus::DbusConnection& bus) {
+  auto reply = dbustest::runTask<Expected<dbus::DbusMessage, Failure>>(loop, [&] {
+    auto request =
+        bus.newCall({"org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast/Session",
+                     "org.freedesktop.DBus.Introspectable"},
+                    "Introspect");
+    return bus.call(std::move(request), 10s);
+  });
+  const char* xml = nullptr;
+  if (!reply || !*reply || sd_bus_message_read((*reply)->get(), "s", &xml) < 0) return 99;
+  std::size_t count = 0;
+  for (std::string_view text(xml); text.find("<node name=") != std::string_view::npos;) {
+    text.remove_prefix(text.find("<node name=") + 1);
+    ++count;
+  }
+  return count;
+}
+
+TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds) {
+  START_GNOME(rig, GnomeOptions{});
+  rig->enter();
+  SteadyClock clock;
+  EventLoop loop(clock);
+  auto bus = dbus::DbusConnection::openSession(loop);
+  ASSERT_TRUE(bus) << bus.error().description;
+  auto pipewire = PipeWireConnection::open(loop);
+  ASSERT_TRUE(pipewire) << pipewire.error().description;
+
+  auto pictures = dbustest::runTask<Expected<std::vector<MonitorPicture>, Failure>>(
+      loop, [&] { return takeMonitorPictures(**bus, **pipewire, 30s); }, 40s);
+  ASSERT_TRUE(pictures && *pictures) << (pictures ? pictures->error().description : "no answer");
+  ASSERT_EQ((*pictures)->size(), 2u);
+  std::set<std::pair<int, int>> places;
+  for (const MonitorPicture& p : **pictures) {
+    places.insert({p.monitor.x, p.monitor.y});
+    EXPECT_EQ(p.monitor.scale, 1.0);
+    EXPECT_EQ(p.monitor.layoutWidth, p.monitor.widthPx);
+    EXPECT_EQ(p.picture.width(), p.monitor.widthPx);
+    EXPECT_EQ(p.picture.height(), p.monitor.heightPx);
+    // The shell's own picture: opaque, and not one flat colour (the top bar's text at least).
+    std::set<std::uint32_t> colours;
+    bool opaque = true;
+    for (int y = 0; y < p.picture.height(); y += 3) {
+      const std::uint8_t* row = p.picture.data() + y * p.picture.stride();
+      for (int x = 0; x < p.picture.width(); x += 3) {
+        opaque = opaque && row[x * 4 + 3] == 255;
+        std::uint32_t c;
+        std::memcpy(&c, row + x * 4, 4);
+        colours.insert(c);
+      }
+    }
+    EXPECT_TRUE(opaque);
+    EXPECT_GT(colours.size(), 1u) << "monitor " << p.monitor.connector << " is one flat colour";
+  }
+  EXPECT_EQ(places, (std::set<std::pair<int, int>>{{0, 0}, {1280, 0}}));
+  EXPECT_EQ((**pictures)[0].picture.width() + (**pictures)[1].picture.width(), 1280 + 1024);
+
+  // The sharing ends with the pictures taken, while the helper stays on the bus.
+  EXPECT_TRUE(waylandtest::waitUntil([&] { return liveSessions(loop, **bus) == 0; }, 15s));
+
+  // A monitor the shell does not have: the shell's refusal comes back as the failure.
+  auto session = dbustest::runTask<Expected<std::unique_ptr<ScreenCastSession>, Failure>>(
+      loop, [&] { return ScreenCastSession::create(**bus, 10s); });
+  ASSERT_TRUE(session && *session) << (session ? session->error().description : "no answer");
+  auto nodes = dbustest::runTask<Expected<std::vector<std::uint32_t>, Failure>>(
+      loop, [&] { return (**session)->recordMonitors({"Orvel-9"}, 10s); });
+  ASSERT_TRUE(nodes);
+  ASSERT_FALSE(*nodes);
+  EXPECT_EQ(nodes->error().description, "org.freedesktop.DBus.Error.Failed: Unknown monitor");
+}
+
+}  // namespace
+}  // namespace orvel::gnome
