@@ -1,0 +1,53 @@
+#include "bus_daemon.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+namespace orvel::dbustest {
+
+using namespace std::chrono_literals;
+
+std::unique_ptr<BusDaemon> BusDaemon::start(std::string& whyNot) {
+  char pattern[] = "/tmp/orvel-bus-XXXXXX";
+  if (!::mkdtemp(pattern)) {
+    whyNot = "no temporary folder";
+    return nullptr;
+  }
+  std::unique_ptr<BusDaemon> bus(new BusDaemon);
+  bus->folder_ = pattern;
+  x11test::ChildProcess::Options o;
+  o.pipeStdin = false;
+  bus->daemon_ = x11test::ChildProcess::start(
+      {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1",
+       "--address=unix:path=" + bus->folder_ + "/bus"},
+      o);
+  if (!bus->daemon_) {
+    whyNot = "dbus-daemon is not installed (tools/install-deps installs it)";
+    return nullptr;
+  }
+  // The daemon prints its address once it listens.
+  auto line = bus->daemon_->readLine(20s);
+  if (!line || line->empty()) {
+    whyNot = "dbus-daemon did not start";
+    return nullptr;
+  }
+  bus->address_ = *line;
+  return bus;
+}
+
+BusDaemon::~BusDaemon() {
+  kill();
+  std::error_code ignored;
+  if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+}
+
+void BusDaemon::kill() {
+  if (!daemon_) return;
+  daemon_->kill();
+  daemon_.reset();
+}
+
+}  // namespace orvel::dbustest
