@@ -6,6 +6,9 @@
 #if ORVEL_HAVE_WAYLAND
 #include "platform/wayland/wayland_backend.h"
 #endif
+#if ORVEL_HAVE_KDE
+#include "platform/kde/kde_backend.h"
+#endif
 #if ORVEL_HAVE_X11
 #include "platform/x11/x11_backend.h"
 #endif
@@ -33,6 +36,12 @@ const std::vector<BackendRow>& backendTable() {
 #if ORVEL_HAVE_WAYLAND
     {"wayland", "Wayland", [](const BackendEnvironment& env) { return isSet(env.waylandDisplay); },
      wayland::openRegionDesktop, wayland::openScrollDesktop},
+#endif
+#if ORVEL_HAVE_KDE
+    // KWin: no screencopy, pictures from its screenshot service. Tried only when named: the
+    // overlay does not get KWin's keyboard yet, so a capture cannot be dragged to its end.
+    {"kde", "KDE Plasma", [](const BackendEnvironment&) { return false; }, kde::openRegionDesktop,
+     kde::openScrollDesktop},
 #endif
 #if ORVEL_HAVE_X11
     {"x11", "X11", [](const BackendEnvironment&) { return true; }, x11::openRegionDesktop,
