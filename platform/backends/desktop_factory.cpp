@@ -38,10 +38,9 @@ const std::vector<BackendRow>& backendTable() {
      wayland::openRegionDesktop, wayland::openScrollDesktop},
 #endif
 #if ORVEL_HAVE_KDE
-    // KWin: no screencopy, pictures from its screenshot service. Tried only when named: the
-    // overlay does not get KWin's keyboard yet, so a capture cannot be dragged to its end.
-    {"kde", "KDE Plasma", [](const BackendEnvironment&) { return false; }, kde::openRegionDesktop,
-     kde::openScrollDesktop},
+    // KWin: no screencopy (the row above declines it), pictures from its screenshot service.
+    {"kde", "KDE Plasma", [](const BackendEnvironment& env) { return isSet(env.waylandDisplay); },
+     kde::openRegionDesktop, kde::openScrollDesktop},
 #endif
 #if ORVEL_HAVE_X11
     {"x11", "X11", [](const BackendEnvironment&) { return true; }, x11::openRegionDesktop,

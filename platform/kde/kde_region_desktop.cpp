@@ -27,7 +27,9 @@ KdeRegionDesktop::KdeRegionDesktop(EventLoop& loop, const char* display)
   pump_ = std::make_unique<wayland::WaylandEventPump>(loop, *connection_);
   screens_ = std::make_unique<wayland::WaylandScreens>(*connection_);
   permissions_ = std::make_unique<KdePermissions>(std::move(refusal), *connection_);
-  shield_ = std::make_unique<wayland::WaylandInputShield>(*connection_);
+  // KWin focuses the overlay only once it has shown it: another client holding the keyboard
+  // cannot be told from a focus still to come.
+  shield_ = std::make_unique<wayland::WaylandInputShield>(*connection_, /*judgesFocus=*/false);
   overlay_ = std::make_unique<wayland::WaylandOverlay>(loop, *connection_, *screens_, *shield_);
 }
 
