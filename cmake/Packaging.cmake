@@ -19,6 +19,10 @@ set(CPACK_PACKAGE_DESCRIPTION
 its login-item library, with its header. Licensed under the Apache License 2.0.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Installed into a staging DESTDIR with the real prefix, so that the helpers' desktop entries name
+# the paths the package installs them at.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX ${CPACK_PACKAGING_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -172,7 +172,11 @@ void RegionSession::capture(std::string outputPath) {
 Task<void> RegionSession::snapshot(std::shared_ptr<RegionSession> /*keepAlive*/) {
   auto& ports = helper_.ports();
   if (!ports.permissions.screenCaptureAllowed()) {
-    finish({{"ok", false}, {"permission", true}, {"error", kScreenRecordingRequired}});
+    // A desktop that can say what to do (install an entry, choose another compositor) says it.
+    const std::string why =
+        ports.permissions.denialReply(platform::PermissionReply::kRegionScreenRecording)
+            .value_or(kScreenRecordingRequired);
+    finish({{"ok", false}, {"permission", true}, {"error", why}});
     co_return;
   }
   auto& filters = helper_.filters();

@@ -6,6 +6,9 @@
 #if ORVEL_HAVE_WAYLAND
 #include "platform/wayland/wayland_backend.h"
 #endif
+#if ORVEL_HAVE_KDE
+#include "platform/kde/kde_backend.h"
+#endif
 #if ORVEL_HAVE_X11
 #include "platform/x11/x11_backend.h"
 #endif
@@ -33,6 +36,11 @@ const std::vector<BackendRow>& backendTable() {
 #if ORVEL_HAVE_WAYLAND
     {"wayland", "Wayland", [](const BackendEnvironment& env) { return isSet(env.waylandDisplay); },
      wayland::openRegionDesktop, wayland::openScrollDesktop},
+#endif
+#if ORVEL_HAVE_KDE
+    // KWin: no screencopy (the row above declines it), pictures from its screenshot service.
+    {"kde", "KDE Plasma", [](const BackendEnvironment& env) { return isSet(env.waylandDisplay); },
+     kde::openRegionDesktop, kde::openScrollDesktop},
 #endif
 #if ORVEL_HAVE_X11
     {"x11", "X11", [](const BackendEnvironment&) { return true; }, x11::openRegionDesktop,

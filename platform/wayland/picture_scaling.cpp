@@ -32,4 +32,17 @@ Image scaledPart(const Image& picture, const Rect& source, int width, int height
   return out;
 }
 
+Image configuredPicture(Image picture, double logicalWidth,
+                        const platform::CaptureConfiguration& config) {
+  if (!config.sourceRect && picture.width() == config.width && picture.height() == config.height)
+    return picture;
+  const double scale = logicalWidth > 0 ? picture.width() / logicalWidth : 1;
+  const Rect all{0, 0, double(picture.width()), double(picture.height())};
+  const Rect source =
+      config.sourceRect ? Rect{config.sourceRect->x * scale, config.sourceRect->y * scale,
+                               config.sourceRect->width * scale, config.sourceRect->height * scale}
+                        : all;
+  return scaledPart(picture, source.standardized(), config.width, config.height);
+}
+
 }  // namespace orvel::wayland

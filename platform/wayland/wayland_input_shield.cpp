@@ -66,8 +66,10 @@ const wl_callback_listener kFocusCheckListener = {
 
 }  // namespace
 
-WaylandInputShield::WaylandInputShield(WaylandConnection& connection)
-    : connection_(connection), xkb_(xkb_context_new(XKB_CONTEXT_NO_FLAGS)) {}
+WaylandInputShield::WaylandInputShield(WaylandConnection& connection, bool judgesFocus)
+    : connection_(connection),
+      xkb_(xkb_context_new(XKB_CONTEXT_NO_FLAGS)),
+      judgesFocus_(judgesFocus) {}
 
 WaylandInputShield::~WaylandInputShield() {
   connection_.onSeatCapabilities(nullptr);
@@ -110,7 +112,7 @@ void WaylandInputShield::capabilities(std::uint32_t caps) {
 
 void WaylandInputShield::addSurface(wl_surface* surface, Point origin) {
   surfaces_[surface] = origin;
-  if (!installed_) return;
+  if (!installed_ || !judgesFocus_) return;
   checks_.push_back({WlPtr<wl_callback>(wl_display_sync(connection_.display())), surface, false});
   wl_callback_add_listener(checks_.back().sync.get(), &kFocusCheckListener, this);
 }

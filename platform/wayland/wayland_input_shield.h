@@ -12,6 +12,8 @@
 // client's. So once a new overlay surface is mapped (the answer to a sync sent after the answer
 // that followed its first commit, by when the compositor has focused it if it ever will), a seat
 // with a keyboard whose focus is on none of the overlay's surfaces counts as held elsewhere.
+// KWin focuses a layer surface only once it has shown it, later than that answer: a shield made
+// with `judgesFocus` false never counts the keyboard as held elsewhere.
 #pragma once
 
 #include <atomic>
@@ -32,7 +34,7 @@ namespace orvel::wayland {
 
 class WaylandInputShield final : public platform::InputShield {
  public:
-  explicit WaylandInputShield(WaylandConnection& connection);
+  explicit WaylandInputShield(WaylandConnection& connection, bool judgesFocus = true);
   ~WaylandInputShield() override;
   WaylandInputShield(const WaylandInputShield&) = delete;
   WaylandInputShield& operator=(const WaylandInputShield&) = delete;
@@ -91,6 +93,7 @@ class WaylandInputShield final : public platform::InputShield {
     bool second;
   };
   std::vector<FocusCheck> checks_;
+  bool judgesFocus_;
   wl_surface* keyboardOn_ = nullptr;
   std::function<void()> grabFailed_;
   wl_surface* under_ = nullptr;  // the overlay surface under the pointer

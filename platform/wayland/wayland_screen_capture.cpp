@@ -112,16 +112,7 @@ Expected<Image, platform::PlatformError> WaylandScreenCapture::captureImage(
   Image picture = std::move(found->second);
   batch_.erase(found);
   const WaylandOutput* output = connection_->findOutput(filter.displayID);
-  if (!config.sourceRect && picture.width() == config.width && picture.height() == config.height)
-    return picture;
-  const double scale =
-      output && output->logical.width > 0 ? picture.width() / output->logical.width : 1;
-  const Rect all{0, 0, double(picture.width()), double(picture.height())};
-  const Rect source =
-      config.sourceRect ? Rect{config.sourceRect->x * scale, config.sourceRect->y * scale,
-                               config.sourceRect->width * scale, config.sourceRect->height * scale}
-                        : all;
-  return scaledPart(picture, source.standardized(), config.width, config.height);
+  return configuredPicture(std::move(picture), output ? output->logical.width : 0, config);
 }
 
 }  // namespace orvel::wayland

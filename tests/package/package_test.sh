@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Makes the Debian package of a build with cpack in a temporary folder and checks its file list
 # (everything expected, nothing else) and its dependencies. Needs no root.
-#   package_test.sh BUILD_DIR LIBDIR HELPER...
+#   package_test.sh BUILD_DIR LIBDIR DESKTOP_ENTRIES HELPER...
+# DESKTOP_ENTRIES: the helpers with a desktop entry, as HELPER:D-BUS:WAYLAND interfaces separated
+# by commas (empty: none).
 set -euo pipefail
-build=$1 libdir=$2
-shift 2
+build=$1 libdir=$2 entries=$3
+shift 3
 for tool in cpack dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (tools/install-deps)"; exit 77; }
 done
@@ -27,6 +29,8 @@ expected=(
   ./usr/share/doc/orvel-helpers/copyright
 )
 for helper in "$@"; do expected+=("./usr/bin/$helper"); done
+IFS=, read -r -a entry_specs <<<"$entries"
+for spec in "${entry_specs[@]}"; do expected+=("./usr/share/applications/orvel-${spec%%:*}.desktop"); done
 # The library's folder as this build names it (lib, or lib/<multiarch> for the prefix /usr).
 expected=("${expected[@]/#.\/usr\/lib\//./usr/$libdir/}")
 
@@ -41,6 +45,14 @@ if ! diff -u "$tmp/expected" "$tmp/listed"; then
 fi
 grep -q 'OrvelStartupTargets-[a-z]*\.cmake$' "$tmp/files" ||
   { echo "FAIL: no per-configuration targets file"; exit 1; }
+
+# Each entry names the helper where the package puts it.
+for spec in "${entry_specs[@]}"; do
+  helper=${spec%%:*}
+  exec_line=$(dpkg-deb --fsys-tarfile "$deb" |
+    tar -xO "./usr/share/applications/orvel-$helper.desktop" | grep '^Exec=')
+  [ "$exec_line" = "Exec=/usr/bin/$helper" ] || { echo "FAIL: $helper's entry: $exec_line"; exit 1; }
+done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"

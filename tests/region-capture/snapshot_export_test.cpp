@@ -157,6 +157,17 @@ TEST(Snapshot, FailuresEndTheCaptureWithTheirMessage) {
     EXPECT_EQ(rig.overlay.openPanels(), 0);
   }
   {
+    // The desktop's own wording when it has one.
+    CaptureRig rig;
+    rig.desktop.screenRecording = false;
+    rig.desktop.denial = "Install the entry that names this helper.";
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply(), Json({{"id", 3},
+                                     {"ok", false},
+                                     {"permission", true},
+                                     {"error", "Install the entry that names this helper."}}));
+  }
+  {
     CaptureRig rig;
     rig.desktop.setScale(2, 1);  // after the overlay appeared
     rig.capture(rig.folder.file("x.png"));

@@ -1,0 +1,101 @@
+#include "platform/kde/kwin_screen_capture.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/wayland/picture_scaling.h"
+#include "platform/wayland/wayland_screen_capture.h"
+
+namespace orvel::kde {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// KWin renders a frame before it answers: generous for a loaded machine, still bounded.
+constexpr auto kCaptureDeadline = 5s;
+constexpr auto kProbeDeadline = 2s;
+
+std::string ownProgram() {
+  std::error_code ec;
+  const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("this program") : path.string();
+}
+
+}  // namespace
+
+KWinScreenCapture::KWinScreenCapture(const char* display)
+    : connection_(wayland::WaylandConnection::open(display)) {
+  auto bus = dbus::DbusConnection::openSession(loop_);
+  if (!bus) {
+    busFailure_ = bus.error().description;
+    return;
+  }
+  bus_ = std::move(bus).value();
+  service_ = std::make_unique<Screenshot2>(*bus_, ownProgram());
+}
+
+KWinScreenCapture::~KWinScreenCapture() {
+  std::lock_guard lock(mutex_);
+  service_.reset();
+  bus_.reset();
+  connection_.reset();
+}
+
+template <class T>
+T KWinScreenCapture::runToEnd(Task<T> task) {
+  std::optional<T> result;
+  spawn(loop_, [&]() -> Task<> { result.emplace(co_await std::move(task)); });
+  loop_.runUntil([&] { return result.has_value(); });
+  return std::move(*result);
+}
+
+std::optional<std::string> KWinScreenCapture::whyNotAvailable() {
+  std::lock_guard lock(mutex_);
+  if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
+  if (!service_) return "no session bus (" + busFailure_ + ")";
+  auto version = runToEnd(service_->version(kProbeDeadline));
+  if (!version)
+    return "KWin's screenshot service does not answer (" + version.error().description + ")";
+  return std::nullopt;
+}
+
+bool KWinScreenCapture::authorised(std::string& refusal) {
+  std::lock_guard lock(mutex_);
+  if (!service_) return false;
+  // The smallest picture KWin takes: one point at the origin.
+  auto probe = runToEnd(service_->captureArea(Rect{0, 0, 1, 1}, kProbeDeadline));
+  if (probe) return true;
+  refusal = probe.error().description;
+  return false;
+}
+
+Expected<platform::ShareableContent, platform::PlatformError> KWinScreenCapture::shareableContent(
+    bool, bool) {
+  std::lock_guard lock(mutex_);
+  auto content = wayland::outputsAsContent(connection_.get());
+  if (!content) return content;
+  // As on wlroots compositors: this helper's windows (never mapped when pictures are taken) and
+  // its host's (which stay in them).
+  content->applications.push_back({static_cast<std::int32_t>(::getpid()), std::nullopt});
+  content->applications.push_back({static_cast<std::int32_t>(::getppid()), std::nullopt});
+  return content;
+}
+
+Expected<Image, platform::PlatformError> KWinScreenCapture::captureImage(
+    const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
+  std::lock_guard lock(mutex_);
+  if (!connection_ || !connection_->ok() || !connection_->roundtrip())
+    return failed("The compositor is not reachable.");
+  if (!service_) return failed("The session bus is not reachable.");
+  if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
+  const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
+  if (!output) return failed("The display is not available.");
+  const double logicalWidth = output->logical.width;
+  auto picture = runToEnd(service_->captureScreen(output->name, kCaptureDeadline));
+  if (!picture) return unexpected(std::move(picture).error());
+  return wayland::configuredPicture(std::move(picture->image), logicalWidth, config);
+}
+
+}  // namespace orvel::kde

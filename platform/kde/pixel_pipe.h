@@ -1,0 +1,20 @@
+// Reading the bytes KWin's screenshot service writes into the pipe the helper passed it: all of
+// them up to the end of the pipe, within a bound and a deadline, so that a service that stalls or
+// writes without end cannot hold or exhaust the helper. Called on any thread; blocks it.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "orvel/common/failure.h"
+
+namespace orvel::kde {
+
+// Reads `fd` (a pipe's read end) until its writer closes it. Fails when more than `limit` bytes
+// arrive, when `deadline` passes first, or on a read error; the messages say which.
+Expected<std::vector<std::uint8_t>, Failure> readPixelPipe(
+    int fd, std::size_t limit, std::chrono::steady_clock::time_point deadline);
+
+}  // namespace orvel::kde

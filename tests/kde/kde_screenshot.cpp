@@ -1,0 +1,87 @@
+// orvel_kde_screenshot: takes pictures through KWin's screenshot service for the tests, as a
+// program of its own that a desktop entry authorises (or, copied elsewhere, does not).
+//   orvel_kde_screenshot outputs              one line per output: "NAME X Y WIDTH HEIGHT" (points)
+//   orvel_kde_screenshot screen NAME [FILE]   the output's picture
+//   orvel_kde_screenshot area X Y W H [FILE]  an area of the logical space
+// A picture prints "WIDTHxHEIGHT scale S" and, with FILE, is written there as raw premultiplied
+// BGRA rows; exit status 0. A failure prints "error: MESSAGE", exit status 1.
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "orvel/common/clock.h"
+#include "orvel/common/event_loop.h"
+#include "orvel/common/task.h"
+#include "platform/kde/screenshot2.h"
+#include "platform/wayland/wayland_connection.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+int listOutputs() {
+  auto connection = orvel::wayland::WaylandConnection::open();
+  if (!connection || !connection->roundtrip()) {
+    std::cout << "error: no compositor" << std::endl;
+    return 1;
+  }
+  for (const auto& o : connection->outputs()) {
+    std::cout << o->name << ' ' << o->logical.x << ' ' << o->logical.y << ' ' << o->logical.width
+              << ' ' << o->logical.height << std::endl;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && args[0] == "outputs") return listOutputs();
+  const bool screen = args.size() >= 2 && args[0] == "screen";
+  const bool area = args.size() >= 5 && args[0] == "area";
+  if (!screen && !area) {
+    std::cerr << "usage: orvel_kde_screenshot outputs | screen NAME [FILE] | area X Y W H [FILE]\n";
+    return 2;
+  }
+  const std::size_t fileArg = screen ? 2 : 5;
+  const std::string file = args.size() > fileArg ? args[fileArg] : "";
+
+  orvel::SteadyClock clock;
+  orvel::EventLoop loop(clock);
+  auto bus = orvel::dbus::DbusConnection::openSession(loop);
+  if (!bus) {
+    std::cout << "error: " << bus.error().description << std::endl;
+    return 1;
+  }
+  char self[4096] = {};
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  orvel::kde::Screenshot2 service(**bus, n > 0 ? std::string(self, n) : argv[0]);
+  std::optional<orvel::Expected<orvel::kde::KWinPicture, orvel::Failure>> result;
+  orvel::spawn(loop, [&]() -> orvel::Task<> {
+    if (screen) {
+      result = co_await service.captureScreen(args[1], 10s);
+    } else {
+      const orvel::Rect r{std::stod(args[1]), std::stod(args[2]), std::stod(args[3]),
+                          std::stod(args[4])};
+      result = co_await service.captureArea(r, 10s);
+    }
+  });
+  loop.runUntil([&] { return result.has_value(); });
+  if (!result || !*result) {
+    std::cout << "error: " << (result ? (*result).error().description : "no answer") << std::endl;
+    return 1;
+  }
+  const orvel::Image& image = (*result)->image;
+  std::cout << image.width() << 'x' << image.height() << " scale " << (*result)->scale << std::endl;
+  if (!file.empty()) {
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.data()),
+              static_cast<std::streamsize>(image.bytes().size()));
+  }
+  return 0;
+}

@@ -1,0 +1,77 @@
+// The picture pipe is read to its end, within its bound and its deadline.
+#include "platform/kde/pixel_pipe.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace orvel::kde {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Pipe {
+  int fds[2] = {-1, -1};
+  Pipe() { EXPECT_EQ(::pipe(fds), 0); }
+  ~Pipe() {
+    closeWriter();
+    ::close(fds[0]);
+  }
+  void closeWriter() {
+    if (fds[1] >= 0) ::close(fds[1]);
+    fds[1] = -1;
+  }
+};
+
+std::chrono::steady_clock::time_point in(std::chrono::milliseconds d) {
+  return std::chrono::steady_clock::now() + d;
+}
+
+TEST(PixelPipe, ReadsEverythingUntilTheWriterCloses) {
+  Pipe pipe;
+  // More than a pipe holds at once, so the reader must drain while the writer writes.
+  std::vector<std::uint8_t> sent(1 << 20);
+  for (std::size_t i = 0; i < sent.size(); ++i)
+    sent[i] = static_cast<std::uint8_t>(i * 7);
+  std::thread writer([&] {
+    std::size_t done = 0;
+    while (done < sent.size()) {
+      const ssize_t n = ::write(pipe.fds[1], sent.data() + done, sent.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    pipe.closeWriter();
+  });
+  auto read = readPixelPipe(pipe.fds[0], sent.size(), in(60s));
+  writer.join();
+  ASSERT_TRUE(read) << read.error().description;
+  EXPECT_EQ(*read, sent);
+}
+
+TEST(PixelPipe, RefusesMoreThanItsBoundAndAWriterThatNeverCloses) {
+  {
+    Pipe pipe;
+    ASSERT_EQ(::write(pipe.fds[1], "0123456789", 10), 10);
+    auto tooMuch = readPixelPipe(pipe.fds[0], 9, in(60s));
+    ASSERT_FALSE(tooMuch);
+    EXPECT_EQ(tooMuch.error().description, "KWin sent a picture larger than 9 bytes.");
+  }
+  {
+    Pipe pipe;
+    ASSERT_EQ(::write(pipe.fds[1], "01234", 5), 5);
+    auto stalled = readPixelPipe(pipe.fds[0], 100, in(50ms));
+    ASSERT_FALSE(stalled);
+    EXPECT_EQ(stalled.error().description, "KWin did not finish writing the picture in time.");
+  }
+  {
+    Pipe pipe;
+    pipe.closeWriter();
+    auto empty = readPixelPipe(pipe.fds[0], 100, in(60s));
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->empty());
+  }
+}
+
+}  // namespace
+}  // namespace orvel::kde
