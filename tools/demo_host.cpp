@@ -8,7 +8,6 @@
 // Writes scroll.png, region.png, text.txt and summary.txt to OUTDIR.
 //
 //   orvel-demo-host --bin BUILDDIR --out OUTDIR --reference TEXTFILE
-#include <cairo.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -19,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -31,12 +31,13 @@
 #include <utility>
 #include <vector>
 
-#include "frame_stitching.h"
 #include "orvel/common/json_text.h"
+#include "orvel/stitching/page_stitcher.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_reply.h"
+#include "png_file.h"
 #include "text_metrics.h"
 
 namespace {
@@ -44,9 +45,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using orvel::Json;
-using orvel::demo::appendNewRows;
-using orvel::demo::Frame;
-using orvel::demo::writePng;
 namespace x11 = orvel::x11;
 namespace ocr = orvel::ocr::testing;
 
@@ -310,27 +308,30 @@ bool scrollingCapture(x11::X11Connection& connection, Hand& hand, const std::str
     summary.add("scrolling capture: select failed: " + selected.dump());
     return false;
   }
-  std::vector<Frame> frames;
-  Frame stitched;
-  int steps = 0;
-  for (; steps < kMaxSteps; ++steps) {
+  std::optional<orvel::stitching::PageStitcher> stitched;
+  int frameWidth = 0, frameHeight = 0, unmatched = 0;
+  for (int steps = 0; steps < kMaxSteps; ++steps) {
     helper.send(R"({"command":"capture"})");
     const Json header = helper.reply();
     if (!header.value("ok", false)) {
       summary.add("scrolling capture: capture failed: " + header.dump());
       return false;
     }
-    Frame frame;
-    frame.width = header.value("width", 0);
-    frame.height = header.value("height", 0);
-    if (!helper.readBytes(header.value("length", std::size_t{0}), frame.bgra)) return false;
-    if (stitched.bgra.empty()) {
-      stitched = frame;
+    frameWidth = header.value("width", 0);
+    frameHeight = header.value("height", 0);
+    std::vector<std::uint8_t> bgra;
+    if (!helper.readBytes(header.value("length", std::size_t{0}), bgra)) return false;
+    const orvel::ImageView frame{bgra.data(), frameWidth, frameHeight,
+                                 static_cast<std::size_t>(frameWidth) * 4};
+    if (!stitched) {
+      stitched.emplace(frame);
     } else {
+      const auto overlap =
+          stitched->add(frame, static_cast<int>(std::lround(kScrollFraction * frameHeight)));
+      if (!overlap.matched) ++unmatched;
       // The page no longer moves: its end is in.
-      if (appendNewRows(stitched, frames.back(), frame) == 0) break;
+      if (overlap.shift == 0) break;
     }
-    frames.push_back(std::move(frame));
     helper.send(R"({"command":"scroll","fraction":)" + std::to_string(kScrollFraction) + "}");
     const Json scrolled = helper.reply();
     if (!scrolled.value("ok", false)) {
@@ -342,15 +343,17 @@ bool scrollingCapture(x11::X11Connection& connection, Hand& hand, const std::str
   }
   helper.send(R"({"command":"close"})");
   helper.reply(2s);
-  if (!writePng(out + "/scroll.png", stitched.width, stitched.height, stitched.bgra)) {
-    summary.add("scrolling capture: cannot write scroll.png");
+  if (auto written = orvel::cli::writePngFile(stitched->view(), out + "/scroll.png"); !written) {
+    summary.add("scrolling capture: " + written.error().description);
     return false;
   }
-  char line[200];
+  char line[240];
   std::snprintf(line, sizeof line,
-                "scrolling capture: %zu frames of %dx%d stitched into scroll.png, %dx%d (%.1f s)",
-                frames.size(), frames.front().width, frames.front().height, stitched.width,
-                stitched.height, seconds(started));
+                "scrolling capture: %d frames of %dx%d stitched into scroll.png, %dx%d; seams: %s "
+                "(%.1f s)",
+                stitched->frames(), frameWidth, frameHeight, stitched->width(), stitched->height(),
+                unmatched == 0 ? "every frame overlapped the page" : "some frames did not overlap",
+                seconds(started));
   summary.add(line);
   return true;
 }
