@@ -17,7 +17,13 @@ InterruptSignals::InterruptSignals() {
 }
 
 InterruptSignals::~InterruptSignals() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) {
+    // Taken here, so that unblocking does not deliver them: the interrupt was answered already.
+    signalfd_siginfo info;
+    while (::read(fd_, &info, sizeof info) == sizeof info) {
+    }
+    ::close(fd_);
+  }
   ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
 }
 
