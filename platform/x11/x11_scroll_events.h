@@ -27,6 +27,7 @@ class X11ScrollEvents final : public platform::ScrollEvents {
                                                                    std::int32_t delta2,
                                                                    std::int32_t delta3) override;
   void post(const platform::ScrollWheelEvent& event) override;
+  bool clicksOnly() const override { return true; }
 
   // The clicks an event makes (positive: towards the content's end, button 5), updating the
   // carried remainder.
