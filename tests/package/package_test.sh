@@ -25,6 +25,8 @@ expected=(
   ./usr/lib/cmake/OrvelStartup/OrvelStartupConfigVersion.cmake
   ./usr/lib/cmake/OrvelStartup/OrvelStartupTargets.cmake
   ./usr/share/doc/orvel-helpers/copyright
+  ./usr/bin/orvel ./usr/share/man/man1/orvel.1
+  ./usr/share/bash-completion/completions/orvel
 )
 for helper in "$@"; do expected+=("./usr/bin/$helper"); done
 # The library's folder as this build names it (lib, or lib/<multiarch> for the prefix /usr).
