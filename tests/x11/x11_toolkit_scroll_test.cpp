@@ -1,6 +1,7 @@
-// scroll-capture-helper's "scroll" on a real X11 view whose wheel clicks move a distance of its
-// own: a GTK3 text view (zenity's text window). The content's move is measured from outside, by
-// the overlap of the helper's frames before and after.
+// scroll-capture-helper's "scroll" on real X11 views whose wheel clicks move distances of their
+// own: a GTK3 text view (zenity's text window) and xterm's scrollback, scrolled down and up. The
+// content's move is measured from outside, by the overlap of the helper's frames before and
+// after.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -80,6 +81,7 @@ void expectMeasuredMoves(const View& view, double fraction) {
     EXPECT_TRUE(o.matched) << selected.dump() << " header " << o.header << " footer " << o.footer;
     EXPECT_NEAR(o.shift, asked, asked * 0.1) << view.title << " step " << step;
     EXPECT_LT(o.shift, height);
+    std::printf("%s: moved %d px for %.0f asked\n", view.title.c_str(), o.shift, asked);
     before = std::move(after);
   }
   EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
@@ -99,6 +101,18 @@ TEST(ToolkitScroll, Gtk3TextViewMovesTheAskedFraction) {
                        "Orvel GTK page"},
                       0.65);
   std::filesystem::remove(text);
+}
+
+TEST(ToolkitScroll, XtermScrollbackMovesTheAskedFractionUpwards) {
+  // A terminal at the end of 3000 lines, each number written across the line so that every line
+  // differs inside the region: the wheel scrolls back up through them.
+  expectMeasuredMoves(
+      {{"/usr/bin/xterm", "-T", "Orvel terminal", "-geometry", "90x50+40+40", "-sl", "5000", "-e",
+        "sh", "-c",
+        "seq 1 3000 | sed 's/.*/line & of the scrollback & & & & & & & &/'; exec sleep 600"},
+       {},
+       "Orvel terminal"},
+      -0.65);
 }
 
 }  // namespace
