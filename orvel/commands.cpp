@@ -81,8 +81,19 @@ class TemporaryFile {
 bool copyFileTo(const std::string& path, std::FILE* out) {
   std::ifstream in(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return in.good() || in.eof() ? std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()
-                               : false;
+  return !in.bad() && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+// A program's path from $PATH.
+std::optional<std::string> findProgram(const std::string& name, const CommandContext& context) {
+  const std::string dirs = context.environment("PATH").value_or("/usr/bin:/bin");
+  for (std::size_t at = 0; at <= dirs.size();) {
+    const std::size_t colon = std::min(dirs.find(':', at), dirs.size());
+    const std::string candidate = dirs.substr(at, colon - at) + "/" + name;
+    if (colon > at && executable(candidate)) return candidate;
+    at = colon + 1;
+  }
+  return std::nullopt;
 }
 
 // Region capture into `path`: 0 written, 1 failed or canceled (said on standard error).
@@ -185,17 +196,7 @@ int runText(const TextOptions& options, const CommandContext& context) {
     clipboard =
         clipboardCommand({context.environment("WAYLAND_DISPLAY").has_value(),
                           context.environment("DISPLAY").has_value()},
-                         [](const std::string& name) -> std::optional<std::string> {
-                           const char* path = std::getenv("PATH");
-                           std::string dirs = path ? path : "/usr/bin:/bin";
-                           for (std::size_t at = 0; at <= dirs.size();) {
-                             const std::size_t colon = std::min(dirs.find(':', at), dirs.size());
-                             const std::string candidate = dirs.substr(at, colon - at) + "/" + name;
-                             if (colon > at && executable(candidate)) return candidate;
-                             at = colon + 1;
-                           }
-                           return std::nullopt;
-                         });
+                         [&](const std::string& name) { return findProgram(name, context); });
     // Said before the capture, so that nobody drags for a copy that cannot happen.
     if (!clipboard) return fail(kNoClipboardTool);
   }
