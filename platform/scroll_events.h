@@ -51,6 +51,9 @@ class ScrollEvents {
                                                                  std::int32_t delta2,
                                                                  std::int32_t delta3) = 0;
   virtual void post(const ScrollWheelEvent& event) = 0;
+  // Whether the desktop's wheel only clicks (no pixel deltas reach applications): then a scroll by
+  // a distance is made click by click, each click's move measured.
+  virtual bool clicksOnly() const { return false; }
 };
 
 }  // namespace orvel::platform

@@ -114,6 +114,7 @@ class SwitchedScrollEvents final : public ScrollEvents, Switched<ScrollEvents> {
     return now().createScrollWheelEvent(unit, count, w1, w2, w3);
   }
   void post(const ScrollWheelEvent& event) override { now().post(event); }
+  bool clicksOnly() const override { return now().clicksOnly(); }
 };
 
 // A lost display took its grabs with it: nothing is left for the live shield to release.

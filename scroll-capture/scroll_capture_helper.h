@@ -71,6 +71,10 @@ class ScrollCaptureHelper {
   Task<Outcome<>> capture();
   Task<Outcome<>> activateTarget();
   Task<Outcome<>> scroll(double fraction);
+  // A scroll made click by click where the wheel only clicks: see MeasuredScroll.
+  Task<Outcome<>> measuredScroll(double fraction);
+  // The row hashes of a frame of the locked region.
+  Task<Outcome<std::vector<std::uint64_t>>> regionRows();
   Outcome<bool> fallback();
 
   // Selection overlay.

@@ -1,18 +1,13 @@
 // orvel-demo-host: a small host that drives the helpers through their protocols on the X11
 // desktop of $DISPLAY, as the product's user interface would, with XTest standing in for the user:
-//   1. a scrolling capture of the demo document window (drag, then capture and scroll until the
-//      page stops moving), the frames stitched by their overlap into one tall PNG;
+//   1. a scrolling capture of the demo document window through `orvel scroll` (drag, then orvel
+//      captures and scrolls until the page stops moving and stitches the frames into one PNG);
 //   2. an instant region capture of the document window, moved across the boundary of the first
 //      two monitors, so that the picture shows the join;
 //   3. text recognition of the stitched page, compared with the document's own text.
 // Writes scroll.png, region.png, text.txt and summary.txt to OUTDIR.
 //
 //   orvel-demo-host --bin BUILDDIR --out OUTDIR --reference TEXTFILE
-#include <cairo.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -31,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame_stitching.h"
+#include "helper_process.h"
 #include "orvel/common/json_text.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/window_list.h"
@@ -44,118 +39,29 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using orvel::Json;
-using orvel::demo::appendNewRows;
-using orvel::demo::Frame;
-using orvel::demo::writePng;
 namespace x11 = orvel::x11;
 namespace ocr = orvel::ocr::testing;
 
 constexpr const char* kDocumentTitle = "Orvel demo document";
-constexpr double kScrollFraction = 0.6;
-constexpr int kMaxSteps = 80;
 
-// A helper started with pipes on its standard input and output; killed if still running when
-// this goes away.
-class HelperProcess {
- public:
-  explicit HelperProcess(const std::vector<std::string>& argv) {
-    int in[2], out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(in[0], STDIN_FILENO);
-      ::dup2(out[1], STDOUT_FILENO);
-      std::vector<char*> args;
-      for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      ::execv(args[0], args.data());
-      ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    in_ = in[1];
-    out_ = out[0];
-  }
-  ~HelperProcess() {
-    closeStdin();
-    if (pid_ > 0 && !wait(2s)) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) ::close(out_);
-  }
-  bool running() const { return pid_ > 0; }
-  void send(const std::string& line) {
-    const std::string bytes = line + "\n";
-    [[maybe_unused]] auto n = ::write(in_, bytes.data(), bytes.size());
-  }
-  void closeStdin() {
-    if (in_ >= 0) ::close(in_);
-    in_ = -1;
-  }
-  std::optional<std::string> readLine(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-      if (auto nl = buffer_.find('\n'); nl != std::string::npos) {
-        std::string line = buffer_.substr(0, nl);
-        buffer_.erase(0, nl + 1);
-        return line;
-      }
-      if (!fill(deadline)) return std::nullopt;
-    }
-  }
-  Json reply(std::chrono::milliseconds timeout = 10s) {
-    auto line = readLine(timeout);
-    return line ? orvel::parseJson(*line).value_or(Json()) : Json();
-  }
-  // Everything until the output ends.
-  std::string readToEnd(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (fill(deadline)) {
-    }
-    return std::exchange(buffer_, std::string());
-  }
-  bool readBytes(std::size_t n, std::vector<std::uint8_t>& out) {
-    const auto deadline = Clock::now() + 10s;
-    while (buffer_.size() < n) {
-      if (!fill(deadline)) return false;
-    }
-    out.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-    buffer_.erase(0, n);
-    return true;
-  }
-  bool wait(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
-      if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-        return true;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
-  }
+using orvel::cli::HelperProcess;
 
- private:
-  bool fill(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{out_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
-    char chunk[1 << 16];
-    const ssize_t got = ::read(out_, chunk, sizeof chunk);
-    if (got <= 0) return false;
-    buffer_.append(chunk, static_cast<std::size_t>(got));
-    return true;
-  }
+// A child's whole output (it ends when the child closes it), or nothing when it cannot start.
+std::string outputOf(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
+  auto child = HelperProcess::start(argv);
+  if (!child) return child.error().description;
+  (*child)->closeInput();
+  std::string output;
+  (void)(*child)->readAll(output, timeout);
+  return output;
+}
 
-  pid_t pid_ = -1;
-  int in_ = -1;
-  int out_ = -1;
-  std::string buffer_;
-};
+// One JSON reply line of a helper; null on timeout or a malformed line.
+Json replyOf(HelperProcess& helper, std::chrono::milliseconds timeout = 10s) {
+  std::string line;
+  if (helper.readLine(line, timeout) != orvel::cli::ReadEnd::kDone) return Json();
+  return orvel::parseJson(line).value_or(Json());
+}
 
 // The user's hand: pointer and buttons through XTest, in root pixels.
 class Hand {
@@ -223,9 +129,7 @@ std::string readFile(const std::string& path) {
 }
 
 std::string run(const std::vector<std::string>& argv) {
-  HelperProcess p(argv);
-  p.closeStdin();
-  return p.readToEnd(120s);
+  return outputOf(argv, 120s);
 }
 
 struct Summary {
@@ -287,6 +191,8 @@ std::optional<x11::PixelRect> placeAcross(x11::X11Connection& connection, int bo
   return std::nullopt;
 }
 
+// The scrolling capture through `orvel scroll`, as a user runs it: orvel starts the helper, the
+// hand drags over the document, and orvel scrolls, stitches and writes scroll.png.
 bool scrollingCapture(x11::X11Connection& connection, Hand& hand, const std::string& bin,
                       const std::string& out, Summary& summary) {
   const auto started = Clock::now();
@@ -296,8 +202,14 @@ bool scrollingCapture(x11::X11Connection& connection, Hand& hand, const std::str
     return false;
   }
   const x11::PixelRect* document = &found->content;
-  HelperProcess helper({bin + "/scroll-capture/scroll-capture-helper"});
-  helper.send(R"({"command":"select"})");
+  // orvel's progress and reasons go to its standard error: read them with its output.
+  auto orvel = HelperProcess::start({"/bin/sh", "-c", "exec \"$0\" scroll -o \"$1\" 2>&1",
+                                     bin + "/orvel/orvel", out + "/scroll.png"});
+  if (!orvel) {
+    summary.add("scrolling capture: " + orvel.error().description);
+    return false;
+  }
+  (*orvel)->closeInput();
   if (!hand.waitForOverlay()) {
     summary.add("scrolling capture: no overlay");
     return false;
@@ -305,54 +217,28 @@ bool scrollingCapture(x11::X11Connection& connection, Hand& hand, const std::str
   const int inset = 12;
   hand.drag(document->x + inset, document->y + inset, document->x + document->width - inset,
             document->y + document->height - inset);
-  const Json selected = helper.reply();
-  if (!selected.value("ok", false) || selected.value("canceled", false)) {
-    summary.add("scrolling capture: select failed: " + selected.dump());
+  std::string said;
+  (void)(*orvel)->readAll(said, 300s);
+  // The last "orvel: N frames, page WxH px" line sums the capture up.
+  std::string last, why;
+  std::istringstream lines(said);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" frames, page ") != std::string::npos) last = line;
+    if (line.find("end of the page") != std::string::npos ||
+        line.find("did not overlap") != std::string::npos ||
+        line.find("Keeping") != std::string::npos)
+      why += (why.empty() ? "" : "; ") + line.substr(std::min<std::size_t>(line.size(), 7));
+  }
+  if (last.empty() || said.find(out + "/scroll.png") == std::string::npos) {
+    summary.add("scrolling capture: orvel scroll failed: " + said);
     return false;
   }
-  std::vector<Frame> frames;
-  Frame stitched;
-  int steps = 0;
-  for (; steps < kMaxSteps; ++steps) {
-    helper.send(R"({"command":"capture"})");
-    const Json header = helper.reply();
-    if (!header.value("ok", false)) {
-      summary.add("scrolling capture: capture failed: " + header.dump());
-      return false;
-    }
-    Frame frame;
-    frame.width = header.value("width", 0);
-    frame.height = header.value("height", 0);
-    if (!helper.readBytes(header.value("length", std::size_t{0}), frame.bgra)) return false;
-    if (stitched.bgra.empty()) {
-      stitched = frame;
-    } else {
-      // The page no longer moves: its end is in.
-      if (appendNewRows(stitched, frames.back(), frame) == 0) break;
-    }
-    frames.push_back(std::move(frame));
-    helper.send(R"({"command":"scroll","fraction":)" + std::to_string(kScrollFraction) + "}");
-    const Json scrolled = helper.reply();
-    if (!scrolled.value("ok", false)) {
-      summary.add("scrolling capture: scroll failed: " + scrolled.dump());
-      return false;
-    }
-    // The document repaints after the last wheel click of the burst.
-    std::this_thread::sleep_for(60ms);
-  }
-  helper.send(R"({"command":"close"})");
-  helper.reply(2s);
-  if (!writePng(out + "/scroll.png", stitched.width, stitched.height, stitched.bgra)) {
-    summary.add("scrolling capture: cannot write scroll.png");
-    return false;
-  }
-  char line[200];
+  char line[400];
   std::snprintf(line, sizeof line,
-                "scrolling capture: %zu frames of %dx%d stitched into scroll.png, %dx%d (%.1f s)",
-                frames.size(), frames.front().width, frames.front().height, stitched.width,
-                stitched.height, seconds(started));
+                "scrolling capture through orvel scroll: scroll.png, %s (%s) (%.1f s)",
+                last.substr(7).c_str(), why.c_str(), seconds(started));
   summary.add(line);
-  return true;
+  return said.find("did not overlap") == std::string::npos;
 }
 
 bool regionCapture(x11::X11Connection& connection, Hand& hand, const std::string& bin,
@@ -373,9 +259,15 @@ bool regionCapture(x11::X11Connection& connection, Hand& hand, const std::string
     summary.add("region capture: the document window could not be moved across the monitors");
     return false;
   }
-  HelperProcess helper({bin + "/region-capture/region-capture-helper"});
-  helper.send(R"({"command":"prepare","id":1})");
-  helper.send(R"({"command":"capture","id":1,"path":")" + out + "/region.png\"}");
+  auto regionHelper = HelperProcess::start({bin + "/region-capture/region-capture-helper"});
+  if (!regionHelper) {
+    summary.add("region capture: " + regionHelper.error().description);
+    return false;
+  }
+  HelperProcess& helper = **regionHelper;
+  helper.write(R"({"command":"prepare","id":1})"
+               "\n");
+  helper.write(R"({"command":"capture","id":1,"path":")" + out + "/region.png\"}\n");
   if (!hand.waitForOverlay()) {
     summary.add("region capture: no overlay");
     return false;
@@ -384,8 +276,9 @@ bool regionCapture(x11::X11Connection& connection, Hand& hand, const std::string
   const int margin = 48;
   hand.drag(document->x - margin, document->y - margin, document->x + document->width + margin,
             document->y + document->height + margin);
-  const Json reply = helper.reply();
-  helper.send(R"({"command":"quit"})");
+  const Json reply = replyOf(helper);
+  helper.write(R"({"command":"quit"})"
+               "\n");
   if (!reply.value("ok", false) || !reply.contains("region")) {
     summary.add("region capture: " + reply.dump());
     return false;

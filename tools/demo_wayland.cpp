@@ -17,9 +17,10 @@
 #include <string>
 #include <thread>
 
-#include "frame_stitching.h"
 #include "input_counter_process.h"
 #include "orvel/common/json_text.h"
+#include "orvel/stitching/page_stitcher.h"
+#include "png_file.h"
 #include "sway_rig.h"
 #include "test_pattern.h"
 #include "test_pattern_png.h"
@@ -97,11 +98,10 @@ constexpr int kPageSeed = 5;
 constexpr int kScrollSteps = 8;
 
 // Rows of `picture` that are not the page's rows from `top` on, at column `left` of the window.
-int brokenRows(const orvel::demo::Frame& picture, int left, int top) {
+int brokenRows(const orvel::ImageView& picture, int left, int top) {
   int broken = 0;
   for (int y = 0; y < picture.height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(picture.bgra.data() +
-                                                             std::size_t(y) * picture.width * 4);
+    const auto* row = reinterpret_cast<const std::uint32_t*>(picture.row(y));
     for (int x = 0; x < picture.width; ++x) {
       if (row[x] != orvel::x11test::patternPixel(left + x, top + y, kPageSeed)) {
         ++broken;
@@ -153,7 +153,14 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
   if (!selected.value("ok", false) || !selected.contains("region"))
     return fail("select: " + selected.dump());
 
-  auto capture = [&](orvel::demo::Frame& frame) {
+  struct Frame {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> bgra;
+    orvel::ImageView view() const {
+      return {bgra.data(), width, height, static_cast<std::size_t>(width) * 4};
+    }
+  };
+  auto capture = [&](Frame& frame) {
     helper->write("{\"command\":\"capture\"}\n");
     const orvel::Json header = reply();
     if (!header.value("ok", false)) return false;
@@ -161,10 +168,10 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
     frame.height = header.value("height", 0);
     return helper->readBytes(header.value("length", std::size_t{0}), frame.bgra, 10s);
   };
-  orvel::demo::Frame stitched, previous;
+  Frame previous;
   if (!capture(previous)) return fail("the first capture");
-  stitched = previous;
-  int frames = 1;
+  orvel::stitching::PageStitcher stitched(previous.view());
+  const int asked = previous.height * 6 / 10;
   for (int step = 0; step < kScrollSteps; ++step) {
     helper->write("{\"command\":\"scroll\",\"fraction\":0.6}\n");
     const orvel::Json scrolled = reply();
@@ -172,29 +179,33 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
     // The wheel's pointer stays where it turned: the hand moves it off the region.
     pointer->moveTo(1279, 719);
     // The page repaints after the wheel events: the first frame that has moved.
-    orvel::demo::Frame next;
-    const bool moved = orvel::waylandtest::waitUntil(
-        [&] { return capture(next) && orvel::demo::newRows(previous, next) > 0; });
+    Frame next;
+    const auto before = orvel::stitching::rowHashes(previous.view());
+    const bool moved = orvel::waylandtest::waitUntil([&] {
+      return capture(next) && orvel::stitching::measureOverlap(
+                                  before, orvel::stitching::rowHashes(next.view()), asked)
+                                      .shift > 0;
+    });
     if (!moved) return fail("the page did not move");
-    orvel::demo::appendNewRows(stitched, previous, next);
+    if (!stitched.add(next.view(), asked).matched) return fail("a frame did not overlap the page");
     previous = std::move(next);
-    ++frames;
   }
   helper->write("{\"command\":\"close\"}\n");
   helper->wait(5s);
-  if (!orvel::demo::writePng(out + "/scroll-wayland.png", stitched.width, stitched.height,
-                             stitched.bgra))
-    return fail("cannot write scroll-wayland.png");
+  if (auto written = orvel::cli::writePngFile(stitched.view(), out + "/scroll-wayland.png");
+      !written)
+    return fail(written.error().description);
   // The region's top-left corner is at (left, top) of the window, which fills the output.
-  const int broken = brokenRows(stitched, left, top);
+  const int broken = brokenRows(stitched.view(), left, top);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   char text[300];
   std::snprintf(text, sizeof text,
                 "scrolling capture on Wayland: %d frames of %dx%d stitched into "
                 "scroll-wayland.png, %dx%d; seam check: %s (%.1f s)",
-                frames, stitched.width, previous.height, stitched.width, stitched.height,
-                broken == 0 ? "every row continues the page" : "rows broken", seconds);
+                stitched.frames(), stitched.width(), previous.height, stitched.width(),
+                stitched.height(), broken == 0 ? "every row continues the page" : "rows broken",
+                seconds);
   summarize(out, broken == 0 ? text
                              : std::string(text) + ", " + std::to_string(broken) +
                                    " rows are not the page's");

@@ -27,6 +27,8 @@ expected=(
   ./usr/lib/cmake/OrvelStartup/OrvelStartupConfigVersion.cmake
   ./usr/lib/cmake/OrvelStartup/OrvelStartupTargets.cmake
   ./usr/share/doc/orvel-helpers/copyright
+  ./usr/bin/orvel ./usr/share/man/man1/orvel.1
+  ./usr/share/bash-completion/completions/orvel
 )
 for helper in "$@"; do expected+=("./usr/bin/$helper"); done
 IFS=, read -r -a entry_specs <<<"$entries"

@@ -1,4 +1,5 @@
-// Reads a PNG file back with libpng, as straight RGBA, with its pHYs resolution.
+// Reads an 8-bit RGBA or RGB PNG file back with libpng, as straight RGBA, with its pHYs
+// resolution.
 #pragma once
 
 #include <png.h>
@@ -36,9 +37,13 @@ inline std::optional<DecodedPng> readPng(const std::string& path) {
   }
   png_init_io(png, file);
   png_read_info(png, info);
-  if (png_get_bit_depth(png, info) != 8 || png_get_color_type(png, info) != PNG_COLOR_TYPE_RGBA) {
-    png_error(png, "not 8-bit RGBA");
+  const int colorType = png_get_color_type(png, info);
+  if (png_get_bit_depth(png, info) != 8 ||
+      (colorType != PNG_COLOR_TYPE_RGBA && colorType != PNG_COLOR_TYPE_RGB)) {
+    png_error(png, "not 8-bit RGBA or RGB");
   }
+  // Opaque pictures may be stored without alpha: read back as opaque RGBA.
+  if (colorType == PNG_COLOR_TYPE_RGB) png_set_filler(png, 0xff, PNG_FILLER_AFTER);
   out.width = static_cast<int>(png_get_image_width(png, info));
   out.height = static_cast<int>(png_get_image_height(png, info));
   png_uint_32 xRes = 0, yRes = 0;

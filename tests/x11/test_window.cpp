@@ -5,7 +5,9 @@
 //
 //   orvel_x11_test_window --title T --x X --y Y --width W --height H [--seed S] [--pid P]
 //                         [--override-redirect] [--extra N] [--type dock|notification]
-//                         [--no-background]
+//                         [--no-background] [--page ROWS --click PX [--header N] [--footer N]]
+// With --page the window is a view of a page of ROWS pattern rows that the wheel scrolls by PX
+// rows a click, between N fixed rows at the top and bottom (patterns of seeds S+1 and S+2).
 // Commands: move X Y | resize W H | title T | raise | lower | clicks | quit
 //           defer (keep Expose events unanswered) | repaint (answer the kept ones, stop keeping)
 //           shape X Y W H (what it draws and takes clicks on, in window pixels) | shape none
@@ -14,11 +16,13 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_pattern.h"
@@ -32,6 +36,7 @@ struct Options {
   bool overrideRedirect = false;
   bool noBackground = false;
   std::string type;  // EWMH window type without its prefix: "DOCK", "NOTIFICATION"
+  int page = 0, click = 40, header = 0, footer = 0;
 };
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
@@ -124,7 +129,8 @@ class TestWindow {
       rows.assign(stride * n, 0);
       for (int r = 0; r < n; ++r) {
         for (int x = 0; x < w; ++x) {
-          const std::uint32_t p = orvel::x11test::patternPixel(x, y + r, o_.seed);
+          const auto [row, seed] = source(y + r);
+          const std::uint32_t p = orvel::x11test::patternPixel(x, row, seed);
           std::uint8_t* at = rows.data() + stride * r;
           if (deep) {
             std::memcpy(at + x * 4, &p, 4);
@@ -139,6 +145,14 @@ class TestWindow {
                     static_cast<std::uint16_t>(n), 0, static_cast<std::int16_t>(y), 0,
                     s_->root_depth, static_cast<std::uint32_t>(rows.size()), rows.data());
     }
+  }
+
+  // The pattern row and seed that window row `y` shows.
+  std::pair<int, int> source(int y) const {
+    if (o_.page == 0) return {y, o_.seed};
+    if (y < o_.header) return {y, o_.seed + 1};
+    if (y >= height_ - o_.footer) return {y, o_.seed + 2};
+    return {y - o_.header + offset_, o_.seed};
   }
 
   // Returns true once the window was first painted.
@@ -171,6 +185,12 @@ class TestWindow {
         auto* x = reinterpret_cast<xcb_button_press_event_t*>(e);
         if (x->detail == 4) ++up_;
         if (x->detail == 5) ++down_;
+        if (o_.page > 0 && (x->detail == 4 || x->detail == 5)) {
+          const int last = std::max(0, o_.page - (height_ - o_.header - o_.footer));
+          offset_ = std::clamp(offset_ + (x->detail == 5 ? o_.click : -o_.click), 0, last);
+          paint(0, height_);
+          xcb_flush(c_);
+        }
         return false;
       }
       default:
@@ -243,6 +263,7 @@ class TestWindow {
   xcb_atom_t netWmName_ = 0, utf8_ = 0;
   int width_ = o_.width, height_ = o_.height;
   int up_ = 0, down_ = 0;
+  int offset_ = 0;  // the page row at the top of the moving band
   bool painted_ = false;
   bool deferring_ = false;
   std::vector<std::pair<int, int>> deferred_;  // row ranges owed
@@ -277,6 +298,14 @@ int main(int argc, char** argv) {
       o.noBackground = true;
     else if (a == "--type")
       o.type = next();
+    else if (a == "--page")
+      o.page = std::atoi(next().c_str());
+    else if (a == "--click")
+      o.click = std::atoi(next().c_str());
+    else if (a == "--header")
+      o.header = std::atoi(next().c_str());
+    else if (a == "--footer")
+      o.footer = std::atoi(next().c_str());
   }
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   if (xcb_connection_has_error(c)) return 1;

@@ -144,6 +144,15 @@ std::unique_ptr<TestWindowProcess> XvfbRig::openWindow(const WindowSpec& wanted)
     argv.push_back("--type");
     argv.push_back(wanted.type);
   }
+  if (wanted.page > 0) {
+    for (const auto& [name, value] : {std::pair{"--page", wanted.page},
+                                      {"--click", wanted.click},
+                                      {"--header", wanted.header},
+                                      {"--footer", wanted.footer}}) {
+      argv.push_back(name);
+      argv.push_back(std::to_string(value));
+    }
+  }
   ChildProcess::Options o;
   o.environment["DISPLAY"] = display_;
   auto process = ChildProcess::start(argv, o);

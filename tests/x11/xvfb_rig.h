@@ -49,6 +49,9 @@ class XvfbRig {
     std::string type;  // EWMH window type without its prefix: "DOCK", "NOTIFICATION"
     // No background for the server to paint: what is exposed keeps whatever lay there.
     bool noBackground = false;
+    // A view of `page` pattern rows that the wheel scrolls by `click` rows, between `header` and
+    // `footer` fixed rows; 0: the pattern stands still.
+    int page = 0, click = 40, header = 0, footer = 0;
   };
   std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& wanted);
 

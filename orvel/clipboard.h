@@ -1,0 +1,31 @@
+// The clipboard through the desktop's own command-line tools (wl-copy on Wayland, xclip on X11),
+// which keep serving the clipboard after orvel ends. Choosing the tool is pure; copying runs it.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "orvel/common/expected.h"
+#include "orvel/common/failure.h"
+
+namespace orvel::cli {
+
+struct ClipboardDesktop {
+  bool wayland = false;  // WAYLAND_DISPLAY set
+  bool x11 = false;      // DISPLAY set
+};
+
+// The command that takes text on its standard input, or none when no tool for the desktop is
+// installed. `find` returns a program's path from $PATH.
+std::optional<std::vector<std::string>> clipboardCommand(
+    const ClipboardDesktop& desktop,
+    const std::function<std::optional<std::string>(const std::string&)>& find);
+
+inline constexpr const char* kNoClipboardTool =
+    "No clipboard tool: install wl-clipboard (Wayland) or xclip (X11) for --copy.";
+
+Expected<void, Failure> copyText(const std::vector<std::string>& command, const std::string& text);
+
+}  // namespace orvel::cli
