@@ -11,8 +11,8 @@ trap 'rm -rf "$tmp"' EXIT
 prefix=$tmp/prefix
 
 cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/install.log"; exit 1; }
-for spec in "$@"; do
-  IFS=: read -r helper dbus wayland <<<"$spec"
+for wanted in "$@"; do
+  IFS=: read -r helper dbus wayland <<<"$wanted"
   entry=$prefix/share/applications/orvel-$helper.desktop
   [ -f "$entry" ] || { echo "FAIL: no $entry"; ls -R "$prefix"; exit 1; }
   exec_line=$(grep '^Exec=' "$entry")

@@ -31,8 +31,8 @@ expected=(
   ./usr/share/bash-completion/completions/orvel
 )
 for helper in "$@"; do expected+=("./usr/bin/$helper"); done
-IFS=, read -r -a entry_specs <<<"$entries"
-for spec in "${entry_specs[@]}"; do expected+=("./usr/share/applications/orvel-${spec%%:*}.desktop"); done
+IFS=, read -r -a entry_lines <<<"$entries"
+for entry in "${entry_lines[@]}"; do expected+=("./usr/share/applications/orvel-${entry%%:*}.desktop"); done
 # The library's folder as this build names it (lib, or lib/<multiarch> for the prefix /usr).
 expected=("${expected[@]/#.\/usr\/lib\//./usr/$libdir/}")
 
@@ -49,8 +49,8 @@ grep -q 'OrvelStartupTargets-[a-z]*\.cmake$' "$tmp/files" ||
   { echo "FAIL: no per-configuration targets file"; exit 1; }
 
 # Each entry names the helper where the package puts it.
-for spec in "${entry_specs[@]}"; do
-  helper=${spec%%:*}
+for entry in "${entry_lines[@]}"; do
+  helper=${entry%%:*}
   exec_line=$(dpkg-deb --fsys-tarfile "$deb" |
     tar -xO "./usr/share/applications/orvel-$helper.desktop" | grep '^Exec=')
   [ "$exec_line" = "Exec=/usr/bin/$helper" ] || { echo "FAIL: $helper's entry: $exec_line"; exit 1; }
