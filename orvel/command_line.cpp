@@ -33,14 +33,20 @@ Expected<Command, Failure> unknownOption(const std::string& command, const std::
   return failed("orvel " + command + ": unknown option " + option);
 }
 
+// The value of -o or --output (just taken): a file name, or - for standard output.
+Expected<std::string, Failure> outputFile(Arguments& args, const std::string& taken) {
+  auto v = args.value("-o", taken);
+  if (v && v->empty()) return failed("option -o needs a file name, or - for standard output");
+  return v;
+}
+
 Expected<Command, Failure> parseRegion(Arguments args) {
   RegionOptions o;
   while (!args.done()) {
     const std::string a = args.next();
     if (a == "-o" || isOption(a, "--output")) {
-      auto v = args.value("-o", a);
+      auto v = outputFile(args, a);
       if (!v) return unexpected(v.error());
-      if (v->empty()) return failed("option -o needs a file name, or - for standard output");
       o.output = *v;
     } else {
       return unknownOption("region", a);
@@ -54,9 +60,8 @@ Expected<Command, Failure> parseScroll(Arguments args) {
   while (!args.done()) {
     const std::string a = args.next();
     if (a == "-o" || isOption(a, "--output")) {
-      auto v = args.value("-o", a);
+      auto v = outputFile(args, a);
       if (!v) return unexpected(v.error());
-      if (v->empty()) return failed("option -o needs a file name, or - for standard output");
       o.output = *v;
     } else if (isOption(a, "--max-height")) {
       auto v = args.value("--max-height", a);

@@ -60,14 +60,20 @@ Task<Outcome<std::pair<int, int>>> ScrollCaptureHelper::setUpCapture(
   co_return std::pair<int, int>{config.width, config.height};
 }
 
-Task<Outcome<>> ScrollCaptureHelper::capture() {
-  if (auto check = validate(); !check) co_return check;
-  if (!state_.filter || !state_.configuration) co_return fail(msg::kSelectTargetFirst);
+Task<Expected<Image, platform::PlatformError>> ScrollCaptureHelper::grabRegion() {
   const platform::ContentFilter filter = *state_.filter;
   const platform::CaptureConfiguration config = *state_.configuration;
   auto grab = offload(loop_, [&capture = ports_.capture, filter, config] {
     return capture.captureImage(filter, config);
   });
+  co_return co_await grab;
+}
+
+Task<Outcome<>> ScrollCaptureHelper::capture() {
+  if (auto check = validate(); !check) co_return check;
+  if (!state_.filter || !state_.configuration) co_return fail(msg::kSelectTargetFirst);
+  const platform::CaptureConfiguration config = *state_.configuration;
+  auto grab = grabRegion();
   auto image = co_await grab;
   if (!image) co_return fail(image.error().description);
   if (auto check = validate(); !check) co_return check;

@@ -74,6 +74,8 @@ class ScrollCaptureHelper {
   // A scroll made click by click where the wheel only clicks: see MeasuredScroll.
   Task<Outcome<>> measuredScroll(double fraction);
   // The row hashes of a frame of the locked region.
+  // One picture of the selected region, taken off the loop thread.
+  Task<Expected<Image, platform::PlatformError>> grabRegion();
   Task<Outcome<std::vector<std::uint64_t>>> regionRows();
   Outcome<bool> fallback();
 

@@ -41,11 +41,7 @@ Task<Outcome<>> ScrollCaptureHelper::scroll(double fraction) {
 }
 
 Task<Outcome<std::vector<std::uint64_t>>> ScrollCaptureHelper::regionRows() {
-  const platform::ContentFilter filter = *state_.filter;
-  const platform::CaptureConfiguration config = *state_.configuration;
-  auto grab = offload(loop_, [&capture = ports_.capture, filter, config] {
-    return capture.captureImage(filter, config);
-  });
+  auto grab = grabRegion();
   auto image = co_await grab;
   if (!image) co_return fail(image.error().description);
   co_return stitching::rowHashes(image->view());
