@@ -1,6 +1,7 @@
 #include "gnome_hand.h"
 
 #include "loop_runner.h"
+#include "sway_rig.h"
 
 namespace orvel::gnometest {
 
@@ -115,6 +116,25 @@ bool GnomeHand::button(bool pressed) {
 bool GnomeHand::tap(std::uint32_t keysym) {
   return notify("NotifyKeyboardKeysym", "ub", keysym, 1) &&
          notify("NotifyKeyboardKeysym", "ub", keysym, 0);
+}
+
+bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
+  const dbus::DbusTarget shell{"org.gnome.Shell", "/org/gnome/Shell",
+                               "org.freedesktop.DBus.Properties"};
+  auto active = [&] {
+    auto get = bus.newCall(shell, "Get");
+    sd_bus_message_append(get.get(), "ss", "org.gnome.Shell", "OverviewActive");
+    auto answer = send(loop, bus, std::move(get));
+    int shown = 0;
+    return answer && *answer && sd_bus_message_read((*answer)->get(), "v", "b", &shown) >= 0 &&
+           shown;
+  };
+  waylandtest::waitUntil(active, 10s);
+  auto set = bus.newCall(shell, "Set");
+  sd_bus_message_append(set.get(), "ssv", "org.gnome.Shell", "OverviewActive", "b", 0);
+  std::string ignored;
+  return answered(send(loop, bus, std::move(set)), ignored) &&
+         waylandtest::waitUntil([&] { return !active(); });
 }
 
 }  // namespace orvel::gnometest

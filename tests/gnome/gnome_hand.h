@@ -47,4 +47,9 @@ class GnomeHand {
   std::vector<std::string> streams_;  // one per monitor
 };
 
+// Ends the Activities overview, where windows take no input: waits for the shell to open it once
+// it has started (at most 10 s; it would open it over an earlier end), sets org.gnome.Shell's
+// OverviewActive to false and waits until it reads so. False when the shell refused.
+bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus);
+
 }  // namespace orvel::gnometest

@@ -68,7 +68,7 @@ class GnomeRegionHelperTest : public ::testing::Test {
     auto pipewire = gnome::PipeWireConnection::open(*loop_);
     ASSERT_TRUE(pipewire) << pipewire.error().description;
     pipewire_ = std::move(*pipewire);
-    ASSERT_TRUE(leaveOverview()) << rig_->shellLog();
+    ASSERT_TRUE(leaveOverview(*loop_, *bus_)) << rig_->shellLog();
     hand_ = GnomeHand::open(*loop_, *bus_, whyNot);
     ASSERT_TRUE(hand_) << whyNot;
     ASSERT_TRUE(hand_->warmUp());
@@ -81,32 +81,6 @@ class GnomeRegionHelperTest : public ::testing::Test {
         30s));
     helper_ = waylandtest::startProcess({ORVEL_REGION_HELPER}, rig_->environment());
     ASSERT_TRUE(helper_);
-  }
-
-  // org.gnome.Shell's OverviewActive set to false, and read back so.
-  bool leaveOverview() {
-    auto set = [&]() -> Task<Expected<dbus::DbusMessage, Failure>> {
-      auto request = bus_->newCall(
-          {"org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties"}, "Set");
-      sd_bus_message_append(request.get(), "ssv", "org.gnome.Shell", "OverviewActive", "b", 0);
-      co_return co_await bus_->call(std::move(request), 10s);
-    };
-    auto get = [&]() -> Task<Expected<dbus::DbusMessage, Failure>> {
-      auto request = bus_->newCall(
-          {"org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties"}, "Get");
-      sd_bus_message_append(request.get(), "ss", "org.gnome.Shell", "OverviewActive");
-      co_return co_await bus_->call(std::move(request), 10s);
-    };
-    auto active = [&] {
-      auto answer = dbustest::runTask<Expected<dbus::DbusMessage, Failure>>(*loop_, get);
-      int shown = 0;
-      return answer && *answer && sd_bus_message_read((*answer)->get(), "v", "b", &shown) >= 0 &&
-             shown;
-    };
-    // The shell opens its overview once it has started, and would open it over a hidden one.
-    waitUntil(active, 10s);
-    auto done = dbustest::runTask<Expected<dbus::DbusMessage, Failure>>(*loop_, set);
-    return done && *done && waitUntil([&] { return !active(); });
   }
 
   // Prepare and capture into `path`; returns once the overlay shows the region dimmed.
