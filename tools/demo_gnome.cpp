@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 using orvel::Expected;
 using orvel::Failure;
 using orvel::demo::summarize;
-using orvel::x11test::ChildProcess;
+using orvel::testsupport::ChildProcess;
 
 // The second monitor's picture (no top bar, no clock), empty when the shell gives none.
 std::vector<std::uint8_t> secondMonitor(orvel::EventLoop& loop, orvel::dbus::DbusConnection& bus,

@@ -38,7 +38,7 @@ inline void summarize(const std::string& out, const std::string& line) {
 // Reads region-capture-helper's answer to the capture (at most 10 s), ends the helper, and
 // summarizes "`what`: `file`, region R (N s`note`)" when it gave a region (0), else "`what`
 // FAILED: its answer" (1). `ready`: false when the capture could not be made as planned.
-inline int endRegionCapture(x11test::ChildProcess& helper, const std::string& out,
+inline int endRegionCapture(testsupport::ChildProcess& helper, const std::string& out,
                             const std::string& what, const std::string& file,
                             std::chrono::steady_clock::time_point started, const char* note = "",
                             bool ready = true) {

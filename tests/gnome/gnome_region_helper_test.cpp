@@ -105,7 +105,7 @@ class GnomeRegionHelperTest : public ::testing::Test {
   std::unique_ptr<gnome::PipeWireConnection> pipewire_;
   std::unique_ptr<GnomeHand> hand_;
   std::optional<RgbaPicture> truth_;
-  std::unique_ptr<x11test::ChildProcess> helper_;
+  std::unique_ptr<testsupport::ChildProcess> helper_;
 };
 
 TEST_F(GnomeRegionHelperTest, ADragAcrossMonitorsGivesThePixelsTheShellShows) {
