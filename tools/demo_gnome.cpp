@@ -25,15 +25,20 @@ using orvel::Failure;
 using orvel::demo::summarize;
 using orvel::testsupport::ChildProcess;
 
-// The second monitor's picture (no top bar, no clock), empty when the shell gives none.
-std::vector<std::uint8_t> secondMonitor(orvel::EventLoop& loop, orvel::dbus::DbusConnection& bus,
-                                        orvel::gnome::PipeWireConnection& pipewire) {
+// Every monitor's pixels, empty when the shell gives no pictures.
+std::vector<std::vector<std::uint8_t>> monitors(orvel::EventLoop& loop,
+                                                orvel::dbus::DbusConnection& bus,
+                                                orvel::gnome::PipeWireConnection& pipewire) {
   auto pictures =
       orvel::dbustest::runTask<Expected<std::vector<orvel::gnome::MonitorPicture>, Failure>>(
           loop, [&] { return orvel::gnome::takeMonitorPictures(bus, pipewire, 10s); }, 15s);
-  if (!pictures || !*pictures || (*pictures)->size() < 2) return {};
-  const orvel::Image& p = (**pictures)[1].picture;
-  return {p.data(), p.data() + p.stride() * static_cast<std::size_t>(p.height())};
+  std::vector<std::vector<std::uint8_t>> out;
+  if (!pictures || !*pictures) return out;
+  for (const auto& m : **pictures) {
+    const orvel::Image& p = m.picture;
+    out.emplace_back(p.data(), p.data() + p.stride() * static_cast<std::size_t>(p.height()));
+  }
+  return out;
 }
 
 int regionCapture(const std::string& bin, const std::string& out) {
@@ -62,17 +67,24 @@ int regionCapture(const std::string& bin, const std::string& out) {
     summarize(out, "region capture on GNOME FAILED: no hand (" + whyNot + ") or no helper");
     return 1;
   }
-  const auto desktop = secondMonitor(loop, **bus, **pipewire);
+  const auto desktop = monitors(loop, **bus, **pipewire);
   const std::string path = out + "/region-gnome.png";
   helper->write(R"({"command":"prepare","id":1})"
                 "\n"
                 R"({"command":"capture","id":1,"path":")" +
                 path + "\"}\n");
-  // A person's drag starts once the screens froze: the dimmed overlay is up.
+  // A person's drag starts once the screens froze: the dimmed overlay is up on every monitor, its
+  // windows' opening animation over (two pictures alike; input reaches them only then).
+  std::vector<std::vector<std::uint8_t>> last;
   const bool frozen = orvel::waylandtest::waitUntil(
       [&] {
-        auto now = secondMonitor(loop, **bus, **pipewire);
-        return !now.empty() && now != desktop;
+        auto now = monitors(loop, **bus, **pipewire);
+        if (now.size() != desktop.size() || now.empty()) return false;
+        bool settled = now == last;
+        for (std::size_t i = 0; i < now.size(); ++i)
+          settled = settled && now[i] != desktop[i];
+        last = std::move(now);
+        return settled;
       },
       30s);
   hand->move(1000, 4);
