@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "demo_support.h"
 #include "input_counter_process.h"
 #include "orvel/common/json_text.h"
 #include "orvel/stitching/page_stitcher.h"
@@ -29,12 +30,8 @@
 namespace {
 
 using namespace std::chrono_literals;
+using orvel::demo::summarize;
 using orvel::waylandtest::ChildProcess;
-
-void summarize(const std::string& out, const std::string& line) {
-  std::printf("demo: %s\n", line.c_str());
-  std::ofstream(out + "/summary.txt", std::ios::app) << line << "\n";
-}
 
 int regionCapture(const std::string& bin, const std::string& out) {
   const auto started = std::chrono::steady_clock::now();
@@ -75,23 +72,9 @@ int regionCapture(const std::string& bin, const std::string& out) {
   for (int i = 1; i <= 10; ++i)
     pointer->moveTo(900 + 700 * i / 10, 200 + 400 * i / 10);
   pointer->button(false);
-  const auto line = helper->readLine(10s);
-  const auto reply = line ? orvel::parseJson(*line) : std::nullopt;
-  helper->closeStdin();
-  helper->wait(5s);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  if (!reply || !reply->value("ok", false) || !reply->contains("region")) {
-    summarize(out, "region capture on Wayland FAILED: " + (line ? *line : std::string("no reply")));
-    return 1;
-  }
-  char text[200];
-  std::snprintf(text, sizeof text,
-                "region capture on Wayland across outputs of scales 1 and 2: region-wayland.png, "
-                "region %s (%.1f s)",
-                (*reply)["region"].dump().c_str(), seconds);
-  summarize(out, text);
-  return 0;
+  return orvel::demo::endRegionCapture(*helper, out,
+                                       "region capture on Wayland across outputs of scales 1 and 2",
+                                       "region-wayland.png", started);
 }
 
 constexpr int kPageSeed = 5;
@@ -215,17 +198,9 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string bin, out;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string flag = argv[i];
-    if (flag == "--bin") bin = argv[i + 1];
-    if (flag == "--out") out = argv[i + 1];
-  }
-  if (bin.empty() || out.empty()) {
-    std::fprintf(stderr, "usage: orvel-demo-wayland --bin BUILDDIR --out OUTDIR\n");
-    return 2;
-  }
-  const int region = regionCapture(bin, out);
-  const int scrolling = scrollingCapture(bin, out);
+  orvel::demo::DemoArguments args;
+  if (!orvel::demo::readDemoArguments(argc, argv, "orvel-demo-wayland", args)) return 2;
+  const int region = regionCapture(args.bin, args.out);
+  const int scrolling = scrollingCapture(args.bin, args.out);
   return region != 0 ? region : scrolling;
 }

@@ -9,6 +9,9 @@
 #if ORVEL_HAVE_KDE
 #include "platform/kde/kde_backend.h"
 #endif
+#if ORVEL_HAVE_GNOME
+#include "platform/gnome/gnome_backend.h"
+#endif
 #if ORVEL_HAVE_X11
 #include "platform/x11/x11_backend.h"
 #endif
@@ -41,6 +44,13 @@ const std::vector<BackendRow>& backendTable() {
     // KWin: no screencopy (the row above declines it), pictures from its screenshot service.
     {"kde", "KDE Plasma", [](const BackendEnvironment& env) { return isSet(env.waylandDisplay); },
      kde::openRegionDesktop, kde::openScrollDesktop},
+#endif
+#if ORVEL_HAVE_GNOME
+    // mutter: neither screencopy nor layer shell (the rows above decline it), pictures from its
+    // ScreenCast service.
+    {"gnome", "GNOME Shell",
+     [](const BackendEnvironment& env) { return isSet(env.waylandDisplay); },
+     gnome::openRegionDesktop, gnome::openScrollDesktop},
 #endif
 #if ORVEL_HAVE_X11
     {"x11", "X11", [](const BackendEnvironment&) { return true; }, x11::openRegionDesktop,

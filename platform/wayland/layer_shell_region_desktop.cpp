@@ -11,12 +11,15 @@ LayerShellRegionDesktop::~LayerShellRegionDesktop() {
   pump_.reset();
 }
 
-void LayerShellRegionDesktop::start(EventLoop& loop, bool judgesFocus) {
+void LayerShellRegionDesktop::start(EventLoop& loop, bool judgesFocus, WaylandOverlay::Role role,
+                                    std::string activationToken) {
   usable_ = true;
   pump_ = std::make_unique<WaylandEventPump>(loop, *connection_);
   screens_ = std::make_unique<WaylandScreens>(*connection_);
   shield_ = std::make_unique<WaylandInputShield>(*connection_, judgesFocus);
-  overlay_ = std::make_unique<WaylandOverlay>(loop, *connection_, *screens_, *shield_);
+  overlay_ = std::make_unique<WaylandOverlay>(loop, *connection_, *screens_, *shield_,
+                                              WaylandOverlay::Mode::kFrozen, role,
+                                              std::move(activationToken));
 }
 
 }  // namespace orvel::wayland

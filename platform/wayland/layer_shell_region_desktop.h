@@ -1,6 +1,7 @@
-// What the region-capture helper's desktop is on any compositor that offers layer surfaces to
-// every client: the outputs read afresh at every screen-list call, the layer-surface overlay and
-// the input shield that it makes, over one main connection whose events are handled on the loop.
+// What the region-capture helper's desktop is on any Wayland compositor that lets a client cover
+// every output, with layer surfaces or, where there is no layer shell (GNOME Shell), fullscreen
+// windows: the outputs read afresh at every screen-list call, the overlay and the input shield
+// that it makes, over one main connection whose events are handled on the loop.
 // A backend derives from it and brings what differs between compositors: how screens are
 // pictured and what is allowed.
 #pragma once
@@ -43,8 +44,10 @@ class LayerShellRegionDesktop : public platform::RegionDesktop {
   WaylandConnection* connection() const { return connection_.get(); }
   void decline(std::string why) { whyNot_ = std::move(why); }
   // Once the backend found the compositor usable: the outputs, the shield and the overlay.
-  // `judgesFocus`: see WaylandInputShield.
-  void start(EventLoop& loop, bool judgesFocus);
+  // `judgesFocus`: see WaylandInputShield; `role` and `activationToken`: see WaylandOverlay.
+  void start(EventLoop& loop, bool judgesFocus,
+             WaylandOverlay::Role role = WaylandOverlay::Role::kLayerSurface,
+             std::string activationToken = {});
 
  private:
   bool usable_ = false;

@@ -71,6 +71,11 @@ const wl_seat_listener kSeatListener = {
     [](void*, wl_seat*, const char*) {},
 };
 
+// A window manager that pings and gets no pong counts the client as hung.
+const xdg_wm_base_listener kWmBaseListener = {
+    [](void*, xdg_wm_base* base, std::uint32_t serial) { xdg_wm_base_pong(base, serial); },
+};
+
 const wl_registry_listener kRegistryListener = {
     [](void* data, wl_registry* r, std::uint32_t name, const char* interface,
        std::uint32_t version) {
@@ -105,6 +110,8 @@ std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name,
 WaylandConnection::~WaylandConnection() {
   outputs_.clear();
   lateSync_.reset();
+  activation_.reset();
+  wmBase_.reset();
   viewporter_.reset();
   xdgOutputManager_.reset();
   screencopy_.reset();
@@ -147,6 +154,12 @@ void WaylandConnection::registryGlobal(void* data, wl_registry* registry, std::u
       c.watchXdgOutput(*o);
   } else if (is(wp_viewporter_interface)) {
     c.viewporter_.reset(bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1));
+  } else if (is(xdg_wm_base_interface)) {
+    c.wmBase_.reset(bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 2));
+    xdg_wm_base_add_listener(c.wmBase_.get(), &kWmBaseListener, &c);
+  } else if (is(xdg_activation_v1_interface)) {
+    c.activation_.reset(
+        bind<xdg_activation_v1>(registry, name, &xdg_activation_v1_interface, version, 1));
   } else if (is(wl_output_interface)) {
     c.addOutput(name, version);
   }

@@ -21,7 +21,9 @@
 #include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
+#include "xdg-activation-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 namespace orvel::wayland {
 
@@ -59,6 +61,10 @@ class WaylandConnection {
   zwlr_layer_shell_v1* layerShell() const { return layerShell_.get(); }
   zwlr_screencopy_manager_v1* screencopy() const { return screencopy_.get(); }
   wp_viewporter* viewporter() const { return viewporter_.get(); }
+  // Desktop windows (answered pings included) and their activation, for compositors without
+  // layer surfaces.
+  xdg_wm_base* wmBase() const { return wmBase_.get(); }
+  xdg_activation_v1* activation() const { return activation_.get(); }
   // The seat's capabilities as last announced (WL_SEAT_CAPABILITY_*), and who wants to know of
   // changes.
   std::uint32_t seatCapabilities() const { return seatCapabilities_; }
@@ -106,6 +112,8 @@ class WaylandConnection {
   WlPtr<zwlr_screencopy_manager_v1> screencopy_;
   WlPtr<zxdg_output_manager_v1> xdgOutputManager_;
   WlPtr<wp_viewporter> viewporter_;
+  WlPtr<xdg_wm_base> wmBase_;
+  WlPtr<xdg_activation_v1> activation_;
   std::vector<std::unique_ptr<WaylandOutput>> outputs_;
   std::uint32_t seatCapabilities_ = 0;
   std::function<void(std::uint32_t)> seatChanged_;

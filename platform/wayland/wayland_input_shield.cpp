@@ -76,7 +76,8 @@ WaylandInputShield::~WaylandInputShield() {
 }
 
 bool WaylandInputShield::install(std::uint64_t eventMask, Handler handler) {
-  if (installed_ || !connection_.ok() || !connection_.seat() || !connection_.layerShell())
+  if (installed_ || !connection_.ok() || !connection_.seat() ||
+      (!connection_.layerShell() && !connection_.wmBase()))
     return false;
   mask_ = eventMask;
   handler_ = std::move(handler);

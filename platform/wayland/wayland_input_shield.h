@@ -1,6 +1,7 @@
-// The InputShield port on wlroots compositors. The overlay's layer surfaces are the shield: while
-// they are up they cover every output and hold the keyboard exclusively, so the compositor sends
-// pointer and key input to this client and to no other. This object reads the seat's pointer and
+// The InputShield port on Wayland desktops. The overlay's surfaces are the shield: while they are
+// up they cover every output and hold the keyboard (layer surfaces exclusively; on GNOME Shell,
+// fullscreen windows as the focused window), so the compositor sends pointer and key input to
+// this client and to no other. This object reads the seat's pointer and
 // keyboard on the main connection (loop thread), turns pointer positions on an overlay surface
 // into global display coordinates (points) and hands the events of the installed mask to the
 // handler while enabled: the handler runs on the loop thread, and setEnabled may come from any
@@ -12,8 +13,8 @@
 // client's. So once a new overlay surface is mapped (the answer to a sync sent after the answer
 // that followed its first commit, by when the compositor has focused it if it ever will), a seat
 // with a keyboard whose focus is on none of the overlay's surfaces counts as held elsewhere.
-// KWin focuses a layer surface only once it has shown it, later than that answer: a shield made
-// with `judgesFocus` false never counts the keyboard as held elsewhere.
+// KWin focuses a layer surface, and mutter a new window, only once it has shown it, later than
+// that answer: a shield made with `judgesFocus` false never counts the keyboard as held elsewhere.
 #pragma once
 
 #include <atomic>
@@ -39,7 +40,8 @@ class WaylandInputShield final : public platform::InputShield {
   WaylandInputShield(const WaylandInputShield&) = delete;
   WaylandInputShield& operator=(const WaylandInputShield&) = delete;
 
-  // False without a seat or without layer surfaces to shield with.
+  // False without a seat or without surfaces to shield with (layer surfaces or, where there are
+  // none, fullscreen windows).
   bool install(std::uint64_t eventMask, Handler handler) override;
   void setEnabled(bool enabled) override { enabled_.store(enabled); }
 

@@ -24,11 +24,11 @@ using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 
 }  // namespace
 
-class LayerPanel final : public platform::OverlayPanel {
+class WaylandPanel final : public platform::OverlayPanel {
  public:
-  LayerPanel(WaylandOverlay& overlay, const platform::PanelOptions& options,
-             platform::OverlayView& view);
-  ~LayerPanel() override { close(); }
+  WaylandPanel(WaylandOverlay& overlay, const platform::PanelOptions& options,
+               platform::OverlayView& view);
+  ~WaylandPanel() override { close(); }
 
   void show(bool makeKey) override;
   void close() override;
@@ -54,6 +54,8 @@ class LayerPanel final : public platform::OverlayPanel {
   platform::OverlayView& view() { return view_; }
 
   void configured(std::uint32_t serial);
+  // The fullscreen window's configure: acknowledged with the xdg_surface's.
+  void windowConfigured(std::uint32_t serial);
   void frameDone();
   void closedByCompositor() { close(); }
 
@@ -86,6 +88,8 @@ class LayerPanel final : public platform::OverlayPanel {
   bool viewported_ = false;
   WlPtr<wl_surface> surface_;
   WlPtr<zwlr_layer_surface_v1> layer_;
+  WlPtr<xdg_surface> xdgSurface_;
+  WlPtr<xdg_toplevel> toplevel_;
   WlPtr<wp_viewport> viewport_;
   WlPtr<wl_callback> frameCallback_;
   std::vector<PanelBuffer> buffers_;
@@ -106,8 +110,8 @@ class LayerPanel final : public platform::OverlayPanel {
 
 namespace {
 
-LayerPanel& panelOf(void* data) {
-  return *static_cast<LayerPanel*>(data);
+WaylandPanel& panelOf(void* data) {
+  return *static_cast<WaylandPanel*>(data);
 }
 
 const zwlr_layer_surface_v1_listener kLayerListener = {
@@ -115,6 +119,18 @@ const zwlr_layer_surface_v1_listener kLayerListener = {
       panelOf(data).configured(serial);
     },
     [](void* data, zwlr_layer_surface_v1*) { panelOf(data).closedByCompositor(); },
+};
+
+const xdg_surface_listener kXdgSurfaceListener = {
+    [](void* data, xdg_surface*, std::uint32_t serial) { panelOf(data).windowConfigured(serial); },
+};
+
+// The size is the output's, as the panel already knows it.
+const xdg_toplevel_listener kToplevelListener = {
+    [](void*, xdg_toplevel*, std::int32_t, std::int32_t, wl_array*) {},
+    [](void* data, xdg_toplevel*) { panelOf(data).closedByCompositor(); },
+    [](void*, xdg_toplevel*, std::int32_t, std::int32_t) {},
+    [](void*, xdg_toplevel*, wl_array*) {},
 };
 
 const wl_callback_listener kFrameListener = {
@@ -125,11 +141,11 @@ const wl_callback_listener kFrameListener = {
 
 std::unique_ptr<platform::OverlayPanel> WaylandOverlay::createPanel(
     const platform::PanelOptions& options, platform::OverlayView& view) {
-  return std::make_unique<LayerPanel>(*this, options, view);
+  return std::make_unique<WaylandPanel>(*this, options, view);
 }
 
-LayerPanel::LayerPanel(WaylandOverlay& overlay, const platform::PanelOptions& options,
-                       platform::OverlayView& view)
+WaylandPanel::WaylandPanel(WaylandOverlay& overlay, const platform::PanelOptions& options,
+                           platform::OverlayView& view)
     : overlay_(overlay), options_(options), view_(view) {
   const OutputLayout& layout = overlay_.screens_.layout();
   const auto screens = layout.screens();
@@ -157,19 +173,32 @@ LayerPanel::LayerPanel(WaylandOverlay& overlay, const platform::PanelOptions& op
   }
 }
 
-void LayerPanel::show(bool /*makeKey: the layer surface holds the keyboard itself*/) {
+void WaylandPanel::show(bool /*makeKey: the surface holds the keyboard itself*/) {
   WaylandConnection& c = overlay_.connection_;
-  if (shown_ || closed_ || !output_ || !c.ok() || !c.layerShell() || !c.compositor()) return;
+  const bool window = overlay_.role_ == WaylandOverlay::Role::kFullscreenWindow;
+  if (shown_ || closed_ || !output_ || !c.ok() || !c.compositor()) return;
+  if (window ? !c.wmBase() : !c.layerShell()) return;
   shown_ = true;
   surface_.reset(wl_compositor_create_surface(c.compositor()));
-  layer_.reset(zwlr_layer_shell_v1_get_layer_surface(
-      c.layerShell(), surface_.get(), output_, ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "orvel-region"));
-  zwlr_layer_surface_v1_add_listener(layer_.get(), &kLayerListener, this);
-  zwlr_layer_surface_v1_set_anchor(
-      layer_.get(), ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
-                        ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-  zwlr_layer_surface_v1_set_exclusive_zone(layer_.get(), -1);
-  zwlr_layer_surface_v1_set_keyboard_interactivity(layer_.get(), 1);
+  if (window) {
+    xdgSurface_.reset(xdg_wm_base_get_xdg_surface(c.wmBase(), surface_.get()));
+    xdg_surface_add_listener(xdgSurface_.get(), &kXdgSurfaceListener, this);
+    toplevel_.reset(xdg_surface_get_toplevel(xdgSurface_.get()));
+    xdg_toplevel_add_listener(toplevel_.get(), &kToplevelListener, this);
+    xdg_toplevel_set_title(toplevel_.get(), "orvel-region");
+    xdg_toplevel_set_app_id(toplevel_.get(), "orvel-region");
+    xdg_toplevel_set_fullscreen(toplevel_.get(), output_);
+  } else {
+    layer_.reset(zwlr_layer_shell_v1_get_layer_surface(c.layerShell(), surface_.get(), output_,
+                                                       ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY,
+                                                       "orvel-region"));
+    zwlr_layer_surface_v1_add_listener(layer_.get(), &kLayerListener, this);
+    zwlr_layer_surface_v1_set_anchor(
+        layer_.get(), ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                          ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    zwlr_layer_surface_v1_set_exclusive_zone(layer_.get(), -1);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(layer_.get(), 1);
+  }
   if (viewported_) {
     viewport_.reset(wp_viewporter_get_viewport(c.viewporter(), surface_.get()));
     wp_viewport_set_destination(viewport_.get(), static_cast<int>(std::lround(bounds().width)),
@@ -177,13 +206,17 @@ void LayerPanel::show(bool /*makeKey: the layer surface holds the keyboard itsel
   } else {
     wl_surface_set_buffer_scale(surface_.get(), bufferScale_);
   }
+  if (window && c.activation() && !overlay_.activationToken_.empty()) {
+    xdg_activation_v1_activate(c.activation(), overlay_.activationToken_.c_str(), surface_.get());
+    overlay_.activationToken_.clear();
+  }
   wl_surface_commit(surface_.get());
   overlay_.shield_.addSurface(surface_.get(), origin_);
   overlay_.shown(this);
   c.flush();
 }
 
-void LayerPanel::close() {
+void WaylandPanel::close() {
   redrawLater_.stop();
   if (closed_) return;
   closed_ = true;
@@ -192,18 +225,26 @@ void LayerPanel::close() {
   frameCallback_.reset();
   viewport_.reset();
   layer_.reset();
+  toplevel_.reset();
+  xdgSurface_.reset();
   surface_.reset();
   buffers_.clear();
   overlay_.connection_.flush();
 }
 
-void LayerPanel::configured(std::uint32_t serial) {
+void WaylandPanel::configured(std::uint32_t serial) {
   zwlr_layer_surface_v1_ack_configure(layer_.get(), serial);
   configured_ = true;
   redraw();
 }
 
-void LayerPanel::frameDone() {
+void WaylandPanel::windowConfigured(std::uint32_t serial) {
+  xdg_surface_ack_configure(xdgSurface_.get(), serial);
+  configured_ = true;
+  redraw();
+}
+
+void WaylandPanel::frameDone() {
   frameCallback_.reset();
   if (redrawWanted_) {
     redrawWanted_ = false;
@@ -211,7 +252,7 @@ void LayerPanel::frameDone() {
   }
 }
 
-void LayerPanel::redraw() {
+void WaylandPanel::redraw() {
   if (closed_ || !configured_ || !overlay_.connection_.ok()) return;
   if (frameCallback_) {
     // The compositor has not shown the last frame yet: draw once it has.
@@ -222,6 +263,8 @@ void LayerPanel::redraw() {
   const bool picture = content.picture && !content.picture->empty();
   const bool shows = picture || overlay_.mode_ == WaylandOverlay::Mode::kLive;
   if (!shows && showsTransparent_) return;
+  // A window mapped over the desktop would change what the pictures show (see the header).
+  if (!shows && overlay_.role_ == WaylandOverlay::Role::kFullscreenWindow) return;
   PanelBuffer* buffer = freeBuffer();
   if (!buffer) {
     redrawWanted_ = true;
@@ -281,7 +324,7 @@ void LayerPanel::redraw() {
   present(*buffer, damage, picture);
 }
 
-void LayerPanel::drawStill() {
+void WaylandPanel::drawStill() {
   still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
   {
     Context cr(cairo_create(still_.get()), cairo_destroy);
@@ -294,7 +337,7 @@ void LayerPanel::drawStill() {
   ++stillGeneration_;
 }
 
-LayerPanel::PanelBuffer* LayerPanel::freeBuffer() {
+WaylandPanel::PanelBuffer* WaylandPanel::freeBuffer() {
   for (auto& b : buffers_) {
     if (!b.shm->busy()) return &b;
   }
@@ -308,7 +351,7 @@ LayerPanel::PanelBuffer* LayerPanel::freeBuffer() {
   return &buffers_.back();
 }
 
-void LayerPanel::present(PanelBuffer& buffer, const std::vector<PixelBox>& damage, bool opaque) {
+void WaylandPanel::present(PanelBuffer& buffer, const std::vector<PixelBox>& damage, bool opaque) {
   wl_surface* surface = surface_.get();
   buffer.shm->attach(surface);
   if (wl_surface_get_version(surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
@@ -327,7 +370,7 @@ void LayerPanel::present(PanelBuffer& buffer, const std::vector<PixelBox>& damag
   overlay_.connection_.flush();
 }
 
-void WaylandOverlay::shown(LayerPanel* panel) {
+void WaylandOverlay::shown(WaylandPanel* panel) {
   shown_.push_back(panel);
   if (mode_ != Mode::kLive || routing_) return;
   constexpr std::uint64_t kMask = (std::uint64_t{1} << platform::kLeftMouseDown) |
@@ -338,7 +381,7 @@ void WaylandOverlay::shown(LayerPanel* panel) {
   shield_.setEnabled(routing_);
 }
 
-void WaylandOverlay::closed(LayerPanel* panel) {
+void WaylandOverlay::closed(WaylandPanel* panel) {
   std::erase(shown_, panel);
   if (pressed_ == panel) pressed_ = nullptr;
 }
@@ -370,7 +413,7 @@ void WaylandOverlay::deliverQueued() {
 void WaylandOverlay::deliver(const platform::InputEvent& event) {
   switch (event.type) {
     case platform::kLeftMouseDown:
-      for (LayerPanel* panel : shown_) {
+      for (WaylandPanel* panel : shown_) {
         if (!panel->covers(event.location)) continue;
         pressed_ = panel;
         panel->view().mouseDown(panel->toWindow(event.location));
@@ -381,7 +424,7 @@ void WaylandOverlay::deliver(const platform::InputEvent& event) {
       if (pressed_) pressed_->view().mouseDragged(pressed_->toWindow(event.location));
       break;
     case platform::kLeftMouseUp:
-      if (LayerPanel* panel = std::exchange(pressed_, nullptr))
+      if (WaylandPanel* panel = std::exchange(pressed_, nullptr))
         panel->view().mouseUp(panel->toWindow(event.location));
       break;
     case platform::kKeyDown:

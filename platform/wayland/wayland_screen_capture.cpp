@@ -96,23 +96,17 @@ Expected<Image, platform::PlatformError> WaylandScreenCapture::captureImage(
   if (!connection_->screencopy() || !connection_->shm())
     return unexpected(error("The compositor offers no screen pictures."));
   if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
-  const auto now = std::chrono::steady_clock::now();
-  if (!batch_.count(filter.displayID) || now - batchTaken_ > kBatchLifetime) {
-    batch_.clear();
-    if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
-    if (!connection_->findOutput(filter.displayID))
-      return unexpected(error("The display is not available."));
-    auto pictures = captureAll();
-    if (!pictures) return unexpected(std::move(pictures).error());
-    batch_ = std::move(pictures).value();
-    batchTaken_ = now;
-  }
-  auto found = batch_.find(filter.displayID);
-  if (found == batch_.end()) return unexpected(error("The display is not available."));
-  Image picture = std::move(found->second);
-  batch_.erase(found);
+  auto picture =
+      batch_.takeOrTakeAll(filter.displayID, std::chrono::steady_clock::now(),
+                           [&]() -> Expected<PictureBatch::Pictures, platform::PlatformError> {
+                             if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
+                             if (!connection_->findOutput(filter.displayID))
+                               return unexpected(error("The display is not available."));
+                             return captureAll();
+                           });
+  if (!picture) return picture;
   const WaylandOutput* output = connection_->findOutput(filter.displayID);
-  return configuredPicture(std::move(picture), output ? output->logical.width : 0, config);
+  return configuredPicture(std::move(picture).value(), output ? output->logical.width : 0, config);
 }
 
 }  // namespace orvel::wayland

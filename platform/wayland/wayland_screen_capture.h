@@ -16,11 +16,10 @@
 #include <mutex>
 
 #include "platform/screen_capture.h"
+#include "platform/wayland/picture_batch.h"
 #include "platform/wayland/wayland_connection.h"
 
 namespace orvel::wayland {
-
-inline constexpr auto kBatchLifetime = std::chrono::seconds(1);
 
 // The compositor's outputs after a round trip, in global display coordinates; an error when it does
 // not answer.
@@ -43,14 +42,13 @@ class WaylandScreenCapture final : public platform::ScreenCapture {
       const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
 
  private:
-  using Pictures = std::map<std::uint32_t, Image>;
+  using Pictures = PictureBatch::Pictures;
   // Pictures of every output, taken together.
   Expected<Pictures, platform::PlatformError> captureAll();
 
   std::mutex mutex_;  // guards everything below
   std::unique_ptr<WaylandConnection> connection_;
-  Pictures batch_;
-  std::chrono::steady_clock::time_point batchTaken_;
+  PictureBatch batch_;
 };
 
 }  // namespace orvel::wayland

@@ -7,7 +7,9 @@
 #include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
+#include "xdg-activation-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 namespace orvel::wayland {
 
@@ -68,6 +70,18 @@ void WlDeleter::operator()(wp_viewport* p) const {
 }
 void WlDeleter::operator()(wp_viewporter* p) const {
   wp_viewporter_destroy(p);
+}
+void WlDeleter::operator()(xdg_activation_v1* p) const {
+  xdg_activation_v1_destroy(p);
+}
+void WlDeleter::operator()(xdg_surface* p) const {
+  xdg_surface_destroy(p);
+}
+void WlDeleter::operator()(xdg_toplevel* p) const {
+  xdg_toplevel_destroy(p);
+}
+void WlDeleter::operator()(xdg_wm_base* p) const {
+  xdg_wm_base_destroy(p);
 }
 void WlDeleter::operator()(xkb_context* p) const {
   xkb_context_unref(p);

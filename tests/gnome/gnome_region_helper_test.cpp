@@ -1,0 +1,172 @@
+// region-capture-helper on a headless gnome-shell, run as the host runs it, the backend chosen by
+// itself: a drag across the join of both monitors, played through mutter's RemoteDesktop, gives
+// the pixels the shell's own ScreenCast shows there; Escape cancels; the shell going away answers
+// the waiting capture at once, and the helper neither says more nor spins.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "gnome_hand.h"
+#include "gnome_rig.h"
+#include "loop_runner.h"
+#include "platform/gnome/monitor_pictures.h"
+#include "region_helper_desk.h"
+
+namespace orvel::gnometest {
+namespace {
+
+using namespace std::chrono_literals;
+using waylandtest::canceled;
+using waylandtest::prepareAndCapture;
+using waylandtest::reply;
+using waylandtest::RgbaPicture;
+using waylandtest::send;
+using waylandtest::waitUntil;
+
+// The region every test drags or waits on straddles the join of the two monitors (x 1280) and
+// holds the end of the top bar (its icons, not its clock, which may turn meanwhile), but not the
+// overlay's instruction (from x 1315).
+constexpr int x0 = 1180, y0 = 2, x1 = 1310, y1 = 122;
+
+class GnomeRegionHelperTest : public ::testing::Test {
+ protected:
+  // The shell's own pictures of the region, as straight RGBA; nothing when they fail.
+  std::optional<RgbaPicture> region() {
+    auto pictures = dbustest::runTask<Expected<std::vector<gnome::MonitorPicture>, Failure>>(
+        *loop_, [&] { return gnome::takeMonitorPictures(*bus_, *pipewire_, 10s); }, 15s);
+    if (!pictures || !*pictures) return std::nullopt;
+    RgbaPicture out{x1 - x0, y1 - y0, {}};
+    out.rgba.resize(static_cast<std::size_t>(out.width) * out.height * 4);
+    for (const gnome::MonitorPicture& p : **pictures) {
+      for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+          const int mx = x - p.monitor.x, my = y - p.monitor.y;
+          if (mx < 0 || my < 0 || mx >= p.picture.width() || my >= p.picture.height()) continue;
+          const std::uint8_t* bgra = p.picture.data() + my * p.picture.stride() + mx * 4;
+          std::uint8_t* rgba = out.rgba.data() + ((y - y0) * out.width + (x - x0)) * 4;
+          rgba[0] = bgra[2], rgba[1] = bgra[1], rgba[2] = bgra[0], rgba[3] = bgra[3];
+        }
+      }
+    }
+    return out;
+  }
+
+  // A shell out of its overview (where windows take no input), the hand ready, the truth taken
+  // once two pictures in a row agree, and the helper started.
+  void startDesk() {
+    std::string whyNot;
+    rig_ = GnomeRig::start(GnomeOptions{}, whyNot);
+    if (!rig_) GTEST_SKIP() << "GNOME test skipped: " << whyNot;
+    rig_->enter();
+    auto bus = dbus::DbusConnection::openSession(*loop_);
+    ASSERT_TRUE(bus) << bus.error().description;
+    bus_ = std::move(*bus);
+    auto pipewire = gnome::PipeWireConnection::open(*loop_);
+    ASSERT_TRUE(pipewire) << pipewire.error().description;
+    pipewire_ = std::move(*pipewire);
+    ASSERT_TRUE(leaveOverview(*loop_, *bus_)) << rig_->shellLog();
+    hand_ = GnomeHand::open(*loop_, *bus_, whyNot);
+    ASSERT_TRUE(hand_) << whyNot;
+    ASSERT_TRUE(hand_->warmUp());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          auto a = region();
+          truth_ = region();
+          return a && truth_ && a->rgba == truth_->rgba && !waylandtest::uniform(*truth_);
+        },
+        30s));
+    helper_ = waylandtest::startProcess({ORVEL_REGION_HELPER}, rig_->environment());
+    ASSERT_TRUE(helper_);
+  }
+
+  // Prepare and capture into `path`; returns once the overlay shows the region dimmed.
+  void startCapture(int id, const std::string& path) {
+    prepareAndCapture(*helper_, id, path);
+    long wrong = -1;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+          auto shown = region();
+          wrong = shown ? waylandtest::notDimmed(*shown, *truth_) : -1;
+          return wrong == 0;
+        },
+        30s))
+        << wrong << " pixels of the overlay are not the dimmed screen; "
+        << helper_->readLine(1s).value_or("no reply");
+  }
+
+  SteadyClock clock_;
+  std::unique_ptr<EventLoop> loop_ = std::make_unique<EventLoop>(clock_);
+  std::unique_ptr<GnomeRig> rig_;
+  std::unique_ptr<dbus::DbusConnection> bus_;
+  std::unique_ptr<gnome::PipeWireConnection> pipewire_;
+  std::unique_ptr<GnomeHand> hand_;
+  std::optional<RgbaPicture> truth_;
+  std::unique_ptr<testsupport::ChildProcess> helper_;
+};
+
+TEST_F(GnomeRegionHelperTest, ADragAcrossMonitorsGivesThePixelsTheShellShows) {
+  ASSERT_NO_FATAL_FAILURE(startDesk());
+  if (!rig_) return;
+  const std::string path = rig_->runtimeDir() + "/region.png";
+  ASSERT_NO_FATAL_FAILURE(startCapture(7, path));
+  ASSERT_TRUE(hand_->move(x0, y0));
+  ASSERT_TRUE(hand_->button(true));
+  ASSERT_TRUE(hand_->move(1280, 60));
+  ASSERT_TRUE(hand_->move(x1, y1));
+  ASSERT_TRUE(hand_->button(false));
+  const Json answer = reply(*helper_, 30s);
+  const Json area = {{"x", x0}, {"y", y0}, {"width", x1 - x0}, {"height", y1 - y0}};
+  ASSERT_EQ(answer, (Json{{"id", 7}, {"ok", true}, {"region", area}})) << answer.dump();
+  auto png = waylandtest::readRgbaPng(path);
+  ASSERT_TRUE(png);
+  ASSERT_EQ(png->width, truth_->width);
+  ASSERT_EQ(png->height, truth_->height);
+  EXPECT_TRUE(png->rgba == truth_->rgba);
+  send(*helper_, R"({"command":"quit"})");
+  EXPECT_EQ(helper_->wait(10s), 0);
+}
+
+// The helper's processor time so far, in clock ticks.
+long cpuTicks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto end = text.rfind(')');
+  if (end == std::string::npos) return -1;
+  std::istringstream fields(text.substr(end + 2));
+  std::string skip;
+  for (int i = 3; i < 14; ++i)
+    fields >> skip;
+  long user = 0, system = 0;
+  fields >> user >> system;
+  return user + system;
+}
+
+TEST_F(GnomeRegionHelperTest, EscapeCancelsAndTheShellGoneAnswersAtOnceWithoutSpinning) {
+  ASSERT_NO_FATAL_FAILURE(startDesk());
+  if (!rig_) return;
+  const std::string path = rig_->runtimeDir() + "/region.png";
+  ASSERT_NO_FATAL_FAILURE(startCapture(8, path));
+  ASSERT_TRUE(hand_->tap(XKB_KEY_Escape));
+  EXPECT_EQ(reply(*helper_), canceled(8));
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  ASSERT_NO_FATAL_FAILURE(startCapture(9, path));
+  hand_.reset();
+  ASSERT_EQ(::kill(rig_->shellPid(), SIGKILL), 0);
+  const auto killed = std::chrono::steady_clock::now();
+  EXPECT_EQ(reply(*helper_, 5s), canceled(9));
+  EXPECT_LT(std::chrono::steady_clock::now() - killed, 1s);
+  // Nothing more to say, and no processor time spent waiting for a shell that is gone.
+  const long before = cpuTicks(helper_->pid());
+  EXPECT_EQ(helper_->readLine(1500ms), std::nullopt);
+  EXPECT_LT(cpuTicks(helper_->pid()) - before, 30);
+  send(*helper_, R"({"command":"quit"})");
+  EXPECT_EQ(helper_->wait(10s), 0);
+}
+
+}  // namespace
+}  // namespace orvel::gnometest
