@@ -1,26 +1,14 @@
 #include "platform/kde/kde_region_desktop.h"
 
+#include "platform/kde/kwin_session.h"
+
 namespace orvel::kde {
 
 KdeRegionDesktop::KdeRegionDesktop(EventLoop& loop, const char* display)
-    : connection_(wayland::WaylandConnection::open(display)) {
-  if (!connection_) {
-    whyNot_ = "no Wayland compositor answers";
-    return;
-  }
-  if (connection_->screencopy()) {
-    whyNot_ = "the Wayland compositor offers screencopy (a wlroots compositor)";
-    return;
-  }
-  if (!connection_->layerShell() || !connection_->seat() || !connection_->shm()) {
-    whyNot_ = "the Wayland compositor offers no zwlr_layer_shell_v1, seat or wl_shm";
-    return;
-  }
-  capture_ = std::make_unique<KWinScreenCapture>(display);
-  if (auto why = capture_->whyNotAvailable()) {
-    whyNot_ = *why;
-    return;
-  }
+    : connection_(wayland::WaylandConnection::open(display)),
+      capture_(std::make_unique<KWinScreenCapture>(display)) {
+  whyNot_ = whyNotKWinSession(connection_.get(), *capture_);
+  if (!whyNot_.empty()) return;
   std::string refusal;
   capture_->authorised(refusal);
   usable_ = true;
