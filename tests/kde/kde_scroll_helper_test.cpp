@@ -3,7 +3,8 @@
 // asked for. scroll-capture-helper installed into a temporary prefix (its desktop entry authorises
 // pictures and fake input), run as the host runs it: a selection dragged over a window showing a
 // long page, frames equal to the page and to KWin's own picture of the region, a scroll that moves
-// the page by what it sent, "activate", and the window closing, which stops the capture.
+// the page by what it sent, "activate", and the window closing, which stops the capture. Run from
+// the build tree, which no entry names, it answers "select" with what to install.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -222,6 +223,24 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
 
   ::kill(page.pid(), SIGKILL);
   EXPECT_TRUE(waitUntil([&] { return error(capture()) == kMoved; }));
+  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
+  EXPECT_EQ(helper.process().wait(10s), 0);
+}
+
+TEST(KdeScrollHelper, HelperFromTheBuildTreeIsToldWhatToInstall) {
+  START_KWIN(rig, KWinOptions{});
+  ChildProcess::Options o;
+  o.environment = {{"ORVEL_BACKEND", "kde"}};
+  ScrollHelperProcess helper(rig->spawn({ORVEL_SCROLL_HELPER}, o));
+  ASSERT_TRUE(helper.running());
+  const std::string refusal = error(helper.request("select"));
+  EXPECT_NE(
+      refusal.find("KDE Plasma refused screen pictures to " + std::string(ORVEL_SCROLL_HELPER)),
+      std::string::npos)
+      << refusal;
+  EXPECT_NE(refusal.find("share/applications/orvel-scroll-capture-helper.desktop"),
+            std::string::npos)
+      << refusal;
   EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
   EXPECT_EQ(helper.process().wait(10s), 0);
 }
