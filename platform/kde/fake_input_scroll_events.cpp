@@ -35,39 +35,38 @@ const wl_registry_listener kRegistry = {
 
 }  // namespace
 
-FakeInputScrollEvents::FakeInputScrollEvents(const char* display)
-    : connection_(wayland::WaylandConnection::open(display)) {
-  if (!connection_) return;
-  registry_.reset(wl_display_get_registry(connection_->display()));
+FakeInputScrollEvents::FakeInputScrollEvents(wayland::WaylandConnection& connection)
+    : connection_(connection) {
+  registry_.reset(wl_display_get_registry(connection_.display()));
   wl_registry_add_listener(registry_.get(), &kRegistry, &fakeInput_);
-  if (!connection_->roundtrip() || !fakeInput_) return;
+  if (!connection_.roundtrip() || !fakeInput_) return;
   org_kde_kwin_fake_input_authenticate(fakeInput_, "Orvel", "scrolling capture of a window");
-  connection_->roundtrip();
+  connection_.roundtrip();
 }
 
 FakeInputScrollEvents::~FakeInputScrollEvents() {
   if (fakeInput_) org_kde_kwin_fake_input_destroy(fakeInput_);
-  if (connection_) connection_->flush();
+  connection_.flush();
 }
 
 bool FakeInputScrollEvents::openSource() {
-  if (!fakeInput_ || !connection_->ok()) return setSourceOpen(false);
+  if (!fakeInput_ || !connection_.ok()) return setSourceOpen(false);
   // Also brings the outputs up to date for the locations of the coming events.
-  return setSourceOpen(connection_->roundtrip());
+  return setSourceOpen(connection_.roundtrip());
 }
 
 void FakeInputScrollEvents::post(const platform::ScrollWheelEvent& event) {
-  if (!fakeInput_ || !connection_->ok()) return;
+  if (!fakeInput_ || !connection_.ok()) return;
   const auto wheel = wayland::wheelMotionFor(event);
   if (!wheel) return;
-  connection_->dispatchAvailable();
-  if (const auto at = kwinPointFor(connection_->layout(), event.location)) {
+  connection_.dispatchAvailable();
+  if (const auto at = kwinPointFor(connection_.layout(), event.location)) {
     org_kde_kwin_fake_input_pointer_motion_absolute(fakeInput_, wl_fixed_from_double(at->x),
                                                     wl_fixed_from_double(at->y));
   }
   org_kde_kwin_fake_input_axis(fakeInput_, WL_POINTER_AXIS_VERTICAL_SCROLL,
                                wl_fixed_from_double(wheel->value));
-  connection_->roundtrip();
+  connection_.roundtrip();
 }
 
 }  // namespace orvel::kde

@@ -1,5 +1,6 @@
-// The ScrollEvents port on KWin: org_kde_kwin_fake_input (version 4) of a connection of its own,
-// which KWin announces only to a program its desktop entry authorises (X-KDE-Wayland-Interfaces)
+// The ScrollEvents port on KWin: org_kde_kwin_fake_input (version 4) on the desktop's main
+// connection (each connection costs KWin a check of the program, slow for a large binary), which
+// KWin announces only to a program its desktop entry authorises (X-KDE-Wayland-Interfaces)
 // and heeds only after `authenticate`. Each event moves the pointer to its location
 // (pointer_motion_absolute, KWin's logical space) and turns the vertical axis there by the
 // event's value: pixel units one logical pixel each, line units wheel steps of
@@ -27,8 +28,8 @@ std::optional<Point> kwinPointFor(const wayland::OutputLayout& layout, Point glo
 
 class FakeInputScrollEvents final : public platform::PostingScrollEvents {
  public:
-  // Connects to the compositor at `display` (null: $WAYLAND_DISPLAY).
-  explicit FakeInputScrollEvents(const char* display = nullptr);
+  // `connection` must outlive this object.
+  explicit FakeInputScrollEvents(wayland::WaylandConnection& connection);
   ~FakeInputScrollEvents() override;
   FakeInputScrollEvents(const FakeInputScrollEvents&) = delete;
   FakeInputScrollEvents& operator=(const FakeInputScrollEvents&) = delete;
@@ -41,7 +42,7 @@ class FakeInputScrollEvents final : public platform::PostingScrollEvents {
   void post(const platform::ScrollWheelEvent& event) override;
 
  private:
-  std::unique_ptr<wayland::WaylandConnection> connection_;
+  wayland::WaylandConnection& connection_;
   wayland::WlPtr<wl_registry> registry_;
   org_kde_kwin_fake_input* fakeInput_ = nullptr;
 };

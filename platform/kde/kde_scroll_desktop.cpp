@@ -29,7 +29,7 @@ KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
   bus_ = std::move(bus).value();
   std::string refusal;
   capture_->authorised(refusal);
-  auto wheel = std::make_unique<FakeInputScrollEvents>(display);
+  auto wheel = std::make_unique<FakeInputScrollEvents>(*connection_);
   usable_ = true;
   windowList_ = std::make_unique<KWinWindowList>(*bus_);
   pump_ = std::make_unique<wayland::WaylandEventPump>(loop, *connection_);
