@@ -92,6 +92,9 @@ int scrollingCapture(Desk& desk, const std::string& bin, const std::string& out,
   const int wx = placed["x"].get<int>(), wy = placed["y"].get<int>();
   auto helper = desk.rig->spawn({desk.installed.prefix() + "/bin/scroll-capture-helper"});
   if (!helper) return fail("no helper");
+  // Any answer (here: nothing selected yet) tells that the helper has opened its desktop.
+  helper->write("{\"command\":\"capture\"}\n");
+  orvel::demo::replyOf(*helper);
   helper->write("{\"command\":\"select\"}\n");
   // KWin leaves the keyboard with the page under the live overlay: a person's drag starts once
   // the screen dimmed.
