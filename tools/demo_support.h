@@ -62,14 +62,14 @@ inline int brokenRows(const ImageView& picture, int left, int top, int seed) {
 }
 
 // The helper's reply line; an empty object when none came or it is not an object.
-inline Json replyOf(x11test::ChildProcess& helper) {
+inline Json replyOf(testsupport::ChildProcess& helper) {
   const auto line = helper.readLine(10s);
   auto reply = line ? parseJson(*line).value_or(Json()) : Json();
   return reply.is_object() ? reply : Json::object();
 }
 
 // Asks region-capture-helper `helper` for a capture into `path`.
-inline void askRegionCapture(x11test::ChildProcess& helper, const std::string& path) {
+inline void askRegionCapture(testsupport::ChildProcess& helper, const std::string& path) {
   helper.write(R"({"command":"prepare","id":1})"
                "\n"
                R"({"command":"capture","id":1,"path":")" +
@@ -78,7 +78,7 @@ inline void askRegionCapture(x11test::ChildProcess& helper, const std::string& p
 
 // Ends `helper` and summarizes its `reply` as the region capture `what` into `file`; 0 when it
 // captured.
-inline int finishRegion(x11test::ChildProcess& helper, const std::string& out,
+inline int finishRegion(testsupport::ChildProcess& helper, const std::string& out,
                         const std::string& what, const std::string& file, const Json& reply,
                         std::chrono::steady_clock::time_point started) {
   helper.closeStdin();
@@ -99,7 +99,7 @@ inline int finishRegion(x11test::ChildProcess& helper, const std::string& out,
 // captured again once the page moved, the frames stitched; `moveAway` runs after each scroll (the
 // wheel's pointer stays on the region, which the compositor draws into its pictures). Nothing,
 // with the reason in `why`, when a step fails.
-inline std::optional<stitching::PageStitcher> stitchedScrolls(x11test::ChildProcess& helper,
+inline std::optional<stitching::PageStitcher> stitchedScrolls(testsupport::ChildProcess& helper,
                                                               int steps,
                                                               const std::function<void()>& moveAway,
                                                               std::string& why) {

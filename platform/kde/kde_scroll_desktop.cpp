@@ -17,10 +17,14 @@ constexpr auto kScriptDeadline = 5s;
 }  // namespace
 
 KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
-    : connection_(wayland::WaylandConnection::open(display)),
-      capture_(std::make_unique<KWinScreenCapture>(display)) {
-  whyNot_ = whyNotKWinSession(connection_.get(), *capture_);
+    : connection_(wayland::WaylandConnection::open(display)) {
+  whyNot_ = whyNotKWinCompositor(connection_.get());
   if (!whyNot_.empty()) return;
+  capture_ = std::make_unique<KWinScreenCapture>(display);
+  if (auto why = capture_->whyNotAvailable()) {
+    whyNot_ = *why;
+    return;
+  }
   auto bus = dbus::DbusConnection::openSession(loop);
   if (!bus) {
     whyNot_ = "no session bus (" + bus.error().description + ")";

@@ -2,14 +2,13 @@
 
 namespace orvel::kde {
 
-std::string whyNotKWinSession(const wayland::WaylandConnection* connection,
-                              KWinScreenCapture& capture) {
+std::string whyNotKWinCompositor(const wayland::WaylandConnection* connection) {
   if (!connection) return "no Wayland compositor answers";
   if (connection->screencopy())
     return "the Wayland compositor offers screencopy (a wlroots compositor)";
   if (!connection->layerShell() || !connection->seat() || !connection->shm())
     return "the Wayland compositor offers no zwlr_layer_shell_v1, seat or wl_shm";
-  return capture.whyNotAvailable().value_or("");
+  return {};
 }
 
 }  // namespace orvel::kde
