@@ -1,5 +1,5 @@
 // The ScrollEvents port on KWin: org_kde_kwin_fake_input (version 4) on the desktop's main
-// connection (each connection costs KWin a check of the program, slow for a large binary), which
+// connection (a new connection can cost KWin seconds before it answers on a loaded machine), which
 // KWin announces only to a program its desktop entry authorises (X-KDE-Wayland-Interfaces)
 // and heeds only after `authenticate`. Each event moves the pointer to its location
 // (pointer_motion_absolute, KWin's logical space) and turns the vertical axis there by the
