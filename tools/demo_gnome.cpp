@@ -92,15 +92,17 @@ int regionCapture(const std::string& bin, const std::string& out) {
   for (int i = 1; i <= 10; ++i)
     hand->move(1000 + 500 * i / 10, 4 + 300 * i / 10);
   hand->button(false);
-  return orvel::demo::endRegionCapture(
+  // Not frozen as planned: no reply is taken for the capture's.
+  const Json reply = frozen ? orvel::demo::replyOf(*helper) : Json::object();
+  return orvel::demo::finishRegion(
       *helper, out, "region capture on GNOME Shell across its two monitors", "region-gnome.png",
-      started, ", the shell's start included", frozen);
+      reply, started, ", the shell's start included");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  orvel::demo::DemoArguments args;
-  if (!orvel::demo::readDemoArguments(argc, argv, "orvel-demo-gnome", args)) return 2;
-  return regionCapture(args.bin, args.out);
+  const auto arguments = orvel::demo::demoArguments(argc, argv, "orvel-demo-gnome");
+  if (!arguments) return 2;
+  return regionCapture(arguments->bin, arguments->out);
 }

@@ -60,11 +60,7 @@ int regionCapture(const std::string& bin, const std::string& out) {
   }
   // The backgrounds come up while the helper starts.
   std::this_thread::sleep_for(1500ms);
-  const std::string path = out + "/region-wayland.png";
-  helper->write(R"({"command":"prepare","id":1})"
-                "\n"
-                R"({"command":"capture","id":1,"path":")" +
-                path + "\"}\n");
+  orvel::demo::askRegionCapture(*helper, out + "/region-wayland.png");
   // A person's drag starts after the screens froze.
   std::this_thread::sleep_for(800ms);
   pointer->moveTo(900, 200);
@@ -72,28 +68,14 @@ int regionCapture(const std::string& bin, const std::string& out) {
   for (int i = 1; i <= 10; ++i)
     pointer->moveTo(900 + 700 * i / 10, 200 + 400 * i / 10);
   pointer->button(false);
-  return orvel::demo::endRegionCapture(*helper, out,
-                                       "region capture on Wayland across outputs of scales 1 and 2",
-                                       "region-wayland.png", started);
+  const orvel::Json reply = orvel::demo::replyOf(*helper);
+  return orvel::demo::finishRegion(*helper, out,
+                                   "region capture on Wayland across outputs of scales 1 and 2",
+                                   "region-wayland.png", reply, started);
 }
 
 constexpr int kPageSeed = 5;
 constexpr int kScrollSteps = 8;
-
-// Rows of `picture` that are not the page's rows from `top` on, at column `left` of the window.
-int brokenRows(const orvel::ImageView& picture, int left, int top) {
-  int broken = 0;
-  for (int y = 0; y < picture.height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(picture.row(y));
-    for (int x = 0; x < picture.width; ++x) {
-      if (row[x] != orvel::x11test::patternPixel(left + x, top + y, kPageSeed)) {
-        ++broken;
-        break;
-      }
-    }
-  }
-  return broken;
-}
 
 int scrollingCapture(const std::string& bin, const std::string& out) {
   const auto started = std::chrono::steady_clock::now();
@@ -121,10 +103,6 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
   if (!keyboard || !page.ready() || !pointer || !helper) return fail("nothing to capture");
   if (!orvel::waylandtest::waitUntil([&] { return page.focused(); }))
     return fail("the page never had the focus");
-  auto reply = [&] {
-    const auto line = helper->readLine(10s);
-    return line ? orvel::parseJson(*line).value_or(orvel::Json()) : orvel::Json();
-  };
   helper->write("{\"command\":\"select\"}\n");
   if (!orvel::waylandtest::waitUntil([&] { return !page.focused(); })) return fail("no overlay");
   // The page fills the output: a region well inside it.
@@ -132,75 +110,29 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
   pointer->drag(left, top, left + width, top + height);
   // The compositor draws the pointer into the screen: away from the region.
   pointer->moveTo(1279, 719);
-  const orvel::Json selected = reply();
+  const orvel::Json selected = orvel::demo::replyOf(*helper);
   if (!selected.value("ok", false) || !selected.contains("region"))
     return fail("select: " + selected.dump());
 
-  struct Frame {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> bgra;
-    orvel::ImageView view() const {
-      return {bgra.data(), width, height, static_cast<std::size_t>(width) * 4};
-    }
-  };
-  auto capture = [&](Frame& frame) {
-    helper->write("{\"command\":\"capture\"}\n");
-    const orvel::Json header = reply();
-    if (!header.value("ok", false)) return false;
-    frame.width = header.value("width", 0);
-    frame.height = header.value("height", 0);
-    return helper->readBytes(header.value("length", std::size_t{0}), frame.bgra, 10s);
-  };
-  Frame previous;
-  if (!capture(previous)) return fail("the first capture");
-  orvel::stitching::PageStitcher stitched(previous.view());
-  const int asked = previous.height * 6 / 10;
-  for (int step = 0; step < kScrollSteps; ++step) {
-    helper->write("{\"command\":\"scroll\",\"fraction\":0.6}\n");
-    const orvel::Json scrolled = reply();
-    if (!scrolled.value("ok", false)) return fail("scroll: " + scrolled.dump());
-    // The wheel's pointer stays where it turned: the hand moves it off the region.
-    pointer->moveTo(1279, 719);
-    // The page repaints after the wheel events: the first frame that has moved.
-    Frame next;
-    const auto before = orvel::stitching::rowHashes(previous.view());
-    const bool moved = orvel::waylandtest::waitUntil([&] {
-      return capture(next) && orvel::stitching::measureOverlap(
-                                  before, orvel::stitching::rowHashes(next.view()), asked)
-                                      .shift > 0;
-    });
-    if (!moved) return fail("the page did not move");
-    if (!stitched.add(next.view(), asked).matched) return fail("a frame did not overlap the page");
-    previous = std::move(next);
-  }
+  std::string why;
+  const auto stitched = orvel::demo::stitchedScrolls(
+      *helper, kScrollSteps, [&] { pointer->moveTo(1279, 719); }, why);
+  if (!stitched) return fail(why);
   helper->write("{\"command\":\"close\"}\n");
   helper->wait(5s);
-  if (auto written = orvel::cli::writePngFile(stitched.view(), out + "/scroll-wayland.png");
-      !written)
-    return fail(written.error().description);
   // The region's top-left corner is at (left, top) of the window, which fills the output.
-  const int broken = brokenRows(stitched.view(), left, top);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  char text[300];
-  std::snprintf(text, sizeof text,
-                "scrolling capture on Wayland: %d frames of %dx%d stitched into "
-                "scroll-wayland.png, %dx%d; seam check: %s (%.1f s)",
-                stitched.frames(), stitched.width(), previous.height, stitched.width(),
-                stitched.height(), broken == 0 ? "every row continues the page" : "rows broken",
-                seconds);
-  summarize(out, broken == 0 ? text
-                             : std::string(text) + ", " + std::to_string(broken) +
-                                   " rows are not the page's");
-  return broken == 0 ? 0 : 1;
+  return orvel::demo::finishScrolls(out, "Wayland", "scroll-wayland.png", *stitched, height, left,
+                                    top, kPageSeed, started);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  orvel::demo::DemoArguments args;
-  if (!orvel::demo::readDemoArguments(argc, argv, "orvel-demo-wayland", args)) return 2;
-  const int region = regionCapture(args.bin, args.out);
-  const int scrolling = scrollingCapture(args.bin, args.out);
+  const auto arguments = orvel::demo::demoArguments(argc, argv, "orvel-demo-wayland");
+  if (!arguments) return 2;
+  const std::string& bin = arguments->bin;
+  const std::string& out = arguments->out;
+  const int region = regionCapture(bin, out);
+  const int scrolling = scrollingCapture(bin, out);
   return region != 0 ? region : scrolling;
 }

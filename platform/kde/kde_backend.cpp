@@ -1,6 +1,7 @@
 #include "platform/kde/kde_backend.h"
 
 #include "platform/kde/kde_region_desktop.h"
+#include "platform/kde/kde_scroll_desktop.h"
 
 namespace orvel::kde {
 
@@ -10,8 +11,10 @@ platform::DesktopOpening<platform::RegionDesktop> openRegionDesktop(EventLoop& l
   return std::unique_ptr<platform::RegionDesktop>(std::move(desktop));
 }
 
-platform::DesktopOpening<platform::ScrollDesktop> openScrollDesktop(EventLoop&) {
-  return unexpected(std::string("scrolling capture is not available on KDE Plasma yet"));
+platform::DesktopOpening<platform::ScrollDesktop> openScrollDesktop(EventLoop& loop) {
+  auto desktop = std::make_unique<KdeScrollDesktop>(loop);
+  if (!desktop->usable()) return unexpected(desktop->whyNot());
+  return std::unique_ptr<platform::ScrollDesktop>(std::move(desktop));
 }
 
 }  // namespace orvel::kde

@@ -1,5 +1,5 @@
 // The KDE Plasma row of the helpers' backend table: KWin named by $WAYLAND_DISPLAY, its screenshot
-// service on the session bus. The region helper only so far; the scroll helper's desktop declines.
+// service on the session bus.
 #pragma once
 
 #include "orvel/common/event_loop.h"

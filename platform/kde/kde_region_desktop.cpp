@@ -1,20 +1,14 @@
 #include "platform/kde/kde_region_desktop.h"
 
+#include "platform/kde/kwin_session.h"
+
 namespace orvel::kde {
 
 KdeRegionDesktop::KdeRegionDesktop(EventLoop& loop, const char* display)
     : LayerShellRegionDesktop(wayland::WaylandConnection::open(display)) {
   wayland::WaylandConnection* c = connection();
-  if (!c) {
-    decline("no Wayland compositor answers");
-    return;
-  }
-  if (c->screencopy()) {
-    decline("the Wayland compositor offers screencopy (a wlroots compositor)");
-    return;
-  }
-  if (!c->layerShell() || !c->seat() || !c->shm()) {
-    decline("the Wayland compositor offers no zwlr_layer_shell_v1, seat or wl_shm");
+  if (auto why = whyNotKWinCompositor(c); !why.empty()) {
+    decline(why);
     return;
   }
   capture_ = std::make_unique<KWinScreenCapture>(display);

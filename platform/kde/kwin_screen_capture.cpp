@@ -17,12 +17,6 @@ using namespace std::chrono_literals;
 constexpr auto kCaptureDeadline = 5s;
 constexpr auto kProbeDeadline = 2s;
 
-std::string ownProgram() {
-  std::error_code ec;
-  const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string("this program") : path.string();
-}
-
 }  // namespace
 
 KWinScreenCapture::KWinScreenCapture(const char* display)
@@ -33,7 +27,7 @@ KWinScreenCapture::KWinScreenCapture(const char* display)
     return;
   }
   bus_ = std::move(bus).value();
-  service_ = std::make_unique<Screenshot2>(*bus_, ownProgram());
+  service_ = std::make_unique<Screenshot2>(*bus_, thisProgramPath());
 }
 
 KWinScreenCapture::~KWinScreenCapture() {
@@ -92,10 +86,26 @@ Expected<Image, platform::PlatformError> KWinScreenCapture::captureImage(
   if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
   const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
   if (!output) return failed("The display is not available.");
+  if (config.sourceRect) return captureArea(*output, config);
   const double logicalWidth = output->logical.width;
   auto picture = runToEnd(service_->captureScreen(output->name, kCaptureDeadline));
   if (!picture) return unexpected(std::move(picture).error());
   return wayland::configuredPicture(std::move(picture->image), logicalWidth, config);
+}
+
+Expected<Image, platform::PlatformError> KWinScreenCapture::captureArea(
+    const wayland::WaylandOutput& output, const platform::CaptureConfiguration& config) {
+  const Rect area =
+      config.sourceRect->standardized().integral().offsetBy(output.logical.x, output.logical.y);
+  if (area.isEmpty()) return failed("Invalid capture area.");
+  auto picture = runToEnd(service_->captureArea(area, kCaptureDeadline));
+  if (!picture) return unexpected(std::move(picture).error());
+  if (picture->image.width() == config.width && picture->image.height() == config.height)
+    return std::move(picture->image);
+  // Scaled to the configured size: what an output of another scale gave, or rounding.
+  platform::CaptureConfiguration whole = config;
+  whole.sourceRect.reset();
+  return wayland::configuredPicture(std::move(picture->image), area.width, whole);
 }
 
 }  // namespace orvel::kde

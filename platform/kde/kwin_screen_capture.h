@@ -1,6 +1,7 @@
 // The ScreenCapture port on KDE Plasma: whole outputs through KWin's screenshot service
-// (CaptureScreen, no cursor, the output's own pixels), on a D-Bus connection and an event loop of
-// this object's own, since calls come from background threads (one at a time; each runs the
+// (CaptureScreen, no cursor, the output's own pixels), and a configuration's source rectangle
+// alone through CaptureArea (the scroll helper's frames), on a D-Bus connection and an event loop
+// of this object's own, since calls come from background threads (one at a time; each runs the
 // private loop until its answer). The outputs come from a Wayland connection of its own, as on
 // wlroots compositors, so display ids are wl_output global names there too.
 //
@@ -43,6 +44,9 @@ class KWinScreenCapture final : public platform::ScreenCapture {
   // Runs `task` on the private loop until it ends; its result.
   template <class T>
   T runToEnd(Task<T> task);
+  // The source rectangle of `config` on `output`, at the configured size.
+  Expected<Image, platform::PlatformError> captureArea(
+      const wayland::WaylandOutput& output, const platform::CaptureConfiguration& config);
 
   std::mutex mutex_;  // guards everything below
   SteadyClock clock_;

@@ -91,6 +91,12 @@ std::string notAuthorisedMessage(const std::string& program) {
          name + ".desktop names the installed " + name + ", then run kbuildsycoca5.";
 }
 
+std::string thisProgramPath() {
+  std::error_code ec;
+  const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("this program") : path.string();
+}
+
 Screenshot2::Screenshot2(dbus::DbusConnection& bus, std::string program)
     : bus_(bus), program_(std::move(program)) {}
 

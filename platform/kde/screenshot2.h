@@ -31,6 +31,9 @@ struct KWinPicture {
 // `program` (an absolute path) as its Exec=.
 std::string notAuthorisedMessage(const std::string& program);
 
+// This program's absolute path (/proc/self/exe), for the refusals' messages.
+std::string thisProgramPath();
+
 class Screenshot2 {
  public:
   // `program`: this program's absolute path, for the refusal's message.

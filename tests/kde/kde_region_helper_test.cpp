@@ -25,34 +25,6 @@ using waylandtest::waitUntil;
 
 namespace fs = std::filesystem;
 
-// The project installed into a folder of its own, readable by KWin's user.
-class Installed {
- public:
-  Installed() {
-    char pattern[] = "/tmp/orvel-kde-prefix-XXXXXX";
-    if (::mkdtemp(pattern)) prefix_ = pattern;
-    ::chmod(prefix_.c_str(), 0755);
-  }
-  ~Installed() {
-    std::error_code ignored;
-    if (!prefix_.empty()) fs::remove_all(prefix_, ignored);
-  }
-  bool install(std::string& log) {
-    ChildProcess::Options o;
-    o.pipeStdin = false;
-    auto child =
-        ChildProcess::start({"cmake", "--install", ORVEL_BUILD_DIR, "--prefix", prefix_}, o);
-    if (!child) return false;
-    while (auto line = child->readLine(120s))
-      log += *line + "\n";
-    return child->wait(120s) == 0;
-  }
-  const std::string& prefix() const { return prefix_; }
-
- private:
-  std::string prefix_;
-};
-
 std::vector<std::uint8_t> readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -85,7 +57,7 @@ class KdeRegionHelperTest : public ::testing::Test {
   // truth: KWin's own picture of the region once two in a row agree.
   void startDesk() {
     std::string log;
-    ASSERT_TRUE(installed_.install(log)) << log;
+    ASSERT_TRUE(installed_.install(ORVEL_BUILD_DIR, log)) << log;
     KWinOptions options;
     options.dataDirs = {installed_.prefix() + "/share"};
     options.entries = {
@@ -127,7 +99,7 @@ class KdeRegionHelperTest : public ::testing::Test {
     return hand_->write(command + "\n") && hand_->readLine(10s) == "ok";
   }
 
-  Installed installed_;
+  InstalledProject installed_;
   std::unique_ptr<KWinRig> rig_;
   std::unique_ptr<ChildProcess> window_, hand_, helper_;
   std::vector<std::uint8_t> truth_;

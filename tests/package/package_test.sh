@@ -33,6 +33,8 @@ expected=(
 for helper in "$@"; do expected+=("./usr/bin/$helper"); done
 IFS=, read -r -a entry_lines <<<"$entries"
 for entry in "${entry_lines[@]}"; do expected+=("./usr/share/applications/orvel-${entry%%:*}.desktop"); done
+# The scroll helper's window list on KDE Plasma comes with its entry.
+[[ ",$entries" == *",scroll-capture-helper:"* ]] && expected+=(./usr/share/orvel/kwin/window-list.js)
 # The library's folder as this build names it (lib, or lib/<multiarch> for the prefix /usr).
 expected=("${expected[@]/#.\/usr\/lib\//./usr/$libdir/}")
 

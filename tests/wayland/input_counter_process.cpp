@@ -8,12 +8,20 @@ namespace orvel::waylandtest {
 
 using namespace std::chrono_literals;
 
+std::vector<std::string> InputCounter::arguments(int windows, int pageSeed) {
+  std::vector<std::string> argv = {ORVEL_INPUT_COUNTER, "--windows", std::to_string(windows)};
+  if (pageSeed >= 0) argv.insert(argv.end(), {"--page", std::to_string(pageSeed)});
+  return argv;
+}
+
 InputCounter::InputCounter(SwayRig& rig, int windows, int pageSeed) {
   ChildProcess::Options o;
   o.environment = rig.environment();
-  std::vector<std::string> argv = {ORVEL_INPUT_COUNTER, "--windows", std::to_string(windows)};
-  if (pageSeed >= 0) argv.insert(argv.end(), {"--page", std::to_string(pageSeed)});
-  process_ = ChildProcess::start(argv, o);
+  process_ = ChildProcess::start(arguments(windows, pageSeed), o);
+  ready_ = process_ && process_->readLine(10s) == "ready";
+}
+
+InputCounter::InputCounter(std::unique_ptr<ChildProcess> process) : process_(std::move(process)) {
   ready_ = process_ && process_->readLine(10s) == "ready";
 }
 

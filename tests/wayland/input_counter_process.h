@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "sway_rig.h"
 
@@ -26,6 +28,10 @@ class InputCounter {
  public:
   // `pageSeed` non-negative: the windows show long pages of that seed (input_counter.cpp).
   InputCounter(SwayRig& rig, int windows = 1, int pageSeed = -1);
+  // One the test started itself (on another compositor): `process` runs input_counter.
+  explicit InputCounter(std::unique_ptr<ChildProcess> process);
+  // The arguments that open `windows` windows showing pages of `pageSeed` (none when negative).
+  static std::vector<std::string> arguments(int windows = 1, int pageSeed = -1);
   // Its windows are shown.
   bool ready() const { return ready_; }
   int pid() const { return process_ ? process_->pid() : -1; }

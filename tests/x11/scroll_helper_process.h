@@ -25,6 +25,9 @@ class ScrollHelperProcess {
     o.environment = environment;
     process_ = ChildProcess::start({ORVEL_SCROLL_HELPER}, o);
   }
+  // A helper the test started its own way (another user, an installed copy).
+  explicit ScrollHelperProcess(std::unique_ptr<ChildProcess> process)
+      : process_(std::move(process)) {}
   bool running() const { return process_ != nullptr; }
   pid_t pid() const { return process_->pid(); }
   void send(const std::string& command, const std::string& extra = "") {

@@ -1,0 +1,85 @@
+// KWin's windows as its script reports them (share/window-list.js, kwin_window_report.h): the
+// list exports an object on this helper's own session-bus connection, has KWin run the script
+// with that connection's unique name written in, and keeps the latest report, which KWin sends on
+// every change. Reports are taken only from KWin's own bus name. Windows get numbers of the list
+// at first sight (from 1, never reused), kept while they live. Activation runs a one-shot script
+// that makes the named window KWin's active one. Both scripts are unloaded when the list ends.
+//
+// Loop thread of `bus` only; `bus` must outlive this object.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "orvel/common/expected.h"
+#include "orvel/common/failure.h"
+#include "orvel/common/task.h"
+#include "platform/dbus/dbus_connection.h"
+#include "platform/kde/kwin_script.h"
+#include "platform/kde/kwin_window_report.h"
+
+namespace orvel::kde {
+
+inline constexpr const char* kWindowListPath = "/org/orvel/KWinWindows";
+inline constexpr const char* kWindowListInterface = "org.orvel.KWinWindows";
+// The word of the installed script that stands for the helper's bus name.
+inline constexpr const char* kHelperBusNamePlaceholder = "HELPER_BUS_NAME";
+
+// The installed window-list script's text: beside the helper (its ../share/orvel/kwin, which
+// holds for an install and for the build tree), else in $XDG_DATA_DIRS (orvel/kwin); nothing when
+// none is found.
+std::optional<std::string> findWindowListScript();
+
+// `scriptTemplate` with every placeholder replaced by `busName`; nothing when `busName` is not a
+// unique bus name (":1.42").
+std::optional<std::string> windowListScriptFor(const std::string& scriptTemplate,
+                                               const std::string& busName);
+
+// The one-shot script that activates the window with KWin id `id`; nothing when `id` is not one
+// (a brace-enclosed UUID as KWin writes it).
+std::optional<std::string> activationScriptFor(const std::string& id);
+
+class KWinWindowList {
+ public:
+  explicit KWinWindowList(dbus::DbusConnection& bus);
+  ~KWinWindowList();
+  KWinWindowList(const KWinWindowList&) = delete;
+  KWinWindowList& operator=(const KWinWindowList&) = delete;
+
+  // Exports the report object and has KWin run `scriptTemplate`'s script; fails with the reason.
+  // The first report arrives on a later turn.
+  Task<Expected<void, Failure>> start(std::string scriptTemplate, Duration deadline);
+
+  // The windows of the latest report, front-most first; nothing before the first.
+  const std::optional<std::vector<KWinWindow>>& windows() const { return windows_; }
+  // The list's number of a window of the latest report; 0 for one it does not hold.
+  std::uint32_t numberOf(const std::string& id) const;
+  const KWinWindow* findNumber(std::uint32_t number) const;
+  // Asks KWin to activate the window `id`; the result shows in later reports.
+  void activate(const std::string& id);
+  // Reports taken so far.
+  std::uint64_t reports() const { return reports_; }
+
+ private:
+  static int onReport(sd_bus_message* m, void* userdata, sd_bus_error* error);
+  void take(std::vector<KWinWindow> windows);
+  Task<> runActivations();
+
+  dbus::DbusConnection& bus_;
+  sd_bus_slot* object_ = nullptr;
+  std::string kwinName_;  // KWin's unique bus name, the only sender taken
+  KWinScript script_;
+  KWinScript activation_;
+  std::optional<std::vector<KWinWindow>> windows_;
+  std::map<std::string, std::uint32_t> numbers_;
+  std::uint32_t nextNumber_ = 1;
+  std::uint64_t reports_ = 0;
+  std::optional<std::string> pendingActivation_;
+  bool activating_ = false;
+};
+
+}  // namespace orvel::kde

@@ -1,0 +1,62 @@
+// Orvel's window list on KWin 5.27: reports every window to one scroll-capture helper over D-Bus
+// whenever one opens, closes, moves, is retitled, restacked, activated, minimised or changes
+// desktop. The helper loads a copy of this file with HELPER_BUS_NAME replaced by its own unique
+// bus name, and unloads it when it ends.
+var helper = "HELPER_BUS_NAME";
+
+function describe(c) {
+  var g = c.frameGeometry;
+  return {
+    id: c.internalId.toString(),
+    pid: c.pid,
+    caption: c.caption,
+    x: g.x,
+    y: g.y,
+    width: g.width,
+    height: g.height,
+    stacking: c.stackingOrder,
+    active: c.active,
+    dock: c.dock,
+    desktop: c.desktopWindow,
+    notification: !!(c.notification || c.criticalNotification || c.onScreenDisplay),
+    popup: !!(c.popupMenu || c.dropdownMenu || c.tooltip || c.comboBox || c.dndIcon ||
+              c.popupWindow),
+    above: !!c.keepAbove,
+    shown: !c.minimized && !c.hidden &&
+        (c.onAllDesktops || c.desktop === workspace.currentDesktop)
+  };
+}
+
+// `gone`: a window being removed, which KWin may still list.
+function report(gone) {
+  var windows = [];
+  var clients = workspace.clientList();
+  for (var i = 0; i < clients.length; ++i) {
+    if (gone && clients[i].internalId.toString() === gone.internalId.toString()) continue;
+    windows.push(describe(clients[i]));
+  }
+  callDBus(helper, "/org/orvel/KWinWindows", "org.orvel.KWinWindows", "Report",
+           JSON.stringify({windows: windows}));
+}
+
+function watch(c) {
+  var changed = function() { report(); };
+  c.frameGeometryChanged.connect(changed);
+  c.captionChanged.connect(changed);
+  c.stackingOrderChanged.connect(changed);
+  c.desktopChanged.connect(changed);
+  c.activeChanged.connect(changed);
+}
+
+workspace.clientAdded.connect(function(c) {
+  watch(c);
+  report();
+});
+workspace.clientRemoved.connect(function(c) { report(c); });
+workspace.clientActivated.connect(function() { report(); });
+workspace.clientMinimized.connect(function() { report(); });
+workspace.clientUnminimized.connect(function() { report(); });
+workspace.currentDesktopChanged.connect(function() { report(); });
+var existing = workspace.clientList();
+for (var i = 0; i < existing.length; ++i) watch(existing[i]);
+report();
