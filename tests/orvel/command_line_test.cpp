@@ -100,8 +100,11 @@ TEST(HelperPaths, EnvironmentThenBesideThenLibexecThenTheBuildTree) {
   EXPECT_EQ(helperPath(kTextHelper, "/b/orvel", std::nullopt,
                        only("/b/orvel/../text-recognition/text-recognition-helper")),
             "/b/orvel/../text-recognition/text-recognition-helper");
+  EXPECT_EQ(
+      helperPath(kRegionHelper, "/usr/bin", std::nullopt, only("/usr/bin/region-capture-helper")),
+      "/usr/bin/region-capture-helper");
   EXPECT_EQ(helperPath(kRegionHelper, "/usr/bin", std::nullopt, only("")),
-            "/usr/bin/region-capture-helper");
+            "/usr/bin/../libexec/orvel/region-capture-helper");
 }
 
 TEST(Clipboard, TheDesktopsOwnToolOrNone) {
