@@ -77,12 +77,12 @@ void BM_FloorShmGrabAndPipeWrite(benchmark::State& state) {
 }
 
 void BM_HelperCaptureRoundTrip(benchmark::State& state) {
-  x11test::ChildProcess::Options o;
+  testsupport::ChildProcess::Options o;
   o.environment["DISPLAY"] = rig->display();
-  auto helper = x11test::ChildProcess::start({ORVEL_SCROLL_HELPER}, o);
+  auto helper = testsupport::ChildProcess::start({ORVEL_SCROLL_HELPER}, o);
   helper->write("{\"command\":\"select\"}\n");
   // The overlay is up once it holds the pointer.
-  x11test::waitFor([] { return rig->pointerGrabbedElsewhere(); }, 10s);
+  x11test::waitUntil([] { return rig->pointerGrabbedElsewhere(); }, 10s);
   rig->drag(20, 20, 20 + kWidth, 20 + kHeight);
   auto selected = helper->readLine(5s);
   if (!selected || selected->find("\"ok\":true") == std::string::npos) {
@@ -131,7 +131,7 @@ void BM_Validate100Windows(benchmark::State& state) {
   const auto& b = (*entry)[platform::kCGWindowBounds];
   const Rect bounds{b["X"], b["Y"], b["Width"], b["Height"]};
   desktop.workspace().activate(window->pid(), window->window());
-  x11test::waitFor([&] { return desktop.workspace().frontmostPID() == window->pid(); });
+  x11test::waitUntil([&] { return desktop.workspace().frontmostPID() == window->pid(); });
   helper.state().lockedTarget = scroll::MacScrollTarget::make(
       window->pid(), desktop.workspace().application(window->pid())->bundleID, window->window(),
       bounds, bounds.insetBy(100, 100));

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   o.environment = {{"DISPLAY", rig->display()}, {"ORVEL_SCROLL_HELPER", ORVEL_SCROLL_HELPER}};
   o.pipeStdin = false;
   auto orvel = ChildProcess::start({ORVEL_COMMAND, "scroll", "-o", path}, o);
-  if (!orvel || !waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 20s)) {
+  if (!orvel || !waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s)) {
     std::printf("FAILED: orvel showed no overlay\n");
     return 1;
   }
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   }
   ScrollHelperProcess helper({{"DISPLAY", rig->display()}});
   helper.send("select");
-  if (!waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 20s)) return 1;
+  if (!waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s)) return 1;
   rig->drag(origin->first, origin->second, origin->first + 500, origin->second + regionHeight);
   if (!ok(helper.reply())) return 1;
   const auto alone = Clock::now();

@@ -18,7 +18,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using orvel::x11test::ChildProcess;
+using orvel::testsupport::ChildProcess;
 using orvel::x11test::XvfbRig;
 namespace fs = std::filesystem;
 

@@ -25,7 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace orvel::bench;
-using orvel::x11test::ChildProcess;
+using orvel::testsupport::ChildProcess;
 using orvel::x11test::XvfbRig;
 namespace fs = std::filesystem;
 
@@ -51,7 +51,7 @@ class HelperRace {
     const std::string id = std::to_string(++id_);
     helper_->write(R"({"command":"prepare","id":)" + id + "}\n" + R"({"command":"capture","id":)" +
                    id + R"(,"path":")" + folder_ + "/" + name + "\"}\n");
-    if (!orvel::x11test::waitFor([&] { return rig_.pointerGrabbedElsewhere(); })) return -1;
+    if (!orvel::x11test::waitUntil([&] { return rig_.pointerGrabbedElsewhere(); })) return -1;
     // A user's drag takes longer than the freeze: release after it, as they do.
     std::this_thread::sleep_for(400ms);
     rig_.movePointer(kRaceLeft, kRaceTop);

@@ -3,40 +3,31 @@
 namespace orvel::kde {
 
 KdeRegionDesktop::KdeRegionDesktop(EventLoop& loop, const char* display)
-    : connection_(wayland::WaylandConnection::open(display)) {
-  if (!connection_) {
-    whyNot_ = "no Wayland compositor answers";
+    : LayerShellRegionDesktop(wayland::WaylandConnection::open(display)) {
+  wayland::WaylandConnection* c = connection();
+  if (!c) {
+    decline("no Wayland compositor answers");
     return;
   }
-  if (connection_->screencopy()) {
-    whyNot_ = "the Wayland compositor offers screencopy (a wlroots compositor)";
+  if (c->screencopy()) {
+    decline("the Wayland compositor offers screencopy (a wlroots compositor)");
     return;
   }
-  if (!connection_->layerShell() || !connection_->seat() || !connection_->shm()) {
-    whyNot_ = "the Wayland compositor offers no zwlr_layer_shell_v1, seat or wl_shm";
+  if (!c->layerShell() || !c->seat() || !c->shm()) {
+    decline("the Wayland compositor offers no zwlr_layer_shell_v1, seat or wl_shm");
     return;
   }
   capture_ = std::make_unique<KWinScreenCapture>(display);
   if (auto why = capture_->whyNotAvailable()) {
-    whyNot_ = *why;
+    decline(*why);
     return;
   }
   std::string refusal;
   capture_->authorised(refusal);
-  usable_ = true;
-  pump_ = std::make_unique<wayland::WaylandEventPump>(loop, *connection_);
-  screens_ = std::make_unique<wayland::WaylandScreens>(*connection_);
-  permissions_ = std::make_unique<KdePermissions>(std::move(refusal), *connection_);
+  permissions_ = std::make_unique<KdePermissions>(std::move(refusal), *c);
   // KWin focuses the overlay only once it has shown it: another client holding the keyboard
   // cannot be told from a focus still to come.
-  shield_ = std::make_unique<wayland::WaylandInputShield>(*connection_, /*judgesFocus=*/false);
-  overlay_ = std::make_unique<wayland::WaylandOverlay>(loop, *connection_, *screens_, *shield_);
-}
-
-KdeRegionDesktop::~KdeRegionDesktop() {
-  overlay_.reset();
-  shield_.reset();
-  pump_.reset();
+  start(loop, /*judgesFocus=*/false);
 }
 
 }  // namespace orvel::kde

@@ -6,21 +6,23 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "rig_support.h"
+
 namespace orvel::dbustest {
 
 using namespace std::chrono_literals;
 
 std::unique_ptr<BusDaemon> BusDaemon::start(std::string& whyNot) {
-  char pattern[] = "/tmp/orvel-bus-XXXXXX";
-  if (!::mkdtemp(pattern)) {
+  std::optional<std::string> folder = testsupport::makeRigFolder("bus");
+  if (!folder) {
     whyNot = "no temporary folder";
     return nullptr;
   }
   std::unique_ptr<BusDaemon> bus(new BusDaemon);
-  bus->folder_ = pattern;
-  x11test::ChildProcess::Options o;
+  bus->folder_ = *folder;
+  testsupport::ChildProcess::Options o;
   o.pipeStdin = false;
-  bus->daemon_ = x11test::ChildProcess::start(
+  bus->daemon_ = testsupport::ChildProcess::start(
       {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1",
        "--address=unix:path=" + bus->folder_ + "/bus"},
       o);

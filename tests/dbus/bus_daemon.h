@@ -26,7 +26,7 @@ class BusDaemon {
   BusDaemon() = default;
   std::string folder_;
   std::string address_;
-  std::unique_ptr<x11test::ChildProcess> daemon_;
+  std::unique_ptr<testsupport::ChildProcess> daemon_;
 };
 
 }  // namespace orvel::dbustest

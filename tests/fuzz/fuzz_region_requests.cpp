@@ -8,13 +8,10 @@
 #include <cstdlib>
 
 #include "memory_file.h"
-#include "orvel/common/clock.h"
-#include "orvel/common/event_loop.h"
 #include "orvel/common/line_reader.h"
-#include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_input_shield.h"
-#include "platform/sim/sim_overlay.h"
 #include "region_capture_helper.h"
+#include "sim_stage.h"
 
 using namespace orvel;
 
@@ -22,10 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int fd = fuzz::memoryFileOf(data, size, "stdin");
   if (fd < 0) return 0;
 
-  ManualClock clock;
-  EventLoop loop(clock);
-  sim::SimDesktop desktop;
-  sim::SimOverlay overlay(desktop);
+  fuzz::SimStage stage;
+  auto& [clock, loop, desktop, overlay] = stage;
   sim::SimInputShield shield;
   desktop.addApplication(600, "host");
   desktop.addApplication(700, "helper");

@@ -9,10 +9,9 @@
 #include "memory_file.h"
 #include "orvel/common/line_reader.h"
 #include "platform/sim/sim_accessibility.h"
-#include "platform/sim/sim_desktop.h"
-#include "platform/sim/sim_overlay.h"
 #include "platform/sim/sim_scroll_events.h"
 #include "scroll_capture_helper.h"
+#include "sim_stage.h"
 
 using namespace orvel;
 
@@ -32,10 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int fd = fuzz::memoryFileOf(data, size, "stdin");
   if (fd < 0) return 0;
 
-  ManualClock clock;
-  EventLoop loop(clock);
-  sim::SimDesktop desktop;
-  sim::SimOverlay overlay(desktop);
+  fuzz::SimStage stage;
+  auto& [clock, loop, desktop, overlay] = stage;
   sim::SimAccessibility accessibility;
   sim::SimScrollEvents scrollEvents;
   scroll::AccessibilityContentBounds content({accessibility, desktop, desktop, clock});

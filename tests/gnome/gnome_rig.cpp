@@ -11,17 +11,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "sway_rig.h"
+#include "rig_support.h"
 
 namespace orvel::gnometest {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using waylandtest::waitUntil;
+using testsupport::waitUntil;
 
 namespace {
-
-constexpr uid_t kSessionUser = 65534;
 
 // Runs inside dbus-run-session as the session's user. $0 is the runtime folder, $1 the display
 // name, the rest gnome-shell's monitor arguments. wireplumber starts only once pipewire listens
@@ -61,23 +59,10 @@ constexpr const char* kSessionConfig = R"xml(<busconfig>
 </busconfig>
 )xml";
 
-bool onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string s = text.str();
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
-    s.pop_back();
-  return s;
+// The first line of a file that the session script wrote.
+std::string firstLine(const std::string& path) {
+  const std::string text = testsupport::readText(path);
+  return text.substr(0, text.find('\n'));
 }
 
 // A blocking connection to the session bus, for the rig's own questions.
@@ -113,36 +98,30 @@ struct RigBus {
 }  // namespace
 
 std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::string& whyNot) {
-  for (const char* program :
-       {"gnome-shell", "pipewire", "wireplumber", "dbus-run-session", "dbus-daemon", "setpriv"}) {
-    if (!onPath(program)) {
-      whyNot = std::string(program) + " is not installed (tools/install-deps installs it)";
-      return nullptr;
-    }
+  if (auto missing = testsupport::missingProgram({"gnome-shell", "pipewire", "wireplumber",
+                                                  "dbus-run-session", "dbus-daemon", "setpriv"})) {
+    whyNot = *missing;
+    return nullptr;
   }
-  std::unique_ptr<GnomeRig> rig(new GnomeRig);
-  char pattern[] = "/tmp/orvel-gnome-XXXXXX";
-  if (!::mkdtemp(pattern)) {
+  std::optional<std::string> folder = testsupport::makeRigFolder("gnome");
+  if (!folder) {
     whyNot = "no temporary folder";
     return nullptr;
   }
-  rig->runtimeDir_ = pattern;
+  std::unique_ptr<GnomeRig> rig(new GnomeRig);
+  rig->runtimeDir_ = *folder;
   const std::string home = rig->runtimeDir_ + "/home";
   const std::string config = rig->runtimeDir_ + "/session.conf";
   fs::create_directory(home);
   std::ofstream(config) << kSessionConfig;
-  const bool root = ::geteuid() == 0;
-  if (root) {
-    for (const std::string& path : {rig->runtimeDir_, home, config}) {
-      if (::chown(path.c_str(), kSessionUser, kSessionUser) != 0) {
-        whyNot = "cannot hand the runtime folder to the session's user";
-        return nullptr;
-      }
+  for (const std::string& path : {rig->runtimeDir_, home, config}) {
+    if (!testsupport::handToServerUser(path)) {
+      whyNot = "cannot hand the runtime folder to the session's user";
+      return nullptr;
     }
   }
-  ::chmod(rig->runtimeDir_.c_str(), 0700);
 
-  x11test::ChildProcess::Options o;
+  testsupport::ChildProcess::Options o;
   o.environment = {{"HOME", home},
                    {"XDG_RUNTIME_DIR", rig->runtimeDir_},
                    {"XDG_SESSION_TYPE", "wayland"},
@@ -155,15 +134,7 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
                    {"DBUS_SESSION_BUS_ADDRESS", ""},
                    {"DBUS_SYSTEM_BUS_ADDRESS", ""}};
   o.pipeStdout = false;
-  std::vector<std::string> argv;
-  if (root) {
-    argv = {"setpriv",
-            "--reuid",
-            std::to_string(kSessionUser),
-            "--regid",
-            std::to_string(kSessionUser),
-            "--clear-groups"};
-  }
+  std::vector<std::string> argv = testsupport::asServerUser();
   for (const std::string& a :
        {std::string("dbus-run-session"), "--config-file=" + config, std::string("--"),
         std::string("sh"), std::string("-c"), std::string(kSessionScript), rig->runtimeDir_,
@@ -174,7 +145,7 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
     argv.push_back("--virtual-monitor");
     argv.push_back(std::to_string(width) + "x" + std::to_string(height));
   }
-  rig->session_ = x11test::ChildProcess::start(argv, o);
+  rig->session_ = testsupport::ChildProcess::start(argv, o);
   if (!rig->session_) {
     whyNot = "dbus-run-session could not be started";
     return nullptr;
@@ -186,8 +157,8 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
     whyNot = "the session did not start";
     return nullptr;
   }
-  rig->sessionBus_ = readFile(addressFile);
-  rig->shellPid_ = std::atoi(readFile(pidFile).c_str());
+  rig->sessionBus_ = firstLine(addressFile);
+  rig->shellPid_ = std::atoi(firstLine(pidFile).c_str());
   RigBus bus(rig->sessionBus_);
   if (!waitUntil([&] { return bus.owned("org.gnome.Mutter.ScreenCast"); }, 90s)) {
     whyNot = "gnome-shell did not come up: " + rig->shellLog();
@@ -222,7 +193,7 @@ void GnomeRig::enter() const {
 }
 
 std::string GnomeRig::shellLog() const {
-  const std::string log = readFile(runtimeDir_ + "/gnome-shell.log");
+  const std::string log = testsupport::readText(runtimeDir_ + "/gnome-shell.log");
   return log.size() > 600 ? log.substr(log.size() - 600) : log;
 }
 

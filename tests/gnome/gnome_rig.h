@@ -52,7 +52,7 @@ class GnomeRig {
   std::string runtimeDir_;
   std::string sessionBus_;
   pid_t shellPid_ = -1;
-  std::unique_ptr<x11test::ChildProcess> session_;
+  std::unique_ptr<testsupport::ChildProcess> session_;
 };
 
 // Starts a rig as `rig` in a test, or skips the test with the reason.

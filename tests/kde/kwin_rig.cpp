@@ -10,28 +10,17 @@
 #include <fstream>
 #include <sstream>
 
-#include "sway_rig.h"
+#include "rig_support.h"
 
 namespace orvel::kdetest {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using waylandtest::waitUntil;
+using testsupport::waitUntil;
 
 namespace {
 
-constexpr uid_t kKWinUser = 65534;
 constexpr const char* kSocket = "wayland-kwin";
-
-std::optional<std::string> onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    const std::string candidate = dir + "/" + program;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return std::nullopt;
-}
 
 std::string joined(const std::vector<std::string>& items, char separator) {
   std::string out;
@@ -40,17 +29,6 @@ std::string joined(const std::vector<std::string>& items, char separator) {
     out += item;
   }
   return out;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool handToKWinUser(const std::string& path) {
-  return ::geteuid() != 0 || ::chown(path.c_str(), kKWinUser, kKWinUser) == 0;
 }
 
 // Runs inside dbus-run-session as KWin's user: $0 is the rig's folder, $1... KWin's arguments.
@@ -84,22 +62,21 @@ std::string desktopEntryText(const DesktopEntry& entry) {
 std::unique_ptr<KWinRig> KWinRig::start(const KWinOptions& options, std::string& whyNot,
                                         bool& missing) {
   missing = false;
-  std::optional<std::string> kwin = onPath("kwin_wayland");
-  for (const char* program : {"kwin_wayland", "kbuildsycoca5", "dbus-run-session", "dbus-daemon",
-                              "dbus-send", "setpriv"}) {
-    if (!onPath(program)) {
-      missing = true;
-      whyNot = std::string(program) + " is not installed (tools/install-deps installs it)";
-      return nullptr;
-    }
+  if (auto absent =
+          testsupport::missingProgram({"kwin_wayland", "kbuildsycoca5", "dbus-run-session",
+                                       "dbus-daemon", "dbus-send", "setpriv"})) {
+    missing = true;
+    whyNot = *absent;
+    return nullptr;
   }
-  std::unique_ptr<KWinRig> rig(new KWinRig);
-  char pattern[] = "/tmp/orvel-kwin-XXXXXX";
-  if (!::mkdtemp(pattern)) {
+  const std::string kwin = *testsupport::programPath("kwin_wayland");
+  std::optional<std::string> folder = testsupport::makeRigFolder("kwin");
+  if (!folder) {
     whyNot = "no temporary folder";
     return nullptr;
   }
-  rig->runtimeDir_ = pattern;
+  std::unique_ptr<KWinRig> rig(new KWinRig);
+  rig->runtimeDir_ = *folder;
   const std::string& dir = rig->runtimeDir_;
   std::error_code ec;
   fs::create_directories(dir + "/home", ec);
@@ -108,19 +85,18 @@ std::unique_ptr<KWinRig> KWinRig::start(const KWinOptions& options, std::string&
     std::ofstream(dir + "/share/applications/" + entry.id + ".desktop") << desktopEntryText(entry);
   }
   // The copy has no file capability, which the container could not grant.
-  fs::copy_file(*kwin, dir + "/kwin_wayland", ec);
+  fs::copy_file(kwin, dir + "/kwin_wayland", ec);
   if (ec) {
     whyNot = "cannot copy kwin_wayland: " + ec.message();
     return nullptr;
   }
-  ::chmod(dir.c_str(), 0700);
   for (const auto& e : fs::recursive_directory_iterator(dir, ec)) {
-    if (!handToKWinUser(e.path().string())) {
+    if (!testsupport::handToServerUser(e.path().string())) {
       whyNot = "cannot hand the rig's folder to KWin's user";
       return nullptr;
     }
   }
-  if (!handToKWinUser(dir)) {
+  if (!testsupport::handToServerUser(dir)) {
     whyNot = "cannot hand the rig's folder to KWin's user";
     return nullptr;
   }
@@ -135,7 +111,7 @@ std::unique_ptr<KWinRig> KWinRig::start(const KWinOptions& options, std::string&
   o.environment.erase("DBUS_SESSION_BUS_ADDRESS");
   o.environment["WAYLAND_DISPLAY"] = "";
   o.pipeStdout = false;
-  std::vector<std::string> argv = rig->asKWinUser(
+  std::vector<std::string> argv = testsupport::asServerUser(
       {"dbus-run-session", "--", "sh", "-c", kSessionScript, dir, "--virtual", "--width",
        std::to_string(options.width), "--height", std::to_string(options.height), "--output-count",
        std::to_string(options.outputs), "--socket", kSocket, "--no-lockscreen",
@@ -163,7 +139,7 @@ std::unique_ptr<KWinRig> KWinRig::start(const KWinOptions& options, std::string&
       },
       30s);
   if (!up) {
-    whyNot = "KWin did not come up: " + readText(dir + "/kwin.log").substr(0, 600);
+    whyNot = "KWin did not come up: " + testsupport::readText(dir + "/kwin.log").substr(0, 600);
     return nullptr;
   }
   return rig;
@@ -195,22 +171,13 @@ std::map<std::string, std::string> KWinRig::environment() const {
           {"DISPLAY", ""}};
 }
 
-std::vector<std::string> KWinRig::asKWinUser(const std::vector<std::string>& argv) const {
-  if (::geteuid() != 0) return argv;
-  std::vector<std::string> out = {
-      "setpriv",       "--reuid", std::to_string(kKWinUser), "--regid", std::to_string(kKWinUser),
-      "--clear-groups"};
-  out.insert(out.end(), argv.begin(), argv.end());
-  return out;
-}
-
 std::unique_ptr<ChildProcess> KWinRig::spawn(const std::vector<std::string>& argv,
                                              ChildProcess::Options options) const {
   auto environment = this->environment();
   for (const auto& [k, v] : options.environment)
     environment[k] = v;
   options.environment = environment;
-  return ChildProcess::start(asKWinUser(argv), options);
+  return ChildProcess::start(testsupport::asServerUser(argv), options);
 }
 
 int KWinRig::run(const std::vector<std::string>& argv, std::string* out,
@@ -230,7 +197,7 @@ std::string KWinRig::copyProgram(const std::string& path, const std::string& nam
   const std::string copy = runtimeDir_ + "/" + name;
   std::error_code ec;
   fs::copy_file(path, copy, fs::copy_options::overwrite_existing, ec);
-  if (ec || !handToKWinUser(copy)) return {};
+  if (ec || !testsupport::handToServerUser(copy)) return {};
   ::chmod(copy.c_str(), 0755);
   return copy;
 }

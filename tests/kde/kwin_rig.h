@@ -21,7 +21,7 @@
 
 namespace orvel::kdetest {
 
-using x11test::ChildProcess;
+using testsupport::ChildProcess;
 
 // A desktop entry that authorises one program, as KWin reads them.
 struct DesktopEntry {
@@ -57,8 +57,6 @@ class KWinRig {
   // The variables a client of this KWin runs with: WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS,
   // XDG_RUNTIME_DIR, XDG_DATA_DIRS, HOME, the KDE session variables; DISPLAY empty.
   std::map<std::string, std::string> environment() const;
-  // `argv` run as KWin's user (through setpriv when the test runs as root).
-  std::vector<std::string> asKWinUser(const std::vector<std::string>& argv) const;
   // Starts `argv` as KWin's user with the rig's environment (plus `options.environment`).
   std::unique_ptr<ChildProcess> spawn(const std::vector<std::string>& argv,
                                       ChildProcess::Options options = {}) const;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "child_process.h"
@@ -14,7 +15,15 @@ namespace {
 
 using namespace std::string_literals;
 
-using orvel::testing::ChildProcess;
+using testsupport::ChildProcess;
+
+constexpr std::chrono::seconds kWait{10};
+
+std::unique_ptr<ChildProcess> startHelper(std::map<std::string, std::string> environment = {}) {
+  ChildProcess::Options options;
+  options.environment = std::move(environment);
+  return ChildProcess::start({SCROLL_HELPER_SIM}, options);
+}
 
 const char* const kInvalid = R"({"error":"Invalid command.","ok":false})";
 const char* const kUnknown = R"({"error":"Unknown command.","ok":false})";
@@ -31,61 +40,64 @@ std::string objectLine(size_t bytes, const std::string& pad) {
 }
 
 TEST(ScrollHelperProcess, LineLimitIsCountedInUtf8BytesBeforeParsing) {
-  ChildProcess helper(SCROLL_HELPER_SIM);
+  auto helper = startHelper();
+  ASSERT_TRUE(helper);
   for (const std::string pad : {"a", "\xC3\xA9"}) {
     const std::string ok = objectLine(4095, pad);
     const std::string tooLong = objectLine(4096, pad);
     ASSERT_EQ(ok.size(), 4095u);
     ASSERT_EQ(tooLong.size(), 4096u);
     // One answer each: the parsed line from the main loop, the refused one from the reader.
-    helper.write(ok + "\n");
-    EXPECT_EQ(helper.readLine(), kUnknown) << "4095 bytes are parsed";
-    helper.write(tooLong + "\r\n");
-    EXPECT_EQ(helper.readLine(), kInvalid) << "4096 bytes are refused";
+    helper->write(ok + "\n");
+    EXPECT_EQ(helper->readLine(kWait), kUnknown) << "4095 bytes are parsed";
+    helper->write(tooLong + "\r\n");
+    EXPECT_EQ(helper->readLine(kWait), kInvalid) << "4096 bytes are refused";
   }
   // Refusals are written by the reader and commands by the main loop: compare as sets.
-  helper.write("[]\n\"select\"\n\n{}\n{\"command\":\"Select\"}\n{\"command\":1}\n");
+  helper->write("[]\n\"select\"\n\n{}\n{\"command\":\"Select\"}\n{\"command\":1}\n");
   std::multiset<std::string> replies;
   for (int i = 0; i < 6; ++i)
-    replies.insert(helper.readLine().value_or(""));
+    replies.insert(helper->readLine(kWait).value_or(""));
   EXPECT_EQ(replies, (std::multiset<std::string>{kInvalid, kInvalid, kInvalid, kUnknown, kUnknown,
                                                  kUnknown}));
-  helper.write("{\"command\":\"close\"}\n{\"command\":\"bogus\"}\n");
-  EXPECT_EQ(helper.readAll(), "{\"ok\":true}\n") << "exactly one reply, nothing after it";
-  EXPECT_EQ(helper.wait().status, 0);
+  helper->write("{\"command\":\"close\"}\n{\"command\":\"bogus\"}\n");
+  EXPECT_EQ(helper->readToEnd(kWait), "{\"ok\":true}\n") << "exactly one reply, nothing after it";
+  EXPECT_EQ(helper->wait(kWait), 0);
 }
 
 TEST(ScrollHelperProcess, ALineWithARawNulIsInvalidWhatEverComesBeforeIt) {
-  ChildProcess helper(SCROLL_HELPER_SIM);
-  helper.write("{\"command\":\"close\"}\0garbage\n"s);
-  EXPECT_EQ(helper.readLine(), kInvalid);
-  helper.write("{\"command\":\"close\"}\0\n"s);
-  EXPECT_EQ(helper.readLine(), kInvalid);
-  helper.write("{\"command\":\"close\"}\n");
-  EXPECT_EQ(helper.readAll(), "{\"ok\":true}\n");
-  EXPECT_EQ(helper.wait().status, 0);
+  auto helper = startHelper();
+  ASSERT_TRUE(helper);
+  helper->write("{\"command\":\"close\"}\0garbage\n"s);
+  EXPECT_EQ(helper->readLine(kWait), kInvalid);
+  helper->write("{\"command\":\"close\"}\0\n"s);
+  EXPECT_EQ(helper->readLine(kWait), kInvalid);
+  helper->write("{\"command\":\"close\"}\n");
+  EXPECT_EQ(helper->readToEnd(kWait), "{\"ok\":true}\n");
+  EXPECT_EQ(helper->wait(kWait), 0);
 }
 
 TEST(ScrollHelperProcess, EndOfInputEndsQuietly) {
-  ChildProcess helper(SCROLL_HELPER_SIM);
-  helper.closeStdin();
-  EXPECT_EQ(helper.readAll(), "");
-  EXPECT_EQ(helper.wait().status, 0);
+  auto helper = startHelper();
+  ASSERT_TRUE(helper);
+  helper->closeStdin();
+  EXPECT_EQ(helper->readToEnd(kWait), "");
+  EXPECT_EQ(helper->wait(kWait), 0);
 }
 
 TEST(ScrollHelperProcess, AHugeLineCostsOneReplyAndLittleMemory) {
-  ChildProcess helper(SCROLL_HELPER_SIM);
+  auto helper = startHelper();
+  ASSERT_TRUE(helper);
   const std::string block(1 << 20, '{');
   for (int i = 0; i < 64; ++i)
-    ASSERT_TRUE(helper.write(block));
-  helper.write("\n");
-  EXPECT_EQ(helper.readLine(), kInvalid);
-  helper.closeStdin();
-  EXPECT_EQ(helper.readAll(), "");
-  const auto exit = helper.wait();
-  EXPECT_EQ(exit.status, 0);
+    ASSERT_TRUE(helper->write(block));
+  helper->write("\n");
+  EXPECT_EQ(helper->readLine(kWait), kInvalid);
+  helper->closeStdin();
+  EXPECT_EQ(helper->readToEnd(kWait), "");
+  EXPECT_EQ(helper->wait(kWait), 0);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-  EXPECT_LT(exit.maxRssKiB, 20 * 1024) << "peak memory in KiB";
+  EXPECT_LT(helper->maxRssKiB(), 20 * 1024) << "peak memory in KiB";
 #endif
 }
 
@@ -112,12 +124,13 @@ TEST(ScrollHelperProcess, AWholeScrollingCapture) {
                   {"windows", {window}},
                   {"frontmost", 100},
                   {"drags", {{{"from", {200, 200}}, {"to", {400, 350}}, {"afterMs", 300}}}}});
-  ChildProcess helper(SCROLL_HELPER_SIM, {{"ORVEL_SIM_SCENE", scene}});
-  auto reply = [&] { return parseJson(helper.readLine().value_or("")).value_or(Json()); };
+  auto helper = startHelper({{"ORVEL_SIM_SCENE", scene}});
+  ASSERT_TRUE(helper);
+  auto reply = [&] { return parseJson(helper->readLine(kWait).value_or("")).value_or(Json()); };
 
-  helper.write("{\"command\":\"select\"}\n");
+  helper->write("{\"command\":\"select\"}\n");
   // Answered while the overlay waits for the user.
-  helper.write("{\"command\":\"activate\"}\n{\"command\":\"scroll\",\"fraction\":0.5}\n");
+  helper->write("{\"command\":\"activate\"}\n{\"command\":\"scroll\",\"fraction\":0.5}\n");
   EXPECT_EQ(reply()["error"], "Target application closed; capture stopped.");
   EXPECT_EQ(reply()["error"], "Target window moved, resized or closed; capture stopped.");
   Json selected = reply();
@@ -127,31 +140,31 @@ TEST(ScrollHelperProcess, AWholeScrollingCapture) {
   EXPECT_EQ(selected["scale"], 2.0);
 
   auto captureFrame = [&] {
-    helper.write("{\"command\":\"capture\"}\n");
+    helper->write("{\"command\":\"capture\"}\n");
     Json head = reply();
     EXPECT_EQ(head, (Json{{"ok", true}, {"width", 400}, {"height", 300}, {"length", 480000}}));
-    auto pixels = helper.readBytes(480000);
-    ASSERT_TRUE(pixels);
+    std::vector<std::uint8_t> pixels;
+    ASSERT_TRUE(helper->readBytes(480000, pixels, kWait));
     for (int y : {0, 299}) {
       for (int x : {0, 399}) {
         std::uint32_t got;
-        std::memcpy(&got, pixels->data() + (size_t(y) * 400 + x) * 4, 4);
+        std::memcpy(&got, pixels.data() + (size_t(y) * 400 + x) * 4, 4);
         EXPECT_EQ(got, sim::simPixel(1, 400 + x, 400 + y));
       }
     }
   };
   captureFrame();
-  helper.write("{\"command\":\"scroll\",\"fraction\":0.5}\n");
+  helper->write("{\"command\":\"scroll\",\"fraction\":0.5}\n");
   EXPECT_EQ(reply(), (Json{{"ok", true}}));
   captureFrame();
-  helper.write("{\"command\":\"fallback\"}\n");
+  helper->write("{\"command\":\"fallback\"}\n");
   EXPECT_EQ(reply(), (Json{{"ok", true}, {"switched", true}}));
-  helper.write("{\"command\":\"scroll\",\"fraction\":-0.25}\n");
+  helper->write("{\"command\":\"scroll\",\"fraction\":-0.25}\n");
   EXPECT_EQ(reply(), (Json{{"ok", true}}));
   captureFrame();
-  helper.write("{\"command\":\"close\"}\n");
-  EXPECT_EQ(helper.readAll(), "{\"ok\":true}\n");
-  EXPECT_EQ(helper.wait().status, 0);
+  helper->write("{\"command\":\"close\"}\n");
+  EXPECT_EQ(helper->readToEnd(kWait), "{\"ok\":true}\n");
+  EXPECT_EQ(helper->wait(kWait), 0);
   std::remove(scene.c_str());
 }
 

@@ -19,16 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr uid_t kCompositorUser = 65534;
-
-bool onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    if (::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
+using testsupport::handToServerUser;
 
 std::optional<std::string> findEntry(const std::string& dir, const std::string& prefix,
                                      const std::string& notSuffix) {
@@ -51,29 +42,18 @@ std::string scaleText(double scale) {
 
 }  // namespace
 
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-}
-
 std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string& whyNot) {
-  for (const char* program : {"sway", "swaymsg", "setpriv"}) {
-    if (!onPath(program)) {
-      whyNot = std::string(program) + " is not installed (tools/install-deps installs it)";
-      return nullptr;
-    }
+  if (auto missing = testsupport::missingProgram({"sway", "swaymsg", "setpriv"})) {
+    whyNot = *missing;
+    return nullptr;
   }
-  std::unique_ptr<SwayRig> rig(new SwayRig);
-  char pattern[] = "/tmp/orvel-sway-XXXXXX";
-  if (!::mkdtemp(pattern)) {
+  std::optional<std::string> folder = testsupport::makeRigFolder("sway");
+  if (!folder) {
     whyNot = "no temporary folder";
     return nullptr;
   }
-  rig->runtimeDir_ = pattern;
+  std::unique_ptr<SwayRig> rig(new SwayRig);
+  rig->runtimeDir_ = *folder;
   const std::string config = rig->runtimeDir_ + "/config";
   {
     std::ofstream out(config);
@@ -87,13 +67,10 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
            "output * bg #000000 solid_color\n";
   }
   // sway refuses to run as root: it runs as an unprivileged user that owns its runtime folder.
-  const bool root = ::geteuid() == 0;
-  if (root && (::chown(rig->runtimeDir_.c_str(), kCompositorUser, kCompositorUser) != 0 ||
-               ::chown(config.c_str(), kCompositorUser, kCompositorUser) != 0)) {
+  if (!handToServerUser(rig->runtimeDir_) || !handToServerUser(config)) {
     whyNot = "cannot hand the runtime folder to the compositor's user";
     return nullptr;
   }
-  ::chmod(rig->runtimeDir_.c_str(), 0700);
   ChildProcess::Options o;
   o.environment = {{"XDG_RUNTIME_DIR", rig->runtimeDir_},
                    {"WLR_BACKENDS", "headless"},
@@ -105,15 +82,7 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
   o.pipeStdout = false;
   // The shell stops the compositor when our end of its input closes, even if we die first (and
   // wakes it, should a test have paused it); it tells the compositor's pid in a file.
-  std::vector<std::string> argv;
-  if (root) {
-    argv = {"setpriv",
-            "--reuid",
-            std::to_string(kCompositorUser),
-            "--regid",
-            std::to_string(kCompositorUser),
-            "--clear-groups"};
-  }
+  std::vector<std::string> argv = testsupport::asServerUser();
   for (const char* a :
        {"sh", "-c",
         "sway -c \"$0\" >\"$1\" 2>&1 & p=$!; echo $p >\"$2\"; read _; kill $p; kill -CONT $p; "
@@ -176,7 +145,7 @@ std::string SwayRig::writeFile(const std::string& name, const std::vector<std::u
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
   }
-  if (::geteuid() == 0 && ::chown(path.c_str(), kCompositorUser, kCompositorUser) != 0) return {};
+  if (!handToServerUser(path)) return {};
   return path;
 }
 

@@ -15,10 +15,12 @@
 
 #include "child_process.h"
 #include "orvel/common/json_text.h"
+#include "rig_support.h"
 
 namespace orvel::waylandtest {
 
-using x11test::ChildProcess;
+using testsupport::ChildProcess;
+using testsupport::waitUntil;
 
 struct SwayOutput {
   int width = 1280;  // mode, pixels
@@ -92,9 +94,5 @@ class SwayRig {
   std::string whyNot;                         \
   auto rig = SwayRig::start(options, whyNot); \
   if (!rig) GTEST_SKIP() << "Wayland test skipped: " << whyNot
-
-// Polls `condition` every 10 ms until it holds or `timeout` passes.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 }  // namespace orvel::waylandtest

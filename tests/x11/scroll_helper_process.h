@@ -15,6 +15,8 @@
 
 namespace orvel::x11test {
 
+using testsupport::ChildProcess;
+
 class ScrollHelperProcess {
  public:
   // `environment` is added to the test's own.

@@ -114,11 +114,11 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   if (GetParam()) {
     // openbox focuses each window it maps, and says so in _NET_ACTIVE_WINDOW once the focus has
     // moved: until then the focus change asked for below could be overtaken by b's.
-    ASSERT_TRUE(waitFor([&] { return workspace.frontmostWindow() == b->window(); }));
+    ASSERT_TRUE(waitUntil([&] { return workspace.frontmostWindow() == b->window(); }));
   }
 
   Json list;
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] {
     list = server.onScreenWindows();
     return find(list, a->window()) && find(list, b->window());
   }));
@@ -139,14 +139,14 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   // Front to back: the later window is in front until the first is raised.
   EXPECT_LT(indexOf(list, b->window()), indexOf(list, a->window()));
   workspace.activate(a->pid(), a->window());
-  ASSERT_TRUE(waitFor([&] { return workspace.frontmostPID() == a->pid(); }));
+  ASSERT_TRUE(waitUntil([&] { return workspace.frontmostPID() == a->pid(); }));
   EXPECT_EQ(workspace.frontmostWindow(), a->window());
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] {
     list = server.onScreenWindows();
     return indexOf(list, a->window()) < indexOf(list, b->window());
   }));
   workspace.activate(b->pid(), b->window());
-  EXPECT_TRUE(waitFor([&] { return workspace.frontmostWindow() == b->window(); }));
+  EXPECT_TRUE(waitUntil([&] { return workspace.frontmostWindow() == b->window(); }));
   EXPECT_EQ(workspace.frontmostPID(), b->pid());
 
   // An override-redirect window lies in front of everything, at the pop-up level.
@@ -164,7 +164,7 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   const auto few = c.roundTrips() - before;
   auto clutter = rig->openWindow({.x = 500, .y = 400, .width = 100, .height = 100, .extra = 40});
   ASSERT_TRUE(clutter);
-  ASSERT_TRUE(waitFor([&] { return server.onScreenWindows().size() >= 44; }));
+  ASSERT_TRUE(waitUntil([&] { return server.onScreenWindows().size() >= 44; }));
   const auto middle = c.roundTrips();
   server.onScreenWindows();
   EXPECT_EQ(c.roundTrips() - middle, few);
@@ -179,7 +179,7 @@ TEST_P(X11WindowsTest, ListOrderFramesTitlesOwnersFocusAndActivation) {
   const unsigned gone = a->window();
   const pid_t gonePid = a->pid();
   a->quit();
-  EXPECT_TRUE(waitFor([&] { return !find(server.onScreenWindows(), gone); }));
+  EXPECT_TRUE(waitUntil([&] { return !find(server.onScreenWindows(), gone); }));
   EXPECT_FALSE(workspace.application(gonePid));
 }
 
@@ -196,7 +196,7 @@ TEST(X11Desktop, ALostServerLeavesNoSocketWatchedAndEveryPortAnswering) {
   EXPECT_TRUE(desktop.windowServer().onScreenWindows().is_array());
   rig->killServer();
   // A hung-up socket left in the poll set would wake the loop for ever.
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(waitUntil([&] {
     loop.runUntilIdle();
     return loop.watchCount() == 0;
   }));
@@ -237,7 +237,7 @@ TEST(X11Input, PermissionsEscapeAndWheelClicksAtTheEventLocation) {
   events.post(*line);
   line->delta1 = 1;
   events.post(*line);
-  EXPECT_TRUE(waitFor([&] { return w->clicks() == std::pair{1, 2}; }));
+  EXPECT_TRUE(waitUntil([&] { return w->clicks() == std::pair{1, 2}; }));
   // The pointer is back where the user left it.
   const x11::Reply<xcb_query_pointer_reply> pointer(c, xcb_query_pointer(c.get(), c.root()));
   ASSERT_TRUE(pointer);

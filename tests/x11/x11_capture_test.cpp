@@ -150,7 +150,7 @@ TEST(X11Capture, WindowsAreKeptApartOnlyWhileHeldAndPicturesWaitForTheirRepaint)
   EXPECT_EQ(mismatches(*picture, 50, 50, 4), 0);
 
   second.reset();
-  EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->redirected(target->window()); }));
 
   // A client that does not repaint in time: its unpainted part is black, never the cover.
   ASSERT_EQ(target->command("defer"), "ok");
@@ -171,12 +171,12 @@ TEST(X11Capture, WindowsAreKeptApartOnlyWhileHeldAndPicturesWaitForTheirRepaint)
   EXPECT_EQ(black, 200 * 150);
   EXPECT_EQ(wrong, 0);
   ASSERT_EQ(target->command("repaint"), "ok");
-  EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->redirected(target->window()); }));
   // Without a hold, one picture redirects the windows for itself alone.
   auto alone = capture.captureImage(leaveCoverOut, config);
   ASSERT_TRUE(alone);
   EXPECT_EQ(mismatches(*alone, 50, 50, 4), 0);
-  EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->redirected(target->window()); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWindowManager, X11ExcludedWindows, ::testing::Bool(),

@@ -48,8 +48,8 @@ bool overlayUp(XvfbRig& rig, pid_t helper) {
 // Drags over root pixels (x0, y0) to (x1, y1) on the helper's selection overlay; its reply.
 Json dragSelection(XvfbRig& rig, Helper& helper, int x0, int y0, int x1, int y1) {
   helper.send("select");
-  if (!waitFor([&] { return overlayUp(rig, helper.pid()); })) return Json();
-  EXPECT_TRUE(waitFor([&] { return rig.pointerGrabbedElsewhere(); }));
+  if (!waitUntil([&] { return overlayUp(rig, helper.pid()); })) return Json();
+  EXPECT_TRUE(waitUntil([&] { return rig.pointerGrabbedElsewhere(); }));
   rig.drag(x0, y0, x1, y1);
   return helper.reply();
 }
@@ -108,7 +108,7 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_EQ(selected["width"], 400);
   EXPECT_EQ(selected["height"], 600);
   EXPECT_EQ(selected["scale"], 1.0);
-  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->pointerGrabbedElsewhere(); }));
   // The host's window meets the region: windows stay redirected for the target's life.
   EXPECT_TRUE(rig->redirected(host->window()));
   host->command("raise");
@@ -131,7 +131,7 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   auto capture = [&] { return captureFrame().reply; };
   // An application repaints some time after a change: wait for a frame that shows it whole.
   auto exactFrameComes = [&] {
-    return waitFor([&] {
+    return waitUntil([&] {
       auto c = captureFrame();
       return ok(c.reply) && c.exact;
     });
@@ -167,7 +167,7 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   ASSERT_TRUE(other);
   x11::X11Workspace workspace(rig->connection());
   workspace.activate(other->pid(), other->window());
-  ASSERT_TRUE(waitFor([&] { return workspace.frontmostPID() == other->pid(); }));
+  ASSERT_TRUE(waitUntil([&] { return workspace.frontmostPID() == other->pid(); }));
   EXPECT_EQ(error(capture()), "Target lost focus; capture stopped.");
   EXPECT_EQ(ok(helper.request("activate")), true);
   EXPECT_TRUE(exactFrameComes());
@@ -183,17 +183,17 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
                                   .pid = target->pid()});
   ASSERT_TRUE(sibling);
   workspace.activate(target->pid(), sibling->window());
-  ASSERT_TRUE(waitFor([&] { return workspace.frontmostWindow() == sibling->window(); }));
+  ASSERT_TRUE(waitUntil([&] { return workspace.frontmostWindow() == sibling->window(); }));
   EXPECT_EQ(workspace.frontmostPID(), target->pid());
-  EXPECT_TRUE(waitFor([&] { return error(capture()) == kCovered; }));
+  EXPECT_TRUE(waitUntil([&] { return error(capture()) == kCovered; }));
   EXPECT_EQ(ok(helper.request("activate")), true);
   // openbox may report no active window for a moment while the focus moves on.
-  EXPECT_TRUE(waitFor([&] { return workspace.frontmostWindow() == target->window(); }));
+  EXPECT_TRUE(waitUntil([&] { return workspace.frontmostWindow() == target->window(); }));
   EXPECT_TRUE(exactFrameComes());
   sibling->quit();
 
   target->command("resize 701 760");
-  EXPECT_TRUE(waitFor([&] { return error(capture()) == kMoved; }));
+  EXPECT_TRUE(waitUntil([&] { return error(capture()) == kMoved; }));
   target->command("resize 700 760");
   EXPECT_TRUE(exactFrameComes());
 
@@ -203,7 +203,7 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   helper.send("scroll", ",\"fraction\":0.8");
   // Once the burst has begun the helper is held while the window moves, so that the move lands
   // between two of its events however busy the machine is.
-  ASSERT_TRUE(waitFor([&] { return target->clicks().second > before; }));
+  ASSERT_TRUE(waitUntil([&] { return target->clicks().second > before; }));
   ::kill(helper.pid(), SIGSTOP);
   target->command("move 160 70");
   ::kill(helper.pid(), SIGCONT);
@@ -216,7 +216,7 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_EQ(error(capture()), kMoved);
   EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
   EXPECT_EQ(helper.process().wait(5s), 0);
-  EXPECT_TRUE(waitFor([&] { return !rig->redirected(host->window()); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->redirected(host->window()); }));
 }
 
 // The page row at the top of a frame of a scrolling test window (region columns from `left`),
@@ -403,7 +403,7 @@ TEST(X11DockAndNotification, PlankIsADockAndDunstsPopupANotificationHostReadBySh
   ManualClock clock;
   scroll::ShapeContentBounds reader(shapes, server, clock);
   scroll::ContentOwners owners;
-  ASSERT_TRUE(waitFor(
+  ASSERT_TRUE(waitUntil(
       [&] {
         owners = reader.owners();
         return owners.dockPIDs.count(plank->pid()) && !owners.notificationPIDs.empty();
@@ -460,37 +460,37 @@ TEST(X11Helper, RegionEscapeOwnWindowsAndEndOfInputReleaseTheGrabs) {
 
   // A plain region, dragged across both monitors.
   helper.send("region");
-  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  ASSERT_TRUE(waitUntil([&] { return overlayUp(*rig, helper.pid()); }));
   rig->drag(700, 100, 900, 300);
   EXPECT_EQ(
       helper.reply(),
       (Json{{"ok", true}, {"region", {{"x", 700}, {"y", 100}, {"width", 200}, {"height", 200}}}}));
-  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->pointerGrabbedElsewhere(); }));
 
   helper.send("region");
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }));
   rig->key(x11::kEscapeKeysym, true);
   rig->key(x11::kEscapeKeysym, false);
   EXPECT_EQ(helper.reply(), (Json{{"ok", true}, {"canceled", true}}));
-  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->pointerGrabbedElsewhere(); }));
 
   // The host's own window is never a target.
   auto host = rig->openWindow(
       {.title = "Host", .x = 100, .y = 100, .width = 500, .height = 400, .pid = ::getpid()});
   ASSERT_TRUE(host);
   helper.send("select");
-  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  ASSERT_TRUE(waitUntil([&] { return overlayUp(*rig, helper.pid()); }));
   rig->drag(150, 150, 400, 400);
   EXPECT_EQ(error(helper.reply()),
             "Select scrolling content entirely inside a visible application window.");
 
   // End of input while the overlay is up: the helper ends and the grabs go with it.
   helper.send("select");
-  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
-  EXPECT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  ASSERT_TRUE(waitUntil([&] { return overlayUp(*rig, helper.pid()); }));
+  EXPECT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }));
   helper.process().closeStdin();
   EXPECT_EQ(helper.process().wait(5s), 0);
-  EXPECT_TRUE(waitFor([&] { return !rig->pointerGrabbedElsewhere(); }));
+  EXPECT_TRUE(waitUntil([&] { return !rig->pointerGrabbedElsewhere(); }));
 }
 
 TEST(X11Helper, AtScaleTwoRegionsAreInPointsAndFramesInPixels) {
@@ -511,7 +511,7 @@ TEST(X11Helper, AtScaleTwoRegionsAreInPointsAndFramesInPixels) {
   const int x0 = origin->first + 100, y0 = origin->second + 100;
   ASSERT_TRUE(x0 % 2 == 0 && y0 % 2 == 0);
   helper.send("select");
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }));
   rig->drag(x0, y0, x0 + 400, y0 + 300);
   const Json selected = helper.reply();
   ASSERT_EQ(ok(selected), true) << selected.dump();
@@ -534,7 +534,7 @@ TEST(X11Helper, ALostDisplayEndsTheSelectionAndFailsLaterCommands) {
   Helper helper(rig->display());
   ASSERT_TRUE(helper.running());
   helper.send("select");
-  ASSERT_TRUE(waitFor([&] { return overlayUp(*rig, helper.pid()); }));
+  ASSERT_TRUE(waitUntil([&] { return overlayUp(*rig, helper.pid()); }));
   rig->killServer();
   expectLostDesktopAnswers(helper);
 }

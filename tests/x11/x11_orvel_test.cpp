@@ -88,7 +88,7 @@ TEST_P(OrvelScroll, WritesThePageRowForRowWithFixedBandsOnce) {
   TemporaryFolder folder;
   auto orvel = startOrvel(*rig, {"scroll", "-o", folder / "page.png"});
   ASSERT_TRUE(orvel);
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
   rig->drag(origin->first + 50, origin->second + 10, origin->first + 450, origin->second + 690);
   EXPECT_EQ(orvel->wait(120s), 0);
   EXPECT_EQ(orvel->readLine(5s), folder / "page.png");
@@ -139,7 +139,7 @@ TEST(OrvelScrollStops, AtTheHeightLimitAndOnAnInterruptKeepingThePage) {
 
   auto limited = startOrvel(*rig, {"scroll", "-o", folder / "limited.png", "--max-height", "1500"});
   ASSERT_TRUE(limited);
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
   rig->drag(origin->first, origin->second, origin->first + 500, origin->second + 600);
   EXPECT_EQ(limited->wait(120s), 0);
   EXPECT_EQ(readPng(folder / "limited.png")->height, 1500);
@@ -154,9 +154,9 @@ TEST(OrvelScrollStops, AtTheHeightLimitAndOnAnInterruptKeepingThePage) {
   const int clicksBefore = target->clicks().second;
   auto interrupted = startOrvel(*rig, {"scroll", "-o", folder / "interrupted.png"});
   ASSERT_TRUE(interrupted);
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
   rig->drag(origin->first, origin->second, origin->first + 500, origin->second + 600);
-  ASSERT_TRUE(waitFor([&] { return target->clicks().second > clicksBefore + 20; }, 60s));
+  ASSERT_TRUE(waitUntil([&] { return target->clicks().second > clicksBefore + 20; }, 60s));
   ::kill(interrupted->pid(), SIGINT);
   EXPECT_EQ(interrupted->wait(60s), 0);
   const auto png = readPng(folder / "interrupted.png");
@@ -175,7 +175,7 @@ TEST(OrvelRegion, WritesTheDraggedRegionAndEscapeCancels) {
   TemporaryFolder folder;
   auto orvel = startOrvel(*rig, {"region", "-o", folder / "region.png"});
   ASSERT_TRUE(orvel);
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
   rig->drag(origin->first + 20, origin->second + 30, origin->first + 220, origin->second + 130);
   EXPECT_EQ(orvel->wait(60s), 0);
   EXPECT_EQ(orvel->readLine(5s), folder / "region.png");
@@ -187,7 +187,7 @@ TEST(OrvelRegion, WritesTheDraggedRegionAndEscapeCancels) {
 
   auto canceled = startOrvel(*rig, {"region", "-o", folder / "canceled.png"});
   ASSERT_TRUE(canceled);
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
   rig->key(x11::kEscapeKeysym, true);
   rig->key(x11::kEscapeKeysym, false);
   EXPECT_EQ(canceled->wait(60s), 1);

@@ -65,8 +65,8 @@ class Screenshot {
   explicit Screenshot(XvfbRig& rig) {
     xcb_connection_t* c = rig.connection().get();
     x11::Reply<xcb_get_image_reply> image(
-        rig.connection(), xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, rig.connection().root(), 0,
-                                        0, kWidth, kHeight, ~0u));
+        rig.connection(), xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, rig.connection().root(), 0, 0,
+                                        kWidth, kHeight, ~0u));
     if (!image) return;
     const auto* words = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image.get()));
     pixels_.assign(words, words + kWidth * kHeight);

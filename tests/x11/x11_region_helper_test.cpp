@@ -126,7 +126,7 @@ bool keyboardGrabbedElsewhere(XvfbRig& rig) {
 }
 
 bool bothFree(XvfbRig& rig) {
-  return waitFor([&] { return !grabbed(rig) && !keyboardGrabbedElsewhere(rig); });
+  return waitUntil([&] { return !grabbed(rig) && !keyboardGrabbedElsewhere(rig); });
 }
 
 TEST(X11RegionHelper, CaptureAcrossMonitorsEqualsTheScreenUnderTheOverlay) {
@@ -149,11 +149,12 @@ TEST(X11RegionHelper, CaptureAcrossMonitorsEqualsTheScreenUnderTheOverlay) {
   rig->movePointer(x0, y0);
   helper.send(R"({"command":"prepare","id":4})");
   helper.send(R"({"command":"capture","id":4,"path":")" + path + "\"}");
-  ASSERT_TRUE(waitFor([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
+  ASSERT_TRUE(waitUntil([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
   // Once frozen, the overlay shows the frozen picture dimmed (black at 22% over it).
   const int probeX = x0 + 40, probeY = y0 + 40;
   const std::uint32_t original = before[static_cast<std::size_t>(40) * (x1 - x0) + 40];
-  ASSERT_TRUE(waitFor([&] { return screenPixels(*rig, probeX, probeY, 1, 1).at(0) != original; }));
+  ASSERT_TRUE(
+      waitUntil([&] { return screenPixels(*rig, probeX, probeY, 1, 1).at(0) != original; }));
   const std::uint32_t dimmed = screenPixels(*rig, probeX, probeY, 1, 1).at(0);
   for (int shift : {0, 8, 16}) {
     const double expected = ((original >> shift) & 0xff) * 0.78;
@@ -175,7 +176,7 @@ TEST(X11RegionHelper, CaptureAcrossMonitorsEqualsTheScreenUnderTheOverlay) {
   EXPECT_TRUE(bothFree(*rig));
   EXPECT_EQ(window->clicks(), (std::pair<int, int>{0, 0}));
   // The overlay is gone too: the screen is as it was.
-  EXPECT_TRUE(waitFor([&] { return screenPixels(*rig, x0, y0, x1 - x0, y1 - y0) == before; }));
+  EXPECT_TRUE(waitUntil([&] { return screenPixels(*rig, x0, y0, x1 - x0, y1 - y0) == before; }));
 }
 
 TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
@@ -183,18 +184,18 @@ TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
   // Kept apart by the server only while a capture is in progress.
   auto window = rig->openWindow({.x = 100, .y = 100, .width = 300, .height = 200, .seed = 2});
   ASSERT_TRUE(window);
-  auto released = [&] { return waitFor([&] { return !rig->redirected(window->window()); }); };
+  auto released = [&] { return waitUntil([&] { return !rig->redirected(window->window()); }); };
   {
     RegionHelper helper(rig->display());
     ASSERT_TRUE(helper.running());
     // A new "prepare" ends the capture in progress with its own cancel reply.
     EXPECT_FALSE(rig->redirected(window->window()));
     helper.send(R"({"command":"prepare","id":1})");
-    ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+    ASSERT_TRUE(waitUntil([&] { return grabbed(*rig); }));
     EXPECT_TRUE(rig->redirected(window->window()));
     helper.send(R"({"command":"prepare","id":2})");
     EXPECT_EQ(helper.reply(), canceled(1));
-    EXPECT_TRUE(waitFor([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
+    EXPECT_TRUE(waitUntil([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
     EXPECT_TRUE(rig->redirected(window->window()));
 
     rig->key(x11::kEscapeKeysym, true);
@@ -204,7 +205,7 @@ TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
     EXPECT_TRUE(released());
 
     helper.send(R"({"command":"prepare","id":3})");
-    ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+    ASSERT_TRUE(waitUntil([&] { return grabbed(*rig); }));
     helper.send(R"({"command":"cancel","id":99})");
     helper.send(R"({"command":"cancel","id":3})");
     EXPECT_EQ(helper.reply(), canceled(3));
@@ -212,7 +213,7 @@ TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
     EXPECT_TRUE(released());
 
     helper.send(R"({"command":"prepare","id":4})");
-    ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+    ASSERT_TRUE(waitUntil([&] { return grabbed(*rig); }));
     helper.send(R"({"command":"quit"})");
     EXPECT_EQ(helper.reply(), canceled(4));
     EXPECT_EQ(helper.process().wait(5s), 0);
@@ -222,7 +223,7 @@ TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
   {
     RegionHelper helper(rig->display());
     helper.send(R"({"command":"prepare","id":5})");
-    ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+    ASSERT_TRUE(waitUntil([&] { return grabbed(*rig); }));
     helper.process().closeStdin();
     EXPECT_EQ(helper.reply(), canceled(5));
     EXPECT_EQ(helper.process().wait(5s), 0);
@@ -231,7 +232,7 @@ TEST(X11RegionHelper, EveryEndOfACaptureLeavesPointerAndKeyboardFree) {
   {
     RegionHelper helper(rig->display());
     helper.send(R"({"command":"prepare","id":6})");
-    ASSERT_TRUE(waitFor([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
+    ASSERT_TRUE(waitUntil([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
     helper.process().kill();
     EXPECT_TRUE(bothFree(*rig));
   }
@@ -254,11 +255,11 @@ TEST(X11RegionHelper, AKeptGrabOrAMonitorChangeEndsTheCaptureWithItsMessage) {
   rig->sync();
   // The helper holds nothing afterwards (its shield lets go on a thread of its own), and the
   // next capture gets its grabs.
-  EXPECT_TRUE(waitFor([&] { return !grabbed(*rig); }));
+  EXPECT_TRUE(waitUntil([&] { return !grabbed(*rig); }));
 
   TempFolder folder;
   helper.send(R"({"command":"prepare","id":8})");
-  ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+  ASSERT_TRUE(waitUntil([&] { return grabbed(*rig); }));
   ChildProcess::Options quiet;
   quiet.pipeStdin = false;
   quiet.environment["DISPLAY"] = rig->display();
@@ -300,7 +301,7 @@ TEST(X11RegionHelper, TheHostsWindowIsLeftOutExactlyAndAnIdleHelperKeepsNoWindow
     helper.send(R"({"command":"prepare","id":)" + std::to_string(id) + "}");
     helper.send(R"({"command":"capture","id":)" + std::to_string(id) + R"(,"path":")" + path +
                 "\"}");
-    ASSERT_TRUE(waitFor([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
+    ASSERT_TRUE(waitUntil([&] { return grabbed(*rig) && keyboardGrabbedElsewhere(*rig); }));
     EXPECT_TRUE(rig->redirected(target->window()));
     rig->drag(x0, y0, x1, y1);
     const Json reply = helper.reply();
@@ -314,7 +315,7 @@ TEST(X11RegionHelper, TheHostsWindowIsLeftOutExactlyAndAnIdleHelperKeepsNoWindow
               0)
         << "capture " << id;
     // Idle again: the server keeps no copies for the helper.
-    EXPECT_TRUE(waitFor([&] { return !rig->redirected(target->window()); }));
+    EXPECT_TRUE(waitUntil([&] { return !rig->redirected(target->window()); }));
   }
 }
 
@@ -325,10 +326,10 @@ TEST(X11RegionHelper, ALostDisplayEndsTheCaptureAndLaterRequestsGetTheirReplies)
   ASSERT_TRUE(helper.running());
   // Frozen and waiting for the drag when the server goes.
   helper.send(R"({"command":"prepare","id":1})");
-  ASSERT_TRUE(waitFor([&] { return grabbed(*rig); }));
+  ASSERT_TRUE(waitUntil([&] { return grabbed(*rig); }));
   helper.send(R"({"command":"capture","id":1,"path":")" + folder.file("x.png") + "\"}");
   // The frozen picture is up once the overlay has pixels: a window of the helper's own.
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] {
     x11::X11Screens screens(rig->connection());
     x11::X11WindowServer server(rig->connection(), screens);
     for (const auto& w : server.onScreenWindows()) {

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 
 std::optional<x11::PixelRect> windowNamed(XvfbRig& rig, const std::string& title) {
   std::optional<x11::PixelRect> found;
-  waitFor(
+  waitUntil(
       [&] {
         for (const auto& w : x11::readWindowList(rig.connection())) {
           if (w.name == title && w.frame.width > 200) found = w.frame;
@@ -54,7 +54,7 @@ void expectMeasuredMoves(const View& view, double fraction) {
   ASSERT_TRUE(frame) << view.title << " did not appear";
   ScrollHelperProcess helper({{"DISPLAY", rig->display()}});
   helper.send("select");
-  ASSERT_TRUE(waitFor([&] { return rig->pointerGrabbedElsewhere(); }, 10s));
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 10s));
   // Inside the text, clear of the title bar, the buttons and the scroll bar.
   const int x0 = frame->x + 60, y0 = frame->y + 90;
   const int x1 = frame->x + frame->width - 80, y1 = frame->y + frame->height - 110;

@@ -48,7 +48,7 @@ TEST_P(X11WindowListCacheTest, FollowsEveryChangeAndReadsAgainOnlyAfterOne) {
   auto b = rig->openWindow(
       {.title = "Beta", .x = 300, .y = 200, .width = 300, .height = 200, .seed = 2});
   ASSERT_TRUE(a && b);
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] {
     const auto list = x11::readWindowList(c);
     return find(list, a->window()) && find(list, b->window());
   }));
@@ -56,7 +56,7 @@ TEST_P(X11WindowListCacheTest, FollowsEveryChangeAndReadsAgainOnlyAfterOne) {
 
   // A quiet desktop: one round trip a read, and no second look at the windows. A manager may
   // still be settling the new windows first.
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] {
     const auto before = cache->fullReads();
     cache->read();
     return cache->fullReads() == before;
@@ -86,7 +86,7 @@ TEST_P(X11WindowListCacheTest, FollowsEveryChangeAndReadsAgainOnlyAfterOne) {
     const auto old = x11::readWindowList(c);
     change.window->command(change.command);
     // A manager carries the request out in its own time.
-    ASSERT_TRUE(waitFor([&] { return x11::readWindowList(c) != old; })) << change.command;
+    ASSERT_TRUE(waitUntil([&] { return x11::readWindowList(c) != old; })) << change.command;
     expectCurrent(*cache, c, change.command);
     EXPECT_GT(cache->fullReads(), before) << change.command;
   }
@@ -101,7 +101,7 @@ TEST_P(X11WindowListCacheTest, FollowsEveryChangeAndReadsAgainOnlyAfterOne) {
 
   const unsigned gone = a->window();
   a->quit();
-  ASSERT_TRUE(waitFor([&] { return !find(x11::readWindowList(c), gone); }));
+  ASSERT_TRUE(waitUntil([&] { return !find(x11::readWindowList(c), gone); }));
   expectCurrent(*cache, c, "a window closing");
   EXPECT_FALSE(find(*cache->read(), gone));
 

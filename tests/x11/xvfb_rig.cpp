@@ -18,15 +18,6 @@ namespace orvel::x11test {
 
 using namespace std::chrono_literals;
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-}
-
 std::unique_ptr<XvfbRig> XvfbRig::start(const RigOptions& options, std::string& whyNot) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -101,7 +92,7 @@ std::unique_ptr<XvfbRig> XvfbRig::start(const RigOptions& options, std::string& 
     rig->windowManager_ =
         ChildProcess::start({"openbox", "--sm-disable", "--startup", "touch " + marker}, quiet);
     const bool ready = rig->windowManager_ &&
-                       waitFor([&] { return std::filesystem::exists(marker); }, 10s) &&
+                       waitUntil([&] { return std::filesystem::exists(marker); }, 10s) &&
                        x11::hasEwmhWindowManager(*rig->connection_);
     std::filesystem::remove(marker);
     if (!ready) {

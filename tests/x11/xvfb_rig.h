@@ -13,8 +13,12 @@
 #include "child_process.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/x11_connection.h"
+#include "rig_support.h"
 
 namespace orvel::x11test {
+
+using testsupport::ChildProcess;
+using testsupport::waitUntil;
 
 struct RigOptions {
   int width = 1600;
@@ -102,9 +106,5 @@ class TestWindowProcess {
   std::string whyNot;                         \
   auto rig = XvfbRig::start(options, whyNot); \
   if (!rig) GTEST_SKIP() << "X11 test skipped: " << whyNot
-
-// Polls `condition` every 10 ms until it holds or `timeout` passes.
-bool waitFor(const std::function<bool()>& condition,
-             std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
 }  // namespace orvel::x11test

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,11 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
-namespace orvel::x11test {
+namespace orvel::testsupport {
 
 std::unique_ptr<ChildProcess> ChildProcess::start(const std::vector<std::string>& argv,
                                                   const Options& options) {
+  // A write to a child that has ended fails instead of ending the test.
+  ::signal(SIGPIPE, SIG_IGN);
   int in[2] = {-1, -1}, out[2] = {-1, -1}, ready[2] = {-1, -1};
   if (options.pipeStdin && ::pipe2(in, O_CLOEXEC) != 0) return nullptr;
   if (options.pipeStdout && ::pipe2(out, O_CLOEXEC) != 0) return nullptr;
@@ -110,6 +114,23 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
   }
 }
 
+std::optional<std::string> ChildProcess::readToEnd(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() < 0) return std::nullopt;
+    pollfd fd{out_, POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
+    char chunk[65536];
+    const ssize_t n = ::read(out_, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return std::exchange(buffer_, {});
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
 bool ChildProcess::readBytes(std::size_t n, std::vector<std::uint8_t>& out,
                              std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -143,9 +164,11 @@ std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     int status = 0;
-    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    rusage usage{};
+    const pid_t r = ::wait4(pid_, &status, WNOHANG, &usage);
     if (r == pid_) {
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      maxRssKiB_ = usage.ru_maxrss;
       return status_;
     }
     if (r < 0) return std::nullopt;
@@ -163,4 +186,4 @@ void ChildProcess::kill() {
   }
 }
 
-}  // namespace orvel::x11test
+}  // namespace orvel::testsupport

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace orvel::x11test {
+namespace orvel::testsupport {
 
 class ChildProcess {
  public:
@@ -37,8 +37,12 @@ class ChildProcess {
   bool readBytes(std::size_t n, std::vector<std::uint8_t>& out, std::chrono::milliseconds timeout);
   // Exactly `n` bytes into `out`, read straight from the pipe once the buffered ones are used.
   bool readInto(std::uint8_t* out, std::size_t n, std::chrono::milliseconds timeout);
+  // Everything it writes until its output ends; nothing when `timeout` passes first.
+  std::optional<std::string> readToEnd(std::chrono::milliseconds timeout);
   // The exit status once it ended (-1 when killed by a signal); nothing on timeout.
   std::optional<int> wait(std::chrono::milliseconds timeout);
+  // Its peak resident memory in KiB, known once wait() saw it end.
+  long maxRssKiB() const { return maxRssKiB_; }
   void kill();
 
  private:
@@ -49,6 +53,7 @@ class ChildProcess {
   int out_ = -1;
   std::string buffer_;
   std::optional<int> status_;
+  long maxRssKiB_ = 0;
 };
 
-}  // namespace orvel::x11test
+}  // namespace orvel::testsupport
