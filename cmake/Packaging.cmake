@@ -9,20 +9,38 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # Debian's machine-readable copyright: the project's licence and the notice of the Tesseract code
 # linked into text-recognition-helper.
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvel-helpers)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/liborvel-startup-dev COMPONENT dev)
+# With the changelog, compressed as Debian's tools would (gzip -9n: no name, no time).
+set(ORVEL_CHANGELOG_GZ ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${ORVEL_CHANGELOG_GZ}
+  COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/changelog > ${ORVEL_CHANGELOG_GZ}
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog)
+add_custom_target(orvel_changelog ALL DEPENDS ${ORVEL_CHANGELOG_GZ})
+add_dependencies(orvel orvel_changelog)
+foreach(package IN ITEMS orvel-helpers liborvel-startup-dev)
+  set(component helpers)
+  if(package STREQUAL liborvel-startup-dev)
+    set(component dev)
+  endif()
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${ORVEL_CHANGELOG_GZ}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+endforeach()
 
 set(CPACK_PACKAGE_NAME orvel-helpers)
 set(CPACK_PACKAGE_VENDOR Orvel)
 set(CPACK_PACKAGE_CONTACT "Orvel developers <developers@orvel.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Orvel screenshot helpers: scrolling capture, region capture, text recognition, login item")
-set(CPACK_PACKAGE_DESCRIPTION
-  "The orvel command (scrolling, region and text screenshots from the terminal) and the \
-out-of-process helpers of the Orvel screenshot product for X11, wlroots compositors such as sway, \
-and KDE Plasma (scroll-capture-helper, region-capture-helper, text-recognition-helper), with \
-libOrvel.Startup, its login-item library, and its header. Licensed under the Apache License 2.0.")
+# Each package's description: its synopsis line, then lines of at most 80 columns (cpack does not
+# wrap them). No package-wide summary, which cpack would put before both.
+set(CPACK_DEBIAN_HELPERS_DESCRIPTION "screenshots: scrolling pages, frozen regions, text recognition
+The orvel command takes scrolling, region and text screenshots from the
+terminal or a key binding. It drives the out-of-process helpers of the Orvel
+screenshot product (scroll-capture-helper, region-capture-helper,
+text-recognition-helper), which run on X11, on wlroots compositors such as
+sway, and on KDE Plasma. libOrvel.Startup, the login-item library, is here too.
+Licensed under the Apache License 2.0.")
+set(CPACK_DEBIAN_DEV_DESCRIPTION "Orvel login-item library - development files
+The header, the .so link, the pkg-config file (orvel-startup) and the CMake
+package (OrvelStartup, target Orvel::Startup) of libOrvel.Startup.
+Licensed under the Apache License 2.0.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Installed into a staging DESTDIR with the real prefix, so that the helpers' desktop entries name
@@ -37,11 +55,8 @@ set(CPACK_DEBIAN_HELPERS_PACKAGE_NAME orvel-helpers)
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME liborvel-startup-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "orvel-helpers (= ${PROJECT_VERSION})")
-set(CPACK_COMPONENT_HELPERS_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
-set(CPACK_COMPONENT_DEV_DESCRIPTION
-  "Orvel login-item library: development files\nThe header, the .so link, the pkg-config file \
-(orvel-startup) and the CMake package (OrvelStartup, target Orvel::Startup) of libOrvel.Startup. \
-Licensed under the Apache License 2.0.")
+# The library's users find it through dpkg's ldconfig trigger.
+set(CPACK_DEBIAN_HELPERS_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/triggers)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

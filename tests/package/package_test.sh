@@ -23,8 +23,8 @@ echo "packages: $(basename "$deb") $(basename "$dev")"
 
 runtime=(
   ./usr/lib/libOrvel.Startup.so.1.0.0 ./usr/lib/libOrvel.Startup.so.1
-  ./usr/share/doc/orvel-helpers/copyright
-  ./usr/bin/orvel ./usr/share/man/man1/orvel.1
+  ./usr/share/doc/orvel-helpers/copyright ./usr/share/doc/orvel-helpers/changelog.gz
+  ./usr/bin/orvel ./usr/share/man/man1/orvel.1.gz
   ./usr/share/bash-completion/completions/orvel
 )
 for helper in "$@"; do runtime+=("./usr/libexec/orvel/$helper"); done
@@ -37,7 +37,7 @@ development=(
   ./usr/lib/cmake/OrvelStartup/OrvelStartupConfig.cmake
   ./usr/lib/cmake/OrvelStartup/OrvelStartupConfigVersion.cmake
   ./usr/lib/cmake/OrvelStartup/OrvelStartupTargets.cmake
-  ./usr/share/doc/liborvel-startup-dev/copyright
+  ./usr/share/doc/liborvel-startup-dev/copyright ./usr/share/doc/liborvel-startup-dev/changelog.gz
 )
 # The library's folder as this build names it (lib/<multiarch> on Debian).
 runtime=("${runtime[@]/#.\/usr\/lib\//./usr/$libdir/}")
@@ -61,7 +61,9 @@ check_files "$deb" "${runtime[@]}"
 check_files "$dev" "${development[@]}"
 dpkg-deb -c "$dev" | grep -q 'OrvelStartupTargets-[a-z]*\.cmake$' ||
   { echo "FAIL: no per-configuration targets file"; exit 1; }
-# The shlibs file for the library's users.
+# The shlibs file and the ldconfig trigger for the library's users.
+dpkg-deb -I "$deb" triggers | grep -qx 'activate-noawait ldconfig' ||
+  { echo "FAIL: no ldconfig trigger"; exit 1; }
 dpkg-deb -I "$deb" shlibs | grep -q '^libOrvel.Startup 1 orvel-helpers' ||
   { echo "FAIL: no shlibs entry"; exit 1; }
 
