@@ -13,13 +13,8 @@ namespace orvel::dbustest {
 using namespace std::chrono_literals;
 
 std::unique_ptr<BusDaemon> BusDaemon::start(std::string& whyNot) {
-  std::optional<std::string> folder = testsupport::makeRigFolder("bus");
-  if (!folder) {
-    whyNot = "no temporary folder";
-    return nullptr;
-  }
   std::unique_ptr<BusDaemon> bus(new BusDaemon);
-  bus->folder_ = *folder;
+  if (!testsupport::makeRigFolder("bus", bus->folder_, whyNot)) return nullptr;
   testsupport::ChildProcess::Options o;
   o.pipeStdin = false;
   bus->daemon_ = testsupport::ChildProcess::start(

@@ -98,18 +98,12 @@ struct RigBus {
 }  // namespace
 
 std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::string& whyNot) {
-  if (auto missing = testsupport::missingProgram({"gnome-shell", "pipewire", "wireplumber",
-                                                  "dbus-run-session", "dbus-daemon", "setpriv"})) {
-    whyNot = *missing;
+  if (testsupport::lacksPrograms(
+          {"gnome-shell", "pipewire", "wireplumber", "dbus-run-session", "dbus-daemon", "setpriv"},
+          whyNot))
     return nullptr;
-  }
-  std::optional<std::string> folder = testsupport::makeRigFolder("gnome");
-  if (!folder) {
-    whyNot = "no temporary folder";
-    return nullptr;
-  }
   std::unique_ptr<GnomeRig> rig(new GnomeRig);
-  rig->runtimeDir_ = *folder;
+  if (!testsupport::makeRigFolder("gnome", rig->runtimeDir_, whyNot)) return nullptr;
   const std::string home = rig->runtimeDir_ + "/home";
   const std::string config = rig->runtimeDir_ + "/session.conf";
   fs::create_directory(home);

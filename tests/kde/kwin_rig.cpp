@@ -62,21 +62,15 @@ std::string desktopEntryText(const DesktopEntry& entry) {
 std::unique_ptr<KWinRig> KWinRig::start(const KWinOptions& options, std::string& whyNot,
                                         bool& missing) {
   missing = false;
-  if (auto absent =
-          testsupport::missingProgram({"kwin_wayland", "kbuildsycoca5", "dbus-run-session",
-                                       "dbus-daemon", "dbus-send", "setpriv"})) {
+  if (testsupport::lacksPrograms({"kwin_wayland", "kbuildsycoca5", "dbus-run-session",
+                                  "dbus-daemon", "dbus-send", "setpriv"},
+                                 whyNot)) {
     missing = true;
-    whyNot = *absent;
     return nullptr;
   }
   const std::string kwin = *testsupport::programPath("kwin_wayland");
-  std::optional<std::string> folder = testsupport::makeRigFolder("kwin");
-  if (!folder) {
-    whyNot = "no temporary folder";
-    return nullptr;
-  }
   std::unique_ptr<KWinRig> rig(new KWinRig);
-  rig->runtimeDir_ = *folder;
+  if (!testsupport::makeRigFolder("kwin", rig->runtimeDir_, whyNot)) return nullptr;
   const std::string& dir = rig->runtimeDir_;
   std::error_code ec;
   fs::create_directories(dir + "/home", ec);

@@ -29,19 +29,25 @@ std::optional<std::string> programPath(const std::string& program) {
   return std::nullopt;
 }
 
-std::optional<std::string> missingProgram(std::initializer_list<const char*> programs) {
+bool lacksPrograms(std::initializer_list<const char*> programs, std::string& whyNot) {
   for (const char* program : programs) {
-    if (!programPath(program))
-      return std::string(program) + " is not installed (tools/install-deps installs it)";
+    if (!programPath(program)) {
+      whyNot = std::string(program) + " is not installed (tools/install-deps installs it)";
+      return true;
+    }
   }
-  return std::nullopt;
+  return false;
 }
 
-std::optional<std::string> makeRigFolder(const std::string& name) {
+bool makeRigFolder(const std::string& name, std::string& folder, std::string& whyNot) {
   std::string pattern = "/tmp/orvel-" + name + "-XXXXXX";
-  if (!::mkdtemp(pattern.data())) return std::nullopt;
+  if (!::mkdtemp(pattern.data())) {
+    whyNot = "no temporary folder";
+    return false;
+  }
   ::chmod(pattern.c_str(), 0700);
-  return pattern;
+  folder = pattern;
+  return true;
 }
 
 std::string readText(const std::string& path) {

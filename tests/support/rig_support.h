@@ -24,12 +24,13 @@ bool waitUntil(const std::function<bool()>& condition,
 // The path of `program` in $PATH, or nothing.
 std::optional<std::string> programPath(const std::string& program);
 
-// Why a rig cannot start: "NAME is not installed (tools/install-deps installs it)" for the first
-// of `programs` missing from $PATH; nothing when all are there.
-std::optional<std::string> missingProgram(std::initializer_list<const char*> programs);
+// Whether one of `programs` is missing from $PATH; then `whyNot` says which: "NAME is not
+// installed (tools/install-deps installs it)".
+bool lacksPrograms(std::initializer_list<const char*> programs, std::string& whyNot);
 
-// A new folder /tmp/orvel-NAME-XXXXXX readable only by its owner, or nothing.
-std::optional<std::string> makeRigFolder(const std::string& name);
+// Makes a new folder /tmp/orvel-NAME-XXXXXX readable only by its owner into `folder`; false, and
+// `whyNot` says so, when it cannot.
+bool makeRigFolder(const std::string& name, std::string& folder, std::string& whyNot);
 
 // The whole text of a file; empty when it cannot be read.
 std::string readText(const std::string& path);

@@ -43,17 +43,9 @@ std::string scaleText(double scale) {
 }  // namespace
 
 std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string& whyNot) {
-  if (auto missing = testsupport::missingProgram({"sway", "swaymsg", "setpriv"})) {
-    whyNot = *missing;
-    return nullptr;
-  }
-  std::optional<std::string> folder = testsupport::makeRigFolder("sway");
-  if (!folder) {
-    whyNot = "no temporary folder";
-    return nullptr;
-  }
+  if (testsupport::lacksPrograms({"sway", "swaymsg", "setpriv"}, whyNot)) return nullptr;
   std::unique_ptr<SwayRig> rig(new SwayRig);
-  rig->runtimeDir_ = *folder;
+  if (!testsupport::makeRigFolder("sway", rig->runtimeDir_, whyNot)) return nullptr;
   const std::string config = rig->runtimeDir_ + "/config";
   {
     std::ofstream out(config);
