@@ -105,7 +105,7 @@ Expected<Command, Failure> parseText(Arguments args) {
 }
 
 Expected<Command, Failure> parseAutostart(Arguments args) {
-  if (args.done()) return failed("orvel autostart needs on, off or status");
+  if (args.done()) return failed("orvel autostart needs off or status");
   const std::string a = args.next();
   AutostartOptions o;
   if (a == "on") {
@@ -115,7 +115,7 @@ Expected<Command, Failure> parseAutostart(Arguments args) {
   } else if (a == "status") {
     o.action = AutostartOptions::Action::kStatus;
   } else {
-    return failed("orvel autostart takes on, off or status, not \"" + a + "\"");
+    return failed("orvel autostart takes off or status, not \"" + a + "\"");
   }
   if (!args.done()) return failed("orvel autostart takes one word");
   return Command(o);
@@ -153,7 +153,8 @@ Commands:
   text [--lang TAG] [--json] [--copy] [IMAGE]
                                    print the text of IMAGE, or of a region captured first;
                                    --copy also puts it on the clipboard (wl-copy or xclip)
-  autostart on|off|status          whether Orvel opens at login
+  autostart off|status             removes or shows orvel's login item (orvel has nothing to
+                                   start at login, so "on" is refused: bind a key instead)
 
 Without -o the picture goes to $XDG_PICTURES_DIR, else ~/Pictures, as
 Screenshot-YYYY-MM-DD-HHMMSS.png; its path is printed. "-o -" writes the PNG to standard output.

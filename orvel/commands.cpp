@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "autostart_answer.h"
 #include "clipboard.h"
 #include "helper_paths.h"
 #include "helper_process.h"
@@ -234,33 +235,20 @@ int runText(const TextOptions& options, const CommandContext& context) {
 }
 
 int runAutostart(const AutostartOptions& options) {
-  int status = 0;
+  AutostartAnswer answer;
   switch (options.action) {
     case AutostartOptions::Action::kOn:
-      status = orvel_startup_set(1);
+      answer = autostartOnRefused();
       break;
     case AutostartOptions::Action::kOff:
-      status = orvel_startup_set(0);
+      answer = autostartAnswer(orvel_startup_set(0));
       break;
     case AutostartOptions::Action::kStatus:
-      status = orvel_startup_status();
+      answer = autostartAnswer(orvel_startup_status());
       break;
   }
-  switch (status) {
-    case 0:
-      std::printf("off\n");
-      return 0;
-    case 1:
-      std::printf("on\n");
-      return 0;
-    case 2:
-      std::printf("off (turned off in the desktop's startup settings)\n");
-      return 0;
-    case 3:
-      return fail("the application or the configuration folder is unknown");
-    default:
-      return fail("the login item could not be changed (the system log says why)");
-  }
+  std::fprintf(answer.standardError ? stderr : stdout, "%s\n", answer.line.c_str());
+  return answer.exitStatus;
 }
 
 }  // namespace orvel::cli

@@ -6,13 +6,13 @@ std::string helperPath(const HelperName& helper, const std::string& programFolde
                        const std::optional<std::string>& environmentValue,
                        const std::function<bool(const std::string&)>& executable) {
   if (environmentValue && !environmentValue->empty()) return *environmentValue;
-  const std::string beside = programFolder + "/" + helper.file;
+  const std::string installed = programFolder + "/" ORVEL_HELPERS_FROM_BIN "/" + helper.file;
   for (const std::string& candidate :
-       {beside, programFolder + "/../libexec/orvel/" + helper.file,
+       {programFolder + "/" + helper.file, installed,
         programFolder + "/../" + helper.folder + "/" + helper.file}) {
     if (executable(candidate)) return candidate;
   }
-  return beside;
+  return installed;
 }
 
 }  // namespace orvel::cli

@@ -54,6 +54,10 @@ class ScrollEvents {
   // Whether the desktop's wheel only clicks (no pixel deltas reach applications): then a scroll by
   // a distance is made click by click, each click's move measured.
   virtual bool clicksOnly() const { return false; }
+  // Leaves the pointer at `place` (global display coordinates) on desktops whose posted events
+  // leave it where they were aimed, as they cannot put it back where the user had it; desktops
+  // that put it back do nothing.
+  virtual void restPointer(Point /*place*/) {}
 };
 
 }  // namespace orvel::platform

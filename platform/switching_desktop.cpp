@@ -115,6 +115,7 @@ class SwitchedScrollEvents final : public ScrollEvents, Switched<ScrollEvents> {
   }
   void post(const ScrollWheelEvent& event) override { now().post(event); }
   bool clicksOnly() const override { return now().clicksOnly(); }
+  void restPointer(Point place) override { now().restPointer(place); }
 };
 
 // A lost display took its grabs with it: nothing is left for the live shield to release.

@@ -1,5 +1,7 @@
 #include "mac_scroll_target.h"
 
+#include "pointer_rest.h"
+
 namespace orvel::scroll {
 
 std::optional<MacScrollTarget> MacScrollTarget::make(std::int32_t pid,
@@ -13,7 +15,13 @@ std::optional<MacScrollTarget> MacScrollTarget::make(std::int32_t pid,
   const Rect r = region.standardized();
   if (!(r.width > 0) || !(r.height > 0)) return std::nullopt;
   if (!windowBounds.contains(region)) return std::nullopt;
-  return MacScrollTarget{pid, *bundleID, windowID, windowBounds, region, region.center()};
+  return MacScrollTarget{pid,
+                         *bundleID,
+                         windowID,
+                         windowBounds,
+                         region,
+                         region.center(),
+                         pointerRestingPlace(windowBounds, region)};
 }
 
 bool MacScrollTarget::matches(std::int32_t otherPID, const std::optional<std::string>& otherBundle,

@@ -21,6 +21,9 @@ struct MacScrollTarget {
   Rect windowBounds;
   Rect region;
   Point point;  // centre of `region`, where every synthetic event is aimed
+  // Where the pointer is left after a selection and after every scroll, on desktops that cannot
+  // put it back where the user had it (pointer_rest.h).
+  std::optional<Point> rest;
 
   // A target, or nothing unless: pid > 0, windowID != 0, a non-empty bundle id, a finite region of
   // positive size, and window bounds that contain the region.

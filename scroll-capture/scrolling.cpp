@@ -37,6 +37,8 @@ Task<Outcome<>> ScrollCaptureHelper::scroll(double fraction) {
     MacScrollEventPolicy::post(ports_.scrollEvents, event, target);
     co_await sleepFor(loop_, kEventPause);
   }
+  // Off the region before its next frame, where the desktop draws the pointer into frames.
+  if (target.rest) ports_.scrollEvents.restPointer(*target.rest);
   co_return Outcome<>{};
 }
 
@@ -66,6 +68,7 @@ Task<Outcome<>> ScrollCaptureHelper::measuredScroll(double fraction) {
     if (!event) co_return fail(msg::kCannotCreateScrollEvents);
     event->sourceUserData = MacScrollEventPolicy::eventTag;
     MacScrollEventPolicy::post(ports_.scrollEvents, *event, target);
+    if (target.rest) ports_.scrollEvents.restPointer(*target.rest);
     // The first frame that shows the click's move whole (one that overlaps the last).
     int moved = 0;
     for (int look = 0; look < kRepaintLooks && moved == 0; ++look) {

@@ -81,6 +81,9 @@ Task<Outcome<Json>> ScrollCaptureHelper::selectRegion() {
   if (!size) co_return unexpected(std::move(size).error());
   auto activated = co_await activateTarget();
   if (!activated) co_return unexpected(std::move(activated).error());
+  // The user's release leaves the pointer on the region's corner, where a drawn cursor would be in
+  // the first frame.
+  if (target->rest) ports_.scrollEvents.restPointer(*target->rest);
 
   co_return Json{
       {"ok", true},           {"region", rectJSON(region)}, {"screen", rectJSON(screenBounds)},

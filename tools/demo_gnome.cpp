@@ -93,7 +93,7 @@ int regionCapture(const std::string& bin, const std::string& out) {
     hand->move(1000 + 500 * i / 10, 4 + 300 * i / 10);
   hand->button(false);
   // Not frozen as planned: no reply is taken for the capture's.
-  const Json reply = frozen ? orvel::demo::replyOf(*helper) : Json::object();
+  const orvel::Json reply = frozen ? orvel::demo::replyOf(*helper) : orvel::Json::object();
   return orvel::demo::finishRegion(
       *helper, out, "region capture on GNOME Shell across its two monitors", "region-gnome.png",
       reply, started, ", the shell's start included");

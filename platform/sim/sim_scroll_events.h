@@ -15,6 +15,7 @@ class SimScrollEvents : public platform::ScrollEvents {
   int created = 0;
   bool sourceOpen = false;
   std::vector<platform::ScrollWheelEvent> posted;
+  std::vector<Point> rests;  // where restPointer left the pointer, in order
 
   bool openSource() override { return sourceOpen = sourceWorks; }
   void closeSource() override { sourceOpen = false; }
@@ -33,6 +34,7 @@ class SimScrollEvents : public platform::ScrollEvents {
     return e;
   }
   void post(const platform::ScrollWheelEvent& event) override { posted.push_back(event); }
+  void restPointer(Point place) override { rests.push_back(place); }
 };
 
 }  // namespace orvel::sim

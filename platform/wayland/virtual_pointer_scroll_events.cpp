@@ -76,6 +76,17 @@ bool VirtualPointerScrollEvents::openSource() {
   return setSourceOpen(connection_->roundtrip());
 }
 
+void VirtualPointerScrollEvents::restPointer(Point place) {
+  if (!pointer_ || !connection_->ok()) return;
+  connection_->dispatchAvailable();
+  const auto motion = motionTo(connection_->layout(), place);
+  if (!motion) return;
+  zwlr_virtual_pointer_v1_motion_absolute(pointer_, now(), motion->x, motion->y, motion->xExtent,
+                                          motion->yExtent);
+  zwlr_virtual_pointer_v1_frame(pointer_);
+  connection_->roundtrip();
+}
+
 std::uint32_t VirtualPointerScrollEvents::now() const {
   return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::steady_clock::now() - start_)

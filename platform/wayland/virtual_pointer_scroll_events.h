@@ -8,7 +8,7 @@
 // deltas scroll towards the content's end, which is a positive axis value.
 //
 // Wayland does not tell a client where the pointer is, so it cannot be put back: it stays at the
-// last location posted, and the user's next motion moves it on from there.
+// last location posted or rested at, and the user's next motion moves it on from there.
 //
 // The virtual pointer is made with this object and lives as long as it: a seat without a pointer
 // device gains one then, and clients that bind their pointer only on hearing of it would lose wheel
@@ -73,6 +73,8 @@ class VirtualPointerScrollEvents final : public platform::PostingScrollEvents {
   // Returns once the compositor has handled the motion and the wheel (or after a bounded wait), so
   // the events are on their way to the window under the location.
   void post(const platform::ScrollWheelEvent& event) override;
+  // Absolute motion to `place`, handled by the compositor before this returns.
+  void restPointer(Point place) override;
 
  private:
   std::uint32_t now() const;

@@ -82,7 +82,7 @@ class KdeRegionHelperTest : public ::testing::Test {
         },
         30s));
     // Chosen without being named: KWin lacks screencopy and answers for its screenshot service.
-    helper_ = rig_->spawn({installed_.prefix() + "/bin/region-capture-helper"});
+    helper_ = rig_->spawn({installed_.prefix() + "/libexec/orvel/region-capture-helper"});
     ASSERT_TRUE(helper_);
   }
 

@@ -63,8 +63,8 @@ TEST(CommandLine, SaysWhatIsWrong) {
   EXPECT_EQ(usageError({"text", "a.png", "b.png"}),
             "orvel text reads one image, not \"a.png\" and \"b.png\"");
   EXPECT_EQ(usageError({"autostart", "maybe"}),
-            "orvel autostart takes on, off or status, not \"maybe\"");
-  EXPECT_EQ(usageError({"autostart"}), "orvel autostart needs on, off or status");
+            "orvel autostart takes off or status, not \"maybe\"");
+  EXPECT_EQ(usageError({"autostart"}), "orvel autostart needs off or status");
 }
 
 TEST(ScreenshotPath, PicturesFolderThenHomeAndAFreeTimeStampedName) {
@@ -100,8 +100,11 @@ TEST(HelperPaths, EnvironmentThenBesideThenLibexecThenTheBuildTree) {
   EXPECT_EQ(helperPath(kTextHelper, "/b/orvel", std::nullopt,
                        only("/b/orvel/../text-recognition/text-recognition-helper")),
             "/b/orvel/../text-recognition/text-recognition-helper");
+  EXPECT_EQ(
+      helperPath(kRegionHelper, "/usr/bin", std::nullopt, only("/usr/bin/region-capture-helper")),
+      "/usr/bin/region-capture-helper");
   EXPECT_EQ(helperPath(kRegionHelper, "/usr/bin", std::nullopt, only("")),
-            "/usr/bin/region-capture-helper");
+            "/usr/bin/../libexec/orvel/region-capture-helper");
 }
 
 TEST(Clipboard, TheDesktopsOwnToolOrNone) {

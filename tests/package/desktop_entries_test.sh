@@ -16,7 +16,7 @@ for wanted in "$@"; do
   entry=$prefix/share/applications/orvel-$helper.desktop
   [ -f "$entry" ] || { echo "FAIL: no $entry"; ls -R "$prefix"; exit 1; }
   exec_line=$(grep '^Exec=' "$entry")
-  [ "$exec_line" = "Exec=$prefix/bin/$helper" ] || { echo "FAIL: $helper: $exec_line"; exit 1; }
+  [ "$exec_line" = "Exec=$prefix/libexec/orvel/$helper" ] || { echo "FAIL: $helper: $exec_line"; exit 1; }
   [ -x "${exec_line#Exec=}" ] || { echo "FAIL: $helper: Exec= names no installed program"; exit 1; }
   grep -qx 'NoDisplay=true' "$entry" || { echo "FAIL: $helper: shown in menus"; exit 1; }
   grep -qx "X-KDE-DBUS-Restricted-Interfaces=$dbus" "$entry" ||

@@ -12,6 +12,15 @@ cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || { cat "$tmp/i
 pc=$(find "$prefix" -name orvel-startup.pc)
 [ -n "$pc" ] || { echo "FAIL: no orvel-startup.pc under the prefix"; exit 1; }
 libdir=$(dirname "$(dirname "$pc")")
+# The helpers sit where pkg-config tells other hosts, and the installed orvel finds them there.
+helperdir=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --variable=helperdir orvel-startup)
+[ -x "$helperdir/text-recognition-helper" ] && [ -x "$helperdir/region-capture-helper" ] ||
+  { echo "FAIL: no helpers in helperdir $helperdir"; ls -R "$prefix"; exit 1; }
+answer=$(env -u ORVEL_TEXT_HELPER LD_LIBRARY_PATH="$libdir" "$prefix/bin/orvel" text --json "$tmp/missing.png" || true)
+grep -q '"error"' <<<"$answer" ||
+  { echo "FAIL: the installed orvel did not run the installed helper: $answer"; exit 1; }
+echo "helpers: $helperdir"
+
 # The login item of the consumer lands in a configuration folder of the test's own.
 export XDG_CONFIG_HOME=$tmp/config
 

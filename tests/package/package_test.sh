@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the Debian package of a build with cpack in a temporary folder and checks its file list
-# (everything expected, nothing else) and its dependencies. Needs no root.
+# Makes the Debian packages of a build with cpack in a temporary folder (orvel-helpers and
+# liborvel-startup-dev) and checks their file lists (everything expected, nothing else), their
+# dependencies, their copyright and that no program names a build path. Needs no root.
 #   package_test.sh BUILD_DIR LIBDIR DESKTOP_ENTRIES HELPER...
 # DESKTOP_ENTRIES: the helpers with a desktop entry, as HELPER:D-BUS:WAYLAND interfaces separated
 # by commas (empty: none).
@@ -15,47 +16,65 @@ trap 'rm -rf "$tmp"' EXIT
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" 2>&1 ||
   { cat "$tmp/cpack.log"; exit 1; }
-deb=$(find "$tmp" -maxdepth 1 -name '*.deb')
-[ -n "$deb" ] || { echo "FAIL: cpack made no .deb"; cat "$tmp/cpack.log"; exit 1; }
-echo "package: $(basename "$deb")"
+deb=$(find "$tmp" -maxdepth 1 -name 'orvel-helpers_*.deb')
+dev=$(find "$tmp" -maxdepth 1 -name 'liborvel-startup-dev_*.deb')
+[ -n "$deb" ] && [ -n "$dev" ] || { echo "FAIL: cpack did not make both packages"; cat "$tmp/cpack.log"; exit 1; }
+echo "packages: $(basename "$deb") $(basename "$dev")"
 
-expected=(
-  ./usr/lib/libOrvel.Startup.so.1.0.0 ./usr/lib/libOrvel.Startup.so.1 ./usr/lib/libOrvel.Startup.so
+runtime=(
+  ./usr/lib/libOrvel.Startup.so.1.0.0 ./usr/lib/libOrvel.Startup.so.1
+  ./usr/share/doc/orvel-helpers/copyright ./usr/share/doc/orvel-helpers/changelog.gz
+  ./usr/bin/orvel ./usr/share/man/man1/orvel.1.gz
+  ./usr/share/bash-completion/completions/orvel
+)
+for helper in "$@"; do runtime+=("./usr/libexec/orvel/$helper"); done
+IFS=, read -r -a entry_lines <<<"$entries"
+for entry in "${entry_lines[@]}"; do runtime+=("./usr/share/applications/orvel-${entry%%:*}.desktop"); done
+development=(
+  ./usr/lib/libOrvel.Startup.so
   ./usr/include/orvel/startup.h
   ./usr/lib/pkgconfig/orvel-startup.pc
   ./usr/lib/cmake/OrvelStartup/OrvelStartupConfig.cmake
   ./usr/lib/cmake/OrvelStartup/OrvelStartupConfigVersion.cmake
   ./usr/lib/cmake/OrvelStartup/OrvelStartupTargets.cmake
-  ./usr/share/doc/orvel-helpers/copyright
-  ./usr/bin/orvel ./usr/share/man/man1/orvel.1
-  ./usr/share/bash-completion/completions/orvel
+  ./usr/share/doc/liborvel-startup-dev/copyright ./usr/share/doc/liborvel-startup-dev/changelog.gz
 )
-for helper in "$@"; do expected+=("./usr/bin/$helper"); done
-IFS=, read -r -a entry_lines <<<"$entries"
-for entry in "${entry_lines[@]}"; do expected+=("./usr/share/applications/orvel-${entry%%:*}.desktop"); done
 # The scroll helper's window list on KDE Plasma comes with its entry.
-[[ ",$entries" == *",scroll-capture-helper:"* ]] && expected+=(./usr/share/orvel/kwin/window-list.js)
-# The library's folder as this build names it (lib, or lib/<multiarch> for the prefix /usr).
-expected=("${expected[@]/#.\/usr\/lib\//./usr/$libdir/}")
+[[ ",$entries" == *",scroll-capture-helper:"* ]] && runtime+=(./usr/share/orvel/kwin/window-list.js)
+# The library's folder as this build names it (lib/<multiarch> on Debian).
+runtime=("${runtime[@]/#.\/usr\/lib\//./usr/$libdir/}")
+development=("${development[@]/#.\/usr\/lib\//./usr/$libdir/}")
 
-# Files and links only (folders end with /); a link is listed as "path -> target".
-dpkg-deb -c "$deb" | awk '$6 !~ /\/$/ { print $6 }' | sort >"$tmp/files"
-# The export's per-configuration file is named after the build type.
-grep -v '^\./usr/.*/cmake/OrvelStartup/OrvelStartupTargets-[a-z]*\.cmake$' "$tmp/files" >"$tmp/listed"
-printf '%s\n' "${expected[@]}" | sort >"$tmp/expected"
-if ! diff -u "$tmp/expected" "$tmp/listed"; then
-  echo "FAIL: the package's files differ from the expected list (- expected, + packaged)"
-  exit 1
-fi
-grep -q 'OrvelStartupTargets-[a-z]*\.cmake$' "$tmp/files" ||
+# Files and links of package $1 (folders end with /; a link is listed as "path -> target") against
+# the list that follows.
+check_files() {
+  local package=$1
+  shift
+  dpkg-deb -c "$package" | awk '$6 !~ /\/$/ { print $6 }' | sort >"$tmp/files"
+  # The export's per-configuration file is named after the build type.
+  grep -v '^\./usr/.*/cmake/OrvelStartup/OrvelStartupTargets-[a-z]*\.cmake$' "$tmp/files" >"$tmp/listed" || true
+  printf '%s\n' "$@" | sort >"$tmp/expected"
+  if ! diff -u "$tmp/expected" "$tmp/listed"; then
+    echo "FAIL: $(basename "$package")'s files differ from the expected list (- expected, + packaged)"
+    exit 1
+  fi
+}
+check_files "$deb" "${runtime[@]}"
+check_files "$dev" "${development[@]}"
+dpkg-deb -c "$dev" | grep -q 'OrvelStartupTargets-[a-z]*\.cmake$' ||
   { echo "FAIL: no per-configuration targets file"; exit 1; }
+# The shlibs file and the ldconfig trigger for the library's users.
+dpkg-deb -I "$deb" triggers | grep -qx 'activate-noawait ldconfig' ||
+  { echo "FAIL: no ldconfig trigger"; exit 1; }
+dpkg-deb -I "$deb" shlibs | grep -q '^libOrvel.Startup 1 orvel-helpers' ||
+  { echo "FAIL: no shlibs entry"; exit 1; }
 
 # Each entry names the helper where the package puts it.
 for entry in "${entry_lines[@]}"; do
   helper=${entry%%:*}
   exec_line=$(dpkg-deb --fsys-tarfile "$deb" |
     tar -xO "./usr/share/applications/orvel-$helper.desktop" | grep '^Exec=')
-  [ "$exec_line" = "Exec=/usr/bin/$helper" ] || { echo "FAIL: $helper's entry: $exec_line"; exit 1; }
+  [ "$exec_line" = "Exec=/usr/libexec/orvel/$helper" ] || { echo "FAIL: $helper's entry: $exec_line"; exit 1; }
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -66,4 +85,9 @@ for needed in tesseract-ocr-eng libc6 libstdc++6; do
 done
 grep -q 'Apache License 2.0' <(dpkg-deb -f "$deb" Description) ||
   { echo "FAIL: the description does not name the licence"; exit 1; }
-echo "package ok: ${#expected[@]} files"
+dev_depends=$(dpkg-deb -f "$dev" Depends)
+echo "Depends of the development package: $dev_depends"
+grep -q 'orvel-helpers (= ' <<<"$dev_depends" || { echo "FAIL: the development package does not depend on the library's"; exit 1; }
+grep -q 'Apache License 2.0' <(dpkg-deb -f "$dev" Description) ||
+  { echo "FAIL: the development package's description does not name the licence"; exit 1; }
+echo "packages ok: ${#runtime[@]} and ${#development[@]} files"

@@ -1,5 +1,6 @@
 #include "mac_scroll_event_policy.h"
 #include "messages.h"
+#include "pointer_rest.h"
 #include "scroll_fixture.h"
 
 namespace orvel::scroll::testing {
@@ -213,12 +214,17 @@ TEST(MacScrollEventPolicy, BurstsForPixelsAndLines) {
 TEST_F(ScrollHelperTest, ScrollPostsPacedEventsAndStopsWhenTheCheckFails) {
   addApp();
   lockTarget();
+  // The selection and every scroll leave the pointer below the region, inside the window (for
+  // desktops that draw it into frames and cannot put it back).
+  const Point rest{400, 500 + kCursorReach};
+  EXPECT_EQ(scrollEvents.rests, std::vector<Point>{rest});
   const auto t0 = clock.now();
   EXPECT_EQ(ask({{"command", "scroll"}, {"fraction", 0.5}}), (Json{{"ok", true}}));
   EXPECT_EQ(clock.now() - t0, Duration(90ms));
   ASSERT_EQ(scrollEvents.posted.size(), 3u);
   EXPECT_EQ(scrollEvents.posted[0].delta1, -50);
   EXPECT_EQ(scrollEvents.posted[0].location, (Point{400, 350}));
+  EXPECT_EQ(scrollEvents.rests, (std::vector<Point>{rest, rest}));
 
   EXPECT_EQ(ask({{"command", "scroll"}}), error(msg::kCannotCreateScrollEvents));
   EXPECT_EQ(ask({{"command", "scroll"}, {"fraction", "0.5"}}),

@@ -5,6 +5,7 @@
 
 #include "mac_scroll_target.h"
 #include "platform/window_server.h"
+#include "pointer_rest.h"
 #include "scroll_window_info.h"
 #include "scroll_window_policy.h"
 
@@ -29,6 +30,25 @@ TEST(MacScrollTarget, RefusesEveryUnidentifiableTarget) {
   EXPECT_FALSE(MacScrollTarget::make(5, "app", 9, kFrame, Rect{600, 200, 300.5, 300}));
   // A region equal to the frame is inside it.
   EXPECT_TRUE(MacScrollTarget::make(5, "app", 9, kFrame, kFrame));
+}
+
+// The pointer rests inside the window, clear of the region by a cursor's reach: below, else right,
+// above, left; nowhere when the region leaves no such room.
+TEST(PointerRestingPlace, InsideTheWindowAndClearOfTheRegion) {
+  EXPECT_EQ(pointerRestingPlace(kFrame, kRegion), (Point{400, 500 + kCursorReach}));
+  EXPECT_EQ(pointerRestingPlace(kFrame, Rect{200, 200, 400, 500}),
+            (Point{600 + kCursorReach, 450}));
+  EXPECT_EQ(pointerRestingPlace(kFrame, Rect{100, 200, 800, 500}),
+            (Point{500, 200 - kCursorReach}));
+  EXPECT_EQ(pointerRestingPlace(kFrame, Rect{150, 100, 750, 600}),
+            (Point{150 - kCursorReach, 400}));
+  // Room of less than a cursor's reach is none.
+  EXPECT_EQ(pointerRestingPlace(kFrame, Rect{110, 110, 780, 580}), std::nullopt);
+  EXPECT_EQ(pointerRestingPlace(kFrame, kFrame), std::nullopt);
+  // Fractional regions rest on whole points.
+  EXPECT_EQ(pointerRestingPlace(kFrame, Rect{200.5, 200, 400, 300.25}), (Point{400, 532}));
+  EXPECT_EQ(MacScrollTarget::make(5, "app", 9, kFrame, kRegion)->rest,
+            pointerRestingPlace(kFrame, kRegion));
 }
 
 TEST(MacScrollTarget, MatchesOnlyTheSameWindowAtExactlyTheSamePlace) {

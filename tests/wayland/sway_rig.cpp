@@ -52,9 +52,8 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
     // Deterministic pictures and focus: no X server, no borders, the pointer never moves by
     // itself, and its software image hides soon after the last motion.
     out << "xwayland disable\n"
-           "focus_follows_mouse no\n"
-           "mouse_warping none\n"
-           "seat * hide_cursor 300\n"
+        << (options.defaultPointer ? "" : "focus_follows_mouse no\nseat * hide_cursor 300\n")
+        << "mouse_warping none\n"
            "default_border none\n"
            "default_floating_border none\n"
            "output * bg #000000 solid_color\n";

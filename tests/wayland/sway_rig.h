@@ -33,6 +33,9 @@ struct SwayOutput {
 
 struct SwayOptions {
   std::vector<SwayOutput> outputs = {SwayOutput{}};
+  // The pointer as sway has it by default: focus follows it and its image never hides. Otherwise
+  // the focus stays put and the image hides 300 ms after the last motion.
+  bool defaultPointer = false;
 };
 
 class SwayRig {
