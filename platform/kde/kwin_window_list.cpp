@@ -37,8 +37,12 @@ bool onlyOf(const std::string& text, std::string_view allowed) {
 std::optional<std::string> findWindowListScript() {
   std::error_code ec;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  // Installed, the helper is in libexec/orvel beside share; built, its folder is beside the
+  // build's share.
   if (!ec) {
-    if (auto text = readScript(self.parent_path() / "../share" / kScriptFile)) return text;
+    for (const char* data : {"../../share", "../share"}) {
+      if (auto text = readScript(self.parent_path() / data / kScriptFile)) return text;
+    }
   }
   const char* dirs = std::getenv("XDG_DATA_DIRS");
   std::stringstream list(dirs && *dirs ? dirs : "/usr/local/share:/usr/share");

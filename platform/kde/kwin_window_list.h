@@ -29,9 +29,9 @@ inline constexpr const char* kWindowListInterface = "org.orvel.KWinWindows";
 // The word of the installed script that stands for the helper's bus name.
 inline constexpr const char* kHelperBusNamePlaceholder = "HELPER_BUS_NAME";
 
-// The installed window-list script's text: beside the helper (its ../share/orvel/kwin, which
-// holds for an install and for the build tree), else in $XDG_DATA_DIRS (orvel/kwin); nothing when
-// none is found.
+// The installed window-list script's text: from the helper's own place (../../share/orvel/kwin of
+// an install's libexec/orvel, ../share/orvel/kwin in the build tree), else in $XDG_DATA_DIRS
+// (orvel/kwin); nothing when none is found.
 std::optional<std::string> findWindowListScript();
 
 // `scriptTemplate` with every placeholder replaced by `busName`; nothing when `busName` is not a
