@@ -57,7 +57,7 @@ bool copyOut(const Desk& desk, const std::string& out, const std::string& file) 
 
 int regionCapture(Desk& desk, const std::string& out, orvel::waylandtest::InputCounter& page) {
   const auto started = std::chrono::steady_clock::now();
-  auto helper = desk.rig->spawn({desk.installed.prefix() + "/bin/region-capture-helper"});
+  auto helper = desk.rig->spawn({desk.installed.prefix() + "/libexec/orvel/region-capture-helper"});
   if (!helper) return summarize(out, "region capture on KDE FAILED: no helper"), 1;
   orvel::demo::askRegionCapture(*helper, desk.rig->runtimeDir() + "/region-kde.png");
   // The overlay takes the keyboard once KWin shows it; a person's drag starts after that.
@@ -90,7 +90,7 @@ int scrollingCapture(Desk& desk, const std::string& bin, const std::string& out,
   });
   if (!placed.is_object()) return fail("the page window is not listed");
   const int wx = placed["x"].get<int>(), wy = placed["y"].get<int>();
-  auto helper = desk.rig->spawn({desk.installed.prefix() + "/bin/scroll-capture-helper"});
+  auto helper = desk.rig->spawn({desk.installed.prefix() + "/libexec/orvel/scroll-capture-helper"});
   if (!helper) return fail("no helper");
   // Any answer (here: nothing selected yet) tells that the helper has opened its desktop.
   helper->write("{\"command\":\"capture\"}\n");

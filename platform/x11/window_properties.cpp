@@ -53,4 +53,26 @@ std::optional<std::int32_t> clientPid(const xcb_res_query_client_ids_reply_t& re
   return std::nullopt;
 }
 
+std::optional<xcb_sync_counter_t> systemCounter(const xcb_sync_list_system_counters_reply_t& reply,
+                                                std::string_view name) {
+  // libxcb's own iterator steps over the names' padding wrongly and reads past the reply.
+  const auto* at = reinterpret_cast<const std::uint8_t*>(&reply + 1);
+  const auto* end = at + std::size_t{reply.length} * 4;
+  // Each counter: its id (4 bytes), resolution (8), name length (2), the name, padded to 4 bytes.
+  constexpr std::size_t kHead = 14;
+  for (std::uint32_t i = 0; i < reply.counters_len; ++i) {
+    if (static_cast<std::size_t>(end - at) < kHead) break;
+    xcb_sync_counter_t counter;
+    std::uint16_t length;
+    std::memcpy(&counter, at, sizeof counter);
+    std::memcpy(&length, at + 12, sizeof length);
+    if (static_cast<std::size_t>(end - at) < kHead + length) break;
+    if (std::string_view(reinterpret_cast<const char*>(at + kHead), length) == name) return counter;
+    const std::size_t step = (kHead + length + 3) / 4 * 4;
+    if (static_cast<std::size_t>(end - at) < step) break;
+    at += step;
+  }
+  return std::nullopt;
+}
+
 }  // namespace orvel::x11

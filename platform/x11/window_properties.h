@@ -3,6 +3,7 @@
 #pragma once
 
 #include <xcb/res.h>
+#include <xcb/sync.h>
 #include <xcb/xcb.h>
 
 #include <cstdint>
@@ -43,5 +44,10 @@ std::optional<std::int32_t> pidProperty(const xcb_get_property_reply_t* r);
 
 // The local client pid in an X-Resource client ids reply.
 std::optional<std::int32_t> clientPid(const xcb_res_query_client_ids_reply_t& reply);
+
+// The SYNC system counter called `name` in a list-system-counters reply, read within the reply's
+// own length; nothing when it is not there.
+std::optional<xcb_sync_counter_t> systemCounter(const xcb_sync_list_system_counters_reply_t& reply,
+                                                std::string_view name);
 
 }  // namespace orvel::x11

@@ -96,14 +96,7 @@ xcb_timestamp_t X11Workspace::serverTime() {
       const Reply<xcb_sync_initialize_reply> init(connection_, xcb_sync_initialize(c, 3, 1));
       const Reply<xcb_sync_list_system_counters_reply> list(connection_,
                                                             xcb_sync_list_system_counters(c));
-      if (init && list) {
-        for (auto it = xcb_sync_list_system_counters_counters_iterator(list.get()); it.rem;
-             xcb_sync_systemcounter_next(&it)) {
-          const std::string_view name(xcb_sync_systemcounter_name(it.data),
-                                      xcb_sync_systemcounter_name_length(it.data));
-          if (name == "SERVERTIME") serverTimeCounter_ = it.data->counter;
-        }
-      }
+      if (init && list) serverTimeCounter_ = systemCounter(*list.get(), "SERVERTIME");
     }
   }
   if (!serverTimeCounter_) return XCB_CURRENT_TIME;

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the X11 backend's decoding of what other clients and the server hand
 // over: a property reply (any format, any claimed count, any length) read as values and as text,
-// the text made UTF-8 as a title, and an X-Resource client ids reply searched for a pid. Nothing
+// the text made UTF-8 as a title, an X-Resource client ids reply searched for a pid and a SYNC
+// system counters reply searched for a counter. Nothing
 // may read past a reply, and every title must be valid UTF-8.
 #include <cstdint>
 #include <cstdlib>
@@ -46,5 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   auto ids = replyOf<xcb_res_query_client_ids_reply_t>(data, size);
   (void)clientPid(*reinterpret_cast<const xcb_res_query_client_ids_reply_t*>(ids.data()));
+
+  auto counters = replyOf<xcb_sync_list_system_counters_reply_t>(data, size);
+  (void)systemCounter(
+      *reinterpret_cast<const xcb_sync_list_system_counters_reply_t*>(counters.data()),
+      "SERVERTIME");
   return 0;
 }

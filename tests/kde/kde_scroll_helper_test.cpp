@@ -184,7 +184,8 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   // The region, inside the window; the outputs start at KWin's origin, so points are global.
   const int x0 = wx + 100, y0 = wy + 80, w = 300, h = 240;
   ASSERT_TRUE(waitUntil([&] { return pageMismatches(area(x0, y0, w, h), w, h, 100, 80) == 0; }));
-  ScrollHelperProcess helper(rig->spawn({installed.prefix() + "/bin/scroll-capture-helper"}));
+  ScrollHelperProcess helper(
+      rig->spawn({installed.prefix() + "/libexec/orvel/scroll-capture-helper"}));
   ASSERT_TRUE(helper.running());
   helper.send("select");
   // The overlay dims the screen once it is up. (KWin 5.27 leaves the keyboard with the page
