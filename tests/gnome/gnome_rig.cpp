@@ -39,6 +39,8 @@ while { [ ! -S "$XDG_RUNTIME_DIR/pipewire-0" ] || [ ! -S "$d/system_bus" ]; } &&
 done
 wireplumber >"$d/wireplumber.log" 2>&1 & wp=$!
 dbus-update-activation-environment WAYLAND_DISPLAY="$name" XDG_CURRENT_DESKTOP=GNOME
+# No window animations: a press while a new window still zooms in lands beside it.
+gsettings set org.gnome.desktop.interface enable-animations false >"$d/gsettings.log" 2>&1
 setsid gnome-shell --headless --wayland --no-x11 "$@" --wayland-display="$name" \
   >"$d/gnome-shell.log" 2>&1 & gs=$!
 echo $gs >"$d/shell.tmp" && mv "$d/shell.tmp" "$d/shell.pid"
