@@ -116,15 +116,31 @@ TEST_F(GnomeRegionHelperTest, ADragAcrossMonitorsGivesThePixelsTheShellShows) {
   ASSERT_NO_FATAL_FAILURE(startDesk());
   if (!rig_) return;
   const std::string path = rig_->runtimeDir() + "/region.png";
-  ASSERT_NO_FATAL_FAILURE(startCapture(7, path));
-  ASSERT_TRUE(hand_->move(x0, y0));
-  ASSERT_TRUE(hand_->button(true));
-  ASSERT_TRUE(hand_->move(1280, 60));
-  ASSERT_TRUE(hand_->move(x1, y1));
-  ASSERT_TRUE(hand_->button(false));
-  const Json answer = reply(*helper_, 30s);
+  // Now and then headless mutter 43 gives the press that follows the overlay's mapping to the
+  // window beneath it, and the overlay's lone release cancels, as a release without a press
+  // does; the drag is then played again on a new capture, three times at most.
+  Json answer;
+  int id = 7;
+  for (int attempt = 0; attempt < 3; ++attempt, ++id) {
+    if (attempt > 0) {
+      ASSERT_TRUE(waitUntil(
+          [&] {
+            auto shown = region();
+            return shown && shown->rgba == truth_->rgba;
+          },
+          30s));
+    }
+    ASSERT_NO_FATAL_FAILURE(startCapture(id, path));
+    ASSERT_TRUE(hand_->move(x0, y0));
+    ASSERT_TRUE(hand_->button(true));
+    ASSERT_TRUE(hand_->move(1280, 60));
+    ASSERT_TRUE(hand_->move(x1, y1));
+    ASSERT_TRUE(hand_->button(false));
+    answer = reply(*helper_, 30s);
+    if (answer != Json{{"id", id}, {"ok", true}, {"canceled", true}}) break;
+  }
   const Json area = {{"x", x0}, {"y", y0}, {"width", x1 - x0}, {"height", y1 - y0}};
-  ASSERT_EQ(answer, (Json{{"id", 7}, {"ok", true}, {"region", area}})) << answer.dump();
+  ASSERT_EQ(answer, (Json{{"id", id}, {"ok", true}, {"region", area}})) << answer.dump();
   auto png = waylandtest::readRgbaPng(path);
   ASSERT_TRUE(png);
   ASSERT_EQ(png->width, truth_->width);
