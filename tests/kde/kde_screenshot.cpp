@@ -7,8 +7,6 @@
 //                                             benchmarks: prints "median MS" of the calls
 // A picture prints "WIDTHxHEIGHT scale S" and, with FILE, is written there as raw premultiplied
 // BGRA rows; exit status 0. A failure prints "error: MESSAGE", exit status 1.
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,9 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "orvel/common/clock.h"
-#include "orvel/common/event_loop.h"
-#include "orvel/common/task.h"
+#include "platform/dbus/private_session_bus.h"
 #include "platform/kde/screenshot2.h"
 #include "platform/wayland/wayland_connection.h"
 
@@ -58,31 +54,23 @@ int main(int argc, char** argv) {
   const std::size_t fileArg = screen ? 2 : 5;
   const std::string file = !timed && args.size() > fileArg ? args[fileArg] : "";
 
-  orvel::SteadyClock clock;
-  orvel::EventLoop loop(clock);
-  auto bus = orvel::dbus::DbusConnection::openSession(loop);
-  if (!bus) {
-    std::cout << "error: " << bus.error().description << std::endl;
+  orvel::dbus::PrivateSessionBus session;
+  if (!session.bus()) {
+    std::cout << "error: " << session.failure() << std::endl;
     return 1;
   }
-  char self[4096] = {};
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  orvel::kde::Screenshot2 service(**bus, n > 0 ? std::string(self, n) : argv[0]);
+  orvel::kde::Screenshot2 service(*session.bus(), orvel::kde::thisProgramPath());
   std::optional<orvel::Expected<orvel::kde::KWinPicture, orvel::Failure>> result;
   std::vector<double> took;
   for (int round = 0; round < rounds && (!result || *result); ++round) {
-    result.reset();
     const auto start = std::chrono::steady_clock::now();
-    orvel::spawn(loop, [&]() -> orvel::Task<> {
-      if (screen) {
-        result = co_await service.captureScreen(args[1], 10s);
-      } else {
-        const orvel::Rect r{std::stod(args[1]), std::stod(args[2]), std::stod(args[3]),
-                            std::stod(args[4])};
-        result = co_await service.captureArea(r, 10s);
-      }
-    });
-    loop.runUntil([&] { return result.has_value(); });
+    if (screen) {
+      result = session.run(service.captureScreen(args[1], 10s));
+    } else {
+      const orvel::Rect r{std::stod(args[1]), std::stod(args[2]), std::stod(args[3]),
+                          std::stod(args[4])};
+      result = session.run(service.captureArea(r, 10s));
+    }
     took.push_back(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
             .count());

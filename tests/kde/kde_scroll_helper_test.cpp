@@ -17,6 +17,7 @@
 #include "kwin_rig.h"
 #include "kwin_windows.h"
 #include "orvel/common/json_text.h"
+#include "rig_support.h"
 #include "scroll_helper_process.h"
 #include "sway_rig.h"
 #include "test_pattern.h"
@@ -29,6 +30,7 @@ using waylandtest::InputCounter;
 using waylandtest::waitUntil;
 using x11test::error;
 using x11test::ok;
+using x11test::patternMismatches;
 using x11test::ScrollHelperProcess;
 
 constexpr const char* kMoved = "Target window moved, resized or closed; capture stopped.";
@@ -89,24 +91,6 @@ TEST(KdeWindowList, ReportsWindowsFollowsThemActivatesAndLeavesNoScriptBehindWhe
   EXPECT_TRUE(waitUntil([&] { return !windows.scriptLoaded(); }));
 }
 
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Pixels of `frame` (BGRA) that are not the page of kSeed at (px, py) of the window.
-int pageMismatches(const std::vector<std::uint8_t>& frame, int width, int height, int px, int py) {
-  if (frame.size() != std::size_t(width) * height * 4) return width * height;
-  int bad = 0;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t v;
-      std::memcpy(&v, frame.data() + (std::size_t(y) * width + x) * 4, 4);
-      bad += v != x11test::patternPixel(px + x, py + y, kSeed);
-    }
-  return bad;
-}
-
 TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTargetClose) {
   InstalledProject installed;
   std::string log;
@@ -142,19 +126,21 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
                  nullptr, 30s) != 0) {
       return std::vector<std::uint8_t>();
     }
-    return readBytes(file);
+    return testsupport::readFileBytes(file);
   };
 
   // The region, inside the window; the outputs start at KWin's origin, so points are global.
   const int x0 = wx + 100, y0 = wy + 80, w = 300, h = 240;
-  ASSERT_TRUE(waitUntil([&] { return pageMismatches(area(x0, y0, w, h), w, h, 100, 80) == 0; }));
+  ASSERT_TRUE(
+      waitUntil([&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) == 0; }));
   ScrollHelperProcess helper(
       rig->spawn({installed.prefix() + "/libexec/orvel/scroll-capture-helper"}));
   ASSERT_TRUE(helper.running());
   // The overlay dims the screen once it is up, and takes the keyboard: Escape ends the selection
   // and the page sees no key.
   auto overlayUp = [&] {
-    return waitUntil([&] { return pageMismatches(area(x0, y0, w, h), w, h, 100, 80) != 0; }, 30s);
+    return waitUntil(
+        [&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) != 0; }, 30s);
   };
   auto key = [&](int code, const char* state) {
     return hand->write("key " + std::to_string(code) + " " + state + "\n") &&
@@ -166,8 +152,8 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   ASSERT_TRUE(key(1, "down") && key(1, "up"));  // KEY_ESC
   EXPECT_EQ(helper.reply(20s), (Json{{"ok", true}, {"canceled", true}}));
   EXPECT_EQ(page.counts().keys, keysBefore);
-  ASSERT_TRUE(
-      waitUntil([&] { return pageMismatches(area(x0, y0, w, h), w, h, 100, 80) == 0; }, 30s));
+  ASSERT_TRUE(waitUntil(
+      [&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) == 0; }, 30s));
   helper.send("select");
   ASSERT_TRUE(overlayUp()) << helper.reply(1s).dump();
   ASSERT_TRUE(move(x0, y0) && press("down") && move(x0 + w / 2, y0 + h / 2) &&
@@ -189,7 +175,7 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   auto pageComes = [&](int offset) {
     return waitUntil([&] {
       const Json reply = capture();
-      const int bad = ok(reply) ? pageMismatches(frame, w, h, 100, 80 + offset) : -1;
+      const int bad = ok(reply) ? patternMismatches(frame, w, h, 100, 80 + offset, kSeed) : -1;
       notYet = bad < 0 ? error(reply) : std::to_string(bad) + " pixels differ";
       return bad == 0;
     });
