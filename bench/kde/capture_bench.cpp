@@ -10,7 +10,8 @@
 //    connection of its own (in one process, so without a process start).
 // Targets: release to PNG <= 30 ms, freeze <= 150 ms, round trip <= 1.5x one CaptureArea.
 //
-//   kde_capture_bench [rounds]        (default 7)
+//   kde_capture_bench [rounds [build]]    (default 7 rounds, this build; another build's helpers
+//                                         are installed from its folder, e.g. a release build)
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   orvel::kdetest::InstalledProject installed;
   std::string log;
-  if (!installed.install(ORVEL_BUILD_DIR, log)) {
+  const std::string build = argc > 2 ? argv[2] : ORVEL_BUILD_DIR;
+  if (!installed.install(build, log)) {
     std::printf("KDE capture bench: the install failed:\n%s", log.c_str());
     return 1;
   }
