@@ -48,6 +48,8 @@ Expected<Command, Failure> parseRegion(Arguments args) {
       auto v = outputFile(args, a);
       if (!v) return unexpected(v.error());
       o.output = *v;
+    } else if (a == "--copy") {
+      o.copy = true;
     } else {
       return unknownOption("region", a);
     }
@@ -73,6 +75,8 @@ Expected<Command, Failure> parseScroll(Arguments args) {
         return failed("--max-height takes a number of pixels from 1 to " +
                       std::to_string(kMaxPageHeight) + ", not \"" + *v + "\"");
       o.maxHeight = height;
+    } else if (a == "--copy") {
+      o.copy = true;
     } else {
       return unknownOption("scroll", a);
     }
@@ -145,24 +149,26 @@ Screenshots from the terminal or a key binding: a frozen region, a scrolling pag
 either. Drag over the screen to choose; Escape cancels.
 
 Commands:
-  region [-o FILE|-]               capture a region of the frozen screen as PNG
-  scroll [-o FILE|-] [--max-height PX]
+  region [-o FILE|-] [--copy]      capture a region of the frozen screen as PNG
+  scroll [-o FILE|-] [--max-height PX] [--copy]
                                    drag over a scrolling view; orvel scrolls it and writes the
                                    whole page as one PNG (it stops at the end of the page, at the
                                    height limit, or on Escape or Ctrl-C, keeping what it has)
   text [--lang TAG] [--json] [--copy] [IMAGE]
                                    print the text of IMAGE, or of a region captured first;
-                                   --copy also puts it on the clipboard (wl-copy or xclip)
+                                   --copy also puts it on the clipboard
   autostart off|status             removes or shows orvel's login item (orvel has nothing to
                                    start at login, so "on" is refused: bind a key instead)
 
 Without -o the picture goes to $XDG_PICTURES_DIR, else ~/Pictures, as
 Screenshot-YYYY-MM-DD-HHMMSS.png; its path is printed. "-o -" writes the PNG to standard output.
+--copy also puts the picture or text on the clipboard, through wl-copy on Wayland or xclip on
+X11 (orvel says so before capturing when neither is installed).
 
 Examples:
   orvel scroll                     the page of a long document or chat, in ~/Pictures
   orvel scroll -o page.png --max-height 20000
-  orvel region -o - | wl-copy      a region straight to the clipboard
+  orvel region --copy              a region to ~/Pictures and the clipboard
   orvel text --lang de --copy      read German text off the screen and copy it
   orvel text scan.png --json       the recognition result as JSON
 
