@@ -17,15 +17,21 @@ struct ClipboardDesktop {
   bool x11 = false;      // DISPLAY set
 };
 
-// The command that takes text on its standard input, or none when no tool for the desktop is
-// installed. `find` returns a program's path from $PATH.
+// What goes on the clipboard: text, or a PNG picture (offered as image/png).
+enum class ClipboardContent { kText, kPng };
+
+// The command that takes the content on its standard input, or none when no tool for the desktop
+// is installed. `find` returns a program's path from $PATH.
 std::optional<std::vector<std::string>> clipboardCommand(
     const ClipboardDesktop& desktop,
-    const std::function<std::optional<std::string>(const std::string&)>& find);
+    const std::function<std::optional<std::string>(const std::string&)>& find,
+    ClipboardContent content = ClipboardContent::kText);
 
 inline constexpr const char* kNoClipboardTool =
     "No clipboard tool: install wl-clipboard (Wayland) or xclip (X11) for --copy.";
 
-Expected<void, Failure> copyText(const std::vector<std::string>& command, const std::string& text);
+// Runs `command` with `bytes` on its standard input; the tool's own process then serves them.
+Expected<void, Failure> copyToClipboard(const std::vector<std::string>& command,
+                                        const std::string& bytes);
 
 }  // namespace orvel::cli

@@ -44,9 +44,9 @@ Expected<std::string, Failure> outputFile(Arguments& args, const std::string& ta
 // What a subcommand's own options take: true when it took `taken`.
 using OwnOptions = std::function<Expected<bool, Failure>(Arguments&, const std::string& taken)>;
 
-// Reads the options of a subcommand that writes a picture: -o/--output and its own.
+// Reads the options of a subcommand that writes a picture: -o/--output, --copy and its own.
 Expected<void, Failure> readPictureOptions(Arguments& args, const std::string& command,
-                                           std::optional<std::string>& output,
+                                           std::optional<std::string>& output, bool& copy,
                                            const OwnOptions& own = {}) {
   while (!args.done()) {
     const std::string a = args.next();
@@ -54,6 +54,10 @@ Expected<void, Failure> readPictureOptions(Arguments& args, const std::string& c
       auto v = outputFile(args, a);
       if (!v) return unexpected(v.error());
       output = *v;
+      continue;
+    }
+    if (a == "--copy") {
+      copy = true;
       continue;
     }
     auto taken = own ? own(args, a) : Expected<bool, Failure>(false);
@@ -65,7 +69,7 @@ Expected<void, Failure> readPictureOptions(Arguments& args, const std::string& c
 
 Expected<Command, Failure> parseRegion(Arguments args) {
   RegionOptions o;
-  if (auto read = readPictureOptions(args, "region", o.output); !read)
+  if (auto read = readPictureOptions(args, "region", o.output, o.copy); !read)
     return unexpected(read.error());
   return Command(o);
 }
@@ -73,7 +77,7 @@ Expected<Command, Failure> parseRegion(Arguments args) {
 Expected<Command, Failure> parseScroll(Arguments args) {
   ScrollOptions o;
   auto read = readPictureOptions(
-      args, "scroll", o.output,
+      args, "scroll", o.output, o.copy,
       [&o](Arguments& more, const std::string& a) -> Expected<bool, Failure> {
         if (!isOption(a, "--max-height")) return false;
         auto v = more.value("--max-height", a);
@@ -156,24 +160,26 @@ Screenshots from the terminal or a key binding: a frozen region, a scrolling pag
 either. Drag over the screen to choose; Escape cancels.
 
 Commands:
-  region [-o FILE|-]               capture a region of the frozen screen as PNG
-  scroll [-o FILE|-] [--max-height PX]
+  region [-o FILE|-] [--copy]      capture a region of the frozen screen as PNG
+  scroll [-o FILE|-] [--max-height PX] [--copy]
                                    drag over a scrolling view; orvel scrolls it and writes the
                                    whole page as one PNG (it stops at the end of the page, at the
                                    height limit, or on Escape or Ctrl-C, keeping what it has)
   text [--lang TAG] [--json] [--copy] [IMAGE]
                                    print the text of IMAGE, or of a region captured first;
-                                   --copy also puts it on the clipboard (wl-copy or xclip)
+                                   --copy also puts it on the clipboard
   autostart off|status             removes or shows orvel's login item (orvel has nothing to
                                    start at login, so "on" is refused: bind a key instead)
 
 Without -o the picture goes to $XDG_PICTURES_DIR, else ~/Pictures, as
 Screenshot-YYYY-MM-DD-HHMMSS.png; its path is printed. "-o -" writes the PNG to standard output.
+--copy also puts the picture or text on the clipboard, through wl-copy on Wayland or xclip on
+X11 (orvel says so before capturing when neither is installed).
 
 Examples:
   orvel scroll                     the page of a long document or chat, in ~/Pictures
   orvel scroll -o page.png --max-height 20000
-  orvel region -o - | wl-copy      a region straight to the clipboard
+  orvel region --copy              a region to ~/Pictures and the clipboard
   orvel text --lang de --copy      read German text off the screen and copy it
   orvel text scan.png --json       the recognition result as JSON
 

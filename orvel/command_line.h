@@ -11,17 +11,19 @@
 
 namespace orvel::cli {
 
-// The tallest page a scrolling capture writes: PNG pictures are made with cairo, whose pictures
-// are at most 32767 pixels high.
+// The tallest page a scrolling capture writes: cairo, which many viewers draw pictures with, takes
+// pictures of at most 32767 rows.
 inline constexpr int kMaxPageHeight = 32767;
 
 struct RegionOptions {
   std::optional<std::string> output;  // "-": standard output; none: the default screenshot path
+  bool copy = false;                  // the PNG also on the clipboard
 };
 
 struct ScrollOptions {
   std::optional<std::string> output;
   int maxHeight = kMaxPageHeight;
+  bool copy = false;
 };
 
 struct TextOptions {

@@ -73,17 +73,13 @@ class TemporaryFile {
   ~TemporaryFile() {
     if (!path_.empty()) ::unlink(path_.c_str());
   }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
 };
-
-bool copyFileTo(const std::string& path, std::FILE* out) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return !in.bad() && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-}
 
 // A program's path from $PATH.
 std::optional<std::string> findProgram(const std::string& name, const CommandContext& context) {
@@ -95,6 +91,52 @@ std::optional<std::string> findProgram(const std::string& name, const CommandCon
     at = colon + 1;
   }
   return std::nullopt;
+}
+
+// The clipboard tool for --copy (none without it), found before any capture so that nobody drags
+// for a copy that cannot happen.
+Expected<std::optional<std::vector<std::string>>, Failure> clipboardFor(
+    bool copy, ClipboardContent content, const CommandContext& context) {
+  if (!copy) return std::optional<std::vector<std::string>>();
+  auto command = clipboardCommand(
+      {context.environment("WAYLAND_DISPLAY").has_value(),
+       context.environment("DISPLAY").has_value()},
+      [&](const std::string& name) { return findProgram(name, context); }, content);
+  if (!command) return failed(kNoClipboardTool);
+  return command;
+}
+
+// The file a picture is written to: a temporary one (held in `temporary`) for standard output,
+// else the one named or a new screenshot name.
+Expected<std::string, Failure> pictureFile(const std::optional<std::string>& output,
+                                           const CommandContext& context,
+                                           std::optional<TemporaryFile>& temporary) {
+  if (output != "-") return outputPath(output, context);
+  temporary.emplace(context);
+  if (temporary->path().empty()) return failed("Cannot make a temporary file.");
+  return temporary->path();
+}
+
+// Hands on a written picture: to standard output for "-o -", else its path is printed; and to
+// the clipboard when one is given.
+int deliverPicture(const std::string& file, bool toStandardOutput,
+                   const std::optional<std::vector<std::string>>& clipboard) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad() || bytes.empty()) return fail("Cannot read the picture back from " + file + ".");
+  if (toStandardOutput) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+        std::fflush(stdout) != 0)
+      return fail("Cannot write the picture to standard output.");
+  } else {
+    std::printf("%s\n", file.c_str());
+    std::fflush(stdout);
+  }
+  if (clipboard) {
+    if (auto copied = copyToClipboard(*clipboard, bytes); !copied)
+      return fail(copied.error().description);
+  }
+  return 0;
 }
 
 // Region capture into `path`: 0 written, 1 failed or canceled (said on standard error).
@@ -122,29 +164,22 @@ int captureRegion(const std::string& path, const CommandContext& context) {
 }  // namespace
 
 int runRegion(const RegionOptions& options, const CommandContext& context) {
-  if (options.output == "-") {
-    TemporaryFile picture(context);
-    if (picture.path().empty()) return fail("Cannot make a temporary file.");
-    if (const int status = captureRegion(picture.path(), context); status != 0) return status;
-    if (!copyFileTo(picture.path(), stdout) || std::fflush(stdout) != 0)
-      return fail("Cannot write the picture to standard output.");
-    return 0;
-  }
-  auto path = outputPath(options.output, context);
+  const auto clipboard = clipboardFor(options.copy, ClipboardContent::kPng, context);
+  if (!clipboard) return fail(clipboard.error().description);
+  std::optional<TemporaryFile> temporary;
+  const auto path = pictureFile(options.output, context, temporary);
   if (!path) return fail(path.error().description);
   if (const int status = captureRegion(*path, context); status != 0) return status;
-  std::printf("%s\n", path->c_str());
-  return 0;
+  return deliverPicture(*path, options.output == "-", *clipboard);
 }
 
 int runScroll(const ScrollOptions& options, const CommandContext& context) {
+  const auto clipboard = clipboardFor(options.copy, ClipboardContent::kPng, context);
+  if (!clipboard) return fail(clipboard.error().description);
   // The name is chosen first: a capture must not be lost to a folder that cannot be made.
-  std::optional<std::string> path;
-  if (options.output != "-") {
-    auto chosen = outputPath(options.output, context);
-    if (!chosen) return fail(chosen.error().description);
-    path = *chosen;
-  }
+  std::optional<TemporaryFile> temporary;
+  const auto path = pictureFile(options.output, context, temporary);
+  if (!path) return fail(path.error().description);
   auto process = HelperProcess::start({helper(kScrollHelper, context)});
   if (!process) return fail(process.error().description);
   ScrollHelperChannel channel(**process, context.interrupt.fd());
@@ -180,27 +215,14 @@ int runScroll(const ScrollOptions& options, const CommandContext& context) {
                  result.unmatchedFrames);
   ImageView page = result.page->view();
   page.height = std::min(page.height, options.maxHeight);
-  if (!path) {
-    if (auto written = writePngTo(page, STDOUT_FILENO); !written)
-      return fail(written.error().description);
-    return 0;
-  }
   if (auto written = writePngFile(page, *path); !written) return fail(written.error().description);
   std::fprintf(stderr, "orvel: %d frames, page %dx%d px\n", result.frames, page.width, page.height);
-  std::printf("%s\n", path->c_str());
-  return 0;
+  return deliverPicture(*path, options.output == "-", *clipboard);
 }
 
 int runText(const TextOptions& options, const CommandContext& context) {
-  std::optional<std::vector<std::string>> clipboard;
-  if (options.copy) {
-    clipboard =
-        clipboardCommand({context.environment("WAYLAND_DISPLAY").has_value(),
-                          context.environment("DISPLAY").has_value()},
-                         [&](const std::string& name) { return findProgram(name, context); });
-    // Said before the capture, so that nobody drags for a copy that cannot happen.
-    if (!clipboard) return fail(kNoClipboardTool);
-  }
+  const auto clipboard = clipboardFor(options.copy, ClipboardContent::kText, context);
+  if (!clipboard) return fail(clipboard.error().description);
   TemporaryFile captured(context);
   std::string image;
   if (options.image) {
@@ -228,8 +250,9 @@ int runText(const TextOptions& options, const CommandContext& context) {
   const std::string text = (*reply)["text"].get<std::string>();
   if (!options.json) std::printf("%s\n", text.c_str());
   std::fflush(stdout);
-  if (clipboard) {
-    if (auto copied = copyText(*clipboard, text); !copied) return fail(copied.error().description);
+  if (*clipboard) {
+    if (auto copied = copyToClipboard(**clipboard, text); !copied)
+      return fail(copied.error().description);
   }
   return 0;
 }

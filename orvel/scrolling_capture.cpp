@@ -1,5 +1,6 @@
 #include "scrolling_capture.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvel::cli {
@@ -15,6 +16,11 @@ ScrollingCaptureResult stopped(ScrollingCaptureResult r, Stop stop, std::string 
 }
 
 }  // namespace
+
+int looksBeforeStill(int slowestRepaint) {
+  if (slowestRepaint <= 0) return kRepaintChecks;
+  return std::clamp(2 * slowestRepaint + 1, 3, kRepaintChecks);
+}
 
 ScrollingCaptureResult captureScrollingPage(ScrollChannel& helper, int maxHeight,
                                             const ScrollingCaptureHooks& hooks) {
@@ -37,25 +43,30 @@ ScrollingCaptureResult captureScrollingPage(ScrollChannel& helper, int maxHeight
   const int asked = static_cast<int>(std::lround(kScrollFraction * frameHeight));
 
   int stillSteps = 0;
+  int slowestRepaint = 0;
+  bool fellShort = false;  // the last step that moved moved less than half the distance asked
   for (;;) {
     if (r.page->height() >= maxHeight) return stopped(std::move(r), Stop::kHeightLimit);
     if (hooks.interrupted()) return stopped(std::move(r), Stop::kInterrupted);
     if (auto scrolled = helper.scroll(kScrollFraction); !scrolled)
       return failedOrInterrupted(r, scrolled.error());
-    bool moved = false;
-    for (int check = 0; check < kRepaintChecks && !moved; ++check) {
-      if (check > 0) hooks.pauseForRepaint();
+    int shift = 0;
+    const int looks = looksBeforeStill(slowestRepaint);
+    for (int look = 1; look <= looks && shift == 0; ++look) {
+      if (look > 1) hooks.pauseForRepaint();
       auto frame = helper.capture();
       if (!frame) return failedOrInterrupted(r, frame.error());
       const stitching::FrameOverlap overlap = r.page->add(frame->view(), asked);
-      moved = overlap.shift > 0;
+      shift = overlap.shift;
+      if (shift > 0) slowestRepaint = std::max(slowestRepaint, look);
       if (!overlap.matched) ++r.unmatchedFrames;
     }
-    if (!moved) {
-      if (++stillSteps == 2) return stopped(std::move(r), Stop::kEndOfPage);
+    if (shift == 0) {
+      if (++stillSteps == 2 || fellShort) return stopped(std::move(r), Stop::kEndOfPage);
       continue;
     }
     stillSteps = 0;
+    fellShort = 2 * shift < asked;
     ++r.frames;
     hooks.progress(r.frames, r.page->width(), r.page->height());
   }

@@ -1,6 +1,7 @@
 // A scrolling capture: after the user's selection, frames and scroll steps in turn, each frame
 // stitched onto the page, until the page stops moving (two scroll steps in a row that move
-// nothing), the page reaches its height limit, the user interrupts, or the helper fails (the
+// nothing, or one after a step that moved less than half the distance asked: the content stopped
+// on its way), the page reaches its height limit, the user interrupts, or the helper fails (the
 // target moved, was covered or closed, Escape). Whatever was captured until then is kept. Pure
 // logic over a ScrollChannel; waiting and interruption come from the caller. One thread.
 #pragma once
@@ -35,8 +36,14 @@ struct ScrollingCaptureResult {
   int unmatchedFrames = 0;                      // frames that did not overlap the page
 };
 
-// Frames that show no move after a scroll step before the step counts as moving nothing.
+// The most frames looked at after a scroll step before it counts as moving nothing.
 inline constexpr int kRepaintChecks = 6;
+
+// Frames to look at before a step counts as moving nothing, given the looks that the slowest step
+// which moved on this page needed to show it (1: the first frame; 0: none moved yet). A view that
+// shows its moves at once gets three looks, a slower one twice its slowest and one more, up to
+// kRepaintChecks; a view not yet seen moving gets them all. Pure.
+int looksBeforeStill(int slowestRepaint);
 
 ScrollingCaptureResult captureScrollingPage(ScrollChannel& helper, int maxHeight,
                                             const ScrollingCaptureHooks& hooks);

@@ -51,9 +51,10 @@ class ScrollEvents {
                                                                  std::int32_t delta2,
                                                                  std::int32_t delta3) = 0;
   virtual void post(const ScrollWheelEvent& event) = 0;
-  // Whether the desktop's wheel only clicks (no pixel deltas reach applications): then a scroll by
-  // a distance is made click by click, each click's move measured.
-  virtual bool clicksOnly() const { return false; }
+  // Whether a scroll by a distance is made click by click, each click's move measured on the
+  // region's frames: where the wheel only clicks (X11), and where applications read wheel values
+  // in units of their own rather than as the pixels sent (Wayland).
+  virtual bool measuresClicks() const { return false; }
   // Leaves the pointer at `place` (global display coordinates) on desktops whose posted events
   // leave it where they were aimed, as they cannot put it back where the user had it; desktops
   // that put it back do nothing.

@@ -114,7 +114,7 @@ class SwitchedScrollEvents final : public ScrollEvents, Switched<ScrollEvents> {
     return now().createScrollWheelEvent(unit, count, w1, w2, w3);
   }
   void post(const ScrollWheelEvent& event) override { now().post(event); }
-  bool clicksOnly() const override { return now().clicksOnly(); }
+  bool measuresClicks() const override { return now().measuresClicks(); }
   void restPointer(Point place) override { now().restPointer(place); }
 };
 

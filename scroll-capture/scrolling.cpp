@@ -23,7 +23,7 @@ constexpr int kMaxMeasuredClicks = 100;
 Task<Outcome<>> ScrollCaptureHelper::scroll(double fraction) {
   if (auto check = validate(); !check) co_return check;
   if (!state_.lockedTarget) co_return fail(msg::kCannotCreateScrollEvents);
-  if (ports_.scrollEvents.clicksOnly() && state_.scrollMethod == ScrollEventMethod::pixels &&
+  if (ports_.scrollEvents.measuresClicks() && state_.scrollMethod == ScrollEventMethod::pixels &&
       state_.filter && state_.configuration && std::isfinite(fraction) && fraction != 0 &&
       std::fabs(fraction) <= 0.8) {
     co_return co_await measuredScroll(fraction);

@@ -3,8 +3,9 @@
 //      the window's page row for row;
 //   2. the helper alone, driven as orvel drives it (a frame, a scroll of 0.65 of the region, ...)
 //      for as many steps, without stitching or PNG: the sum of its capture and scroll times.
-// orvel's overhead is (1) less (2); it includes the end-of-page check (two steps that show no
-// move, each looked at a few times while the view might still repaint).
+// orvel's overhead is (1) less (2); it includes the end-of-page check (after the page's short last
+// step, one more step that shows no move, looked at a few times while the view might still
+// repaint), the stitching and the PNG. The load average is printed with the figures.
 //   orvel_scroll_bench [SCREENS]
 #include <signal.h>
 #include <unistd.h>
@@ -109,7 +110,10 @@ int main(int argc, char** argv) {
               orvelSeconds, correct ? "correct row for row" : "WRONG", broken);
   std::printf("the helper alone, %d frames and %d scrolls: %.2f s\n", steps + 1, steps,
               helperSeconds);
-  std::printf("orvel's overhead: %.2f s (%.0f %%)\n", orvelSeconds - helperSeconds,
+  std::printf("orvel's overhead: %.2f s (%.1f %%)\n", orvelSeconds - helperSeconds,
               100 * (orvelSeconds - helperSeconds) / helperSeconds);
+  double load[3] = {0, 0, 0};
+  if (::getloadavg(load, 3) == 3)
+    std::printf("load average: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
   return correct ? 0 : 1;
 }

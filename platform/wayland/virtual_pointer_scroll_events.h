@@ -7,6 +7,11 @@
 // logical pixel per unit: Wayland scrolls by pixels, so nothing is rounded into steps. Negative
 // deltas scroll towards the content's end, which is a positive axis value.
 //
+// Clients read the wheel's values in units of their own: foot multiplies them by its scrollback
+// multiplier (3 by default) and scrolls whole lines, and in the alternate screen turns them into
+// arrow keys for programs such as less. So a scroll by a distance is made step by step, each
+// step's move measured (measuresClicks).
+//
 // Wayland does not tell a client where the pointer is, so it cannot be put back: it stays at the
 // last location posted or rested at, and the user's next motion moves it on from there.
 //
@@ -70,6 +75,7 @@ class VirtualPointerScrollEvents final : public platform::PostingScrollEvents {
 
   // True while the compositor answers.
   bool openSource() override;
+  bool measuresClicks() const override { return true; }
   // Returns once the compositor has handled the motion and the wheel (or after a bounded wait), so
   // the events are on their way to the window under the location.
   void post(const platform::ScrollWheelEvent& event) override;

@@ -21,7 +21,7 @@ class X11ScrollEvents final : public platform::PostingScrollEvents {
 
   bool openSource() override;
   void post(const platform::ScrollWheelEvent& event) override;
-  bool clicksOnly() const override { return true; }
+  bool measuresClicks() const override { return true; }
 
   // The clicks an event makes (positive: towards the content's end, button 5), updating the
   // carried remainder.

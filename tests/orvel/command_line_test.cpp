@@ -24,6 +24,9 @@ TEST(CommandLine, ReadsEachCommandWithItsOptions) {
   EXPECT_EQ(std::get<RegionOptions>(parsed({"region"})).output, std::nullopt);
   EXPECT_EQ(std::get<RegionOptions>(parsed({"region", "-o", "-"})).output, "-");
   EXPECT_EQ(std::get<RegionOptions>(parsed({"region", "--output=a.png"})).output, "a.png");
+  EXPECT_FALSE(std::get<RegionOptions>(parsed({"region"})).copy);
+  EXPECT_TRUE(std::get<RegionOptions>(parsed({"region", "--copy", "-o", "-"})).copy);
+  EXPECT_TRUE(std::get<ScrollOptions>(parsed({"scroll", "--copy"})).copy);
 
   const auto scroll =
       std::get<ScrollOptions>(parsed({"scroll", "-o", "p.png", "--max-height", "900"}));
@@ -121,6 +124,13 @@ TEST(Clipboard, TheDesktopsOwnToolOrNone) {
             (Cmd{"/usr/bin/xclip", "-selection", "clipboard"}));
   EXPECT_EQ(clipboardCommand({false, true}, installed({"wl-copy"})), std::nullopt);
   EXPECT_EQ(clipboardCommand({true, false}, installed({"xclip"})), std::nullopt);
+  // Pictures go as PNG.
+  constexpr auto kPng = ClipboardContent::kPng;
+  EXPECT_EQ(clipboardCommand({true, true}, installed({"wl-copy", "xclip"}), kPng),
+            (Cmd{"/usr/bin/wl-copy", "--type", "image/png"}));
+  EXPECT_EQ(clipboardCommand({false, true}, installed({"wl-copy", "xclip"}), kPng),
+            (Cmd{"/usr/bin/xclip", "-selection", "clipboard", "-t", "image/png"}));
+  EXPECT_EQ(clipboardCommand({true, true}, installed({}), kPng), std::nullopt);
 }
 
 }  // namespace

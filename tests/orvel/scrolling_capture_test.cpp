@@ -27,28 +27,34 @@ class FakeScrollView final : public ScrollChannel {
   Expected<Image, Failure> capture() override {
     ++captures;
     if (captureFailureAfter && captures > *captureFailureAfter) return failed("covered");
-    return frameAt(page_, top_, visible_);
+    // A slow view shows a step's move only from its `repaintLook`-th frame on.
+    if (++looksSinceScroll_ >= repaintLook) shown_ = top_;
+    return frameAt(page_, shown_, visible_);
   }
   Expected<void, Failure> scroll(double fraction) override {
     EXPECT_GT(fraction, 0.5);
     EXPECT_LE(fraction, 0.8);
     ++scrolls;
     top_ = std::min(top_ + step_, static_cast<int>(page_.size()) - visible_);
+    looksSinceScroll_ = 0;
     return {};
   }
 
   bool canceled = false;
   std::optional<std::string> selectFailure;
   std::optional<int> captureFailureAfter;
+  int repaintLook = 1;
   int captures = 0, scrolls = 0;
 
  private:
   Rows page_;
-  int visible_, step_, top_ = 0;
+  int visible_, step_, top_ = 0, shown_ = 0, looksSinceScroll_ = 0;
 };
 
-TEST(ScrollingCapture, StopsAtThePagesEndAfterTwoStepsThatMoveNothing) {
-  const Rows page = textRows(60);  // 1320 rows
+TEST(ScrollingCapture, StopsAtThePagesEndWhenTheContentStopsMoving) {
+  // The page ends mid-step (700 rows below the first frame: 4 steps of 170, then 20 rows): that
+  // short step and one that moves nothing end it.
+  const Rows page = distinctRows(1000);
   FakeScrollView view(page, 300, 170);
   int pauses = 0, reports = 0;
   ScrollingCaptureHooks hooks;
@@ -58,11 +64,50 @@ TEST(ScrollingCapture, StopsAtThePagesEndAfterTwoStepsThatMoveNothing) {
   EXPECT_EQ(r.stop, ScrollingCaptureResult::Stop::kEndOfPage);
   ASSERT_TRUE(r.page);
   EXPECT_EQ(rowsOf(r.page->view()), page);
-  EXPECT_EQ(r.frames, 7);  // the first, then 6 steps of 170 and one of 10 rows
-  EXPECT_EQ(reports, 7);
+  EXPECT_EQ(r.frames, 6);
+  EXPECT_EQ(reports, 6);
   EXPECT_EQ(r.unmatchedFrames, 0);
-  // Each of the two still steps waited for a repaint before it counted.
-  EXPECT_EQ(pauses, 2 * (kRepaintChecks - 1));
+  // The still step looked three times (a view that shows its moves at once).
+  EXPECT_EQ(view.scrolls, 6);
+  EXPECT_EQ(pauses, 2);
+  EXPECT_EQ(view.captures, 6 + 3);
+
+  // Lines of text (1320 rows) ending on a whole step (1020 rows below the first frame, 6 steps of
+  // 170): two steps that move nothing end it.
+  const Rows text = textRows(60);
+  FakeScrollView whole(text, 300, 170);
+  const auto t = captureScrollingPage(whole, kMaxPageHeight, {});
+  EXPECT_EQ(t.stop, ScrollingCaptureResult::Stop::kEndOfPage);
+  ASSERT_TRUE(t.page);
+  EXPECT_EQ(rowsOf(t.page->view()), text);
+  EXPECT_EQ(t.frames, 7);
+  EXPECT_EQ(whole.scrolls, 8);
+  EXPECT_EQ(whole.captures, 7 + 2 * 3);
+}
+
+TEST(ScrollingCapture, ASlowViewIsGivenTimeToRepaintBeforeAStepCountsAsStill) {
+  EXPECT_EQ(looksBeforeStill(0), kRepaintChecks);
+  EXPECT_EQ(looksBeforeStill(1), 3);
+  EXPECT_EQ(looksBeforeStill(2), 5);
+  EXPECT_EQ(looksBeforeStill(9), kRepaintChecks);
+
+  // Every move shows on the third frame after the scroll: no step is taken for still, and the
+  // end of the page is looked at as long as allowed.
+  const Rows page = textRows(60);
+  FakeScrollView slow(page, 300, 170);
+  slow.repaintLook = 3;
+  const auto r = captureScrollingPage(slow, kMaxPageHeight, {});
+  EXPECT_EQ(r.stop, ScrollingCaptureResult::Stop::kEndOfPage);
+  ASSERT_TRUE(r.page);
+  EXPECT_EQ(rowsOf(r.page->view()), page);
+  EXPECT_EQ(r.unmatchedFrames, 0);
+  EXPECT_EQ(slow.captures, 1 + 6 * 3 + 2 * kRepaintChecks);
+
+  // A page that never moves is looked at in full before it counts as ended.
+  FakeScrollView still(page, 300, 0);
+  EXPECT_EQ(captureScrollingPage(still, kMaxPageHeight, {}).stop,
+            ScrollingCaptureResult::Stop::kEndOfPage);
+  EXPECT_EQ(still.captures, 1 + 2 * kRepaintChecks);
 }
 
 TEST(ScrollingCapture, TheHeightLimitAndAnInterruptKeepThePageSoFar) {

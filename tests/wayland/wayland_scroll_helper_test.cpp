@@ -134,7 +134,8 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   std::memcpy(mine.data(), first.pixels.data(), first.pixels.size());
   EXPECT_EQ(largestDifference(rgbaOf(mine), 0, 0, *truth, 0, 0, w, h), 0);
 
-  // Half the region's height in pixels: plain axis values from a wheel, one logical pixel each.
+  // Half the region's height: wheel steps as a mouse sends them, each step's move measured on the
+  // region's frames, until the page moved 150 pixels (this page moves a step's 15).
   EXPECT_EQ(ok(helper.request("scroll", ",\"fraction\":0.5")), true);
   // The wheel's pointer stays where it turned: away from the region, as the user's hand would.
   pointer->moveTo(kWidth - 1, kHeight - 1);
@@ -142,17 +143,18 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   ASSERT_TRUE(wheel);
   EXPECT_EQ(wheel->axisValue, 150);
   EXPECT_GT(wheel->wheelSources, 0);
-  EXPECT_EQ(wheel->discreteEvents, 0);
+  EXPECT_EQ(wheel->discreteSteps, 10);
   EXPECT_EQ(page.pageOffset(), 150);
   EXPECT_TRUE(pageComes(150)) << notYet;
   // In lines: wheel steps of 15 pixels.
   EXPECT_EQ(helper.request("fallback")["switched"], true);
   EXPECT_EQ(ok(helper.request("scroll", ",\"fraction\":0.5")), true);
   pointer->moveTo(kWidth - 1, kHeight - 1);
+  const int measuredSteps = wheel->discreteSteps;
   wheel = page.wheel();
   ASSERT_TRUE(wheel);
-  EXPECT_GT(wheel->discreteSteps, 0);
-  const int offset = 150 + wheel->discreteSteps * 15;
+  EXPECT_GT(wheel->discreteSteps, measuredSteps);
+  const int offset = 150 + (wheel->discreteSteps - measuredSteps) * 15;
   EXPECT_EQ(page.pageOffset(), offset);
   EXPECT_TRUE(pageComes(offset)) << notYet;
 

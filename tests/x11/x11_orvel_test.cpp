@@ -35,15 +35,31 @@ class TemporaryFolder {
   std::string path_;
 };
 
-std::unique_ptr<ChildProcess> startOrvel(XvfbRig& rig, const std::vector<std::string>& arguments) {
+// orvel on the rig's display; `path`, when given, is its $PATH.
+std::unique_ptr<ChildProcess> startOrvel(XvfbRig& rig, const std::vector<std::string>& arguments,
+                                         const std::string& path = {}) {
   std::vector<std::string> argv = {ORVEL_COMMAND};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   ChildProcess::Options o;
   o.environment = {{"DISPLAY", rig.display()},
                    {"ORVEL_SCROLL_HELPER", ORVEL_SCROLL_HELPER},
                    {"ORVEL_REGION_HELPER", ORVEL_REGION_HELPER}};
+  if (!path.empty()) o.environment["PATH"] = path;
   o.pipeStdin = false;
   return ChildProcess::start(argv, o);
+}
+
+// The rig's clipboard as a PNG, read back through xclip.
+std::optional<std::string> clipboardPng(XvfbRig& rig) {
+  ChildProcess::Options o;
+  o.environment = {{"DISPLAY", rig.display()}};
+  o.pipeStdin = false;
+  auto xclip =
+      ChildProcess::start({"xclip", "-o", "-selection", "clipboard", "-t", "image/png"}, o);
+  if (!xclip) return std::nullopt;
+  auto bytes = xclip->readToEnd(20s);
+  if (xclip->wait(10s) != 0) return std::nullopt;
+  return bytes;
 }
 
 // Rows of `png` that differ from what `expected(x, y)` gives (a BGRA pattern word).
@@ -151,7 +167,9 @@ TEST(OrvelScrollStops, AtTheHeightLimitAndOnAnInterruptKeepingThePage) {
     rig->button(4, true);
     rig->button(4, false);
   }
-  const int clicksBefore = target->clicks().second;
+  // The window answers once it has drawn those clicks.
+  int clicksBefore = -1;
+  ASSERT_TRUE(waitUntil([&] { return (clicksBefore = target->clicks().second) >= 0; }, 60s));
   auto interrupted = startOrvel(*rig, {"scroll", "-o", folder / "interrupted.png"});
   ASSERT_TRUE(interrupted);
   ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
@@ -192,6 +210,46 @@ TEST(OrvelRegion, WritesTheDraggedRegionAndEscapeCancels) {
   rig->key(x11::kEscapeKeysym, false);
   EXPECT_EQ(canceled->wait(60s), 1);
   EXPECT_FALSE(std::filesystem::exists(folder / "canceled.png"));
+}
+
+// --copy puts the PNG written on the clipboard as image/png (xclip on X11); without a clipboard
+// tool orvel says so and ends before capturing anything.
+TEST(OrvelRegion, CopyPutsThePictureOnTheClipboardOrEndsFirst) {
+  std::string whyNoTool;
+  if (testsupport::lacksPrograms({"xclip"}, whyNoTool)) GTEST_SKIP() << whyNoTool;
+  START_RIG(rig, RigOptions{});
+  auto target = rig->openWindow({.x = 100, .y = 100, .width = 400, .height = 300, .seed = 7});
+  ASSERT_TRUE(target);
+  const auto origin = rig->contentOrigin(target->window());
+  ASSERT_TRUE(origin);
+  TemporaryFolder folder;
+  ASSERT_TRUE(std::filesystem::create_directory(folder / "bin"));
+
+  auto toolless = startOrvel(*rig, {"region", "--copy", "-o", folder / "none.png"}, folder / "bin");
+  ASSERT_TRUE(toolless);
+  EXPECT_EQ(toolless->wait(30s), 1);
+  EXPECT_FALSE(std::filesystem::exists(folder / "none.png"));
+
+  auto orvel = startOrvel(*rig, {"region", "--copy", "-o", folder / "copied.png"});
+  ASSERT_TRUE(orvel);
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
+  rig->drag(origin->first + 20, origin->second + 30, origin->first + 220, origin->second + 130);
+  EXPECT_EQ(orvel->wait(60s), 0);
+  EXPECT_EQ(orvel->readLine(5s), folder / "copied.png");
+  const std::string written = testsupport::readText(folder / "copied.png");
+  ASSERT_GT(written.size(), 8u);
+  EXPECT_EQ(clipboardPng(*rig), written);
+
+  // A scroll of a view that does not move is its one frame, to standard output and the clipboard.
+  auto scroll = startOrvel(*rig, {"scroll", "--copy", "-o", "-"});
+  ASSERT_TRUE(scroll);
+  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
+  rig->drag(origin->first + 20, origin->second + 30, origin->first + 220, origin->second + 130);
+  const auto page = scroll->readToEnd(60s);
+  EXPECT_EQ(scroll->wait(60s), 0);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(clipboardPng(*rig), page);
 }
 
 }  // namespace

@@ -223,7 +223,8 @@ void XvfbRig::killServer() {
 
 std::string TestWindowProcess::command(const std::string& line) {
   process_->write(line + "\n");
-  return process_->readLine(5s).value_or("");
+  // Generous: an answer that came after the wait would be taken for the next command's.
+  return process_->readLine(30s).value_or("");
 }
 
 std::pair<int, int> TestWindowProcess::clicks() {
