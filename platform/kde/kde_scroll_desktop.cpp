@@ -1,8 +1,8 @@
 #include "platform/kde/kde_scroll_desktop.h"
 
 #include "platform/kde/fake_input_scroll_events.h"
-#include "platform/kde/kde_workspace.h"
 #include "platform/kde/kwin_session.h"
+#include "platform/linux/reported_workspace.h"
 #include "platform/wayland/wayland_key_state.h"
 
 namespace orvel::kde {
@@ -42,8 +42,8 @@ KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
       std::move(refusal), *connection_,
       wheel->available() ? std::string() : noFakeInputMessage(thisProgramPath()));
   keys_ = std::make_unique<wayland::WaylandKeyState>();
-  windowServer_ = std::make_unique<KdeWindowServer>(*windowList_, *screens_);
-  workspace_ = std::make_unique<KdeWorkspace>(*windowList_);
+  windowServer_ = std::make_unique<wayland::ReportedWindowServer>(*windowList_, *screens_);
+  workspace_ = std::make_unique<platform::ReportedWorkspace>(*windowList_);
   // KWin focuses the overlay only once it has shown it (kde_region_desktop.h).
   shield_ = std::make_unique<wayland::WaylandInputShield>(*connection_, /*judgesFocus=*/false);
   overlay_ = std::make_unique<wayland::WaylandOverlay>(loop, *connection_, *screens_, *shield_,
@@ -53,14 +53,14 @@ KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
   if (auto script = findWindowListScript()) {
     spawn(loop, startWindowList(std::move(*script)));
   } else {
-    windowServer_->scriptFailed("orvel/kwin/window-list.js is not installed");
+    windowList_->scriptFailed("orvel/kwin/window-list.js is not installed");
   }
 }
 
 Task<> KdeScrollDesktop::startWindowList(std::string scriptTemplate) {
   auto starting = windowList_->start(std::move(scriptTemplate), kScriptDeadline);
   auto started = co_await starting;
-  if (!started) windowServer_->scriptFailed(started.error().description);
+  if (!started) windowList_->scriptFailed(started.error().description);
 }
 
 KdeScrollDesktop::~KdeScrollDesktop() {

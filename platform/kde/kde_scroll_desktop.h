@@ -15,11 +15,11 @@
 #include "orvel/common/event_loop.h"
 #include "platform/dbus/dbus_connection.h"
 #include "platform/kde/kde_permissions.h"
-#include "platform/kde/kde_window_server.h"
 #include "platform/kde/kwin_screen_capture.h"
 #include "platform/kde/kwin_window_list.h"
 #include "platform/null_desktop.h"
 #include "platform/scroll_desktop.h"
+#include "platform/wayland/reported_window_server.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_event_pump.h"
 #include "platform/wayland/wayland_input_shield.h"
@@ -66,7 +66,7 @@ class KdeScrollDesktop final : public platform::ScrollDesktop {
   std::unique_ptr<wayland::WaylandScreens> screens_;
   std::unique_ptr<KdePermissions> permissions_;
   std::unique_ptr<platform::KeyState> keys_;
-  std::unique_ptr<KdeWindowServer> windowServer_;
+  std::unique_ptr<wayland::ReportedWindowServer> windowServer_;
   std::unique_ptr<platform::Workspace> workspace_;
   std::unique_ptr<wayland::WaylandInputShield> shield_;
   std::unique_ptr<wayland::WaylandOverlay> overlay_;

@@ -137,4 +137,26 @@ bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
          waylandtest::waitUntil([&] { return !active(); });
 }
 
+Expected<dbus::DbusMessage, Failure> callAndWait(EventLoop& loop, dbus::DbusConnection& bus,
+                                                 dbus::DbusMessage request) {
+  auto reply = send(loop, bus, std::move(request));
+  if (!reply) return failed("no answer");
+  return std::move(*reply);
+}
+
+bool enableExtension(EventLoop& loop, dbus::DbusConnection& bus, const std::string& uuid,
+                     std::string& whyNot) {
+  auto enable = bus.newCall({"org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions"},
+                            "EnableExtension");
+  sd_bus_message_append(enable.get(), "s", uuid.c_str());
+  auto reply = send(loop, bus, std::move(enable));
+  int enabled = 0;
+  if (!answered(reply, whyNot)) return false;
+  if (sd_bus_message_read((*reply)->get(), "b", &enabled) < 0 || !enabled) {
+    whyNot = "the shell did not enable " + uuid;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace orvel::gnometest

@@ -52,4 +52,13 @@ class GnomeHand {
 // OverviewActive to false and waits until it reads so. False when the shell refused.
 bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus);
 
+// Sends `request` and waits for its reply on `loop` (at most 10 s); a failure says why.
+Expected<dbus::DbusMessage, Failure> callAndWait(EventLoop& loop, dbus::DbusConnection& bus,
+                                                 dbus::DbusMessage request);
+
+// Enables the installed extension `uuid` through org.gnome.Shell.Extensions, as the user's
+// `gnome-extensions enable` does; false, and `whyNot` says why, when the shell refused.
+bool enableExtension(EventLoop& loop, dbus::DbusConnection& bus, const std::string& uuid,
+                     std::string& whyNot);
+
 }  // namespace orvel::gnometest
