@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 # A GTK 4 window for the GNOME tests: a text view of numbered lines in a scrolled window.
 #   gtk_page.py TITLE [LINES]
-# Prints "ready" once the window is mapped, then "active 1" or "active 0" whenever it gains or
-# loses the focus, and "scrolled N" when its view moved to N pixels from the top. Reads commands on
+# Prints "ready" once the window is mapped, then "maximized 1" or "maximized 0" when that changes,
+# and "scrolled N" when its view moved to N pixels from the top. Reads commands on
 # standard input: "maximize", "quit". Ends when its standard input ends.
 import sys
 
@@ -29,7 +29,7 @@ def on_activate(app):
     window.set_child(scrolled)
     scrolled.get_vadjustment().connect(
         "value-changed", lambda a: say(f"scrolled {round(a.get_value())}"))
-    window.connect("notify::is-active", lambda w, _: say(f"active {int(w.is_active())}"))
+    window.connect("notify::maximized", lambda w, _: say(f"maximized {int(w.is_maximized())}"))
     window.connect("map", lambda w: GLib.idle_add(lambda: say("ready")))
 
     def command(channel, condition):
