@@ -15,9 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "orvel/common/clock.h"
-#include "orvel/common/event_loop.h"
-#include "platform/dbus/dbus_connection.h"
+#include "platform/dbus/private_session_bus.h"
 #include "platform/screen_capture.h"
 #include "platform/wayland/picture_batch.h"
 #include "platform/wayland/wayland_connection.h"
@@ -40,16 +38,11 @@ class GnomeScreenCapture final : public platform::ScreenCapture {
       const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
 
  private:
-  template <class T>
-  T runToEnd(Task<T> task);
   // Every monitor's picture, by display id.
   Expected<wayland::PictureBatch::Pictures, platform::PlatformError> captureAll();
 
   std::mutex mutex_;  // guards everything below
-  SteadyClock clock_;
-  EventLoop loop_{clock_};
-  std::unique_ptr<dbus::DbusConnection> bus_;
-  std::string busFailure_;
+  dbus::PrivateSessionBus session_;
   std::unique_ptr<wayland::WaylandConnection> connection_;
   wayland::PictureBatch batch_;
 };
