@@ -25,66 +25,50 @@ platform::PlatformError error(std::string description) {
 
 }  // namespace
 
-GnomeScreenCapture::GnomeScreenCapture(const char* display)
-    : connection_(wayland::WaylandConnection::open(display)) {
-  auto bus = dbus::DbusConnection::openSession(loop_);
-  if (!bus) {
-    busFailure_ = bus.error().description;
-    return;
-  }
-  bus_ = std::move(bus).value();
-}
-
-GnomeScreenCapture::~GnomeScreenCapture() {
-  std::lock_guard lock(mutex_);
-  bus_.reset();
-  connection_.reset();
-}
-
-template <class T>
-T GnomeScreenCapture::runToEnd(Task<T> task) {
-  std::optional<T> result;
-  spawn(loop_, [&]() -> Task<> { result.emplace(co_await std::move(task)); });
-  loop_.runUntil([&] { return result.has_value(); });
-  return std::move(*result);
-}
-
-std::optional<std::string> GnomeScreenCapture::whyNotAvailable() {
-  std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
-  if (!bus_) return "no session bus (" + busFailure_ + ")";
-  auto probe =
-      runToEnd([](dbus::DbusConnection& bus) -> Task<Expected<dbus::DbusMessage, Failure>> {
-        auto request = bus.newCall({"org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast",
-                                    "org.freedesktop.DBus.Properties"},
-                                   "Get");
-        if (sd_bus_message_append(request.get(), "ss", "org.gnome.Mutter.ScreenCast", "Version") <
-            0)
-          co_return failed("Cannot ask for mutter's screen cast.");
-        co_return co_await bus.call(std::move(request), kProbeDeadline);
-      }(*bus_));
-  if (!probe)
-    return "mutter's ScreenCast service does not answer (" + probe.error().description + ")";
+std::optional<std::string> whyNoScreenCast(BlockingBus& bus,
+                                           wayland::WaylandConnection* connection) {
+  if (!connection || !connection->ok()) return "no Wayland compositor answers";
+  if (auto why = bus.whyNot()) return why;
+  if (auto why = bus.whyServiceSilent("org.gnome.Mutter.ScreenCast", kProbeDeadline))
+    return "mutter's ScreenCast service does not answer (" + *why + ")";
   return std::nullopt;
 }
 
-Expected<platform::ShareableContent, platform::PlatformError> GnomeScreenCapture::shareableContent(
-    bool, bool) {
-  std::lock_guard lock(mutex_);
-  auto content = wayland::outputsAsContent(connection_.get());
+Expected<platform::ShareableContent, platform::PlatformError> outputsAndHelpers(
+    wayland::WaylandConnection* connection) {
+  auto content = wayland::outputsAsContent(connection);
   if (!content) return content;
-  // As on the other Wayland desktops: this helper's windows (never mapped when pictures are
-  // taken) and its host's (which stay in them).
+  // This helper's windows (never mapped when pictures are taken) and its host's (which stay in
+  // them).
   content->applications.push_back({static_cast<std::int32_t>(::getpid()), std::nullopt});
   content->applications.push_back({static_cast<std::int32_t>(::getppid()), std::nullopt});
   return content;
 }
 
+GnomeScreenCapture::GnomeScreenCapture(const char* display)
+    : connection_(wayland::WaylandConnection::open(display)) {}
+
+GnomeScreenCapture::~GnomeScreenCapture() {
+  std::lock_guard lock(mutex_);
+  connection_.reset();
+}
+
+std::optional<std::string> GnomeScreenCapture::whyNotAvailable() {
+  std::lock_guard lock(mutex_);
+  return whyNoScreenCast(bus_, connection_.get());
+}
+
+Expected<platform::ShareableContent, platform::PlatformError> GnomeScreenCapture::shareableContent(
+    bool, bool) {
+  std::lock_guard lock(mutex_);
+  return outputsAndHelpers(connection_.get());
+}
+
 Expected<wayland::PictureBatch::Pictures, platform::PlatformError>
 GnomeScreenCapture::captureAll() {
-  auto pipewire = PipeWireConnection::open(loop_);
+  auto pipewire = PipeWireConnection::open(bus_.loop());
   if (!pipewire) return unexpected(error(pipewire.error().description));
-  auto pictures = runToEnd(takeMonitorPictures(*bus_, **pipewire, kCaptureDeadline));
+  auto pictures = bus_.run(takeMonitorPictures(bus_.bus(), **pipewire, kCaptureDeadline));
   if (!pictures) return unexpected(error(pictures.error().description));
   wayland::PictureBatch::Pictures out;
   for (MonitorPicture& p : *pictures) {
@@ -99,7 +83,7 @@ Expected<Image, platform::PlatformError> GnomeScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
   if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
-  if (!bus_) return unexpected(error("The session bus is not reachable."));
+  if (bus_.whyNot()) return unexpected(error("The session bus is not reachable."));
   if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
   auto picture = batch_.takeOrTakeAll(
       filter.displayID, std::chrono::steady_clock::now(),

@@ -15,14 +15,22 @@
 #include <optional>
 #include <string>
 
-#include "orvel/common/clock.h"
-#include "orvel/common/event_loop.h"
-#include "platform/dbus/dbus_connection.h"
+#include "platform/gnome/blocking_bus.h"
 #include "platform/screen_capture.h"
 #include "platform/wayland/picture_batch.h"
 #include "platform/wayland/wayland_connection.h"
 
 namespace orvel::gnome {
+
+// Why mutter's ScreenCast cannot serve pictures over `bus` and `connection` (null: none); nothing
+// when it can. For the log.
+std::optional<std::string> whyNoScreenCast(BlockingBus& bus,
+                                           wayland::WaylandConnection* connection);
+
+// The outputs (global display coordinates) and, as applications, this helper and its host, whose
+// windows the pictures cannot leave out: as on the other Wayland desktops.
+Expected<platform::ShareableContent, platform::PlatformError> outputsAndHelpers(
+    wayland::WaylandConnection* connection);
 
 class GnomeScreenCapture final : public platform::ScreenCapture {
  public:
@@ -40,16 +48,11 @@ class GnomeScreenCapture final : public platform::ScreenCapture {
       const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
 
  private:
-  template <class T>
-  T runToEnd(Task<T> task);
   // Every monitor's picture, by display id.
   Expected<wayland::PictureBatch::Pictures, platform::PlatformError> captureAll();
 
   std::mutex mutex_;  // guards everything below
-  SteadyClock clock_;
-  EventLoop loop_{clock_};
-  std::unique_ptr<dbus::DbusConnection> bus_;
-  std::string busFailure_;
+  BlockingBus bus_;
   std::unique_ptr<wayland::WaylandConnection> connection_;
   wayland::PictureBatch batch_;
 };
