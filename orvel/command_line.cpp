@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <charconv>
+#include <functional>
 
 namespace orvel::cli {
 
@@ -29,7 +30,7 @@ bool isOption(const std::string& argument, const std::string& name) {
   return argument == name || argument.rfind(name + "=", 0) == 0;
 }
 
-Expected<Command, Failure> unknownOption(const std::string& command, const std::string& option) {
+Unexpected<Failure> unknownOption(const std::string& command, const std::string& option) {
   return failed("orvel " + command + ": unknown option " + option);
 }
 
@@ -40,43 +41,53 @@ Expected<std::string, Failure> outputFile(Arguments& args, const std::string& ta
   return v;
 }
 
-Expected<Command, Failure> parseRegion(Arguments args) {
-  RegionOptions o;
+// What a subcommand's own options take: true when it took `taken`.
+using OwnOptions = std::function<Expected<bool, Failure>(Arguments&, const std::string& taken)>;
+
+// Reads the options of a subcommand that writes a picture: -o/--output and its own.
+Expected<void, Failure> readPictureOptions(Arguments& args, const std::string& command,
+                                           std::optional<std::string>& output,
+                                           const OwnOptions& own = {}) {
   while (!args.done()) {
     const std::string a = args.next();
     if (a == "-o" || isOption(a, "--output")) {
       auto v = outputFile(args, a);
       if (!v) return unexpected(v.error());
-      o.output = *v;
-    } else {
-      return unknownOption("region", a);
+      output = *v;
+      continue;
     }
+    auto taken = own ? own(args, a) : Expected<bool, Failure>(false);
+    if (!taken) return unexpected(taken.error());
+    if (!*taken) return unknownOption(command, a);
   }
+  return {};
+}
+
+Expected<Command, Failure> parseRegion(Arguments args) {
+  RegionOptions o;
+  if (auto read = readPictureOptions(args, "region", o.output); !read)
+    return unexpected(read.error());
   return Command(o);
 }
 
 Expected<Command, Failure> parseScroll(Arguments args) {
   ScrollOptions o;
-  while (!args.done()) {
-    const std::string a = args.next();
-    if (a == "-o" || isOption(a, "--output")) {
-      auto v = outputFile(args, a);
-      if (!v) return unexpected(v.error());
-      o.output = *v;
-    } else if (isOption(a, "--max-height")) {
-      auto v = args.value("--max-height", a);
-      if (!v) return unexpected(v.error());
-      int height = 0;
-      const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), height);
-      if (ec != std::errc() || end != v->data() + v->size() || height < 1 ||
-          height > kMaxPageHeight)
-        return failed("--max-height takes a number of pixels from 1 to " +
-                      std::to_string(kMaxPageHeight) + ", not \"" + *v + "\"");
-      o.maxHeight = height;
-    } else {
-      return unknownOption("scroll", a);
-    }
-  }
+  auto read = readPictureOptions(
+      args, "scroll", o.output,
+      [&o](Arguments& more, const std::string& a) -> Expected<bool, Failure> {
+        if (!isOption(a, "--max-height")) return false;
+        auto v = more.value("--max-height", a);
+        if (!v) return unexpected(v.error());
+        int height = 0;
+        const auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), height);
+        if (ec != std::errc() || end != v->data() + v->size() || height < 1 ||
+            height > kMaxPageHeight)
+          return failed("--max-height takes a number of pixels from 1 to " +
+                        std::to_string(kMaxPageHeight) + ", not \"" + *v + "\"");
+        o.maxHeight = height;
+        return true;
+      });
+  if (!read) return unexpected(read.error());
   return Command(o);
 }
 

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/gnome/gnome_screen_capture.h"
 #include "platform/gnome/monitor_pictures.h"
+#include "platform/gnome/mutter_service.h"
 #include "platform/gnome/pipewire_connection.h"
 #include "platform/gnome/pipewire_frame_stream.h"
 #include "platform/gnome/screen_cast_session.h"
 #include "platform/wayland/output_layout.h"
 #include "platform/wayland/region_frame_fit.h"
+#include "platform/wayland/wayland_screen_capture.h"
 
 namespace orvel::gnome {
 
@@ -24,6 +25,7 @@ using namespace std::chrono_literals;
 constexpr auto kOpenDeadline = 5s;
 // How long a new recording's first frame may take before the screen counts as still.
 constexpr auto kFirstFrameWait = 500ms;
+constexpr auto kProbeDeadline = 2s;
 constexpr const char* kNotReachable = "The compositor is not reachable.";
 
 // The pixels of the area (x, y, width, height in mutter's layout) in a monitor's picture; nothing
@@ -108,12 +110,16 @@ GnomeFrameCapture::~GnomeFrameCapture() {
   std::lock_guard lock(mutex_);
   endRecording();
   pipewire_.reset();
+  session_.close();
   connection_.reset();
 }
 
 std::optional<std::string> GnomeFrameCapture::whyNotAvailable() {
   std::lock_guard lock(mutex_);
-  return whyNoScreenCast(bus_, connection_.get());
+  if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
+  if (auto why = whyMutterServiceSilent(session_, "org.gnome.Mutter.ScreenCast", kProbeDeadline))
+    return "mutter's ScreenCast service does not answer (" + *why + ")";
+  return std::nullopt;
 }
 
 std::unique_ptr<platform::ExclusionHold> GnomeFrameCapture::holdExclusions() {
@@ -139,7 +145,7 @@ void GnomeFrameCapture::endRecording() {
 Expected<platform::ShareableContent, platform::PlatformError> GnomeFrameCapture::shareableContent(
     bool, bool) {
   std::lock_guard lock(mutex_);
-  return outputsAndHelpers(connection_.get());
+  return wayland::composedOutputsAsContent(connection_.get());
 }
 
 Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y, int width,
@@ -150,11 +156,11 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
       endRecording();
     if (!recording_) {
       if (!pipewire_) {
-        auto pipewire = PipeWireConnection::open(bus_.loop());
+        auto pipewire = PipeWireConnection::open(session_.loop());
         if (!pipewire) return unexpected(error(pipewire.error().description));
         pipewire_ = std::move(*pipewire);
       }
-      auto opened = bus_.run(Recording::open(bus_.bus(), *pipewire_, x, y, width, height));
+      auto opened = session_.run(Recording::open(*session_.bus(), *pipewire_, x, y, width, height));
       if (!opened) return unexpected(error(opened.error().description));
       recording_ = std::move(*opened);
       return recording_->newest;
@@ -162,7 +168,7 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
     // What came before the request is older than it: it stands only when nothing newer comes.
     pipewire_->pump();
     if (auto queued = recording_->stream->takeUnread()) recording_->newest = std::move(*queued);
-    auto fresh = bus_.run(recording_->stream->nextFrame(kFreshFrameWait));
+    auto fresh = session_.run(recording_->stream->nextFrame(kFreshFrameWait));
     if (fresh) {
       recording_->newest = std::move(*fresh);
       return recording_->newest;
@@ -177,7 +183,7 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
   if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
-  if (bus_.whyNot()) return unexpected(error("The session bus is not reachable."));
+  if (!session_.bus()) return unexpected(error("The session bus is not reachable."));
   if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
   connection_->dispatchAvailable();
   const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);

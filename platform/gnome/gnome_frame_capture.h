@@ -23,7 +23,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/gnome/blocking_bus.h"
+#include "platform/dbus/private_session_bus.h"
 #include "platform/screen_capture.h"
 #include "platform/wayland/wayland_connection.h"
 
@@ -67,7 +67,7 @@ class GnomeFrameCapture final : public platform::ScreenCapture {
   void endRecording();
 
   std::mutex mutex_;  // guards everything below
-  BlockingBus bus_;
+  dbus::PrivateSessionBus session_;
   std::unique_ptr<wayland::WaylandConnection> connection_;
   std::unique_ptr<PipeWireConnection> pipewire_;
   std::unique_ptr<Recording> recording_;

@@ -1,8 +1,7 @@
 #include "platform/gnome/gnome_screen_capture.h"
 
-#include <unistd.h>
-
 #include "platform/gnome/monitor_pictures.h"
+#include "platform/gnome/mutter_service.h"
 #include "platform/gnome/pipewire_connection.h"
 #include "platform/wayland/picture_scaling.h"
 #include "platform/wayland/wayland_screen_capture.h"
@@ -25,50 +24,34 @@ platform::PlatformError error(std::string description) {
 
 }  // namespace
 
-std::optional<std::string> whyNoScreenCast(BlockingBus& bus,
-                                           wayland::WaylandConnection* connection) {
-  if (!connection || !connection->ok()) return "no Wayland compositor answers";
-  if (auto why = bus.whyNot()) return why;
-  if (auto why = bus.whyServiceSilent("org.gnome.Mutter.ScreenCast", kProbeDeadline))
-    return "mutter's ScreenCast service does not answer (" + *why + ")";
-  return std::nullopt;
-}
-
-Expected<platform::ShareableContent, platform::PlatformError> outputsAndHelpers(
-    wayland::WaylandConnection* connection) {
-  auto content = wayland::outputsAsContent(connection);
-  if (!content) return content;
-  // This helper's windows (never mapped when pictures are taken) and its host's (which stay in
-  // them).
-  content->applications.push_back({static_cast<std::int32_t>(::getpid()), std::nullopt});
-  content->applications.push_back({static_cast<std::int32_t>(::getppid()), std::nullopt});
-  return content;
-}
-
 GnomeScreenCapture::GnomeScreenCapture(const char* display)
     : connection_(wayland::WaylandConnection::open(display)) {}
 
 GnomeScreenCapture::~GnomeScreenCapture() {
   std::lock_guard lock(mutex_);
+  session_.close();
   connection_.reset();
 }
 
 std::optional<std::string> GnomeScreenCapture::whyNotAvailable() {
   std::lock_guard lock(mutex_);
-  return whyNoScreenCast(bus_, connection_.get());
+  if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
+  if (auto why = whyMutterServiceSilent(session_, "org.gnome.Mutter.ScreenCast", kProbeDeadline))
+    return "mutter's ScreenCast service does not answer (" + *why + ")";
+  return std::nullopt;
 }
 
 Expected<platform::ShareableContent, platform::PlatformError> GnomeScreenCapture::shareableContent(
     bool, bool) {
   std::lock_guard lock(mutex_);
-  return outputsAndHelpers(connection_.get());
+  return wayland::composedOutputsAsContent(connection_.get());
 }
 
 Expected<wayland::PictureBatch::Pictures, platform::PlatformError>
 GnomeScreenCapture::captureAll() {
-  auto pipewire = PipeWireConnection::open(bus_.loop());
+  auto pipewire = PipeWireConnection::open(session_.loop());
   if (!pipewire) return unexpected(error(pipewire.error().description));
-  auto pictures = bus_.run(takeMonitorPictures(bus_.bus(), **pipewire, kCaptureDeadline));
+  auto pictures = session_.run(takeMonitorPictures(*session_.bus(), **pipewire, kCaptureDeadline));
   if (!pictures) return unexpected(error(pictures.error().description));
   wayland::PictureBatch::Pictures out;
   for (MonitorPicture& p : *pictures) {
@@ -83,7 +66,7 @@ Expected<Image, platform::PlatformError> GnomeScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
   if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
-  if (bus_.whyNot()) return unexpected(error("The session bus is not reachable."));
+  if (!session_.bus()) return unexpected(error("The session bus is not reachable."));
   if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
   auto picture = batch_.takeOrTakeAll(
       filter.displayID, std::chrono::steady_clock::now(),

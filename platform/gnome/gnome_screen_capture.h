@@ -15,22 +15,12 @@
 #include <optional>
 #include <string>
 
-#include "platform/gnome/blocking_bus.h"
+#include "platform/dbus/private_session_bus.h"
 #include "platform/screen_capture.h"
 #include "platform/wayland/picture_batch.h"
 #include "platform/wayland/wayland_connection.h"
 
 namespace orvel::gnome {
-
-// Why mutter's ScreenCast cannot serve pictures over `bus` and `connection` (null: none); nothing
-// when it can. For the log.
-std::optional<std::string> whyNoScreenCast(BlockingBus& bus,
-                                           wayland::WaylandConnection* connection);
-
-// The outputs (global display coordinates) and, as applications, this helper and its host, whose
-// windows the pictures cannot leave out: as on the other Wayland desktops.
-Expected<platform::ShareableContent, platform::PlatformError> outputsAndHelpers(
-    wayland::WaylandConnection* connection);
 
 class GnomeScreenCapture final : public platform::ScreenCapture {
  public:
@@ -52,7 +42,7 @@ class GnomeScreenCapture final : public platform::ScreenCapture {
   Expected<wayland::PictureBatch::Pictures, platform::PlatformError> captureAll();
 
   std::mutex mutex_;  // guards everything below
-  BlockingBus bus_;
+  dbus::PrivateSessionBus session_;
   std::unique_ptr<wayland::WaylandConnection> connection_;
   wayland::PictureBatch batch_;
 };

@@ -1,5 +1,6 @@
 #include "platform/gnome/gnome_scroll_events.h"
 
+#include "platform/gnome/mutter_service.h"
 #include "platform/wayland/virtual_pointer_scroll_events.h"
 
 namespace orvel::gnome {
@@ -21,7 +22,7 @@ GnomeScrollEvents::~GnomeScrollEvents() {
 }
 
 std::optional<std::string> GnomeScrollEvents::whyNotAvailable() {
-  if (auto why = bus_.whyServiceSilent("org.gnome.Mutter.RemoteDesktop", kEventDeadline))
+  if (auto why = whyMutterServiceSilent(bus_, "org.gnome.Mutter.RemoteDesktop", kEventDeadline))
     return "mutter's RemoteDesktop service does not answer (" + *why + ")";
   return std::nullopt;
 }
@@ -31,14 +32,14 @@ void GnomeScrollEvents::release() {
 }
 
 bool GnomeScrollEvents::ensureSession() {
-  if (bus_.whyNot()) return false;
-  auto monitors = bus_.run(currentMonitors(bus_.bus(), kEventDeadline));
+  if (!bus_.bus()) return false;
+  auto monitors = bus_.run(currentMonitors(*bus_.bus(), kEventDeadline));
   if (!monitors || monitors->empty()) return false;
   // Signals (the session's end) arrive as the private loop runs.
   if (session_ && !session_->closed() && session_->monitors() == *monitors) return true;
   session_.reset();
   auto opened =
-      bus_.run(RemoteDesktopSession::create(bus_.bus(), std::move(*monitors), kSessionDeadline));
+      bus_.run(RemoteDesktopSession::create(*bus_.bus(), std::move(*monitors), kSessionDeadline));
   if (opened) session_ = std::move(*opened);
   return session_ != nullptr;
 }

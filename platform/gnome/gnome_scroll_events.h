@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/gnome/blocking_bus.h"
+#include "platform/dbus/private_session_bus.h"
 #include "platform/gnome/remote_desktop_session.h"
 #include "platform/posting_scroll_events.h"
 
@@ -48,7 +48,7 @@ class GnomeScrollEvents final : public platform::PostingScrollEvents {
   // A session for the shell's monitors now; false when none could be opened.
   bool ensureSession();
 
-  BlockingBus bus_;
+  dbus::PrivateSessionBus bus_;
   std::unique_ptr<RemoteDesktopSession> session_;
 };
 

@@ -1,9 +1,9 @@
 #include "platform/kde/kde_scroll_desktop.h"
 
 #include "platform/kde/fake_input_scroll_events.h"
+#include "platform/kde/kde_permissions.h"
 #include "platform/kde/kde_workspace.h"
 #include "platform/kde/kwin_session.h"
-#include "platform/wayland/wayland_key_state.h"
 
 namespace orvel::kde {
 
@@ -17,39 +17,35 @@ constexpr auto kScriptDeadline = 5s;
 }  // namespace
 
 KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
-    : connection_(wayland::WaylandConnection::open(display)) {
-  whyNot_ = whyNotKWinCompositor(connection_.get());
-  if (!whyNot_.empty()) return;
+    : LayerShellScrollDesktop(wayland::WaylandConnection::open(display)) {
+  if (auto why = whyNotKWinCompositor(connection()); !why.empty()) {
+    decline(std::move(why));
+    return;
+  }
   capture_ = std::make_unique<KWinScreenCapture>(display);
   if (auto why = capture_->whyNotAvailable()) {
-    whyNot_ = *why;
+    decline(std::move(*why));
     return;
   }
   auto bus = dbus::DbusConnection::openSession(loop);
   if (!bus) {
-    whyNot_ = "no session bus (" + bus.error().description + ")";
+    decline("no session bus (" + bus.error().description + ")");
     return;
   }
   bus_ = std::move(bus).value();
   std::string refusal;
   capture_->authorised(refusal);
-  auto wheel = std::make_unique<FakeInputScrollEvents>(*connection_);
-  usable_ = true;
+  auto wheel = std::make_unique<FakeInputScrollEvents>(*connection());
   windowList_ = std::make_unique<KWinWindowList>(*bus_);
-  pump_ = std::make_unique<wayland::WaylandEventPump>(loop, *connection_);
-  screens_ = std::make_unique<wayland::WaylandScreens>(*connection_);
-  permissions_ = std::make_unique<KdePermissions>(
-      std::move(refusal), *connection_,
-      wheel->available() ? std::string() : noFakeInputMessage(thisProgramPath()));
-  keys_ = std::make_unique<wayland::WaylandKeyState>();
-  windowServer_ = std::make_unique<KdeWindowServer>(*windowList_, *screens_);
-  workspace_ = std::make_unique<KdeWorkspace>(*windowList_);
   // KWin focuses the overlay only once it has shown it (kde_region_desktop.h).
-  shield_ = std::make_unique<wayland::WaylandInputShield>(*connection_, /*judgesFocus=*/false);
-  overlay_ = std::make_unique<wayland::WaylandOverlay>(loop, *connection_, *screens_, *shield_,
-                                                       wayland::WaylandOverlay::Mode::kLive);
-  scrollEvents_ = std::move(wheel);
-  pump_->onConnectionLost([overlay = overlay_.get()] { overlay->connectionLost(); });
+  start(loop, /*judgesFocus=*/false);
+  auto permissions = std::make_unique<KdePermissions>(
+      std::move(refusal), *connection(),
+      wheel->available() ? std::string() : noFakeInputMessage(thisProgramPath()));
+  auto windowServer = std::make_unique<KdeWindowServer>(*windowList_, stage().screens());
+  windowServer_ = windowServer.get();
+  serve({std::move(permissions), std::move(windowServer),
+         std::make_unique<KdeWorkspace>(*windowList_), std::move(wheel)});
   if (auto script = findWindowListScript()) {
     spawn(loop, startWindowList(std::move(*script)));
   } else {
@@ -64,9 +60,8 @@ Task<> KdeScrollDesktop::startWindowList(std::string scriptTemplate) {
 }
 
 KdeScrollDesktop::~KdeScrollDesktop() {
-  overlay_.reset();
-  shield_.reset();
-  pump_.reset();
+  stop();
+  windowServer_ = nullptr;
   // The scripts are unloaded while the bus is still there.
   windowList_.reset();
   bus_.reset();

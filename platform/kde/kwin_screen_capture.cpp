@@ -1,7 +1,5 @@
 #include "platform/kde/kwin_screen_capture.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "platform/wayland/picture_scaling.h"
@@ -21,35 +19,21 @@ constexpr auto kProbeDeadline = 2s;
 
 KWinScreenCapture::KWinScreenCapture(const char* display)
     : connection_(wayland::WaylandConnection::open(display)) {
-  auto bus = dbus::DbusConnection::openSession(loop_);
-  if (!bus) {
-    busFailure_ = bus.error().description;
-    return;
-  }
-  bus_ = std::move(bus).value();
-  service_ = std::make_unique<Screenshot2>(*bus_, thisProgramPath());
+  if (session_.bus()) service_ = std::make_unique<Screenshot2>(*session_.bus(), thisProgramPath());
 }
 
 KWinScreenCapture::~KWinScreenCapture() {
   std::lock_guard lock(mutex_);
   service_.reset();
-  bus_.reset();
+  session_.close();
   connection_.reset();
-}
-
-template <class T>
-T KWinScreenCapture::runToEnd(Task<T> task) {
-  std::optional<T> result;
-  spawn(loop_, [&]() -> Task<> { result.emplace(co_await std::move(task)); });
-  loop_.runUntil([&] { return result.has_value(); });
-  return std::move(*result);
 }
 
 std::optional<std::string> KWinScreenCapture::whyNotAvailable() {
   std::lock_guard lock(mutex_);
   if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
-  if (!service_) return "no session bus (" + busFailure_ + ")";
-  auto version = runToEnd(service_->version(kProbeDeadline));
+  if (!service_) return "no session bus (" + session_.failure() + ")";
+  auto version = session_.run(service_->version(kProbeDeadline));
   if (!version)
     return "KWin's screenshot service does not answer (" + version.error().description + ")";
   return std::nullopt;
@@ -59,7 +43,7 @@ bool KWinScreenCapture::authorised(std::string& refusal) {
   std::lock_guard lock(mutex_);
   if (!service_) return false;
   // The smallest picture KWin takes: one point at the origin.
-  auto probe = runToEnd(service_->captureArea(Rect{0, 0, 1, 1}, kProbeDeadline));
+  auto probe = session_.run(service_->captureArea(Rect{0, 0, 1, 1}, kProbeDeadline));
   if (probe) return true;
   refusal = probe.error().description;
   return false;
@@ -68,13 +52,7 @@ bool KWinScreenCapture::authorised(std::string& refusal) {
 Expected<platform::ShareableContent, platform::PlatformError> KWinScreenCapture::shareableContent(
     bool, bool) {
   std::lock_guard lock(mutex_);
-  auto content = wayland::outputsAsContent(connection_.get());
-  if (!content) return content;
-  // As on wlroots compositors: this helper's windows (never mapped when pictures are taken) and
-  // its host's (which stay in them).
-  content->applications.push_back({static_cast<std::int32_t>(::getpid()), std::nullopt});
-  content->applications.push_back({static_cast<std::int32_t>(::getppid()), std::nullopt});
-  return content;
+  return wayland::composedOutputsAsContent(connection_.get());
 }
 
 Expected<Image, platform::PlatformError> KWinScreenCapture::captureImage(
@@ -88,7 +66,7 @@ Expected<Image, platform::PlatformError> KWinScreenCapture::captureImage(
   if (!output) return failed("The display is not available.");
   if (config.sourceRect) return captureArea(*output, config);
   const double logicalWidth = output->logical.width;
-  auto picture = runToEnd(service_->captureScreen(output->name, kCaptureDeadline));
+  auto picture = session_.run(service_->captureScreen(output->name, kCaptureDeadline));
   if (!picture) return unexpected(std::move(picture).error());
   return wayland::configuredPicture(std::move(picture->image), logicalWidth, config);
 }
@@ -98,7 +76,7 @@ Expected<Image, platform::PlatformError> KWinScreenCapture::captureArea(
   const Rect area =
       config.sourceRect->standardized().integral().offsetBy(output.logical.x, output.logical.y);
   if (area.isEmpty()) return failed("Invalid capture area.");
-  auto picture = runToEnd(service_->captureArea(area, kCaptureDeadline));
+  auto picture = session_.run(service_->captureArea(area, kCaptureDeadline));
   if (!picture) return unexpected(std::move(picture).error());
   if (picture->image.width() == config.width && picture->image.height() == config.height)
     return std::move(picture->image);

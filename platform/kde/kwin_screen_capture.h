@@ -14,9 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "orvel/common/clock.h"
-#include "orvel/common/event_loop.h"
-#include "platform/dbus/dbus_connection.h"
+#include "platform/dbus/private_session_bus.h"
 #include "platform/kde/screenshot2.h"
 #include "platform/screen_capture.h"
 #include "platform/wayland/wayland_connection.h"
@@ -41,18 +39,12 @@ class KWinScreenCapture final : public platform::ScreenCapture {
       const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
 
  private:
-  // Runs `task` on the private loop until it ends; its result.
-  template <class T>
-  T runToEnd(Task<T> task);
   // The source rectangle of `config` on `output`, at the configured size.
   Expected<Image, platform::PlatformError> captureArea(
       const wayland::WaylandOutput& output, const platform::CaptureConfiguration& config);
 
   std::mutex mutex_;  // guards everything below
-  SteadyClock clock_;
-  EventLoop loop_{clock_};
-  std::unique_ptr<dbus::DbusConnection> bus_;
-  std::string busFailure_;
+  dbus::PrivateSessionBus session_;
   std::unique_ptr<Screenshot2> service_;
   std::unique_ptr<wayland::WaylandConnection> connection_;
 };

@@ -11,52 +11,35 @@
 
 #include "orvel/common/event_loop.h"
 #include "platform/region_desktop.h"
-#include "platform/wayland/wayland_connection.h"
-#include "platform/wayland/wayland_event_pump.h"
-#include "platform/wayland/wayland_input_shield.h"
-#include "platform/wayland/wayland_overlay.h"
-#include "platform/wayland/wayland_screens.h"
+#include "platform/wayland/staged_desktop.h"
 
 namespace orvel::wayland {
 
-class LayerShellRegionDesktop : public platform::RegionDesktop {
+class LayerShellRegionDesktop : public platform::RegionDesktop, public StagedDesktop {
  public:
-  ~LayerShellRegionDesktop() override;
-  LayerShellRegionDesktop(const LayerShellRegionDesktop&) = delete;
-  LayerShellRegionDesktop& operator=(const LayerShellRegionDesktop&) = delete;
-
-  // Whether the compositor answered and offers everything the backend needs; why not, for the log.
-  bool usable() const { return usable_; }
-  const std::string& whyNot() const { return whyNot_; }
   // Valid only when usable.
-  platform::Screens& screens() override { return *screens_; }
-  platform::Overlay& overlay() override { return *overlay_; }
-  WaylandInputShield& shield() override { return *shield_; }
+  platform::Screens& screens() override { return stage().screens(); }
+  platform::Overlay& overlay() override { return stage().overlay(); }
+  WaylandInputShield& shield() override { return stage().shield(); }
   // Runs once on the loop when the compositor goes away.
-  void onDisplayLost(Listener listener) override { pump_->onConnectionLost(std::move(listener)); }
+  void onDisplayLost(Listener listener) override {
+    stage().pump().onConnectionLost(std::move(listener));
+  }
   // Another client's layer surface kept the keyboard from the overlay.
-  void onInputTaken(Listener listener) override { shield_->onGrabFailed(std::move(listener)); }
+  void onInputTaken(Listener listener) override {
+    stage().shield().onGrabFailed(std::move(listener));
+  }
 
  protected:
-  // `connection` null: no compositor answered.
-  explicit LayerShellRegionDesktop(std::unique_ptr<WaylandConnection> connection);
-  // Null when no compositor answered.
-  WaylandConnection* connection() const { return connection_.get(); }
-  void decline(std::string why) { whyNot_ = std::move(why); }
+  using StagedDesktop::StagedDesktop;
   // Once the backend found the compositor usable: the outputs, the shield and the overlay.
   // `judgesFocus`: see WaylandInputShield; `role` and `activationToken`: see WaylandOverlay.
   void start(EventLoop& loop, bool judgesFocus,
              WaylandOverlay::Role role = WaylandOverlay::Role::kLayerSurface,
-             std::string activationToken = {});
-
- private:
-  bool usable_ = false;
-  std::string whyNot_;
-  std::unique_ptr<WaylandConnection> connection_;
-  std::unique_ptr<WaylandEventPump> pump_;
-  std::unique_ptr<WaylandScreens> screens_;
-  std::unique_ptr<WaylandInputShield> shield_;
-  std::unique_ptr<WaylandOverlay> overlay_;
+             std::string activationToken = {}) {
+    startStage(loop,
+               {WaylandOverlay::Mode::kFrozen, judgesFocus, role, std::move(activationToken)});
+  }
 };
 
 }  // namespace orvel::wayland

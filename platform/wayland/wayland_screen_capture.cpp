@@ -42,17 +42,19 @@ Expected<platform::ShareableContent, platform::PlatformError> outputsAsContent(
   return content;
 }
 
-Expected<platform::ShareableContent, platform::PlatformError>
-WaylandScreenCapture::shareableContent(bool, bool) {
-  std::lock_guard lock(mutex_);
-  auto content = outputsAsContent(connection_.get());
+Expected<platform::ShareableContent, platform::PlatformError> composedOutputsAsContent(
+    WaylandConnection* connection) {
+  auto content = outputsAsContent(connection);
   if (!content) return content;
-  // The compositor composes every client into the pictures: the applications listed are the ones
-  // whose windows the pictures are meant to leave out, this helper's (never mapped when pictures
-  // are taken) and its host's (which stays in them).
   content->applications.push_back({static_cast<std::int32_t>(::getpid()), std::nullopt});
   content->applications.push_back({static_cast<std::int32_t>(::getppid()), std::nullopt});
   return content;
+}
+
+Expected<platform::ShareableContent, platform::PlatformError>
+WaylandScreenCapture::shareableContent(bool, bool) {
+  std::lock_guard lock(mutex_);
+  return composedOutputsAsContent(connection_.get());
 }
 
 Expected<WaylandScreenCapture::Pictures, platform::PlatformError>

@@ -25,6 +25,11 @@ namespace orvel::wayland {
 // not answer.
 Expected<platform::ShareableContent, platform::PlatformError> outputsAsContent(
     WaylandConnection* connection);
+// The same, for a compositor that composes every client into its pictures: the applications listed
+// are the ones the pictures are meant to leave out, this helper's (never mapped when pictures are
+// taken) and its host's (which stays in them).
+Expected<platform::ShareableContent, platform::PlatformError> composedOutputsAsContent(
+    WaylandConnection* connection);
 
 class WaylandScreenCapture final : public platform::ScreenCapture {
  public:

@@ -164,17 +164,10 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
 }
 
 GnomeRig::~GnomeRig() {
-  if (session_) {
-    session_->closeStdin();
-    if (!session_->wait(15s)) {
-      // The shell's process group, which the session script made for it.
-      if (shellPid_ > 0) ::kill(-shellPid_, SIGKILL);
-      session_->kill();
-    }
-    session_.reset();
-  }
-  std::error_code ignored;
-  if (!runtimeDir_.empty()) fs::remove_all(runtimeDir_, ignored);
+  // Overdue: the shell's process group too, which the session script made for it.
+  testsupport::endRigSession(session_, 15s, runtimeDir_, [this] {
+    if (shellPid_ > 0) ::kill(-shellPid_, SIGKILL);
+  });
 }
 
 std::map<std::string, std::string> GnomeRig::environment() const {

@@ -14,6 +14,7 @@
 #include "kwin_rig.h"
 #include "orvel/common/json_text.h"
 #include "rgba_png.h"
+#include "rig_support.h"
 #include "sway_rig.h"
 
 namespace orvel::kdetest {
@@ -24,11 +25,6 @@ using waylandtest::readRgbaPng;
 using waylandtest::waitUntil;
 
 namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 Json replyOf(ChildProcess& helper) {
   const auto line = helper.readLine(30s);
@@ -49,7 +45,7 @@ class KdeRegionHelperTest : public ::testing::Test {
                   &out, 30s) != 0) {
       return {};
     }
-    return readBytes(file);
+    return testsupport::readFileBytes(file);
   }
   std::vector<std::uint8_t> region() { return area(x0, y0, x1 - x0, y1 - y0); }
 

@@ -5,8 +5,6 @@
 //   orvel_kde_screenshot area X Y W H [FILE]  an area of the logical space
 // A picture prints "WIDTHxHEIGHT scale S" and, with FILE, is written there as raw premultiplied
 // BGRA rows; exit status 0. A failure prints "error: MESSAGE", exit status 1.
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -14,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "orvel/common/clock.h"
-#include "orvel/common/event_loop.h"
-#include "orvel/common/task.h"
+#include "platform/dbus/private_session_bus.h"
 #include "platform/kde/screenshot2.h"
 #include "platform/wayland/wayland_connection.h"
 
@@ -51,27 +47,20 @@ int main(int argc, char** argv) {
   const std::size_t fileArg = screen ? 2 : 5;
   const std::string file = args.size() > fileArg ? args[fileArg] : "";
 
-  orvel::SteadyClock clock;
-  orvel::EventLoop loop(clock);
-  auto bus = orvel::dbus::DbusConnection::openSession(loop);
-  if (!bus) {
-    std::cout << "error: " << bus.error().description << std::endl;
+  orvel::dbus::PrivateSessionBus session;
+  if (!session.bus()) {
+    std::cout << "error: " << session.failure() << std::endl;
     return 1;
   }
-  char self[4096] = {};
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  orvel::kde::Screenshot2 service(**bus, n > 0 ? std::string(self, n) : argv[0]);
+  orvel::kde::Screenshot2 service(*session.bus(), orvel::kde::thisProgramPath());
   std::optional<orvel::Expected<orvel::kde::KWinPicture, orvel::Failure>> result;
-  orvel::spawn(loop, [&]() -> orvel::Task<> {
-    if (screen) {
-      result = co_await service.captureScreen(args[1], 10s);
-    } else {
-      const orvel::Rect r{std::stod(args[1]), std::stod(args[2]), std::stod(args[3]),
-                          std::stod(args[4])};
-      result = co_await service.captureArea(r, 10s);
-    }
-  });
-  loop.runUntil([&] { return result.has_value(); });
+  if (screen) {
+    result = session.run(service.captureScreen(args[1], 10s));
+  } else {
+    const orvel::Rect r{std::stod(args[1]), std::stod(args[2]), std::stod(args[3]),
+                        std::stod(args[4])};
+    result = session.run(service.captureArea(r, 10s));
+  }
   if (!result || !*result) {
     std::cout << "error: " << (result ? (*result).error().description : "no answer") << std::endl;
     return 1;

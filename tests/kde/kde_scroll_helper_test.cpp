@@ -16,6 +16,7 @@
 #include "input_counter_process.h"
 #include "kwin_rig.h"
 #include "orvel/common/json_text.h"
+#include "rig_support.h"
 #include "scroll_helper_process.h"
 #include "sway_rig.h"
 #include "test_pattern.h"
@@ -28,6 +29,7 @@ using waylandtest::InputCounter;
 using waylandtest::waitUntil;
 using x11test::error;
 using x11test::ok;
+using x11test::patternMismatches;
 using x11test::ScrollHelperProcess;
 
 constexpr const char* kMoved = "Target window moved, resized or closed; capture stopped.";
@@ -125,24 +127,6 @@ TEST(KdeWindowList, ReportsWindowsWithOwnerAndGeometryFollowsThemAndActivates) {
   }));
 }
 
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Pixels of `frame` (BGRA) that are not the page of kSeed at (px, py) of the window.
-int pageMismatches(const std::vector<std::uint8_t>& frame, int width, int height, int px, int py) {
-  if (frame.size() != std::size_t(width) * height * 4) return width * height;
-  int bad = 0;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t v;
-      std::memcpy(&v, frame.data() + (std::size_t(y) * width + x) * 4, 4);
-      bad += v != x11test::patternPixel(px + x, py + y, kSeed);
-    }
-  return bad;
-}
-
 TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTargetClose) {
   InstalledProject installed;
   std::string log;
@@ -178,20 +162,21 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
                  nullptr, 30s) != 0) {
       return std::vector<std::uint8_t>();
     }
-    return readBytes(file);
+    return testsupport::readFileBytes(file);
   };
 
   // The region, inside the window; the outputs start at KWin's origin, so points are global.
   const int x0 = wx + 100, y0 = wy + 80, w = 300, h = 240;
-  ASSERT_TRUE(waitUntil([&] { return pageMismatches(area(x0, y0, w, h), w, h, 100, 80) == 0; }));
+  ASSERT_TRUE(
+      waitUntil([&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) == 0; }));
   ScrollHelperProcess helper(
       rig->spawn({installed.prefix() + "/libexec/orvel/scroll-capture-helper"}));
   ASSERT_TRUE(helper.running());
   helper.send("select");
   // The overlay dims the screen once it is up. (KWin 5.27 leaves the keyboard with the page
   // under the live overlay, so Escape does not reach it there.)
-  ASSERT_TRUE(
-      waitUntil([&] { return pageMismatches(area(x0, y0, w, h), w, h, 100, 80) != 0; }, 30s))
+  ASSERT_TRUE(waitUntil(
+      [&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) != 0; }, 30s))
       << helper.reply(1s).dump();
   ASSERT_TRUE(move(x0, y0) && press("down") && move(x0 + w / 2, y0 + h / 2) &&
               move(x0 + w, y0 + h) && press("up"));
@@ -212,7 +197,7 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   auto pageComes = [&](int offset) {
     return waitUntil([&] {
       const Json reply = capture();
-      const int bad = ok(reply) ? pageMismatches(frame, w, h, 100, 80 + offset) : -1;
+      const int bad = ok(reply) ? patternMismatches(frame, w, h, 100, 80 + offset, kSeed) : -1;
       notYet = bad < 0 ? error(reply) : std::to_string(bad) + " pixels differ";
       return bad == 0;
     });

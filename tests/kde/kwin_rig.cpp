@@ -140,13 +140,7 @@ std::unique_ptr<KWinRig> KWinRig::start(const KWinOptions& options, std::string&
 }
 
 KWinRig::~KWinRig() {
-  if (shell_) {
-    shell_->closeStdin();
-    if (!shell_->wait(10s)) shell_->kill();
-    shell_.reset();
-  }
-  std::error_code ignored;
-  if (!runtimeDir_.empty()) fs::remove_all(runtimeDir_, ignored);
+  testsupport::endRigSession(shell_, 10s, runtimeDir_);
 }
 
 void KWinRig::killCompositor() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kwin_rig.h"
+#include "rig_support.h"
 
 namespace orvel::kdetest {
 namespace {
@@ -20,11 +21,6 @@ using namespace std::chrono_literals;
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 800;
-
-std::vector<std::uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct Picture {
   int width = 0;
@@ -73,7 +69,7 @@ TEST_F(KWinScreenshotTest, TakesOutputsAndAreasOnlyForTheProgramAnEntryNames) {
     const std::string file = rig->runtimeDir() + "/screen" + std::to_string(i);
     ASSERT_EQ(shoot(*rig, {"screen", names[i], file}, out), 0) << out;
     EXPECT_EQ(out, "1280x800 scale 1\n");
-    screens.push_back({kWidth, readBytes(file)});
+    screens.push_back({kWidth, testsupport::readFileBytes(file)});
     ASSERT_EQ(screens.back().bytes.size(), std::size_t{kWidth} * kHeight * 4);
   }
 
@@ -82,7 +78,7 @@ TEST_F(KWinScreenshotTest, TakesOutputsAndAreasOnlyForTheProgramAnEntryNames) {
   const std::string areaFile = rig->runtimeDir() + "/area";
   ASSERT_EQ(shoot(*rig, {"area", "0", "100", "1380", "600", areaFile}, out), 0) << out;
   EXPECT_EQ(out, "1380x600 scale 1\n");
-  const Picture area{kAreaWidth, readBytes(areaFile)};
+  const Picture area{kAreaWidth, testsupport::readFileBytes(areaFile)};
   ASSERT_EQ(area.bytes.size(), std::size_t{kAreaWidth} * kAreaHeight * 4);
   int differing = 0;
   std::set<std::uint32_t> colours;

@@ -4,9 +4,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
+
+#include "child_process.h"
 
 namespace orvel::testsupport {
 
@@ -50,11 +54,30 @@ bool makeRigFolder(const std::string& name, std::string& folder, std::string& wh
   return true;
 }
 
+void endRigSession(std::unique_ptr<ChildProcess>& session, std::chrono::milliseconds grace,
+                   const std::string& folder, const std::function<void()>& overdue) {
+  if (session) {
+    session->closeStdin();
+    if (!session->wait(grace)) {
+      if (overdue) overdue();
+      session->kill();
+    }
+    session.reset();
+  }
+  std::error_code ignored;
+  if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+}
+
 std::string readText(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::vector<std::uint8_t> readFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool handToServerUser(const std::string& path) {

@@ -6,13 +6,17 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace orvel::testsupport {
+
+class ChildProcess;
 
 // The user that servers refusing root (sway, gnome-shell, KWin) run as when the tests run as root.
 inline constexpr uid_t kServerUser = 65534;
@@ -32,8 +36,16 @@ bool lacksPrograms(std::initializer_list<const char*> programs, std::string& why
 // `whyNot` says so, when it cannot.
 bool makeRigFolder(const std::string& name, std::string& folder, std::string& whyNot);
 
+// Ends a rig: closes the input of its session script (which then stops its servers), and when the
+// script has not ended within `grace`, runs `overdue` and kills it; then removes the rig's folder
+// (none when empty).
+void endRigSession(std::unique_ptr<ChildProcess>& session, std::chrono::milliseconds grace,
+                   const std::string& folder, const std::function<void()>& overdue = {});
+
 // The whole text of a file; empty when it cannot be read.
 std::string readText(const std::string& path);
+// The bytes of the file at `path`; none when it cannot be read.
+std::vector<std::uint8_t> readFileBytes(const std::string& path);
 
 // Gives `path` to kServerUser when the tests run as root; true when that worked or was not needed.
 bool handToServerUser(const std::string& path);

@@ -121,13 +121,7 @@ std::unique_ptr<SwayRig> SwayRig::start(const SwayOptions& options, std::string&
 
 SwayRig::~SwayRig() {
   if (paused_) resumeCompositor();
-  if (shell_) {
-    shell_->closeStdin();
-    if (!shell_->wait(5s)) shell_->kill();
-    shell_.reset();
-  }
-  std::error_code ignored;
-  if (!runtimeDir_.empty()) fs::remove_all(runtimeDir_, ignored);
+  testsupport::endRigSession(shell_, 5s, runtimeDir_);
 }
 
 std::string SwayRig::writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {

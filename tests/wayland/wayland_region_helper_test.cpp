@@ -62,8 +62,7 @@ TEST(WaylandRegionHelper, DragAcrossScalesOneAndTwoGivesGrimsPixelsAndHoldsTheFr
 
   auto helper = desk.helper();
   const std::string path = folder.file("region.png");
-  send(*helper, R"({"command":"prepare","id":4})");
-  send(*helper, R"({"command":"capture","id":4,"path":")" + path + "\"}");
+  prepareAndCapture(*helper, 4, path);
   ASSERT_TRUE(desk.overlayUp());
   // Frozen: the overlay shows the picture dimmed.
   ASSERT_TRUE(waitUntil([&] {
@@ -99,8 +98,7 @@ TEST(WaylandRegionHelper, AGrowingOutlineLeavesNoPieceOfAnEarlierOneBehind) {
   ASSERT_TRUE(desk.start());
   TempFolder folder;
   auto helper = desk.helper();
-  send(*helper, R"({"command":"prepare","id":8})");
-  send(*helper, R"({"command":"capture","id":8,"path":")" + folder.file("g.png") + "\"}");
+  prepareAndCapture(*helper, 8, folder.file("g.png"));
   ASSERT_TRUE(desk.overlayUp());
   auto white = [&](int x, int y) {
     auto p = grim(*rig, std::to_string(x) + "," + std::to_string(y) + " 1x1", folder.file("p.png"));
@@ -148,8 +146,7 @@ TEST(WaylandRegionHelper, EveryEndGivesInputBackAndNoOtherClientSeesAny) {
     EXPECT_EQ(desk.counter->counts(), (Counts{0, 0, 1}));
 
     // A selection of a point or two cancels.
-    send(*helper, R"({"command":"prepare","id":3})");
-    send(*helper, R"({"command":"capture","id":3,"path":")" + folder.file("t.png") + "\"}");
+    prepareAndCapture(*helper, 3, folder.file("t.png"));
     ASSERT_TRUE(desk.overlayUp());
     desk.pointer->drag(300, 300, 301, 302, 1);
     EXPECT_EQ(reply(*helper), canceled(3));

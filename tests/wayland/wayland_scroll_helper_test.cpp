@@ -52,20 +52,6 @@ class Helper : public x11test::ScrollHelperProcess {
   }
 };
 
-// Pixels of `frame` that are not the page of `seed` at (px, py) of the window.
-int pageMismatches(const std::vector<std::uint8_t>& frame, int width, int height, int px, int py,
-                   int seed) {
-  if (frame.size() != std::size_t(width) * height * 4) return width * height;
-  int bad = 0;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t v;
-      std::memcpy(&v, frame.data() + (std::size_t(y) * width + x) * 4, 4);
-      bad += v != x11test::patternPixel(px + x, py + y, seed);
-    }
-  return bad;
-}
-
 struct Frame {
   Json reply;
   std::vector<std::uint8_t> pixels;
@@ -125,7 +111,8 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   auto pageComes = [&](int offset) {
     return waitUntil([&] {
       const Frame f = capture();
-      const int bad = ok(f.reply) ? pageMismatches(f.pixels, w, h, left, top + offset, 6) : -1;
+      const int bad =
+          ok(f.reply) ? x11test::patternMismatches(f.pixels, w, h, left, top + offset, 6) : -1;
       notYet = bad < 0 ? error(f.reply) : std::to_string(bad) + " pixels differ";
       return bad == 0;
     });
@@ -133,7 +120,7 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   Frame first;
   EXPECT_TRUE(waitUntil([&] {
     first = capture();
-    return pageMismatches(first.pixels, w, h, left, top, 6) == 0;
+    return x11test::patternMismatches(first.pixels, w, h, left, top, 6) == 0;
   }));
   ASSERT_EQ(ok(first.reply), true) << first.reply.dump();
   EXPECT_EQ(first.reply["length"], w * h * 4);
@@ -205,7 +192,7 @@ TEST(WaylandScrollHelper, SelectCaptureScrollAndEveryTargetCheck) {
   EXPECT_TRUE(waitUntil([&] {
     rig->swaymsg({target, "resize", "set", "700", "600"});
     const Frame f = capture();
-    return ok(f.reply) && pageMismatches(f.pixels, w, h, left, top + offset, 6) == 0;
+    return ok(f.reply) && x11test::patternMismatches(f.pixels, w, h, left, top + offset, 6) == 0;
   }));
 
   pageWindow.reset();
