@@ -16,8 +16,8 @@
 using namespace orvel;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const int fd = fuzz::memoryFileOf(data, size, "stdin");
-  if (fd < 0) return 0;
+  const fuzz::MemoryFile input(data, size, "stdin");
+  if (input.fd() < 0) return 0;
 
   fuzz::SimStage stage;
   auto& [clock, loop, desktop, overlay] = stage;
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   helper.start();
   loop.runUntilIdle();
 
-  LineReader reader(fd);
+  LineReader reader(input.fd());
   for (;;) {
     auto line = reader.next();
     if (line.kind == LineReader::Kind::End) {
@@ -50,6 +50,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     loop.runUntilIdle();
     if (line.kind == LineReader::Kind::End || helper.exitStatus()) break;
   }
-  close(fd);
   return 0;
 }

@@ -28,8 +28,8 @@ class CheckingChannel : public ReplyChannel {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const int fd = fuzz::memoryFileOf(data, size, "stdin");
-  if (fd < 0) return 0;
+  const fuzz::MemoryFile input(data, size, "stdin");
+  if (input.fd() < 0) return 0;
 
   fuzz::SimStage stage;
   auto& [clock, loop, desktop, overlay] = stage;
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       loop, {desktop, desktop, desktop, desktop, desktop, content, desktop, overlay, scrollEvents},
       out, {900, 901}, [&](int) { exited = true; });
 
-  LineReader reader(fd);
+  LineReader reader(input.fd());
   int lines = 0;
   for (;;) {
     auto line = reader.next();
@@ -59,6 +59,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line.kind == LineReader::Kind::End || exited) break;
     ++lines;
   }
-  close(fd);
   return 0;
 }

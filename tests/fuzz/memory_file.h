@@ -19,4 +19,22 @@ inline int memoryFileOf(const std::uint8_t* data, std::size_t size, const char* 
   return fd;
 }
 
+// memoryFileOf's file, closed with this object.
+class MemoryFile {
+ public:
+  MemoryFile(const std::uint8_t* data, std::size_t size, const char* name)
+      : fd_(memoryFileOf(data, size, name)) {}
+  ~MemoryFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+
+  // -1 when no file could be made.
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 }  // namespace orvel::fuzz
