@@ -1,4 +1,4 @@
-// The main loop of the tests' window-list probes (orvel_kde_window_list, orvel_gnome_window_list):
+// The main loop of a test window-list probe (orvel_gnome_window_list):
 // a backend's reported window list (platform/linux/reported_window_list.h) as the scroll helper
 // keeps it, asked by a test over standard input and output. Prints "ready" once `start` succeeded
 // ("failed: REASON" and exit status 1 when it did not), then reads commands:
