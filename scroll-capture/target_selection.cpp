@@ -29,6 +29,8 @@ Task<Outcome<Json>> ScrollCaptureHelper::selectRegion() {
   state_.lockedTarget.reset();
   auto chosen = co_await chooseRegion(msg::kSelectInstruction);
   if (!chosen) co_return Json{{"ok", true}, {"canceled", true}};
+  // A list still being asked for when the drag began has its answer now.
+  if (auto why = ports_.windowServer.whyUnreadable()) co_return fail(*why);
   const Rect region = *chosen;
   co_await sleepFor(loop_, kSettlePause);
 

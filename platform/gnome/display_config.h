@@ -25,6 +25,7 @@ struct GnomeMonitor {
   double layoutWidth = 0;
   double layoutHeight = 0;
   double scale = 1;
+  friend bool operator==(const GnomeMonitor&, const GnomeMonitor&) = default;
 };
 
 // Reads the monitors from a GetCurrentState reply; those without a current mode or a logical

@@ -1,6 +1,6 @@
 // The GNOME Shell row of the helpers' backend table: mutter named by $WAYLAND_DISPLAY, its
-// ScreenCast service on the session bus. The region helper only so far; the scroll helper's
-// desktop declines.
+// ScreenCast service on the session bus (and, for the scroll helper, its RemoteDesktop service and
+// Orvel's GNOME Shell extension).
 #pragma once
 
 #include "orvel/common/event_loop.h"

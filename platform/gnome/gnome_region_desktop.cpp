@@ -1,21 +1,15 @@
 #include "platform/gnome/gnome_region_desktop.h"
 
+#include "platform/gnome/mutter_compositor.h"
+
 namespace orvel::gnome {
 
 GnomeRegionDesktop::GnomeRegionDesktop(EventLoop& loop, const char* display,
                                        std::string activationToken)
     : LayerShellRegionDesktop(wayland::WaylandConnection::open(display)) {
   wayland::WaylandConnection* c = connection();
-  if (!c) {
-    decline("no Wayland compositor answers");
-    return;
-  }
-  if (c->screencopy() || c->layerShell()) {
-    decline("the Wayland compositor offers wlroots protocols (not GNOME Shell)");
-    return;
-  }
-  if (!c->wmBase() || !c->seat() || !c->shm()) {
-    decline("the Wayland compositor offers no xdg_wm_base, seat or wl_shm");
+  if (auto why = whyNotMutter(c); !why.empty()) {
+    decline(std::move(why));
     return;
   }
   capture_ = std::make_unique<GnomeScreenCapture>(display);

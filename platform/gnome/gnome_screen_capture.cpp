@@ -1,6 +1,7 @@
 #include "platform/gnome/gnome_screen_capture.h"
 
 #include "platform/gnome/monitor_pictures.h"
+#include "platform/gnome/mutter_service.h"
 #include "platform/gnome/pipewire_connection.h"
 #include "platform/wayland/picture_scaling.h"
 #include "platform/wayland/wayland_screen_capture.h"
@@ -35,19 +36,8 @@ GnomeScreenCapture::~GnomeScreenCapture() {
 std::optional<std::string> GnomeScreenCapture::whyNotAvailable() {
   std::lock_guard lock(mutex_);
   if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
-  if (!session_.bus()) return "no session bus (" + session_.failure() + ")";
-  auto probe =
-      session_.run([](dbus::DbusConnection& bus) -> Task<Expected<dbus::DbusMessage, Failure>> {
-        auto request = bus.newCall({"org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast",
-                                    "org.freedesktop.DBus.Properties"},
-                                   "Get");
-        if (sd_bus_message_append(request.get(), "ss", "org.gnome.Mutter.ScreenCast", "Version") <
-            0)
-          co_return failed("Cannot ask for mutter's screen cast.");
-        co_return co_await bus.call(std::move(request), kProbeDeadline);
-      }(*session_.bus()));
-  if (!probe)
-    return "mutter's ScreenCast service does not answer (" + probe.error().description + ")";
+  if (auto why = whyMutterServiceSilent(session_, "org.gnome.Mutter.ScreenCast", kProbeDeadline))
+    return "mutter's ScreenCast service does not answer (" + *why + ")";
   return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "orvel/common/one_shot.h"
 
@@ -46,6 +47,7 @@ struct PipeWireFrameStream::Impl {
   std::optional<spa_video_info_raw> format;
   std::optional<OneShot<Expected<Image, Failure>>> waiting;
   std::optional<Image> unread;
+  bool broken = false;
 
   explicit Impl(PipeWireConnection& p) : pipewire(p) {}
 
@@ -58,10 +60,14 @@ struct PipeWireFrameStream::Impl {
     waiting.reset();
   }
 
-  static void onStateChanged(void* data, pw_stream_state, pw_stream_state state,
+  static void onStateChanged(void* data, pw_stream_state old, pw_stream_state state,
                              const char* error) {
     auto* self = static_cast<Impl*>(data);
+    // A stream that was connected and is no longer: the service removed its node.
+    if (state == PW_STREAM_STATE_UNCONNECTED && old != PW_STREAM_STATE_UNCONNECTED)
+      self->broken = true;
     if (state == PW_STREAM_STATE_ERROR) {
+      self->broken = true;
       self->deliver(failed(std::string("The screen-cast stream failed: ") +
                            (error ? error : "unknown error") + "."));
     }
@@ -92,25 +98,34 @@ struct PipeWireFrameStream::Impl {
 
   static void onProcess(void* data) {
     auto* self = static_cast<Impl*>(data);
-    pw_buffer* b = pw_stream_dequeue_buffer(self->stream);
-    if (!b) return;
-    spa_buffer* buffer = b->buffer;
+    // Buffers queue up while nobody pumps the connection: only the newest whole one is read, the
+    // older ones go straight back.
+    std::vector<pw_buffer*> taken;
+    while (pw_buffer* b = pw_stream_dequeue_buffer(self->stream))
+      taken.push_back(b);
+    for (auto b = taken.rbegin(); b != taken.rend(); ++b) {
+      if (self->read((*b)->buffer)) break;
+    }
+    for (pw_buffer* b : taken)
+      pw_stream_queue_buffer(self->stream, b);
+  }
+
+  // Delivers the buffer's picture; false when it holds no whole frame.
+  bool read(spa_buffer* buffer) {
     const spa_data& d = buffer->datas[0];
     const auto* header = static_cast<const spa_meta_header*>(
         spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
     const bool corrupted = header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED);
-    if (self->format && d.data && d.chunk && d.chunk->size > 0 && !corrupted) {
-      const int width = static_cast<int>(self->format->size.width);
-      const int height = static_cast<int>(self->format->size.height);
-      const std::size_t stride =
-          d.chunk->stride > 0 ? static_cast<std::size_t>(d.chunk->stride) : width * 4u;
-      if (static_cast<std::size_t>(d.chunk->offset) + stride * (height - 1) + width * 4u <=
-          d.maxsize) {
-        self->deliver(toBgra(static_cast<const std::uint8_t*>(d.data) + d.chunk->offset, stride,
-                             width, height, self->format->format));
-      }
-    }
-    pw_stream_queue_buffer(self->stream, b);
+    if (!format || !d.data || !d.chunk || d.chunk->size == 0 || corrupted) return false;
+    const int width = static_cast<int>(format->size.width);
+    const int height = static_cast<int>(format->size.height);
+    const std::size_t stride =
+        d.chunk->stride > 0 ? static_cast<std::size_t>(d.chunk->stride) : width * 4u;
+    if (static_cast<std::size_t>(d.chunk->offset) + stride * (height - 1) + width * 4u > d.maxsize)
+      return false;
+    deliver(toBgra(static_cast<const std::uint8_t*>(d.data) + d.chunk->offset, stride, width,
+                   height, format->format));
+    return true;
   }
 
   static constexpr pw_stream_events kEvents = [] {
@@ -170,6 +185,7 @@ Task<Expected<Image, Failure>> PipeWireFrameStream::nextFrame(Duration deadline)
     impl_->unread.reset();
     co_return frame;
   }
+  if (impl_->broken) co_return failed("The screen-cast stream ended.");
   EventLoop& loop = impl_->pipewire.loop();
   OneShot<Expected<Image, Failure>> frame(loop);
   impl_->waiting.emplace(frame);
@@ -181,6 +197,16 @@ Task<Expected<Image, Failure>> PipeWireFrameStream::nextFrame(Duration deadline)
   loop.cancelTimer(timer);
   impl_->waiting.reset();
   co_return result;
+}
+
+std::optional<Image> PipeWireFrameStream::takeUnread() {
+  std::optional<Image> frame = std::move(impl_->unread);
+  impl_->unread.reset();
+  return frame;
+}
+
+bool PipeWireFrameStream::broken() const {
+  return impl_->broken;
 }
 
 }  // namespace orvel::gnome

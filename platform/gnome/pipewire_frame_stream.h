@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "orvel/common/expected.h"
 #include "orvel/common/failure.h"
@@ -27,6 +28,10 @@ class PipeWireFrameStream {
   // that arrives, waiting at most `deadline`. (mutter sends a frame when the stream starts and
   // then only when the screen changes.)
   Task<Expected<Image, Failure>> nextFrame(Duration deadline);
+  // The newest whole frame not taken yet, without waiting; nothing when none came since the last.
+  std::optional<Image> takeUnread();
+  // Whether the stream failed or the service let it go: no frame will come any more.
+  bool broken() const;
 
   struct Impl;
 

@@ -2,8 +2,9 @@
 
 #include "platform/kde/fake_input_scroll_events.h"
 #include "platform/kde/kde_permissions.h"
-#include "platform/kde/kde_workspace.h"
 #include "platform/kde/kwin_session.h"
+#include "platform/linux/reported_workspace.h"
+#include "platform/wayland/reported_window_server.h"
 
 namespace orvel::kde {
 
@@ -42,26 +43,25 @@ KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
   auto permissions = std::make_unique<KdePermissions>(
       std::move(refusal), *connection(),
       wheel->available() ? std::string() : noFakeInputMessage(thisProgramPath()));
-  auto windowServer = std::make_unique<KdeWindowServer>(*windowList_, stage().screens());
-  windowServer_ = windowServer.get();
+  auto windowServer =
+      std::make_unique<wayland::ReportedWindowServer>(*windowList_, stage().screens());
   serve({std::move(permissions), std::move(windowServer),
-         std::make_unique<KdeWorkspace>(*windowList_), std::move(wheel)});
+         std::make_unique<platform::ReportedWorkspace>(*windowList_), std::move(wheel)});
   if (auto script = findWindowListScript()) {
     spawn(loop, startWindowList(std::move(*script)));
   } else {
-    windowServer_->scriptFailed("orvel/kwin/window-list.js is not installed");
+    windowList_->scriptFailed("orvel/kwin/window-list.js is not installed");
   }
 }
 
 Task<> KdeScrollDesktop::startWindowList(std::string scriptTemplate) {
   auto starting = windowList_->start(std::move(scriptTemplate), kScriptDeadline);
   auto started = co_await starting;
-  if (!started) windowServer_->scriptFailed(started.error().description);
+  if (!started) windowList_->scriptFailed(started.error().description);
 }
 
 KdeScrollDesktop::~KdeScrollDesktop() {
   stop();
-  windowServer_ = nullptr;
   // The scripts are unloaded while the bus is still there.
   windowList_.reset();
   bus_.reset();

@@ -14,7 +14,6 @@
 
 #include "orvel/common/event_loop.h"
 #include "platform/dbus/dbus_connection.h"
-#include "platform/kde/kde_window_server.h"
 #include "platform/kde/kwin_screen_capture.h"
 #include "platform/kde/kwin_window_list.h"
 #include "platform/wayland/layer_shell_scroll_desktop.h"
@@ -37,7 +36,6 @@ class KdeScrollDesktop final : public wayland::LayerShellScrollDesktop {
   std::unique_ptr<KWinScreenCapture> capture_;
   std::unique_ptr<dbus::DbusConnection> bus_;
   std::unique_ptr<KWinWindowList> windowList_;
-  KdeWindowServer* windowServer_ = nullptr;  // served by the base
 };
 
 }  // namespace orvel::kde

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -139,34 +138,16 @@ int KWinWindowList::onReport(sd_bus_message* m, void* userdata, sd_bus_error* er
   const char* text = nullptr;
   if (sd_bus_message_read(m, "s", &text) < 0 || !text)
     return sd_bus_error_set_const(error, SD_BUS_ERROR_INVALID_ARGS, "A report is one string.");
-  auto windows = parseWindowReport(text);
+  auto windows = platform::parseWindowReport(text);
   if (!windows)
     return sd_bus_error_set_const(error, SD_BUS_ERROR_INVALID_ARGS, "Not a window report.");
   self->take(std::move(*windows));
   return sd_bus_reply_method_return(m, "");
 }
 
-void KWinWindowList::take(std::vector<KWinWindow> windows) {
-  std::map<std::string, std::uint32_t> numbers;
-  for (const KWinWindow& w : windows) {
-    const auto known = numbers_.find(w.id);
-    numbers.emplace(w.id, known != numbers_.end() ? known->second : nextNumber_++);
-  }
-  numbers_ = std::move(numbers);
-  windows_ = std::move(windows);
-  ++reports_;
-}
-
-std::uint32_t KWinWindowList::numberOf(const std::string& id) const {
-  const auto it = numbers_.find(id);
-  return it == numbers_.end() ? 0 : it->second;
-}
-
-const KWinWindow* KWinWindowList::findNumber(std::uint32_t number) const {
-  if (!windows_) return nullptr;
-  const auto it = std::find_if(windows_->begin(), windows_->end(),
-                               [&](const KWinWindow& w) { return numberOf(w.id) == number; });
-  return it == windows_->end() ? nullptr : &*it;
+std::optional<std::string> KWinWindowList::whyUnreadable() const {
+  if (scriptFailure_.empty()) return std::nullopt;
+  return std::string(kKWinScriptNotRun) + " (" + scriptFailure_ + ").";
 }
 
 void KWinWindowList::activate(const std::string& id) {

@@ -1,15 +1,14 @@
-// KWin's windows as its script reports them (share/window-list.js, kwin_window_report.h): the
-// list exports an object on this helper's own session-bus connection, has KWin run the script
+// KWin's windows as its script reports them (share/window-list.js, platform/linux/window_report.h):
+// the list exports an object on this helper's own session-bus connection, has KWin run the script
 // with that connection's unique name written in, and keeps the latest report, which KWin sends on
-// every change. Reports are taken only from KWin's own bus name. Windows get numbers of the list
-// at first sight (from 1, never reused), kept while they live. Activation runs a one-shot script
-// that makes the named window KWin's active one. Both scripts are unloaded when the list ends.
+// every change. Reports are taken only from KWin's own bus name. Windows are numbered as
+// platform/linux/reported_window_list.h says. Activation runs a one-shot script that makes the
+// named window KWin's active one. Both scripts are unloaded when the list ends.
 //
 // Loop thread of `bus` only; `bus` must outlive this object.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +19,7 @@
 #include "orvel/common/task.h"
 #include "platform/dbus/dbus_connection.h"
 #include "platform/kde/kwin_script.h"
-#include "platform/kde/kwin_window_report.h"
+#include "platform/linux/reported_window_list.h"
 
 namespace orvel::kde {
 
@@ -50,10 +49,13 @@ std::optional<std::string> windowListScriptFor(const std::string& scriptTemplate
 std::optional<std::string> activationScriptFor(const std::string& id,
                                                const std::string& scriptName);
 
-class KWinWindowList {
+inline constexpr const char* kKWinScriptNotRun =
+    "Cannot read the window list: KWin did not run Orvel's window list script";
+
+class KWinWindowList final : public platform::ReportedWindowList {
  public:
   explicit KWinWindowList(dbus::DbusConnection& bus);
-  ~KWinWindowList();
+  ~KWinWindowList() override;
   KWinWindowList(const KWinWindowList&) = delete;
   KWinWindowList& operator=(const KWinWindowList&) = delete;
 
@@ -61,19 +63,14 @@ class KWinWindowList {
   // The first report arrives on a later turn.
   Task<Expected<void, Failure>> start(std::string scriptTemplate, Duration deadline);
 
-  // The windows of the latest report, front-most first; nothing before the first.
-  const std::optional<std::vector<KWinWindow>>& windows() const { return windows_; }
-  // The list's number of a window of the latest report; 0 for one it does not hold.
-  std::uint32_t numberOf(const std::string& id) const;
-  const KWinWindow* findNumber(std::uint32_t number) const;
   // Asks KWin to activate the window `id`; the result shows in later reports.
-  void activate(const std::string& id);
-  // Reports taken so far.
-  std::uint64_t reports() const { return reports_; }
+  void activate(const std::string& id) override;
+  std::optional<std::string> whyUnreadable() const override;
+  // Records why the script could not be run, for whyUnreadable().
+  void scriptFailed(const std::string& why) { scriptFailure_ = why; }
 
  private:
   static int onReport(sd_bus_message* m, void* userdata, sd_bus_error* error);
-  void take(std::vector<KWinWindow> windows);
   Task<> runActivations();
 
   dbus::DbusConnection& bus_;
@@ -81,10 +78,7 @@ class KWinWindowList {
   std::string kwinName_;  // KWin's unique bus name, the only sender taken
   KWinScript script_;
   KWinScript activation_;
-  std::optional<std::vector<KWinWindow>> windows_;
-  std::map<std::string, std::uint32_t> numbers_;
-  std::uint32_t nextNumber_ = 1;
-  std::uint64_t reports_ = 0;
+  std::string scriptFailure_;
   std::optional<std::string> pendingActivation_;
   bool activating_ = false;
 };

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "orvel/common/event_loop.h"
 #include "platform/null_desktop.h"
@@ -46,11 +47,15 @@ class LayerShellScrollDesktop : public platform::ScrollDesktop, public StagedDes
 
   using StagedDesktop::StagedDesktop;
   // Once the backend found the compositor usable: the outputs, the shield and the live overlay.
-  // `judgesFocus`: see WaylandInputShield.
-  void start(EventLoop& loop, bool judgesFocus) {
+  // `judgesFocus`: see WaylandInputShield; `role` and `activationToken`: see WaylandOverlay.
+  void start(EventLoop& loop, bool judgesFocus,
+             WaylandOverlay::Role role = WaylandOverlay::Role::kLayerSurface,
+             std::string activationToken = {}) {
     OverlayStage::Options options;
     options.mode = WaylandOverlay::Mode::kLive;
     options.judgesFocus = judgesFocus;
+    options.role = role;
+    options.activationToken = std::move(activationToken);
     startStage(loop, std::move(options));
   }
   void serve(Ports ports) { ports_ = std::move(ports); }

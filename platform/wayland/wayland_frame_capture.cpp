@@ -1,10 +1,8 @@
 #include "platform/wayland/wayland_frame_capture.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <set>
 
+#include "platform/wayland/region_frame_fit.h"
 #include "platform/wayland/wayland_screen_capture.h"
 
 namespace orvel::wayland {
@@ -16,19 +14,6 @@ platform::PlatformError error(std::string text) {
 }
 
 constexpr const char* kNotReachable = "The compositor is not reachable.";
-
-// `picture` copied into a transparent `width` x `height` picture with its top-left corner at
-// (dx, dy); what does not fit is cut.
-Image placed(const Image& picture, int width, int height, int dx, int dy) {
-  Image out(width, height);
-  const int x0 = std::max(0, dx), x1 = std::min(width, dx + picture.width());
-  const int y0 = std::max(0, dy), y1 = std::min(height, dy + picture.height());
-  if (x1 <= x0) return out;
-  for (int y = y0; y < y1; ++y)
-    std::memcpy(out.row(y) + std::size_t(x0) * 4, picture.row(y - dy) + std::size_t(x0 - dx) * 4,
-                std::size_t(x1 - x0) * 4);
-  return out;
-}
 
 }  // namespace
 
@@ -85,26 +70,14 @@ Expected<Image, platform::PlatformError> WaylandFrameCapture::captureImage(
   }
   if (!output) return unexpected(error("The display is not available."));
   const OutputGeometry geometry = output->geometry();
-  const Rect whole{0, 0, geometry.logical.width, geometry.logical.height};
-  const Rect wanted = config.sourceRect.value_or(whole).standardized().integral();
-  if (wanted.isEmpty()) return unexpected(error("Invalid capture area."));
-  const double scale = OutputLayout::scaleOf(geometry);
-  const Rect area = wanted.intersection(whole);
-  if (area.isEmpty()) return Image(config.width, config.height);
+  const auto part =
+      regionPart({geometry.logical.width, geometry.logical.height}, config.sourceRect);
+  if (!part) return unexpected(error("Invalid capture area."));
+  if (part->area.isEmpty()) return Image(config.width, config.height);
 
-  auto frame = frames_->capture(filter.displayID, area);
+  auto frame = frames_->capture(filter.displayID, part->area);
   if (!frame) return frame;
-  const int dx = static_cast<int>(std::lround((area.x - wanted.x) * scale));
-  const int dy = static_cast<int>(std::lround((area.y - wanted.y) * scale));
-  if (area == wanted && frame->width() == config.width && frame->height() == config.height)
-    return frame;
-  const int width = static_cast<int>(std::lround(wanted.width * scale));
-  const int height = static_cast<int>(std::lround(wanted.height * scale));
-  const bool rounding =
-      std::abs(width - config.width) <= 1 && std::abs(height - config.height) <= 1;
-  // A changed scale: the frame at the output's new size tells the caller.
-  if (!rounding) return placed(*frame, width, height, dx, dy);
-  return placed(*frame, config.width, config.height, dx, dy);
+  return fittedFrame(std::move(*frame), *part, OutputLayout::scaleOf(geometry), config);
 }
 
 }  // namespace orvel::wayland

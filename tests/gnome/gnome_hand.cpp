@@ -1,5 +1,8 @@
 #include "gnome_hand.h"
 
+#include <cstring>
+#include <string_view>
+
 #include "loop_runner.h"
 #include "sway_rig.h"
 
@@ -9,8 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kRemoteDesktop = "org.gnome.Mutter.RemoteDesktop";
-constexpr const char* kScreenCast = "org.gnome.Mutter.ScreenCast";
 constexpr auto kAnswer = 10s;
 
 using Reply = Expected<dbus::DbusMessage, Failure>;
@@ -34,88 +35,40 @@ bool answered(const std::optional<Reply>& reply, std::string& whyNot) {
 
 std::unique_ptr<GnomeHand> GnomeHand::open(EventLoop& loop, dbus::DbusConnection& bus,
                                            std::string& whyNot) {
-  std::unique_ptr<GnomeHand> hand(new GnomeHand(loop, bus));
   auto monitors = dbustest::runTask<Expected<std::vector<gnome::GnomeMonitor>, Failure>>(
       loop, [&bus] { return gnome::currentMonitors(bus, kAnswer); });
   if (!monitors || !*monitors) {
     whyNot = monitors ? (*monitors).error().description : "no monitors";
     return nullptr;
   }
-  hand->monitors_ = **monitors;
-
-  auto create = bus.newCall({kRemoteDesktop, "/org/gnome/Mutter/RemoteDesktop", kRemoteDesktop},
-                            "CreateSession");
-  auto created = send(loop, bus, std::move(create));
-  const char* path = nullptr;
-  if (!answered(created, whyNot) || sd_bus_message_read((*created)->get(), "o", &path) < 0)
+  auto session = dbustest::runTask<Expected<std::unique_ptr<gnome::RemoteDesktopSession>, Failure>>(
+      loop, [&] { return gnome::RemoteDesktopSession::create(bus, **monitors, kAnswer); });
+  if (!session || !*session) {
+    whyNot = session ? (*session).error().description : "no answer";
     return nullptr;
-  hand->session_ = path;
-
-  auto get =
-      bus.newCall({kRemoteDesktop, hand->session_, "org.freedesktop.DBus.Properties"}, "Get");
-  sd_bus_message_append(get.get(), "ss", "org.gnome.Mutter.RemoteDesktop.Session", "SessionId");
-  auto id = send(loop, bus, std::move(get));
-  const char* sessionId = nullptr;
-  if (!answered(id, whyNot) || sd_bus_message_read((*id)->get(), "v", "s", &sessionId) < 0)
-    return nullptr;
-
-  auto cast =
-      bus.newCall({kScreenCast, "/org/gnome/Mutter/ScreenCast", kScreenCast}, "CreateSession");
-  sd_bus_message_append(cast.get(), "a{sv}", 1, "remote-desktop-session-id", "s", sessionId);
-  auto casting = send(loop, bus, std::move(cast));
-  const char* castPath = nullptr;
-  if (!answered(casting, whyNot) || sd_bus_message_read((*casting)->get(), "o", &castPath) < 0)
-    return nullptr;
-  const std::string castSession = castPath;
-  for (const gnome::GnomeMonitor& m : hand->monitors_) {
-    auto record = bus.newCall({kScreenCast, castSession, "org.gnome.Mutter.ScreenCast.Session"},
-                              "RecordMonitor");
-    sd_bus_message_append(record.get(), "sa{sv}", m.connector.c_str(), 0);
-    auto recorded = send(loop, bus, std::move(record));
-    const char* stream = nullptr;
-    if (!answered(recorded, whyNot) || sd_bus_message_read((*recorded)->get(), "o", &stream) < 0)
-      return nullptr;
-    hand->streams_.push_back(stream);
   }
-  auto start = bus.newCall(
-      {kRemoteDesktop, hand->session_, "org.gnome.Mutter.RemoteDesktop.Session"}, "Start");
-  if (!answered(send(loop, bus, std::move(start)), whyNot)) return nullptr;
-  return hand;
+  return std::unique_ptr<GnomeHand>(new GnomeHand(loop, std::move(**session)));
 }
 
-GnomeHand::~GnomeHand() {
-  if (session_.empty() || bus_.lost()) return;
-  auto stop =
-      bus_.newCall({kRemoteDesktop, session_, "org.gnome.Mutter.RemoteDesktop.Session"}, "Stop");
-  send(loop_, bus_, std::move(stop));
-}
+GnomeHand::~GnomeHand() = default;
 
-template <class... Args>
-bool GnomeHand::notify(const char* member, const char* types, Args... args) {
-  auto request =
-      bus_.newCall({kRemoteDesktop, session_, "org.gnome.Mutter.RemoteDesktop.Session"}, member);
-  if (sd_bus_message_append(request.get(), types, args...) < 0) return false;
-  std::string ignored;
-  return answered(send(loop_, bus_, std::move(request)), ignored);
+bool GnomeHand::played(const std::function<Task<Expected<void, Failure>>()>& play) {
+  auto done = dbustest::runTask<Expected<void, Failure>>(loop_, play);
+  return done && *done;
 }
 
 bool GnomeHand::move(double x, double y) {
-  for (std::size_t i = 0; i < monitors_.size(); ++i) {
-    const gnome::GnomeMonitor& m = monitors_[i];
-    if (x < m.x || y < m.y || x >= m.x + m.layoutWidth || y >= m.y + m.layoutHeight) continue;
-    return notify("NotifyPointerMotionAbsolute", "sdd", streams_[i].c_str(), x - m.x, y - m.y);
-  }
-  return false;
+  return played([&] { return session_->movePointer({x, y}, kAnswer); });
 }
 
 bool GnomeHand::button(bool pressed) {
   constexpr std::int32_t kLeftButton = 272;  // BTN_LEFT
-  return notify("NotifyPointerButton", "ib", kLeftButton, static_cast<int>(pressed));
+  return played([&] { return session_->button(kLeftButton, pressed, kAnswer); });
 }
 
 bool GnomeHand::tap(std::uint32_t keysym) {
-  return notify("NotifyKeyboardKeysym", "ub", keysym, 1) &&
-         notify("NotifyKeyboardKeysym", "ub", keysym, 0);
+  return played([&] { return session_->key(keysym, true, kAnswer); }) &&
+         played([&] { return session_->key(keysym, false, kAnswer); });
 }
 
 bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
@@ -129,12 +82,127 @@ bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
     return answer && *answer && sd_bus_message_read((*answer)->get(), "v", "b", &shown) >= 0 &&
            shown;
   };
-  waylandtest::waitUntil(active, 10s);
+  waylandtest::waitUntil(active, 30s);
   auto set = bus.newCall(shell, "Set");
   sd_bus_message_append(set.get(), "ssv", "org.gnome.Shell", "OverviewActive", "b", 0);
   std::string ignored;
   return answered(send(loop, bus, std::move(set)), ignored) &&
          waylandtest::waitUntil([&] { return !active(); });
+}
+
+Expected<dbus::DbusMessage, Failure> callAndWait(EventLoop& loop, dbus::DbusConnection& bus,
+                                                 dbus::DbusMessage request) {
+  auto reply = send(loop, bus, std::move(request));
+  if (!reply) return failed("no answer");
+  return std::move(*reply);
+}
+
+bool enableExtension(EventLoop& loop, dbus::DbusConnection& bus, const std::string& uuid,
+                     std::string& whyNot) {
+  auto enable = bus.newCall({"org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions"},
+                            "EnableExtension");
+  sd_bus_message_append(enable.get(), "s", uuid.c_str());
+  auto reply = send(loop, bus, std::move(enable));
+  int enabled = 0;
+  if (!answered(reply, whyNot)) return false;
+  if (sd_bus_message_read((*reply)->get(), "b", &enabled) < 0 || !enabled) {
+    whyNot = "the shell did not enable " + uuid;
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<testsupport::ChildProcess> startTextPage(const GnomeRig& rig, bool moving) {
+  testsupport::ChildProcess::Options o;
+  o.environment = rig.environment();
+  // GTK's software renderer (no GPU here), without the accessibility bus the session lacks.
+  o.environment.insert({{"GDK_BACKEND", "wayland"},
+                        {"GSK_RENDERER", "cairo"},
+                        {"GTK_A11Y", "none"},
+                        {"NO_AT_BRIDGE", "1"}});
+  o.pipeStdin = o.pipeStdout = false;
+  // Debian's own Python, which has the GTK bindings (not one that PATH may put first).
+  std::vector<std::string> argv = {"/usr/bin/python3", ORVEL_GNOME_TEXT_PAGE};
+  if (moving) argv.push_back("--moving");
+  return testsupport::ChildProcess::start(argv, o);
+}
+
+bool samePixels(const Image& a, const Image& b) {
+  if (a.width() != b.width() || a.height() != b.height()) return false;
+  for (int y = 0; y < a.height(); ++y)
+    if (std::memcmp(a.row(y), b.row(y), static_cast<std::size_t>(a.width()) * 4) != 0) return false;
+  return true;
+}
+
+bool keepOnlyMonitor(EventLoop& loop, dbus::DbusConnection& bus, const std::string& connector) {
+  const dbus::DbusTarget config{"org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig",
+                                "org.gnome.Mutter.DisplayConfig"};
+  auto state = send(loop, bus, bus.newCall(config, "GetCurrentState"));
+  if (!state || !*state) return false;
+  sd_bus_message* m = (*state)->get();
+  std::uint32_t serial = 0;
+  std::string mode;
+  if (sd_bus_message_read(m, "u", &serial) < 0 ||
+      sd_bus_message_enter_container(m, 'a', "((ssss)a(siiddada{sv})a{sv})") <= 0)
+    return false;
+  // The current mode of `connector`: the one whose properties hold is-current.
+  while (sd_bus_message_enter_container(m, 'r', "(ssss)a(siiddada{sv})a{sv}") > 0) {
+    const char *name = nullptr, *vendor = nullptr, *product = nullptr, *number = nullptr;
+    if (sd_bus_message_read(m, "(ssss)", &name, &vendor, &product, &number) < 0 ||
+        sd_bus_message_enter_container(m, 'a', "(siiddada{sv})") <= 0)
+      return false;
+    while (sd_bus_message_enter_container(m, 'r', "siiddada{sv}") > 0) {
+      const char* id = nullptr;
+      int width = 0, height = 0;
+      double refresh = 0, scale = 0;
+      if (sd_bus_message_read(m, "siidd", &id, &width, &height, &refresh, &scale) < 0 ||
+          sd_bus_message_skip(m, "ad") < 0 || sd_bus_message_enter_container(m, 'a', "{sv}") <= 0)
+        return false;
+      while (sd_bus_message_enter_container(m, 'e', "sv") > 0) {
+        const char* key = nullptr;
+        int current = 0;
+        if (sd_bus_message_read(m, "s", &key) < 0) return false;
+        if (std::string_view(key) == "is-current" &&
+            sd_bus_message_read(m, "v", "b", &current) >= 0) {
+          if (current && connector == name) mode = id;
+        } else if (sd_bus_message_skip(m, "v") < 0) {
+          return false;
+        }
+        sd_bus_message_exit_container(m);
+      }
+      sd_bus_message_exit_container(m);
+      sd_bus_message_exit_container(m);
+    }
+    sd_bus_message_exit_container(m);
+    if (sd_bus_message_skip(m, "a{sv}") < 0) return false;
+    sd_bus_message_exit_container(m);
+  }
+  if (mode.empty()) return false;
+  auto apply = bus.newCall(config, "ApplyMonitorsConfig");
+  constexpr std::uint32_t kTemporary = 1;
+  if (sd_bus_message_append(apply.get(), "uu", serial, kTemporary) < 0 ||
+      sd_bus_message_append(apply.get(), "a(iiduba(ssa{sv}))", 1, 0, 0, 1.0, 0u, 1, 1,
+                            connector.c_str(), mode.c_str(), 0) < 0 ||
+      sd_bus_message_append(apply.get(), "a{sv}", 0) < 0)
+    return false;
+  std::string ignored;
+  return answered(send(loop, bus, std::move(apply)), ignored);
+}
+
+std::size_t liveSessions(EventLoop& loop, dbus::DbusConnection& bus, const std::string& service) {
+  auto request =
+      bus.newCall({"org.gnome.Mutter." + service, "/org/gnome/Mutter/" + service + "/Session",
+                   "org.freedesktop.DBus.Introspectable"},
+                  "Introspect");
+  auto reply = send(loop, bus, std::move(request));
+  const char* xml = nullptr;
+  if (!reply || !*reply || sd_bus_message_read((*reply)->get(), "s", &xml) < 0) return 99;
+  std::size_t count = 0;
+  for (std::string_view text(xml); text.find("<node name=") != std::string_view::npos;) {
+    text.remove_prefix(text.find("<node name=") + 1);
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace orvel::gnometest

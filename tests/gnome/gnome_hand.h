@@ -6,13 +6,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+#include "gnome_rig.h"
 #include "orvel/common/event_loop.h"
+#include "orvel/common/image.h"
 #include "platform/dbus/dbus_connection.h"
-#include "platform/gnome/display_config.h"
+#include "platform/gnome/remote_desktop_session.h"
 
 namespace orvel::gnometest {
 
@@ -35,21 +39,45 @@ class GnomeHand {
   bool warmUp() { return tap(0xffe1); }
 
  private:
-  GnomeHand(EventLoop& loop, dbus::DbusConnection& bus) : loop_(loop), bus_(bus) {}
-  // Calls `member` on the RemoteDesktop session with arguments `types` `args...`.
-  template <class... Args>
-  bool notify(const char* member, const char* types, Args... args);
+  GnomeHand(EventLoop& loop, std::unique_ptr<gnome::RemoteDesktopSession> session)
+      : loop_(loop), session_(std::move(session)) {}
+  // Runs the event that `play` starts until the shell took it.
+  bool played(const std::function<Task<Expected<void, Failure>>()>& play);
 
   EventLoop& loop_;
-  dbus::DbusConnection& bus_;
-  std::string session_;
-  std::vector<gnome::GnomeMonitor> monitors_;
-  std::vector<std::string> streams_;  // one per monitor
+  std::unique_ptr<gnome::RemoteDesktopSession> session_;
 };
 
 // Ends the Activities overview, where windows take no input: waits for the shell to open it once
-// it has started (at most 10 s; it would open it over an earlier end), sets org.gnome.Shell's
-// OverviewActive to false and waits until it reads so. False when the shell refused.
+// it has started (at most 30 s on a loaded machine; it would open it over an earlier end), sets
+// org.gnome.Shell's OverviewActive to false and waits until it reads so. False when the shell
+// refused.
 bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus);
+
+// Sends `request` and waits for its reply on `loop` (at most 10 s); a failure says why.
+Expected<dbus::DbusMessage, Failure> callAndWait(EventLoop& loop, dbus::DbusConnection& bus,
+                                                 dbus::DbusMessage request);
+
+// Enables the installed extension `uuid` through org.gnome.Shell.Extensions, as the user's
+// `gnome-extensions enable` does; false, and `whyNot` says why, when the shell refused.
+bool enableExtension(EventLoop& loop, dbus::DbusConnection& bus, const std::string& uuid,
+                     std::string& whyNot);
+
+// A long page in a GTK 4 text view maximized on the main monitor (text_page.py), run with python3
+// in the session; `moving`: it scrolls itself at every frame. Null when it cannot start.
+std::unique_ptr<testsupport::ChildProcess> startTextPage(const GnomeRig& rig, bool moving = false);
+
+// Whether two pictures have the same size and pixels.
+bool samePixels(const Image& a, const Image& b);
+
+// Switches every monitor but `connector` off for the session (DisplayConfig's
+// ApplyMonitorsConfig, temporary): a monitor removed at run time. False when the shell refused.
+bool keepOnlyMonitor(EventLoop& loop, dbus::DbusConnection& bus, const std::string& connector);
+
+// The sessions of a mutter service that are still there, by the children of its session folder
+// ("/org/gnome/Mutter/ScreenCast/Session"); 99 when the shell does not answer.
+std::size_t liveSessions(EventLoop& loop, dbus::DbusConnection& bus, const std::string& service);
+inline constexpr const char* kScreenCastSessions = "ScreenCast";
+inline constexpr const char* kRemoteDesktopSessions = "RemoteDesktop";
 
 }  // namespace orvel::gnometest

@@ -117,8 +117,12 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
     }
   }
 
+  for (const std::string& dir : options.dataDirs)
+    rig->dataDirs_ += dir + ":";
+  rig->dataDirs_ += "/usr/local/share:/usr/share";
   testsupport::ChildProcess::Options o;
   o.environment = {{"HOME", home},
+                   {"XDG_DATA_DIRS", rig->dataDirs_},
                    {"XDG_RUNTIME_DIR", rig->runtimeDir_},
                    {"XDG_SESSION_TYPE", "wayland"},
                    {"XDG_CURRENT_DESKTOP", "GNOME"},
@@ -171,9 +175,23 @@ GnomeRig::~GnomeRig() {
 }
 
 std::map<std::string, std::string> GnomeRig::environment() const {
-  return {{"DBUS_SESSION_BUS_ADDRESS", sessionBus_}, {"XDG_RUNTIME_DIR", runtimeDir_},
-          {"WAYLAND_DISPLAY", waylandDisplay()},     {"XDG_CURRENT_DESKTOP", "GNOME"},
-          {"XDG_SESSION_TYPE", "wayland"},           {"DISPLAY", ""}};
+  return {{"DBUS_SESSION_BUS_ADDRESS", sessionBus_},
+          {"XDG_RUNTIME_DIR", runtimeDir_},
+          {"WAYLAND_DISPLAY", waylandDisplay()},
+          {"XDG_CURRENT_DESKTOP", "GNOME"},
+          {"XDG_SESSION_TYPE", "wayland"},
+          {"XDG_DATA_DIRS", dataDirs_},
+          {"DISPLAY", ""}};
+}
+
+std::unique_ptr<testsupport::ChildProcess> GnomeRig::spawn(
+    const std::vector<std::string>& argv, testsupport::ChildProcess::Options options) const {
+  auto environment = this->environment();
+  environment["HOME"] = runtimeDir_ + "/home";
+  for (const auto& [name, value] : options.environment)
+    environment[name] = value;
+  options.environment = std::move(environment);
+  return testsupport::ChildProcess::start(testsupport::asServerUser(argv), options);
 }
 
 void GnomeRig::enter() const {

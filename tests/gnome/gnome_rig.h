@@ -20,6 +20,9 @@ namespace orvel::gnometest {
 struct GnomeOptions {
   // Virtual monitors, left to right, in pixels.
   std::vector<std::pair<int, int>> monitors = {{1280, 800}, {1024, 768}};
+  // Data folders (an install prefix's share) searched before the system's: the shell finds the
+  // extensions there when it starts.
+  std::vector<std::string> dataDirs;
 };
 
 class GnomeRig {
@@ -38,6 +41,10 @@ class GnomeRig {
   std::string waylandDisplay() const { return runtimeDir_ + "/" + kDisplayName; }
   // What a client of the session runs with.
   std::map<std::string, std::string> environment() const;
+  // Starts `argv` as the session's user with the session's environment (plus
+  // `options.environment`): the shell's extension reads the /proc of such programs only.
+  std::unique_ptr<testsupport::ChildProcess> spawn(
+      const std::vector<std::string>& argv, testsupport::ChildProcess::Options options = {}) const;
   // The same, set in this process (tests are one process each).
   void enter() const;
   // gnome-shell's own process; -1 when unknown.
@@ -51,6 +58,7 @@ class GnomeRig {
   GnomeRig() = default;
   std::string runtimeDir_;
   std::string sessionBus_;
+  std::string dataDirs_;
   pid_t shellPid_ = -1;
   std::unique_ptr<testsupport::ChildProcess> session_;
 };

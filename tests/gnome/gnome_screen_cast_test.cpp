@@ -3,8 +3,8 @@
 
 #include <cstring>
 #include <set>
-#include <string_view>
 
+#include "gnome_hand.h"
 #include "gnome_rig.h"
 #include "loop_runner.h"
 #include "platform/gnome/monitor_pictures.h"
@@ -17,25 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 using gnometest::GnomeOptions;
 using gnometest::GnomeRig;
-
-// Session objects of the shell's ScreenCast that are still there.
-std::size_t liveSessions(EventLoop& loop, dbus::DbusConnection& bus) {
-  auto reply = dbustest::runTask<Expected<dbus::DbusMessage, Failure>>(loop, [&] {
-    auto request =
-        bus.newCall({"org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast/Session",
-                     "org.freedesktop.DBus.Introspectable"},
-                    "Introspect");
-    return bus.call(std::move(request), 10s);
-  });
-  const char* xml = nullptr;
-  if (!reply || !*reply || sd_bus_message_read((*reply)->get(), "s", &xml) < 0) return 99;
-  std::size_t count = 0;
-  for (std::string_view text(xml); text.find("<node name=") != std::string_view::npos;) {
-    text.remove_prefix(text.find("<node name=") + 1);
-    ++count;
-  }
-  return count;
-}
 
 TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds) {
   START_GNOME(rig, GnomeOptions{});
@@ -77,7 +58,9 @@ TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds)
   EXPECT_EQ((**pictures)[0].picture.width() + (**pictures)[1].picture.width(), 1280 + 1024);
 
   // The sharing ends with the pictures taken, while the helper stays on the bus.
-  EXPECT_TRUE(waylandtest::waitUntil([&] { return liveSessions(loop, **bus) == 0; }, 15s));
+  EXPECT_TRUE(waylandtest::waitUntil(
+      [&] { return gnometest::liveSessions(loop, **bus, gnometest::kScreenCastSessions) == 0; },
+      15s));
 
   // A monitor the shell does not have: the shell's refusal comes back as the failure.
   auto session = dbustest::runTask<Expected<std::unique_ptr<ScreenCastSession>, Failure>>(

@@ -40,7 +40,7 @@ Json listed(const orvel::kde::KWinWindowList& list) {
                    {"y", w.frame.y},
                    {"width", w.frame.width},
                    {"height", w.frame.height},
-                   {"level", orvel::kde::levelOf(w)},
+                   {"level", orvel::platform::levelOf(w)},
                    {"active", w.active},
                    {"dock", w.dock}});
   }

@@ -190,27 +190,6 @@ std::string KWinRig::copyProgram(const std::string& path, const std::string& nam
   return copy;
 }
 
-InstalledProject::InstalledProject() {
-  char pattern[] = "/tmp/orvel-kde-prefix-XXXXXX";
-  if (::mkdtemp(pattern)) prefix_ = pattern;
-  ::chmod(prefix_.c_str(), 0755);
-}
-
-InstalledProject::~InstalledProject() {
-  std::error_code ignored;
-  if (!prefix_.empty()) fs::remove_all(prefix_, ignored);
-}
-
-bool InstalledProject::install(const std::string& buildDir, std::string& log) {
-  ChildProcess::Options o;
-  o.pipeStdin = false;
-  auto child = ChildProcess::start({"cmake", "--install", buildDir, "--prefix", prefix_}, o);
-  if (!child) return false;
-  while (auto line = child->readLine(120s))
-    log += *line + "\n";
-  return child->wait(120s) == 0;
-}
-
 std::string KWinRig::kwinProperty(const std::string& path, const std::string& interface,
                                   const std::string& property) const {
   if (sessionBus_.empty()) return {};

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "installed_project.h"
 
 namespace orvel::kdetest {
 
@@ -89,21 +90,7 @@ class KWinRig {
   pid_t systemBusPid_ = -1;
 };
 
-// The project installed (cmake --install) into a temporary prefix of its own, readable by KWin's
-// user, removed with this object: the helpers there are the ones their desktop entries name.
-class InstalledProject {
- public:
-  InstalledProject();
-  ~InstalledProject();
-  InstalledProject(const InstalledProject&) = delete;
-  InstalledProject& operator=(const InstalledProject&) = delete;
-  // Installs the build in `buildDir`; false with cmake's output in `log` when it fails.
-  bool install(const std::string& buildDir, std::string& log);
-  const std::string& prefix() const { return prefix_; }
-
- private:
-  std::string prefix_;
-};
+using testsupport::InstalledProject;
 
 // Starts a rig as `rig` in a test; skips the test when KWin is not installed, fails it when KWin
 // does not come up.

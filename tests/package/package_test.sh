@@ -2,12 +2,12 @@
 # Makes the Debian packages of a build with cpack in a temporary folder (orvel-helpers and
 # liborvel-startup-dev) and checks their file lists (everything expected, nothing else), their
 # dependencies, their copyright and that no program names a build path. Needs no root.
-#   package_test.sh BUILD_DIR LIBDIR DESKTOP_ENTRIES HELPER...
+#   package_test.sh BUILD_DIR LIBDIR DESKTOP_ENTRIES GNOME_EXTENSION HELPER...
 # DESKTOP_ENTRIES: the helpers with a desktop entry, as HELPER:D-BUS:WAYLAND interfaces separated
-# by commas (empty: none).
+# by commas (empty: none). GNOME_EXTENSION: the uuid of GNOME Shell's extension (empty: none).
 set -euo pipefail
-build=$1 libdir=$2 entries=$3
-shift 3
+build=$1 libdir=$2 entries=$3 extension=$4
+shift 4
 for tool in cpack dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (tools/install-deps)"; exit 77; }
 done
@@ -41,6 +41,9 @@ development=(
 )
 # The scroll helper's window list on KDE Plasma comes with its entry.
 [[ ",$entries" == *",scroll-capture-helper:"* ]] && runtime+=(./usr/share/orvel/kwin/window-list.js)
+# GNOME Shell's extension, answering the scroll helper where the package puts it.
+[ -n "$extension" ] && runtime+=("./usr/share/gnome-shell/extensions/$extension/extension.js"
+                                 "./usr/share/gnome-shell/extensions/$extension/metadata.json")
 # The library's folder as this build names it (lib/<multiarch> on Debian).
 runtime=("${runtime[@]/#.\/usr\/lib\//./usr/$libdir/}")
 development=("${development[@]/#.\/usr\/lib\//./usr/$libdir/}")
@@ -76,6 +79,12 @@ for entry in "${entry_lines[@]}"; do
     tar -xO "./usr/share/applications/orvel-$helper.desktop" | grep '^Exec=')
   [ "$exec_line" = "Exec=/usr/libexec/orvel/$helper" ] || { echo "FAIL: $helper's entry: $exec_line"; exit 1; }
 done
+
+if [ -n "$extension" ]; then
+  dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/gnome-shell/extensions/$extension/extension.js" |
+    grep -qx "  '/usr/libexec/orvel/scroll-capture-helper'," ||
+    { echo "FAIL: the extension does not answer /usr/libexec/orvel/scroll-capture-helper"; exit 1; }
+fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"

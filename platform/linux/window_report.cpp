@@ -1,4 +1,4 @@
-#include "platform/kde/kwin_window_report.h"
+#include "platform/linux/window_report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "orvel/common/json_text.h"
 #include "platform/window_levels.h"
 
-namespace orvel::kde {
+namespace orvel::platform {
 
 namespace {
 
@@ -24,7 +24,7 @@ bool flag(const Json& entry, const char* key) {
   return it != entry.end() && it->is_boolean() && it->get<bool>();
 }
 
-std::optional<KWinWindow> windowOf(const Json& entry) {
+std::optional<ReportedWindow> windowOf(const Json& entry) {
   if (!entry.is_object()) return std::nullopt;
   const auto id = entry.find("id");
   if (id == entry.end() || !id->is_string() || id->get_ref<const std::string&>().empty() ||
@@ -34,10 +34,10 @@ std::optional<KWinWindow> windowOf(const Json& entry) {
   const auto x = finite(entry, "x"), y = finite(entry, "y");
   const auto width = finite(entry, "width"), height = finite(entry, "height");
   if (!x || !y || !width || !height || *width < 0 || *height < 0) return std::nullopt;
-  KWinWindow w;
+  ReportedWindow w;
   w.id = id->get<std::string>();
   w.frame = Rect{*x, *y, *width, *height};
-  // KWin reports 0 for a window whose owner it does not know.
+  // KWin reports 0, mutter -1 for a window whose owner it does not know.
   if (const auto pid = finite(entry, "pid"); pid && *pid >= 1 &&
                                              *pid <= std::numeric_limits<std::int32_t>::max() &&
                                              *pid == std::floor(*pid))
@@ -64,28 +64,28 @@ std::optional<KWinWindow> windowOf(const Json& entry) {
 
 }  // namespace
 
-std::optional<std::vector<KWinWindow>> parseWindowReport(std::string_view text) {
+std::optional<std::vector<ReportedWindow>> parseWindowReport(std::string_view text) {
   const auto report = parseJson(text);
   if (!report || !report->is_object()) return std::nullopt;
   const auto list = report->find("windows");
   if (list == report->end() || !list->is_array() || list->size() > kMaxReportedWindows)
     return std::nullopt;
-  std::vector<KWinWindow> windows;
+  std::vector<ReportedWindow> windows;
   windows.reserve(list->size());
   for (const Json& entry : *list)
     if (auto w = windowOf(entry)) windows.push_back(std::move(*w));
-  std::stable_sort(windows.begin(), windows.end(), [](const KWinWindow& a, const KWinWindow& b) {
-    return a.stacking > b.stacking;
-  });
+  std::stable_sort(
+      windows.begin(), windows.end(),
+      [](const ReportedWindow& a, const ReportedWindow& b) { return a.stacking > b.stacking; });
   return windows;
 }
 
-std::int64_t levelOf(const KWinWindow& window) {
-  if (window.popup) return platform::kPopupWindowLevel;
-  if (window.notification) return platform::kNotificationWindowLevel;
-  if (window.dock) return platform::kDockWindowLevel;
-  if (window.above) return platform::kAboveWindowLevel;
-  return platform::kNormalWindowLevel;
+std::int64_t levelOf(const ReportedWindow& window) {
+  if (window.popup) return kPopupWindowLevel;
+  if (window.notification) return kNotificationWindowLevel;
+  if (window.dock) return kDockWindowLevel;
+  if (window.above) return kAboveWindowLevel;
+  return kNormalWindowLevel;
 }
 
-}  // namespace orvel::kde
+}  // namespace orvel::platform

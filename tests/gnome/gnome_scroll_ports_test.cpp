@@ -1,0 +1,225 @@
+// The scroll helper's frames and wheel on a headless gnome-shell, over a GTK text view: frames of
+// a region equal the shell's own picture of it, before and after scrolling; a wheel click and a
+// smooth scroll through the port move the view towards the page's end; an unchanged screen gives
+// the last frame again; the recording and the RemoteDesktop session end when the ports let go.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+#include "child_process.h"
+#include "gnome_hand.h"
+#include "gnome_rig.h"
+#include "loop_runner.h"
+#include "orvel/stitching/frame_overlap.h"
+#include "platform/gnome/gnome_frame_capture.h"
+#include "platform/gnome/gnome_scroll_events.h"
+#include "platform/gnome/monitor_pictures.h"
+#include "rig_support.h"
+
+namespace orvel::gnometest {
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::waitUntil;
+
+// The region the tests read, in global points on the main monitor: inside the text view, below
+// the top bar and the window's title bar, clear of its scrollbar.
+constexpr Rect kRegion{100, 200, 600, 400};
+
+// The region's pixels in `picture` (BGRA of the monitor at the layout's origin).
+Image crop(const Image& picture, const Rect& r) {
+  Image out(static_cast<int>(r.width), static_cast<int>(r.height));
+  for (int y = 0; y < out.height(); ++y)
+    std::memcpy(out.row(y), picture.row(static_cast<int>(r.y) + y) + static_cast<int>(r.x) * 4,
+                static_cast<std::size_t>(out.width()) * 4);
+  return out;
+}
+
+// Whether a picture has more than a few colours (text, not an empty view).
+bool showsText(const Image& picture) {
+  std::set<std::uint32_t> colours;
+  for (int y = 0; y < picture.height(); y += 2)
+    for (int x = 0; x < picture.width(); x += 2) {
+      std::uint32_t c;
+      std::memcpy(&c, picture.row(y) + x * 4, 4);
+      colours.insert(c);
+    }
+  return colours.size() > 4;
+}
+
+class GnomeScrollPortsTest : public ::testing::Test {
+ protected:
+  void startDesk() {
+    std::string whyNot;
+    rig_ = GnomeRig::start(GnomeOptions{}, whyNot);
+    if (!rig_) GTEST_SKIP() << "GNOME test skipped: " << whyNot;
+    rig_->enter();
+    auto bus = dbus::DbusConnection::openSession(*loop_);
+    ASSERT_TRUE(bus) << bus.error().description;
+    bus_ = std::move(*bus);
+    auto pipewire = gnome::PipeWireConnection::open(*loop_);
+    ASSERT_TRUE(pipewire) << pipewire.error().description;
+    pipewire_ = std::move(*pipewire);
+    ASSERT_TRUE(leaveOverview(*loop_, *bus_)) << rig_->shellLog();
+    page_ = startTextPage(*rig_);
+    ASSERT_TRUE(page_);
+    // The page is up once it shows text and two pictures in a row agree.
+    ASSERT_TRUE(settled(30s)) << "the GTK page did not show; " << rig_->shellLog();
+  }
+
+  // The shell's own picture of the region; nothing when it fails.
+  std::optional<Image> truth() {
+    auto pictures = dbustest::runTask<Expected<std::vector<gnome::MonitorPicture>, Failure>>(
+        *loop_, [&] { return gnome::takeMonitorPictures(*bus_, *pipewire_, 10s); }, 15s);
+    if (!pictures || !*pictures) return std::nullopt;
+    for (const gnome::MonitorPicture& p : **pictures)
+      if (p.monitor.x == 0 && p.monitor.y == 0) return crop(p.picture, kRegion);
+    return std::nullopt;
+  }
+
+  // Waits until two pictures in a row agree and show text; the last one is `truth_`.
+  bool settled(std::chrono::milliseconds limit) {
+    return waitUntil(
+        [&] {
+          auto a = truth();
+          truth_ = truth();
+          return a && truth_ && samePixels(*a, *truth_) && showsText(*truth_);
+        },
+        limit);
+  }
+
+  std::size_t casts() { return liveSessions(*loop_, *bus_, kScreenCastSessions); }
+  std::size_t remotes() { return liveSessions(*loop_, *bus_, kRemoteDesktopSessions); }
+
+  SteadyClock clock_;
+  std::unique_ptr<EventLoop> loop_ = std::make_unique<EventLoop>(clock_);
+  std::unique_ptr<GnomeRig> rig_;
+  std::unique_ptr<dbus::DbusConnection> bus_;
+  std::unique_ptr<gnome::PipeWireConnection> pipewire_;
+  std::unique_ptr<testsupport::ChildProcess> page_;
+  std::optional<Image> truth_;
+};
+
+// Rows the view's content moved up (towards the page's end) from `before` to `after`; 0 when it
+// did not move that way.
+int movedUp(const Image& before, const Image& after) {
+  const auto o = stitching::measureOverlap(stitching::rowHashes(before.view()),
+                                           stitching::rowHashes(after.view()), 0);
+  return o.matched ? o.shift : 0;
+}
+
+TEST_F(GnomeScrollPortsTest, FramesShowTheRegionTheWheelMovesItAndSessionsEndWithThePorts) {
+  ASSERT_NO_FATAL_FAILURE(startDesk());
+  if (!rig_) return;
+  ASSERT_TRUE(waitUntil([&] { return casts() == 0; }, 15s));
+  const std::size_t remotesBefore = remotes();
+
+  gnome::GnomeFrameCapture frames;
+  ASSERT_EQ(frames.whyNotAvailable(), std::nullopt);
+  auto content = frames.shareableContent(true, true);
+  ASSERT_TRUE(content) << content.error().description;
+  std::optional<std::uint32_t> main;
+  for (const auto& d : content->displays)
+    if (d.frame.x == 0 && d.frame.y == 0) main = d.displayID;
+  ASSERT_TRUE(main);
+  const platform::ContentFilter filter{*main, {}, {}};
+  platform::CaptureConfiguration config;
+  config.sourceRect = kRegion;
+  config.width = static_cast<int>(kRegion.width);
+  config.height = static_cast<int>(kRegion.height);
+  auto capture = [&] {
+    auto frame = frames.captureImage(filter, config);
+    EXPECT_TRUE(frame) << frame.error().description;
+    return frame ? std::move(*frame) : Image();
+  };
+
+  // The first frame is the region as the shell shows it; with nothing changing the last frame
+  // stands.
+  const Image first = capture();
+  EXPECT_TRUE(samePixels(first, *truth_));
+  EXPECT_TRUE(frames.recording());
+  EXPECT_TRUE(waitUntil([&] { return casts() == 1; }, 10s));
+  EXPECT_TRUE(samePixels(capture(), first));
+
+  gnome::GnomeScrollEvents wheel;
+  ASSERT_EQ(wheel.whyNotAvailable(), std::nullopt);
+  // Posts `events` events of `unit` and `delta` at the region's centre until the shell's own
+  // picture shows the view moved, then waits for a frame that differs; the rows it moved up. The
+  // events are posted again, three times at most: now and then mutter 43 loses the first events
+  // of a new RemoteDesktop session.
+  auto scrolled = [&](platform::ScrollUnit unit, std::int32_t delta, int events,
+                      const Image& before) {
+    bool shown = false;
+    for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
+      EXPECT_TRUE(wheel.openSource());
+      auto event = wheel.createScrollWheelEvent(unit, 1, delta, 0, 0);
+      wheel.closeSource();
+      EXPECT_TRUE(event);
+      if (!event) return 0;
+      event->location = kRegion.center();
+      for (int i = 0; i < events; ++i)
+        wheel.post(*event);
+      shown = waitUntil(
+          [&] {
+            auto now = truth();
+            return now && !samePixels(*now, before);
+          },
+          5s);
+    }
+    EXPECT_TRUE(shown);
+    Image after;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          after = capture();
+          return !after.empty() && !samePixels(after, before);
+        },
+        10s));
+    return movedUp(before, after);
+  };
+
+  // As after a selection: the pointer rests in the window below the region.
+  wheel.restPointer({kRegion.center().x, kRegion.maxY() + 40});
+  EXPECT_TRUE(wheel.sessionOpen());
+  // A wheel click towards the end moves the page up.
+  EXPECT_GT(scrolled(platform::ScrollUnit::line, -1, 1, first), 0);
+  EXPECT_TRUE(wheel.sessionOpen());
+  // The frames keep showing what the shell shows once the view has come to rest.
+  ASSERT_TRUE(settled(30s));
+  EXPECT_TRUE(samePixels(capture(), *truth_));
+  // Smooth scrolling moves it on, from its second event (as the scroll helper sends three).
+  const Image beforeSmooth = *truth_;
+  EXPECT_GT(scrolled(platform::ScrollUnit::pixel, -20, 3, beforeSmooth), 0);
+
+  ASSERT_TRUE(settled(30s));
+  EXPECT_TRUE(samePixels(capture(), *truth_));
+  EXPECT_TRUE(waitUntil([&] { return casts() == 2; }, 10s));
+  {
+    // On a still screen mutter records no area until its next repaint: a new recording's first
+    // frame is then the monitor's picture of the region.
+    gnome::GnomeFrameCapture other;
+    auto frame = other.captureImage(filter, config);
+    ASSERT_TRUE(frame) << frame.error().description;
+    EXPECT_TRUE(samePixels(*frame, *truth_));
+    EXPECT_TRUE(waitUntil([&] { return casts() == 3; }, 10s));
+  }
+  // The port going away ends its recording; letting go ends the recording, then the wheel's
+  // session and its linked screen cast.
+  EXPECT_TRUE(waitUntil([&] { return casts() == 2; }, 10s));
+  frames.release();
+  EXPECT_FALSE(frames.recording());
+  EXPECT_TRUE(waitUntil([&] { return casts() == 1; }, 10s));
+  wheel.release();
+  EXPECT_FALSE(wheel.sessionOpen());
+  EXPECT_TRUE(waitUntil([&] { return casts() == 0 && remotes() == remotesBefore; }, 10s));
+
+  // A capture opens a new recording; a new selection beginning ends it.
+  EXPECT_FALSE(capture().empty());
+  EXPECT_TRUE(frames.recording());
+  auto hold = frames.holdExclusions();
+  EXPECT_FALSE(frames.recording());
+  EXPECT_TRUE(waitUntil([&] { return casts() == 0; }, 10s));
+}
+
+}  // namespace
+}  // namespace orvel::gnometest

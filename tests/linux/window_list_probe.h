@@ -1,0 +1,26 @@
+// The main loop of a test window-list probe (orvel_gnome_window_list):
+// a backend's reported window list (platform/linux/reported_window_list.h) as the scroll helper
+// keeps it, asked by a test over standard input and output. Prints "ready" once `start` succeeded
+// ("failed: REASON" and exit status 1 when it did not), then reads commands:
+//   "list" answers one JSON line: the windows of the latest report, front-most first, each
+//     {"number","pid","caption","x","y","width","height","level","active","dock"} in the
+//     compositor's logical space; null before the first report;
+//   "activate N" asks the compositor to make window number N its active one and answers "ok";
+//   "why" answers why the list is unreadable, or "readable".
+// Returns the exit status once standard input ends.
+#pragma once
+
+#include <functional>
+
+#include "orvel/common/event_loop.h"
+#include "orvel/common/expected.h"
+#include "orvel/common/failure.h"
+#include "orvel/common/task.h"
+#include "platform/linux/reported_window_list.h"
+
+namespace orvel::linuxtest {
+
+int runWindowListProbe(EventLoop& loop, platform::ReportedWindowList& list,
+                       std::function<Task<Expected<void, Failure>>()> start);
+
+}  // namespace orvel::linuxtest
