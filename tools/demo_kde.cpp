@@ -96,8 +96,7 @@ int scrollingCapture(Desk& desk, const std::string& bin, const std::string& out,
   helper->write("{\"command\":\"capture\"}\n");
   orvel::demo::replyOf(*helper);
   helper->write("{\"command\":\"select\"}\n");
-  // KWin leaves the keyboard with the page under the live overlay: a person's drag starts once
-  // the screen dimmed.
+  // A person's drag starts once the screen dimmed.
   std::this_thread::sleep_for(1500ms);
   const int left = 60, top = 40, width = 520, height = 400;
   desk.drag(wx + left, wy + top, wx + left + width, wy + top + height);

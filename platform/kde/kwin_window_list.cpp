@@ -32,6 +32,16 @@ bool onlyOf(const std::string& text, std::string_view allowed) {
   return !text.empty() && text.find_first_not_of(allowed) == std::string::npos;
 }
 
+bool isPluginName(const std::string& name) {
+  return name.size() <= 128 &&
+         onlyOf(name, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-");
+}
+
+void replaceAll(std::string& text, const std::string& word, const std::string& by) {
+  for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + by.size()))
+    text.replace(at, word.size(), by);
+}
+
 }  // namespace
 
 std::optional<std::string> findWindowListScript() {
@@ -54,19 +64,21 @@ std::optional<std::string> findWindowListScript() {
 }
 
 std::optional<std::string> windowListScriptFor(const std::string& scriptTemplate,
-                                               const std::string& busName) {
-  if (busName.size() < 2 || busName.front() != ':' || !onlyOf(busName.substr(1), "0123456789."))
+                                               const std::string& busName,
+                                               const std::string& scriptName) {
+  if (busName.size() < 2 || busName.front() != ':' || !onlyOf(busName.substr(1), "0123456789.") ||
+      !isPluginName(scriptName))
     return std::nullopt;
   std::string text = scriptTemplate;
-  const std::string word = kHelperBusNamePlaceholder;
-  for (auto at = text.find(word); at != std::string::npos;
-       at = text.find(word, at + busName.size()))
-    text.replace(at, word.size(), busName);
+  replaceAll(text, kHelperBusNamePlaceholder, busName);
+  replaceAll(text, kScriptNamePlaceholder, scriptName);
   return text;
 }
 
-std::optional<std::string> activationScriptFor(const std::string& id) {
-  if (id.size() > 64 || !onlyOf(id, "0123456789abcdefABCDEF{}-")) return std::nullopt;
+std::optional<std::string> activationScriptFor(const std::string& id,
+                                               const std::string& scriptName) {
+  if (id.size() > 64 || !onlyOf(id, "0123456789abcdefABCDEF{}-") || !isPluginName(scriptName))
+    return std::nullopt;
   return "var clients = workspace.clientList();\n"
          "for (var i = 0; i < clients.length; ++i) {\n"
          "  if (clients[i].internalId.toString() === \"" +
@@ -75,7 +87,10 @@ std::optional<std::string> activationScriptFor(const std::string& id) {
          "    workspace.activeClient = clients[i];\n"
          "    break;\n"
          "  }\n"
-         "}\n";
+         "}\n"
+         "callDBus(\"org.kde.KWin\", \"/Scripting\", \"org.kde.kwin.Scripting\", "
+         "\"unloadScript\", \"" +
+         scriptName + "\");\n";
 }
 
 KWinWindowList::KWinWindowList(dbus::DbusConnection& bus)
@@ -89,7 +104,7 @@ Task<Expected<void, Failure>> KWinWindowList::start(std::string scriptTemplate, 
   const char* unique = nullptr;
   if (sd_bus_get_unique_name(bus_.raw(), &unique) < 0 || !unique)
     co_return failed("The session bus gave this helper no name.");
-  const auto script = windowListScriptFor(scriptTemplate, unique);
+  const auto script = windowListScriptFor(scriptTemplate, unique, script_.name());
   if (!script) co_return failed("The session bus gave this helper an unexpected name.");
   dbus::DbusMessage ask = bus_.newCall(
       {"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus"}, "GetNameOwner");
@@ -164,7 +179,7 @@ void KWinWindowList::activate(const std::string& id) {
 Task<> KWinWindowList::runActivations() {
   // One at a time: each replaces the script of the one before.
   while (pendingActivation_) {
-    const auto script = activationScriptFor(*pendingActivation_);
+    const auto script = activationScriptFor(*pendingActivation_, activation_.name());
     pendingActivation_.reset();
     if (!script) continue;
     auto run = activation_.run(*script, kActivationDeadline);

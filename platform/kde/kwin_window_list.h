@@ -26,22 +26,29 @@ namespace orvel::kde {
 
 inline constexpr const char* kWindowListPath = "/org/orvel/KWinWindows";
 inline constexpr const char* kWindowListInterface = "org.orvel.KWinWindows";
-// The word of the installed script that stands for the helper's bus name.
+// The words of the installed script that stand for the helper's bus name and for the name the
+// script is loaded under (with which it unloads itself once the helper is gone).
 inline constexpr const char* kHelperBusNamePlaceholder = "HELPER_BUS_NAME";
+inline constexpr const char* kScriptNamePlaceholder = "SCRIPT_NAME";
 
 // The installed window-list script's text: from the helper's own place (../../share/orvel/kwin of
 // an install's libexec/orvel, ../share/orvel/kwin in the build tree), else in $XDG_DATA_DIRS
 // (orvel/kwin); nothing when none is found.
 std::optional<std::string> findWindowListScript();
 
-// `scriptTemplate` with every placeholder replaced by `busName`; nothing when `busName` is not a
-// unique bus name (":1.42").
+// `scriptTemplate` with the placeholders replaced by `busName` and `scriptName`; nothing when
+// `busName` is not a unique bus name (":1.42") or `scriptName` not a plugin name of letters,
+// digits and dashes.
 std::optional<std::string> windowListScriptFor(const std::string& scriptTemplate,
-                                               const std::string& busName);
+                                               const std::string& busName,
+                                               const std::string& scriptName);
 
-// The one-shot script that activates the window with KWin id `id`; nothing when `id` is not one
-// (a brace-enclosed UUID as KWin writes it).
-std::optional<std::string> activationScriptFor(const std::string& id);
+// The one-shot script that activates the window with KWin id `id` and then has KWin unload it
+// (loaded as `scriptName`), so that nothing of it outlives a helper killed outright; nothing when
+// `id` is not a KWin id (a brace-enclosed UUID as KWin writes it) or `scriptName` not a plugin
+// name.
+std::optional<std::string> activationScriptFor(const std::string& id,
+                                               const std::string& scriptName);
 
 class KWinWindowList {
  public:

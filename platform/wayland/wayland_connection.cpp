@@ -103,7 +103,7 @@ std::unique_ptr<WaylandConnection> WaylandConnection::open(const char* name,
   c->registry_.reset(wl_display_get_registry(display));
   wl_registry_add_listener(c->registry_.get(), &kRegistryListener, c.get());
   // The globals, then what the bound outputs announce.
-  if (!c->roundtrip() || !c->roundtrip()) return nullptr;
+  if (!c->roundtrip(kCompositorGreetingTimeout) || !c->roundtrip()) return nullptr;
   return c;
 }
 

@@ -1,8 +1,10 @@
 // region-capture-helper on a headless KWin, run as the host runs it: installed into a temporary
 // prefix whose desktop entry authorises it, a drag across the join of both outputs gives the
-// pixels KWin's screenshot service shows there, Escape cancels, and KWin going away answers the
-// waiting capture and every later one; run from the build tree, which no entry names, it answers
-// "capture" with what to install.
+// pixels KWin's screenshot service showed there when the capture began (the window moved away
+// under the overlay does not show), every way a capture ends (Escape, a click, a tiny drag,
+// "cancel") gives input back to the window beneath, which sees none while the overlay is up, and
+// KWin going away answers the waiting capture and every later one; run from the build tree, which
+// no entry names, it answers "capture" with what to install.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,7 +13,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "input_counter_process.h"
 #include "kwin_rig.h"
+#include "kwin_windows.h"
 #include "orvel/common/json_text.h"
 #include "rgba_png.h"
 #include "rig_support.h"
@@ -21,6 +25,8 @@ namespace orvel::kdetest {
 namespace {
 
 using namespace std::chrono_literals;
+using waylandtest::Counts;
+using waylandtest::InputCounter;
 using waylandtest::readRgbaPng;
 using waylandtest::waitUntil;
 
@@ -31,8 +37,14 @@ Json replyOf(ChildProcess& helper) {
   return line ? parseJson(*line).value_or(Json()) : Json();
 }
 
-// The region every test drags or waits on straddles the join of the two outputs (x 1280).
+// The region every test drags or waits on straddles the join of the two outputs (x 1280), inside
+// the page window placed there.
 constexpr int x0 = 1180, y0 = 60, x1 = 1380, y1 = 160;
+constexpr int kWindowX = 1000, kWindowY = 0, kWindowWidth = 640, kWindowHeight = 480;
+
+Json canceled(int id) {
+  return {{"id", id}, {"ok", true}, {"canceled", true}};
+}
 
 class KdeRegionHelperTest : public ::testing::Test {
  protected:
@@ -64,9 +76,14 @@ class KdeRegionHelperTest : public ::testing::Test {
     rig_ = KWinRig::start(options, whyNot, missing);
     if (!rig_ && missing) GTEST_SKIP() << "KDE test skipped: " << whyNot;
     ASSERT_TRUE(rig_) << whyNot;
-    window_ = rig_->spawn({ORVEL_INPUT_COUNTER, "--page", "5"});
-    ASSERT_TRUE(window_);
-    ASSERT_EQ(window_->readLine(30s), "ready");
+    page_ = std::make_unique<InputCounter>(rig_->spawn(InputCounter::arguments(1, 5)));
+    ASSERT_TRUE(page_->ready());
+    windows_ = std::make_unique<KWinWindows>(*rig_);
+    ASSERT_TRUE(windows_->ready());
+    const Json placed = windows_->windowOf(page_->pid());
+    ASSERT_TRUE(placed.is_object());
+    pageNumber_ = placed["number"].get<int>();
+    ASSERT_TRUE(windows_->place(pageNumber_, kWindowX, kWindowY, kWindowWidth, kWindowHeight));
     hand_ = rig_->spawn({ORVEL_KDE_HAND});
     ASSERT_TRUE(hand_);
     ASSERT_EQ(hand_->readLine(30s), "ready");
@@ -94,18 +111,35 @@ class KdeRegionHelperTest : public ::testing::Test {
   bool hand(const std::string& command) {
     return hand_->write(command + "\n") && hand_->readLine(10s) == "ok";
   }
+  bool move(int x, int y) { return hand("move " + std::to_string(x) + " " + std::to_string(y)); }
+  bool click() { return hand("button down") && hand("button up"); }
+  // Presses and releases the key of Linux input code `code`.
+  bool key(int code) {
+    const std::string k = "key " + std::to_string(code);
+    return hand(k + " down") && hand(k + " up");
+  }
+  void send(const std::string& line) { ASSERT_TRUE(helper_->write(line + "\n")); }
+  // The overlay is gone: the region shows what it showed before the capture.
+  bool overlayGone() {
+    return waitUntil([&] { return region() == truth_; }, 30s);
+  }
 
   InstalledProject installed_;
   std::unique_ptr<KWinRig> rig_;
-  std::unique_ptr<ChildProcess> window_, hand_, helper_;
+  std::unique_ptr<InputCounter> page_;
+  std::unique_ptr<KWinWindows> windows_;
+  int pageNumber_ = 0;
+  std::unique_ptr<ChildProcess> hand_, helper_;
   std::vector<std::uint8_t> truth_;
 };
 
-TEST_F(KdeRegionHelperTest, InstalledHelperCapturesADragAcrossOutputsAsKWinShowsIt) {
+TEST_F(KdeRegionHelperTest, InstalledHelperCapturesADragAcrossOutputsAsKWinShowedItAtTheStart) {
   ASSERT_NO_FATAL_FAILURE(startDesk());
   if (!rig_) return;
   const std::string path = rig_->runtimeDir() + "/region.png";
   ASSERT_NO_FATAL_FAILURE(startCapture(7, path));
+  // The page leaves the region under the overlay: the capture keeps the frozen picture.
+  ASSERT_TRUE(windows_->place(pageNumber_, 100, 300, kWindowWidth, kWindowHeight));
   auto& helper = helper_;
   const auto& truth = truth_;
   for (const std::string& command :
@@ -130,29 +164,64 @@ TEST_F(KdeRegionHelperTest, InstalledHelperCapturesADragAcrossOutputsAsKWinShows
     }
   }
   EXPECT_EQ(differing, 0);
+  // The page did leave: the region shows something else now.
+  EXPECT_TRUE(waitUntil([&] {
+    const auto now = this->region();
+    return !now.empty() && now != truth;
+  }));
   helper->write("{\"command\":\"quit\"}\n");
   EXPECT_EQ(helper->wait(10s), 0);
 }
 
-TEST_F(KdeRegionHelperTest, EscapeCancelsAndKWinGoneAnswersAtOnceAndFromThenOn) {
+TEST_F(KdeRegionHelperTest, EveryEndGivesInputBackTheWindowSawNoneAndKWinGoneAnswersAtOnce) {
   ASSERT_NO_FATAL_FAILURE(startDesk());
   if (!rig_) return;
   const std::string path = rig_->runtimeDir() + "/region.png";
+  const Counts before = page_->counts();
+  // A click and a key on the overlay, then Escape, which cancels.
   ASSERT_NO_FATAL_FAILURE(startCapture(8, path));
-  ASSERT_TRUE(hand("key 1 down"));  // KEY_ESC
-  ASSERT_TRUE(hand("key 1 up"));
-  EXPECT_EQ(replyOf(*helper_), (Json{{"id", 8}, {"ok", true}, {"canceled", true}}));
+  ASSERT_TRUE(move(1100, 300) && hand("button down"));
+  ASSERT_TRUE(key(30));  // KEY_A
+  ASSERT_TRUE(key(1));   // KEY_ESC
+  ASSERT_TRUE(hand("button up"));
+  EXPECT_EQ(replyOf(*helper_), canceled(8));
   EXPECT_FALSE(fs::exists(path));
+  ASSERT_TRUE(overlayGone());
+
+  // A drag of a point or two cancels.
+  ASSERT_NO_FATAL_FAILURE(startCapture(9, path));
+  ASSERT_TRUE(move(1200, 300) && hand("button down") && move(1201, 302) && hand("button up"));
+  EXPECT_EQ(replyOf(*helper_), canceled(9));
+  EXPECT_FALSE(fs::exists(path));
+  ASSERT_TRUE(overlayGone());
+
+  // "cancel" for another capture is ignored; for this one it cancels.
+  ASSERT_NO_FATAL_FAILURE(startCapture(10, path));
+  ASSERT_NO_FATAL_FAILURE(send(R"({"command":"cancel","id":99})"));
+  ASSERT_NO_FATAL_FAILURE(send(R"({"command":"cancel","id":10})"));
+  EXPECT_EQ(replyOf(*helper_), canceled(10));
+  ASSERT_TRUE(overlayGone());
+  // No press or key reached the window under the overlay; now they do.
+  const Counts during = page_->counts();
+  EXPECT_EQ(during.keys, before.keys);
+  EXPECT_EQ(during.buttons, before.buttons);
+  ASSERT_TRUE(move(1100, 300) && click() && key(48));  // KEY_B
+  EXPECT_TRUE(waitUntil([&] {
+    const Counts now = page_->counts();
+    return now.buttons == before.buttons + 1 && now.keys == before.keys + 1;
+  }));
 
   // KWin goes away while a capture waits for the drag: the capture is answered, and so is every
   // later one, as where no display was ever reachable.
-  ASSERT_NO_FATAL_FAILURE(startCapture(9, path));
+  ASSERT_NO_FATAL_FAILURE(startCapture(11, path));
+  page_.reset();
+  windows_.reset();
   rig_->killCompositor();
-  EXPECT_EQ(replyOf(*helper_), (Json{{"id", 9}, {"ok", true}, {"canceled", true}}));
-  helper_->write(R"({"command":"prepare","id":10})"
+  EXPECT_EQ(replyOf(*helper_), canceled(11));
+  helper_->write(R"({"command":"prepare","id":12})"
                  "\n");
   EXPECT_EQ(replyOf(*helper_),
-            (Json{{"id", 10},
+            (Json{{"id", 12},
                   {"ok", false},
                   {"permission", true},
                   {"error",

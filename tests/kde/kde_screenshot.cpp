@@ -3,8 +3,12 @@
 //   orvel_kde_screenshot outputs              one line per output: "NAME X Y WIDTH HEIGHT" (points)
 //   orvel_kde_screenshot screen NAME [FILE]   the output's picture
 //   orvel_kde_screenshot area X Y W H [FILE]  an area of the logical space
+//   orvel_kde_screenshot time-area X Y W H N  the area N times over one connection, for the
+//                                             benchmarks: prints "median MS" of the calls
 // A picture prints "WIDTHxHEIGHT scale S" and, with FILE, is written there as raw premultiplied
 // BGRA rows; exit status 0. A failure prints "error: MESSAGE", exit status 1.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -39,13 +43,16 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "outputs") return listOutputs();
   const bool screen = args.size() >= 2 && args[0] == "screen";
-  const bool area = args.size() >= 5 && args[0] == "area";
+  const bool timed = args.size() == 6 && args[0] == "time-area";
+  const bool area = (args.size() >= 5 && args[0] == "area") || timed;
   if (!screen && !area) {
-    std::cerr << "usage: orvel_kde_screenshot outputs | screen NAME [FILE] | area X Y W H [FILE]\n";
+    std::cerr << "usage: orvel_kde_screenshot outputs | screen NAME [FILE] | area X Y W H [FILE]"
+                 " | time-area X Y W H N\n";
     return 2;
   }
+  const int rounds = timed ? std::max(1, std::stoi(args[5])) : 1;
   const std::size_t fileArg = screen ? 2 : 5;
-  const std::string file = args.size() > fileArg ? args[fileArg] : "";
+  const std::string file = !timed && args.size() > fileArg ? args[fileArg] : "";
 
   orvel::dbus::PrivateSessionBus session;
   if (!session.bus()) {
@@ -54,16 +61,28 @@ int main(int argc, char** argv) {
   }
   orvel::kde::Screenshot2 service(*session.bus(), orvel::kde::thisProgramPath());
   std::optional<orvel::Expected<orvel::kde::KWinPicture, orvel::Failure>> result;
-  if (screen) {
-    result = session.run(service.captureScreen(args[1], 10s));
-  } else {
-    const orvel::Rect r{std::stod(args[1]), std::stod(args[2]), std::stod(args[3]),
-                        std::stod(args[4])};
-    result = session.run(service.captureArea(r, 10s));
+  std::vector<double> took;
+  for (int round = 0; round < rounds && (!result || *result); ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    if (screen) {
+      result = session.run(service.captureScreen(args[1], 10s));
+    } else {
+      const orvel::Rect r{std::stod(args[1]), std::stod(args[2]), std::stod(args[3]),
+                          std::stod(args[4])};
+      result = session.run(service.captureArea(r, 10s));
+    }
+    took.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
   }
   if (!result || !*result) {
     std::cout << "error: " << (result ? (*result).error().description : "no answer") << std::endl;
     return 1;
+  }
+  if (timed) {
+    std::sort(took.begin(), took.end());
+    std::cout << "median " << took[took.size() / 2] << std::endl;
+    return 0;
   }
   const orvel::Image& image = (*result)->image;
   std::cout << image.width() << 'x' << image.height() << " scale " << (*result)->scale << std::endl;

@@ -1,11 +1,11 @@
 // The scroll helper's KDE pieces on a headless KWin. The window list: KWin's script reports the
 // test's window with its owner and geometry, follows it when it closes, activates the window
-// asked for, and is unloaded when the list ends. scroll-capture-helper installed into a temporary
-// prefix (its desktop entry authorises pictures and fake input), run as the host runs it: a
-// selection dragged over a window showing a long page, frames equal to the page and to KWin's own
-// picture of the region, a scroll that moves the page by what it sent, "activate", and the window
-// closing, which stops the capture. Run from the build tree, which no entry names, it answers
-// "select" with what to install.
+// asked for, and unloads itself once its list was killed. scroll-capture-helper installed into a
+// temporary prefix (its desktop entry authorises pictures and fake input), run as the host runs
+// it: a selection dragged over a window showing a long page, frames equal to the page and to
+// KWin's own picture of the region, a scroll that moves the page by what it sent, and every
+// target check: focus lost (then "activate"), the region covered, the target moved, resized and
+// closed. Run from the build tree, which no entry names, it answers "select" with what to install.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,6 +15,7 @@
 
 #include "input_counter_process.h"
 #include "kwin_rig.h"
+#include "kwin_windows.h"
 #include "orvel/common/json_text.h"
 #include "rig_support.h"
 #include "scroll_helper_process.h"
@@ -33,60 +34,13 @@ using x11test::patternMismatches;
 using x11test::ScrollHelperProcess;
 
 constexpr const char* kMoved = "Target window moved, resized or closed; capture stopped.";
+constexpr const char* kCovered = "Another window covers the capture region; capture stopped.";
+constexpr const char* kLostFocus = "Target lost focus; capture stopped.";
 constexpr int kSeed = 6;
 
-// KWin's windows as the helper's list keeps them, through orvel_kde_window_list.
-class WindowList {
- public:
-  explicit WindowList(const KWinRig& rig)
-      : process_(rig.spawn({ORVEL_KDE_WINDOW_LIST, ORVEL_WINDOW_LIST_SCRIPT})) {
-    ready_ = process_ && process_->readLine(20s) == "ready";
-  }
-  bool ready() const { return ready_; }
-  Json list() {
-    if (!process_->write("list\n")) return Json();
-    const auto line = process_->readLine(10s);
-    return line ? parseJson(*line).value_or(Json()) : Json();
-  }
-  // The entry of `pid`'s window once the list holds one.
-  Json windowOf(int pid) {
-    Json found;
-    waitUntil(
-        [&] {
-          for (const Json& w : list())
-            if (w.value("pid", 0) == pid) found = w;
-          return !found.is_null();
-        },
-        20s);
-    return found;
-  }
-  // Whether KWin holds this list's script (named after the list's process).
-  bool scriptLoaded(const KWinRig& rig) {
-    std::string out;
-    rig.run({"dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin", "/Scripting",
-             "org.kde.kwin.Scripting.isScriptLoaded",
-             "string:orvel-window-list-" + std::to_string(process_->pid())},
-            &out, 10s);
-    return out.find("boolean true") != std::string::npos;
-  }
-  // Ends the list's process, which unloads its script.
-  bool end() {
-    process_->closeStdin();
-    return process_->wait(10s) == 0;
-  }
-  bool activate(int number) {
-    return process_->write("activate " + std::to_string(number) + "\n") &&
-           process_->readLine(10s) == "ok";
-  }
-
- private:
-  std::unique_ptr<ChildProcess> process_;
-  bool ready_ = false;
-};
-
-TEST(KdeWindowList, ReportsWindowsWithOwnerAndGeometryFollowsThemAndActivates) {
+TEST(KdeWindowList, ReportsWindowsFollowsThemActivatesAndLeavesNoScriptBehindWhenKilled) {
   START_KWIN(rig, KWinOptions{});
-  WindowList windows(*rig);
+  KWinWindows windows(*rig);
   ASSERT_TRUE(windows.ready());
   auto counter = std::make_unique<InputCounter>(rig->spawn(InputCounter::arguments(2)));
   ASSERT_TRUE(counter->ready());
@@ -110,13 +64,15 @@ TEST(KdeWindowList, ReportsWindowsWithOwnerAndGeometryFollowsThemAndActivates) {
   EXPECT_NE(mine[0]["number"], mine[1]["number"]);
   ASSERT_TRUE(waitUntil([&] { return counter->focusedWindow() == 2; }));
 
-  // Activating the one behind brings it forward and gives it the keyboard.
+  // Activating the one behind brings it forward and gives it the keyboard; the one-shot script
+  // that did it unloads itself.
   ASSERT_TRUE(windows.activate(mine[1]["number"].get<int>()));
   EXPECT_TRUE(waitUntil([&] { return counter->focusedWindow() == 1; }));
   EXPECT_TRUE(waitUntil([&] {
     const Json list = windows.list();
     return !list.empty() && list[0]["number"] == mine[1]["number"] && list[0]["active"] == true;
   }));
+  EXPECT_TRUE(waitUntil([&] { return !windows.scriptLoaded("orvel-activate"); }));
 
   const int pid = counter->pid();
   counter.reset();
@@ -125,6 +81,14 @@ TEST(KdeWindowList, ReportsWindowsWithOwnerAndGeometryFollowsThemAndActivates) {
     return list.is_array() && std::none_of(list.begin(), list.end(),
                                            [&](const Json& w) { return w.value("pid", 0) == pid; });
   }));
+
+  // Killed outright, the list cannot unload its script: the script sees at its next report that
+  // nobody listens any more and unloads itself.
+  ASSERT_TRUE(windows.scriptLoaded());
+  ASSERT_TRUE(windows.kill());
+  InputCounter another(rig->spawn(InputCounter::arguments(1)));
+  ASSERT_TRUE(another.ready());
+  EXPECT_TRUE(waitUntil([&] { return !windows.scriptLoaded(); }));
 }
 
 TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTargetClose) {
@@ -137,7 +101,7 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
       {"orvel-kde-hand", ORVEL_KDE_HAND, {}, {"org_kde_kwin_fake_input"}},
       {"orvel-kde-screenshot", ORVEL_KDE_SCREENSHOT, {"org.kde.KWin.ScreenShot2"}, {}}};
   START_KWIN(rig, options);
-  WindowList windows(*rig);
+  KWinWindows windows(*rig);
   ASSERT_TRUE(windows.ready());
   InputCounter page(rig->spawn(InputCounter::arguments(1, kSeed)));
   ASSERT_TRUE(page.ready());
@@ -172,12 +136,26 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   ScrollHelperProcess helper(
       rig->spawn({installed.prefix() + "/libexec/orvel/scroll-capture-helper"}));
   ASSERT_TRUE(helper.running());
+  // The overlay dims the screen once it is up, and takes the keyboard: Escape ends the selection
+  // and the page sees no key.
+  auto overlayUp = [&] {
+    return waitUntil(
+        [&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) != 0; }, 30s);
+  };
+  auto key = [&](int code, const char* state) {
+    return hand->write("key " + std::to_string(code) + " " + state + "\n") &&
+           hand->readLine(10s) == "ok";
+  };
+  const int keysBefore = page.counts().keys;
   helper.send("select");
-  // The overlay dims the screen once it is up. (KWin 5.27 leaves the keyboard with the page
-  // under the live overlay, so Escape does not reach it there.)
+  ASSERT_TRUE(overlayUp()) << helper.reply(1s).dump();
+  ASSERT_TRUE(key(1, "down") && key(1, "up"));  // KEY_ESC
+  EXPECT_EQ(helper.reply(20s), (Json{{"ok", true}, {"canceled", true}}));
+  EXPECT_EQ(page.counts().keys, keysBefore);
   ASSERT_TRUE(waitUntil(
-      [&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) != 0; }, 30s))
-      << helper.reply(1s).dump();
+      [&] { return patternMismatches(area(x0, y0, w, h), w, h, 100, 80, kSeed) == 0; }, 30s));
+  helper.send("select");
+  ASSERT_TRUE(overlayUp()) << helper.reply(1s).dump();
   ASSERT_TRUE(move(x0, y0) && press("down") && move(x0 + w / 2, y0 + h / 2) &&
               move(x0 + w, y0 + h) && press("up"));
   const Json selected = helper.reply(20s);
@@ -216,12 +194,33 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   EXPECT_EQ(page.pageOffset(), h / 2);
   EXPECT_TRUE(pageComes(h / 2)) << notYet;
 
-  // "activate" brings the target back to the front after another window took it.
-  InputCounter other(rig->spawn(InputCounter::arguments(1)));
-  ASSERT_TRUE(other.ready());
-  ASSERT_TRUE(waitUntil([&] { return other.focused(); }));
+  // Another application's window opens and takes the focus; "activate" brings the target back.
+  auto other = std::make_unique<InputCounter>(rig->spawn(InputCounter::arguments(1)));
+  ASSERT_TRUE(other->ready());
+  ASSERT_TRUE(waitUntil([&] { return other->focused(); }));
+  EXPECT_TRUE(waitUntil([&] { return error(capture()) == kLostFocus; }));
   EXPECT_EQ(ok(helper.request("activate")), true);
   EXPECT_TRUE(waitUntil([&] { return page.focused(); }));
+  EXPECT_TRUE(pageComes(h / 2)) << notYet;
+
+  // Kept above the others over a corner of the region, it covers the focused target.
+  const Json cover = windows.windowOf(other->pid());
+  ASSERT_TRUE(cover.is_object());
+  ASSERT_TRUE(windows.place(cover["number"].get<int>(), x0 + w - 50, y0 + h - 50, 200, 200, true));
+  EXPECT_TRUE(waitUntil([&] { return error(capture()) == kCovered; }));
+  other.reset();
+  EXPECT_TRUE(pageComes(h / 2)) << notYet;
+
+  // The target moved or resized stops the capture; back at its place and size, it goes on.
+  const int target = placed["number"].get<int>();
+  const int ww = placed["width"].get<int>(), wh = placed["height"].get<int>();
+  ASSERT_TRUE(windows.place(target, wx + 10, wy, ww, wh));
+  EXPECT_TRUE(waitUntil([&] { return error(capture()) == kMoved; }));
+  ASSERT_TRUE(windows.place(target, wx, wy, ww, wh));
+  EXPECT_TRUE(pageComes(h / 2)) << notYet;
+  ASSERT_TRUE(windows.place(target, wx, wy, ww + 1, wh));
+  EXPECT_TRUE(waitUntil([&] { return error(capture()) == kMoved; }));
+  ASSERT_TRUE(windows.place(target, wx, wy, ww, wh));
   EXPECT_TRUE(pageComes(h / 2)) << notYet;
 
   ::kill(page.pid(), SIGKILL);
@@ -230,7 +229,7 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   EXPECT_EQ(helper.process().wait(10s), 0);
 }
 
-TEST(KdeScrollHelper, HelperFromTheBuildTreeIsToldWhatToInstall) {
+TEST(KdeScrollHelper, HelperFromTheBuildTreeIsToldWhatToInstallAndKilledLeavesNoScript) {
   START_KWIN(rig, KWinOptions{});
   ChildProcess::Options o;
   o.environment = {{"ORVEL_BACKEND", "kde"}};
@@ -244,8 +243,15 @@ TEST(KdeScrollHelper, HelperFromTheBuildTreeIsToldWhatToInstall) {
   EXPECT_NE(refusal.find("share/applications/orvel-scroll-capture-helper.desktop"),
             std::string::npos)
       << refusal;
-  EXPECT_EQ(helper.request("close"), (Json{{"ok", true}}));
-  EXPECT_EQ(helper.process().wait(10s), 0);
+  // Its window list runs all the same. Killed outright, the helper cannot unload the list's
+  // script: the script unloads itself at the next window change.
+  const std::string script = "orvel-window-list-" + std::to_string(helper.pid());
+  ASSERT_TRUE(waitUntil([&] { return kwinScriptLoaded(*rig, script); }, 20s));
+  ASSERT_EQ(::kill(helper.pid(), SIGKILL), 0);
+  ASSERT_TRUE(helper.process().wait(10s));
+  InputCounter window(rig->spawn(InputCounter::arguments(1)));
+  ASSERT_TRUE(window.ready());
+  EXPECT_TRUE(waitUntil([&] { return !kwinScriptLoaded(*rig, script); }, 20s));
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 //   "list" answers one JSON line: the windows of the latest report, front-most first, each
 //     {"number","pid","caption","x","y","width","height","level","active","dock"} in KWin's
 //     logical space; null before the first report;
-//   "activate N" asks KWin to make window number N its active one and answers "ok".
+//   "activate N" asks KWin to make window number N its active one and answers "ok";
+//   "place N X Y W H [above]" has KWin give window number N that frame, and with "above" keep it
+//     above the others (a one-shot script of its own); answers "ok" once KWin ran it ("failed:
+//     REASON" when it did not).
 // Ends, unloading the script, when its standard input ends.
 #include <poll.h>
 #include <unistd.h>
@@ -44,6 +47,17 @@ Json listed(const orvel::kde::KWinWindowList& list) {
   return Json(std::move(out));
 }
 
+// The one-shot script that gives the window `id` the frame (x, y, w, h), and keeps it above the
+// others when `above`.
+std::string placementScript(const std::string& id, int x, int y, int w, int h, bool above) {
+  return "var clients = workspace.clientList();\n"
+         "for (var i = 0; i < clients.length; ++i) {\n"
+         "  if (clients[i].internalId.toString() !== \"" +
+         id + "\") continue;\n" + (above ? "  clients[i].keepAbove = true;\n" : "") +
+         "  clients[i].frameGeometry = {x: " + std::to_string(x) + ", y: " + std::to_string(y) +
+         ", width: " + std::to_string(w) + ", height: " + std::to_string(h) + "};\n}\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +76,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   orvel::kde::KWinWindowList list(**bus);
+  orvel::kde::KWinScript placement(**bus, "orvel-test-place");
   int status = 0;
   orvel::spawn(loop, [&]() -> orvel::Task<> {
     auto starting = list.start(text.str(), 5s);
@@ -92,6 +107,24 @@ int main(int argc, char** argv) {
         words >> number;
         if (const auto* w = list.findNumber(number)) list.activate(w->id);
         std::cout << "ok" << std::endl;
+      } else if (command == "place") {
+        std::uint32_t number = 0;
+        int x = 0, y = 0, w = 0, h = 0;
+        std::string above;
+        words >> number >> x >> y >> w >> h >> above;
+        const auto* window = list.findNumber(number);
+        if (!window) {
+          std::cout << "failed: no window " << number << std::endl;
+          continue;
+        }
+        orvel::spawn(loop,
+                     [&, script = placementScript(window->id, x, y, w, h,
+                                                  above == "above")]() -> orvel::Task<> {
+                       auto running = placement.run(script, 5s);
+                       auto ran = co_await running;
+                       std::cout << (ran ? std::string("ok") : "failed: " + ran.error().description)
+                                 << std::endl;
+                     });
       } else {
         std::cout << "unknown command" << std::endl;
       }

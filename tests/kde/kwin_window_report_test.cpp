@@ -97,16 +97,23 @@ TEST(KWinWindowReport, DictionariesLeaveHiddenAndDesktopWindowsOutInGlobalCoordi
 }
 
 TEST(KWinScripts, TheHelpersNameAndTheWindowIdAreWrittenInOnlyWhenTheyAreWhatTheySeem) {
-  EXPECT_EQ(windowListScriptFor("a(\"HELPER_BUS_NAME\"); b(\"HELPER_BUS_NAME\")", ":1.42"),
-            "a(\":1.42\"); b(\":1.42\")");
+  EXPECT_EQ(
+      windowListScriptFor("a(\"HELPER_BUS_NAME\"); b(\"HELPER_BUS_NAME\"); c(\"SCRIPT_NAME\")",
+                          ":1.42", "orvel-window-list-7"),
+      "a(\":1.42\"); b(\":1.42\"); c(\"orvel-window-list-7\")");
   for (const char* name : {"", ":", "1.42", ":1.42\"); evil(\"", "org.kde.KWin"})
-    EXPECT_FALSE(windowListScriptFor("HELPER_BUS_NAME", name)) << name;
-  const auto activation = activationScriptFor("{0f3c-AB}");
+    EXPECT_FALSE(windowListScriptFor("HELPER_BUS_NAME", name, "orvel-list")) << name;
+  for (const char* script : {"", "a\"); evil(\"", "a b", "a.js"})
+    EXPECT_FALSE(windowListScriptFor("SCRIPT_NAME", ":1.42", script)) << script;
+  const auto activation = activationScriptFor("{0f3c-AB}", "orvel-activate-7");
   ASSERT_TRUE(activation);
   EXPECT_NE(activation->find("=== \"{0f3c-AB}\""), std::string::npos);
   EXPECT_NE(activation->find("workspace.activeClient = clients[i]"), std::string::npos);
+  // Once it has run it is gone, whatever becomes of the helper.
+  EXPECT_NE(activation->find("\"unloadScript\", \"orvel-activate-7\")"), std::string::npos);
   for (const char* id : {"", "{a\"}", "{a}\n", "{g}"})
-    EXPECT_FALSE(activationScriptFor(id)) << id;
+    EXPECT_FALSE(activationScriptFor(id, "orvel-activate-7")) << id;
+  EXPECT_FALSE(activationScriptFor("{0f3c-AB}", "a\"); evil(\""));
 }
 
 TEST(FakeInputScrollEvents, GlobalPointsMoveToTheMainOutputsPlaceInKWinsSpace) {

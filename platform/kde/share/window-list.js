@@ -1,8 +1,19 @@
 // Orvel's window list on KWin 5.27: reports every window to one scroll-capture helper over D-Bus
 // whenever one opens, closes, moves, is retitled, restacked, activated, minimised or changes
 // desktop. The helper loads a copy of this file with HELPER_BUS_NAME replaced by its own unique
-// bus name, and unloads it when it ends.
+// bus name and SCRIPT_NAME by the name it loaded the script under, and unloads it when it ends.
+// A helper killed outright cannot: before each report the script asks the bus whether the
+// helper's name still has an owner (a unique name is never given out again), and once it has
+// none the script stops reporting and has KWin unload it.
 var helper = "HELPER_BUS_NAME";
+var scriptName = "SCRIPT_NAME";
+var ended = false;
+
+function end() {
+  if (ended) return;
+  ended = true;
+  callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript", scriptName);
+}
 
 function describe(c) {
   var g = c.frameGeometry;
@@ -29,14 +40,21 @@ function describe(c) {
 
 // `gone`: a window being removed, which KWin may still list.
 function report(gone) {
+  if (ended) return;
   var windows = [];
   var clients = workspace.clientList();
   for (var i = 0; i < clients.length; ++i) {
     if (gone && clients[i].internalId.toString() === gone.internalId.toString()) continue;
     windows.push(describe(clients[i]));
   }
-  callDBus(helper, "/org/orvel/KWinWindows", "org.orvel.KWinWindows", "Report",
-           JSON.stringify({windows: windows}));
+  var text = JSON.stringify({windows: windows});
+  // KWin calls back only on an answer, so the question is one the bus always answers.
+  callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+           helper, function(owned) {
+             if (!owned) return end();
+             if (!ended)
+               callDBus(helper, "/org/orvel/KWinWindows", "org.orvel.KWinWindows", "Report", text);
+           });
 }
 
 function watch(c) {
