@@ -41,11 +41,12 @@ Task<Expected<std::unique_ptr<ScreenCastSession>, Failure>> ScreenCastSession::c
   if (sd_bus_message_read(reply->get(), "o", &path) < 0) {
     co_return failed("GNOME Shell's screen cast answered with no session.");
   }
-  co_return std::unique_ptr<ScreenCastSession>(new ScreenCastSession(bus, path));
+  co_return std::unique_ptr<ScreenCastSession>(
+      new ScreenCastSession(bus, path, !remoteDesktopSession.empty()));
 }
 
 ScreenCastSession::~ScreenCastSession() {
-  if (bus_.lost() || *closed_) return;
+  if (bus_.lost() || *closed_ || linked_) return;
   auto stop = bus_.newCall({kService, path_, kSessionInterface}, "Stop");
   if (!stop) return;
   // Nobody waits for the answer: the session ends with or without it.

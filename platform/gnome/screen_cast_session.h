@@ -47,13 +47,14 @@ class ScreenCastSession {
   const std::string& path() const { return path_; }
 
  private:
-  ScreenCastSession(dbus::DbusConnection& bus, std::string path)
-      : bus_(bus), path_(std::move(path)) {}
+  ScreenCastSession(dbus::DbusConnection& bus, std::string path, bool linked)
+      : bus_(bus), path_(std::move(path)), linked_(linked) {}
   // Starts the session with `streams` added and returns each one's node, in their order.
   Task<Expected<std::vector<std::uint32_t>, Failure>> start(std::vector<std::string> streams,
                                                             Duration deadline);
   dbus::DbusConnection& bus_;
   std::string path_;
+  bool linked_;  // stopped with its RemoteDesktop session, which refuses a Stop of its own
   std::shared_ptr<bool> closed_ = std::make_shared<bool>(false);
   dbus::DbusSubscription closing_;
 };
