@@ -64,12 +64,14 @@ check_files() {
 }
 check_files "$deb" "${runtime[@]}"
 check_files "$dev" "${development[@]}"
-dpkg-deb -c "$dev" | grep -q 'OrvelStartupTargets-[a-z]*\.cmake$' ||
+# Listings are read whole before they are searched: a search that stops at its first match would
+# end the listing's writer early, which pipefail takes for a failure.
+grep -q 'OrvelStartupTargets-[a-z]*\.cmake$' "$tmp/files" ||
   { echo "FAIL: no per-configuration targets file"; exit 1; }
 # The shlibs file and the ldconfig trigger for the library's users.
-dpkg-deb -I "$deb" triggers | grep -qx 'activate-noawait ldconfig' ||
+grep -qx 'activate-noawait ldconfig' <<<"$(dpkg-deb -I "$deb" triggers)" ||
   { echo "FAIL: no ldconfig trigger"; exit 1; }
-dpkg-deb -I "$deb" shlibs | grep -q '^libOrvel.Startup 1 orvel-helpers' ||
+grep -q '^libOrvel.Startup 1 orvel-helpers' <<<"$(dpkg-deb -I "$deb" shlibs)" ||
   { echo "FAIL: no shlibs entry"; exit 1; }
 
 # Each entry names the helper where the package puts it.
@@ -81,8 +83,9 @@ for entry in "${entry_lines[@]}"; do
 done
 
 if [ -n "$extension" ]; then
-  dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/gnome-shell/extensions/$extension/extension.js" |
-    grep -qx "  '/usr/libexec/orvel/scroll-capture-helper'," ||
+  extension_js=$(dpkg-deb --fsys-tarfile "$deb" |
+    tar -xO "./usr/share/gnome-shell/extensions/$extension/extension.js")
+  grep -qx "  '/usr/libexec/orvel/scroll-capture-helper'," <<<"$extension_js" ||
     { echo "FAIL: the extension does not answer /usr/libexec/orvel/scroll-capture-helper"; exit 1; }
 fi
 
