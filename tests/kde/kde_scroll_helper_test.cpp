@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 
@@ -27,11 +28,16 @@ namespace {
 
 using namespace std::chrono_literals;
 using waylandtest::InputCounter;
-using waylandtest::waitUntil;
 using x11test::error;
 using x11test::ok;
 using x11test::patternMismatches;
 using x11test::ScrollHelperProcess;
+
+// KWin under load takes seconds to run a script and report what changed: every wait here is for
+// an event, so its bound is generous.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s) {
+  return testsupport::waitUntil(condition, timeout);
+}
 
 constexpr const char* kMoved = "Target window moved, resized or closed; capture stopped.";
 constexpr const char* kCovered = "Another window covers the capture region; capture stopped.";
@@ -51,12 +57,14 @@ TEST(KdeWindowList, ReportsWindowsFollowsThemActivatesAndLeavesNoScriptBehindWhe
   EXPECT_EQ(first["level"], 0);
   EXPECT_EQ(first["dock"], false);
   std::vector<Json> mine;
-  ASSERT_TRUE(waitUntil([&] {
-    mine.clear();
-    for (const Json& w : windows.list())
-      if (w.value("pid", 0) == counter->pid()) mine.push_back(w);
-    return mine.size() == 2 && (mine[0]["active"] == true || mine[1]["active"] == true);
-  }));
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        mine.clear();
+        for (const Json& w : windows.list())
+          if (w.value("pid", 0) == counter->pid()) mine.push_back(w);
+        return mine.size() == 2 && (mine[0]["active"] == true || mine[1]["active"] == true);
+      },
+      30s));
   // Front-most first: KWin activates the window it opened last, which is on top.
   EXPECT_EQ(mine[0]["active"], true);
   EXPECT_EQ(mine[0]["caption"], "Orvel input counter 2");
