@@ -9,10 +9,7 @@
 //   "place N X Y W H [above]" has KWin give window number N that frame, and with "above" keep it
 //     above the others (a one-shot script of its own); answers "ok" once KWin ran it ("failed:
 //     REASON" when it did not).
-// Ends, unloading the script, when its standard input ends.
-#include <poll.h>
-#include <unistd.h>
-
+// Ends, unloading the script, when its standard input ends (window_list_probe.h).
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -20,32 +17,13 @@
 
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
-#include "orvel/common/json_text.h"
 #include "orvel/common/task.h"
 #include "platform/kde/kwin_window_list.h"
+#include "window_list_probe.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using orvel::Json;
-
-Json listed(const orvel::kde::KWinWindowList& list) {
-  if (!list.windows()) return Json();
-  Json::array_t out;
-  for (const auto& w : *list.windows()) {
-    out.push_back({{"number", list.numberOf(w.id)},
-                   {"pid", w.pid.value_or(0)},
-                   {"caption", w.caption},
-                   {"x", w.frame.x},
-                   {"y", w.frame.y},
-                   {"width", w.frame.width},
-                   {"height", w.frame.height},
-                   {"level", orvel::platform::levelOf(w)},
-                   {"active", w.active},
-                   {"dock", w.dock}});
-  }
-  return Json(std::move(out));
-}
 
 // The one-shot script that gives the window `id` the frame (x, y, w, h), and keeps it above the
 // others when `above`.
@@ -77,37 +55,10 @@ int main(int argc, char** argv) {
   }
   orvel::kde::KWinWindowList list(**bus);
   orvel::kde::KWinScript placement(**bus, "orvel-test-place");
-  int status = 0;
-  orvel::spawn(loop, [&]() -> orvel::Task<> {
-    auto starting = list.start(text.str(), 5s);
-    auto started = co_await starting;
-    if (started) {
-      std::cout << "ready" << std::endl;
-      co_return;
-    }
-    std::cout << "failed: " << started.error().description << std::endl;
-    status = 1;
-    loop.stop();
-  });
-  std::string pending;
-  loop.watch(STDIN_FILENO, POLLIN, [&](short) {
-    char buffer[256];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n <= 0) return loop.stop();
-    pending.append(buffer, static_cast<std::size_t>(n));
-    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-      std::istringstream words(pending.substr(0, end));
-      pending.erase(0, end + 1);
-      std::string command;
-      words >> command;
-      if (command == "list") {
-        std::cout << listed(list).dump() << std::endl;
-      } else if (command == "activate") {
-        std::uint32_t number = 0;
-        words >> number;
-        if (const auto* w = list.findNumber(number)) list.activate(w->id);
-        std::cout << "ok" << std::endl;
-      } else if (command == "place") {
+  return orvel::linuxtest::runWindowListProbe(
+      loop, list, [&] { return list.start(text.str(), 5s); },
+      [&](const std::string& command, std::istringstream& words) {
+        if (command != "place") return false;
         std::uint32_t number = 0;
         int x = 0, y = 0, w = 0, h = 0;
         std::string above;
@@ -115,7 +66,7 @@ int main(int argc, char** argv) {
         const auto* window = list.findNumber(number);
         if (!window) {
           std::cout << "failed: no window " << number << std::endl;
-          continue;
+          return true;
         }
         orvel::spawn(loop,
                      [&, script = placementScript(window->id, x, y, w, h,
@@ -125,11 +76,6 @@ int main(int argc, char** argv) {
                        std::cout << (ran ? std::string("ok") : "failed: " + ran.error().description)
                                  << std::endl;
                      });
-      } else {
-        std::cout << "unknown command" << std::endl;
-      }
-    }
-  });
-  loop.run();
-  return status;
+        return true;
+      });
 }

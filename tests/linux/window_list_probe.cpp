@@ -34,7 +34,8 @@ Json listed(const platform::ReportedWindowList& list) {
 }  // namespace
 
 int runWindowListProbe(EventLoop& loop, platform::ReportedWindowList& list,
-                       std::function<Task<Expected<void, Failure>>()> start) {
+                       std::function<Task<Expected<void, Failure>>()> start,
+                       const ProbeCommand& other) {
   int status = 0;
   spawn(loop, [&]() -> Task<> {
     auto starting = start();
@@ -67,7 +68,7 @@ int runWindowListProbe(EventLoop& loop, platform::ReportedWindowList& list,
         std::cout << "ok" << std::endl;
       } else if (command == "why") {
         std::cout << list.whyUnreadable().value_or("readable") << std::endl;
-      } else {
+      } else if (!other || !other(command, words)) {
         std::cout << "unknown command" << std::endl;
       }
     }

@@ -6,11 +6,15 @@
 //     {"number","pid","caption","x","y","width","height","level","active","dock"} in the
 //     compositor's logical space; null before the first report;
 //   "activate N" asks the compositor to make window number N its active one and answers "ok";
-//   "why" answers why the list is unreadable, or "readable".
+//   "why" answers why the list is unreadable, or "readable";
+//   any other command goes to `other` (with the words after it), which answers it and returns
+//     true, or returns false for "unknown command".
 // Returns the exit status once standard input ends.
 #pragma once
 
 #include <functional>
+#include <sstream>
+#include <string>
 
 #include "orvel/common/event_loop.h"
 #include "orvel/common/expected.h"
@@ -20,7 +24,10 @@
 
 namespace orvel::linuxtest {
 
+using ProbeCommand = std::function<bool(const std::string& command, std::istringstream& words)>;
+
 int runWindowListProbe(EventLoop& loop, platform::ReportedWindowList& list,
-                       std::function<Task<Expected<void, Failure>>()> start);
+                       std::function<Task<Expected<void, Failure>>()> start,
+                       const ProbeCommand& other = {});
 
 }  // namespace orvel::linuxtest
