@@ -76,7 +76,8 @@ TEST(KdeWindowList, ReportsWindowsFollowsThemActivatesAndLeavesNoScriptBehindWhe
           if (w.value("pid", 0) == counter->pid()) mine.push_back(w);
         return mine.size() == 2 && (mine[0]["active"] == true || mine[1]["active"] == true);
       },
-      30s));
+      30s))
+      << windows.list().dump();
   // Front-most first: KWin activates the window it opened last, which is on top.
   EXPECT_EQ(mine[0]["active"], true);
   EXPECT_EQ(mine[0]["caption"], "Orvel input counter 2");
