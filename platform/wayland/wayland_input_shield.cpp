@@ -111,9 +111,13 @@ void WaylandInputShield::capabilities(std::uint32_t caps) {
   }
 }
 
-void WaylandInputShield::addSurface(wl_surface* surface, Point origin) {
+void WaylandInputShield::addSurface(wl_surface* surface, Point origin, bool judgeNow) {
   surfaces_[surface] = origin;
-  if (!installed_ || !judgesFocus_) return;
+  if (judgeNow) judgeFocus(surface);
+}
+
+void WaylandInputShield::judgeFocus(wl_surface* surface) {
+  if (!installed_ || !judgesFocus_ || !surfaces_.count(surface)) return;
   checks_.push_back({WlPtr<wl_callback>(wl_display_sync(connection_.display())), surface, false});
   wl_callback_add_listener(checks_.back().sync.get(), &kFocusCheckListener, this);
 }

@@ -13,8 +13,10 @@
 // client's. So once a new overlay surface is mapped (the answer to a sync sent after the answer
 // that followed its first commit, by when the compositor has focused it if it ever will), a seat
 // with a keyboard whose focus is on none of the overlay's surfaces counts as held elsewhere.
-// KWin focuses a layer surface, and mutter a new window, only once it has shown it, later than
-// that answer: a shield made with `judgesFocus` false never counts the keyboard as held elsewhere.
+// KWin focuses a layer surface only once it has shown it, later than that answer: a shield made
+// with `judgesFocus` false never counts the keyboard as held elsewhere. mutter focuses a new
+// window as it shows it, before it paints it: the overlay's fullscreen windows are judged from
+// their first frame shown on (judgeFocus) instead.
 #pragma once
 
 #include <atomic>
@@ -46,8 +48,10 @@ class WaylandInputShield final : public platform::InputShield {
   void setEnabled(bool enabled) override { enabled_.store(enabled); }
 
   // An overlay surface whose top-left corner lies at `origin` (global display coordinates), just
-  // committed for the first time.
-  void addSurface(wl_surface* surface, Point origin);
+  // committed for the first time; `judgeNow` false: its keyboard is judged later (judgeFocus).
+  void addSurface(wl_surface* surface, Point origin, bool judgeNow = true);
+  // Judges the keyboard (see above) for an added surface from now on.
+  void judgeFocus(wl_surface* surface);
   void removeSurface(wl_surface* surface);
   // Runs on the loop thread when an overlay surface was mapped without the keyboard (see above).
   void onGrabFailed(std::function<void()> fn) { grabFailed_ = std::move(fn); }

@@ -104,6 +104,8 @@ class WaylandPanel final : public platform::OverlayPanel {
   bool shown_ = false;
   bool closed_ = false;
   bool configured_ = false;
+  bool mapped_ = false;  // a buffer has been committed
+  bool judged_ = false;  // the shield judges its keyboard
   bool redrawWanted_ = false;
   platform::CoalescedRedraw redrawLater_{overlay_.loop_, [this] { redraw(); }};
 };
@@ -211,7 +213,9 @@ void WaylandPanel::show(bool /*makeKey: the surface holds the keyboard itself*/)
     overlay_.activationToken_.clear();
   }
   wl_surface_commit(surface_.get());
-  overlay_.shield_.addSurface(surface_.get(), origin_);
+  // mutter focuses a window as it shows it, which is once it has a buffer: the keyboard is judged
+  // from the window's first frame on.
+  overlay_.shield_.addSurface(surface_.get(), origin_, /*judgeNow=*/!window);
   overlay_.shown(this);
   c.flush();
 }
@@ -246,6 +250,10 @@ void WaylandPanel::windowConfigured(std::uint32_t serial) {
 
 void WaylandPanel::frameDone() {
   frameCallback_.reset();
+  if (mapped_ && toplevel_ && !judged_) {
+    judged_ = true;
+    overlay_.shield_.judgeFocus(surface_.get());
+  }
   if (redrawWanted_) {
     redrawWanted_ = false;
     redraw();
@@ -367,6 +375,7 @@ void WaylandPanel::present(PanelBuffer& buffer, const std::vector<PixelBox>& dam
   frameCallback_.reset(wl_surface_frame(surface));
   wl_callback_add_listener(frameCallback_.get(), &kFrameListener, this);
   wl_surface_commit(surface);
+  mapped_ = true;
   overlay_.connection_.flush();
 }
 
