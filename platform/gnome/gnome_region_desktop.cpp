@@ -20,9 +20,9 @@ GnomeRegionDesktop::GnomeRegionDesktop(EventLoop& loop, const char* display,
   // The ScreenCast service answered: pictures need nobody's consent; input is the overlay's own.
   permissions_ = std::make_unique<wayland::WaylandPermissions>(true, true);
   permissions_->allowWhileReachable(*c);
-  // Mutter focuses a new window after it has mapped it, and the overlay maps only once it shows a
-  // picture: another client holding the keyboard cannot be told from a focus still to come.
-  start(loop, wayland::FocusJudgement::kNever, wayland::WaylandOverlay::Role::kFullscreenWindow,
+  // Mutter focuses a new window as it shows it: an overlay window without the keyboard once it has
+  // been shown (the Activities overview open, another client's grab) takes no input.
+  start(loop, wayland::FocusJudgement::kOnceShown, wayland::WaylandOverlay::Role::kFullscreenWindow,
         std::move(activationToken));
 }
 

@@ -41,8 +41,8 @@ GnomeScrollDesktop::GnomeScrollDesktop(EventLoop& loop, const char* display,
   }
   bus_ = std::move(bus).value();
   windowList_ = std::make_unique<GnomeWindowList>(*bus_);
-  // Mutter focuses a new window only after it has mapped it (gnome_region_desktop.h).
-  start(loop, wayland::FocusJudgement::kNever, wayland::WaylandOverlay::Role::kFullscreenWindow,
+  // Mutter focuses a new window as it shows it (gnome_region_desktop.cpp).
+  start(loop, wayland::FocusJudgement::kOnceShown, wayland::WaylandOverlay::Role::kFullscreenWindow,
         std::move(activationToken));
   // The services answered: pictures and wheel steps need nobody's consent.
   auto permissions = std::make_unique<wayland::WaylandPermissions>(true, true);

@@ -36,12 +36,11 @@ enum class FocusJudgement {
   // wlroots compositors focus a layer surface when it is mapped: by the answer to a sync sent
   // after the answer that followed its first commit.
   kOnceMapped,
-  // KWin focuses a layer surface when it shows its first buffer, which on a busy machine is after
-  // that answer, and sends the keyboard's enter before the frame callback of that buffer: by the
-  // answer to a sync sent when the surface's first frame was shown (surfaceShown()).
+  // KWin focuses a layer surface, and mutter a new window, when it shows its first buffer, which
+  // on a busy machine is after that answer, and sends the keyboard's enter before the frame
+  // callback of that buffer: by the answer to a sync sent when the surface's first frame was
+  // shown (surfaceShown()).
   kOnceShown,
-  // mutter focuses a new window at a time its client cannot tell: never judged, never held.
-  kNever,
 };
 
 class WaylandInputShield final : public platform::InputShield {

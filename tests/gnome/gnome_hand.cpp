@@ -71,23 +71,37 @@ bool GnomeHand::tap(std::uint32_t keysym) {
          played([&] { return session_->key(keysym, false, kAnswer); });
 }
 
-bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
-  const dbus::DbusTarget shell{"org.gnome.Shell", "/org/gnome/Shell",
-                               "org.freedesktop.DBus.Properties"};
-  auto active = [&] {
-    auto get = bus.newCall(shell, "Get");
-    sd_bus_message_append(get.get(), "ss", "org.gnome.Shell", "OverviewActive");
-    auto answer = send(loop, bus, std::move(get));
-    int shown = 0;
-    return answer && *answer && sd_bus_message_read((*answer)->get(), "v", "b", &shown) >= 0 &&
-           shown;
-  };
-  waylandtest::waitUntil(active, 30s);
-  auto set = bus.newCall(shell, "Set");
-  sd_bus_message_append(set.get(), "ssv", "org.gnome.Shell", "OverviewActive", "b", 0);
+namespace {
+
+const dbus::DbusTarget kShellProperties{"org.gnome.Shell", "/org/gnome/Shell",
+                                        "org.freedesktop.DBus.Properties"};
+
+bool overviewActive(EventLoop& loop, dbus::DbusConnection& bus) {
+  auto get = bus.newCall(kShellProperties, "Get");
+  sd_bus_message_append(get.get(), "ss", "org.gnome.Shell", "OverviewActive");
+  auto answer = send(loop, bus, std::move(get));
+  int shown = 0;
+  return answer && *answer && sd_bus_message_read((*answer)->get(), "v", "b", &shown) >= 0 && shown;
+}
+
+// Sets OverviewActive and waits until it reads so.
+bool setOverview(EventLoop& loop, dbus::DbusConnection& bus, bool shown) {
+  auto set = bus.newCall(kShellProperties, "Set");
+  sd_bus_message_append(set.get(), "ssv", "org.gnome.Shell", "OverviewActive", "b", int(shown));
   std::string ignored;
   return answered(send(loop, bus, std::move(set)), ignored) &&
-         waylandtest::waitUntil([&] { return !active(); });
+         waylandtest::waitUntil([&] { return overviewActive(loop, bus) == shown; });
+}
+
+}  // namespace
+
+bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
+  waylandtest::waitUntil([&] { return overviewActive(loop, bus); }, 30s);
+  return setOverview(loop, bus, false);
+}
+
+bool openOverview(EventLoop& loop, dbus::DbusConnection& bus) {
+  return setOverview(loop, bus, true);
 }
 
 Expected<dbus::DbusMessage, Failure> callAndWait(EventLoop& loop, dbus::DbusConnection& bus,

@@ -35,8 +35,11 @@ class GnomeHand {
   bool button(bool pressed);
   // Presses and releases the key of an X keysym.
   bool tap(std::uint32_t keysym);
-  // Taps Shift, which no test watches, so that the session's first key is not one that matters.
-  bool warmUp() { return tap(0xffe1); }
+  // Taps Shift, which no test watches, so that the session's first key is not one that matters,
+  // and moves the pointer to the main monitor's middle: mutter adds the session's pointer to the
+  // seat only at its first event, and a client that learns of it then takes the events that
+  // come before its wl_pointer exists for none (the first press on a fresh overlay went so).
+  bool warmUp() { return tap(0xffe1) && move(640, 400); }
 
  private:
   GnomeHand(EventLoop& loop, std::unique_ptr<gnome::RemoteDesktopSession> session)
@@ -53,6 +56,8 @@ class GnomeHand {
 // org.gnome.Shell's OverviewActive to false and waits until it reads so. False when the shell
 // refused.
 bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus);
+// Opens the Activities overview and waits until OverviewActive reads true.
+bool openOverview(EventLoop& loop, dbus::DbusConnection& bus);
 
 // Sends `request` and waits for its reply on `loop` (at most 10 s); a failure says why.
 Expected<dbus::DbusMessage, Failure> callAndWait(EventLoop& loop, dbus::DbusConnection& bus,

@@ -13,6 +13,7 @@
 #include "gnome_hand.h"
 #include "gnome_rig.h"
 #include "loop_runner.h"
+#include "messages.h"
 #include "platform/gnome/monitor_pictures.h"
 #include "region_helper_desk.h"
 
@@ -118,31 +119,15 @@ TEST_F(GnomeRegionHelperTest, ADragAcrossMonitorsGivesThePixelsTheShellShows) {
   ASSERT_NO_FATAL_FAILURE(startDesk());
   if (!rig_) return;
   const std::string path = rig_->runtimeDir() + "/region.png";
-  // Now and then headless mutter 43 gives the press that follows the overlay's mapping to the
-  // window beneath it, and the overlay's lone release cancels, as a release without a press
-  // does; the drag is then played again on a new capture, three times at most.
-  Json answer;
-  int id = 7;
-  for (int attempt = 0; attempt < 3; ++attempt, ++id) {
-    if (attempt > 0) {
-      ASSERT_TRUE(waitUntil(
-          [&] {
-            auto shown = region();
-            return shown && shown->rgba == truth_->rgba;
-          },
-          30s));
-    }
-    ASSERT_NO_FATAL_FAILURE(startCapture(id, path));
-    ASSERT_TRUE(hand_->move(x0, y0));
-    ASSERT_TRUE(hand_->button(true));
-    ASSERT_TRUE(hand_->move(1280, 60));
-    ASSERT_TRUE(hand_->move(x1, y1));
-    ASSERT_TRUE(hand_->button(false));
-    answer = reply(*helper_, 30s);
-    if (answer != Json{{"id", id}, {"ok", true}, {"canceled", true}}) break;
-  }
+  ASSERT_NO_FATAL_FAILURE(startCapture(7, path));
+  ASSERT_TRUE(hand_->move(x0, y0));
+  ASSERT_TRUE(hand_->button(true));
+  ASSERT_TRUE(hand_->move(1280, 60));
+  ASSERT_TRUE(hand_->move(x1, y1));
+  ASSERT_TRUE(hand_->button(false));
+  const Json answer = reply(*helper_, 30s);
   const Json area = {{"x", x0}, {"y", y0}, {"width", x1 - x0}, {"height", y1 - y0}};
-  ASSERT_EQ(answer, (Json{{"id", id}, {"ok", true}, {"region", area}})) << answer.dump();
+  ASSERT_EQ(answer, (Json{{"id", 7}, {"ok", true}, {"region", area}})) << answer.dump();
   auto png = waylandtest::readRgbaPng(path);
   ASSERT_TRUE(png);
   ASSERT_EQ(png->width, truth_->width);
@@ -153,14 +138,10 @@ TEST_F(GnomeRegionHelperTest, ADragAcrossMonitorsGivesThePixelsTheShellShows) {
 }
 
 // The cases of the wlroots region tests, on one shell: no input leaks to an ordinary window
-// under the overlay and every end gives it back, a tiny selection cancels, the freeze holds,
-// and a monitor switched off after "prepare" fails the capture.
-// Disabled until two findings are solved: with another window focused, mutter gives the overlay
-// the keyboard in some runs only (the keys then reach the window beneath, and that window gets
-// no input after the capture ends either); and a monitor switched off by DisplayConfig gets no
-// answer from the helper within 30 s. The tiny, cancel, quit, kill and freeze cases passed.
-TEST_F(GnomeRegionHelperTest,
-       DISABLED_NoInputLeaksEveryEndGivesItBackTheFreezeHoldsAndAMonitorGoneFails) {
+// under the overlay and every end gives it back, a tiny selection cancels, the freeze holds.
+// The window has the focus and the hand's latest click when each overlay comes: mutter maps a new
+// window beneath such a window, unfocused, unless it asks to come first.
+TEST_F(GnomeRegionHelperTest, NoInputLeaksEveryEndGivesItBackAndTheFreezeHolds) {
   ASSERT_NO_FATAL_FAILURE(startDesk());
   if (!rig_) return;
   // An overlay has gone once the shell's picture of the drag region is the truth again.
@@ -185,14 +166,15 @@ TEST_F(GnomeRegionHelperTest,
   const waylandtest::Counts focused = counter.counts();
   const std::string path = rig_->runtimeDir() + "/cases.png";
 
-  // Clicks and keys while the overlay is up reach the helper, not the window beneath: a click
-  // and a key, then Escape.
+  // A press and keys while the overlay is up reach the helper, not the window beneath: a key,
+  // then Escape, which cancels, before the release (a click alone would end the capture as a
+  // selection too small, and keys after it go to the window that has the focus back).
   ASSERT_NO_FATAL_FAILURE(startCapture(21, path));
   ASSERT_TRUE(hand_->move(kInsideX + 5, kInsideY + 5));
   ASSERT_TRUE(hand_->button(true));
-  ASSERT_TRUE(hand_->button(false));
   ASSERT_TRUE(hand_->tap(XKB_KEY_a));
   ASSERT_TRUE(hand_->tap(XKB_KEY_Escape));
+  ASSERT_TRUE(hand_->button(false));
   EXPECT_EQ(reply(*helper_), canceled(21));
   ASSERT_TRUE(overlayGone());
   EXPECT_EQ(counter.counts(), focused);
@@ -264,7 +246,14 @@ TEST_F(GnomeRegionHelperTest,
         return now && now->rgba != window->rgba;
       },
       10s));
+  send(*helper_, R"({"command":"quit"})");
+  EXPECT_EQ(helper_->wait(10s), 0);
+}
 
+// Disabled: a monitor switched off by DisplayConfig got no answer from the helper within 30 s.
+TEST_F(GnomeRegionHelperTest, DISABLED_AMonitorSwitchedOffAfterPrepareFailsTheCapture) {
+  ASSERT_NO_FATAL_FAILURE(startDesk());
+  if (!rig_) return;
   // A monitor switched off between "prepare" and "capture" fails the capture with its message.
   const std::string gone = rig_->runtimeDir() + "/gone.png";
   send(*helper_, R"({"command":"prepare","id":27})");
@@ -273,6 +262,21 @@ TEST_F(GnomeRegionHelperTest,
   EXPECT_EQ(reply(*helper_, 30s),
             waylandtest::failed(27, "Display configuration changed. Retry Capture."));
   EXPECT_FALSE(std::filesystem::exists(gone));
+  send(*helper_, R"({"command":"quit"})");
+  EXPECT_EQ(helper_->wait(10s), 0);
+}
+
+// In the Activities overview a new window shows as a thumbnail and gets no keyboard: the overlay
+// shown there takes no input, and the capture fails at once instead of waiting for a drag that
+// cannot come.
+TEST_F(GnomeRegionHelperTest, AnOverlayThatGetsNoKeyboardFailsTheCapture) {
+  ASSERT_NO_FATAL_FAILURE(startDesk());
+  if (!rig_) return;
+  ASSERT_TRUE(openOverview(*loop_, *bus_));
+  const std::string path = rig_->runtimeDir() + "/region.png";
+  prepareAndCapture(*helper_, 5, path);
+  EXPECT_EQ(reply(*helper_, 30s), waylandtest::failed(5, region::kInputUnavailable));
+  EXPECT_FALSE(std::filesystem::exists(path));
   send(*helper_, R"({"command":"quit"})");
   EXPECT_EQ(helper_->wait(10s), 0);
 }
