@@ -118,6 +118,16 @@ class GnomeRegionHelperTest : public GnomeDeskTest {
         << testsupport::readText(helperLog());
   }
 
+  // `answer` fails capture `id` as a display that changed does, nothing is written to `path`, and
+  // the helper ends on "quit".
+  void expectDisplayChanged(const Json& answer, int id, const std::string& path) {
+    EXPECT_EQ(answer, waylandtest::failed(id, "Display configuration changed. Retry Capture."))
+        << testsupport::readText(helperLog());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    send(*helper_, R"({"command":"quit"})");
+    EXPECT_EQ(helper_->wait(10s), 0);
+  }
+
   // Whether the overlay has gone: the shell's picture of the drag region is the truth again.
   bool overlayGone() {
     return waitUntil(
@@ -254,11 +264,7 @@ TEST_F(GnomeRegionHelperTest, AMonitorSwitchedOffBeforeTheCaptureFailsIt) {
   ASSERT_TRUE(traced("session-input-shield", 1)) << testsupport::readText(helperLog());
   ASSERT_TRUE(keepOnlyMonitor(*loop_, *bus_, "Meta-0"));
   send(*helper_, R"({"command":"capture","id":27,"path":")" + gone + "\"}");
-  EXPECT_EQ(reply(*helper_, 30s),
-            waylandtest::failed(27, "Display configuration changed. Retry Capture."));
-  EXPECT_FALSE(std::filesystem::exists(gone));
-  send(*helper_, R"({"command":"quit"})");
-  EXPECT_EQ(helper_->wait(10s), 0);
+  expectDisplayChanged(reply(*helper_, 30s), 27, gone);
 }
 
 // A monitor switched off while the overlay shows the frozen screens: the drag on the monitor left
@@ -289,11 +295,7 @@ TEST_F(GnomeRegionHelperTest, DISABLED_AMonitorSwitchedOffUnderTheOverlayFailsTh
     ASSERT_TRUE(hand_->button(false));
     answer = reply(*helper_, 10s);
   }
-  EXPECT_EQ(answer, waylandtest::failed(28, "Display configuration changed. Retry Capture."))
-      << testsupport::readText(helperLog());
-  EXPECT_FALSE(std::filesystem::exists(gone));
-  send(*helper_, R"({"command":"quit"})");
-  EXPECT_EQ(helper_->wait(10s), 0);
+  expectDisplayChanged(answer, 28, gone);
 }
 
 // With an ordinary window focused beforehand, mutter gives the overlay the keyboard in some runs

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 
+#include "gnome_desk_test.h"
 #include "gnome_hand.h"
 #include "gnome_rig.h"
 #include "loop_runner.h"
@@ -77,14 +78,14 @@ TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds)
 // The region helper's pictures: a capture session's hold ("prepare") starts recording every
 // monitor, the capture takes the pictures from that recording and ends it; a hold that goes
 // without a capture ends its recording too, and a newer hold keeps the one it finds.
-TEST(GnomeScreenCastTest, AHoldRecordsAheadAndTheRecordingEndsWithItsPicturesOrItsHold) {
-  START_GNOME(rig, GnomeOptions{});
-  rig->enter();
-  SteadyClock clock;
-  EventLoop loop(clock);
-  auto bus = dbus::DbusConnection::openSession(loop);
-  ASSERT_TRUE(bus) << bus.error().description;
-  auto casts = [&] { return gnometest::liveSessions(loop, **bus, gnometest::kScreenCastSessions); };
+using GnomeScreenCaptureTest = gnometest::GnomeDeskTest;
+
+TEST_F(GnomeScreenCaptureTest, AHoldRecordsAheadAndTheRecordingEndsWithItsPicturesOrItsHold) {
+  ASSERT_NO_FATAL_FAILURE(startShell());
+  if (!rig_) return;
+  auto casts = [&] {
+    return gnometest::liveSessions(*loop_, *bus_, gnometest::kScreenCastSessions);
+  };
   using waylandtest::waitUntil;
 
   GnomeScreenCapture capture;
