@@ -35,7 +35,7 @@ GnomeScrollDesktop::GnomeScrollDesktop(EventLoop& loop, const char* display,
   }
   if (!openBus(loop)) return;
   // Mutter focuses a new window only after it has mapped it (gnome_region_desktop.h).
-  start(loop, /*judgesFocus=*/false, wayland::WaylandOverlay::Role::kFullscreenWindow,
+  start(loop, wayland::FocusJudgement::kNever, wayland::WaylandOverlay::Role::kFullscreenWindow,
         std::move(activationToken));
   // The services answered: pictures and wheel steps need nobody's consent.
   auto permissions = std::make_unique<wayland::WaylandPermissions>(true, true);

@@ -35,8 +35,8 @@ KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
   std::string refusal;
   capture_->authorised(refusal);
   auto wheel = std::make_unique<FakeInputScrollEvents>(*connection());
-  // KWin focuses the overlay only once it has shown it (kde_region_desktop.h).
-  start(loop, /*judgesFocus=*/false);
+  // KWin focuses the overlay once it has shown it.
+  start(loop, wayland::FocusJudgement::kOnceShown);
   auto permissions = std::make_unique<KdePermissions>(
       std::move(refusal), *connection(),
       wheel->available() ? std::string() : noFakeInputMessage(thisProgramPath()));
