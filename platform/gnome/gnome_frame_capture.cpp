@@ -109,7 +109,6 @@ GnomeFrameCapture::GnomeFrameCapture(const char* display)
 GnomeFrameCapture::~GnomeFrameCapture() {
   std::lock_guard lock(mutex_);
   endRecording();
-  pipewire_.reset();
   session_.close();
   connection_.reset();
 }
@@ -138,8 +137,11 @@ bool GnomeFrameCapture::recording() {
 }
 
 void GnomeFrameCapture::endRecording() {
-  // The session sends Stop as it goes; the stream is let go first.
+  // The session sends Stop as it goes; the stream is let go first, then its PipeWire connection:
+  // one left unread after its stream ended holds up the first frames of every new screen cast,
+  // the region helper's too (monitor_pictures.h).
   recording_.reset();
+  pipewire_.reset();
 }
 
 Expected<platform::ShareableContent, platform::PlatformError> GnomeFrameCapture::shareableContent(
@@ -161,7 +163,10 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
         pipewire_ = std::move(*pipewire);
       }
       auto opened = session_.run(Recording::open(*session_.bus(), *pipewire_, x, y, width, height));
-      if (!opened) return unexpected(error(opened.error().description));
+      if (!opened) {
+        endRecording();
+        return unexpected(error(opened.error().description));
+      }
       recording_ = std::move(*opened);
       return recording_->newest;
     }

@@ -16,6 +16,8 @@ using namespace std::chrono_literals;
 // still bounded.
 constexpr auto kCaptureDeadline = 5s;
 constexpr auto kProbeDeadline = 2s;
+// How long the prepared recording's frames are read at a time while no call waits.
+constexpr auto kReadingSlice = 50ms;
 constexpr const char* kNotReachable = "The compositor is not reachable.";
 
 platform::PlatformError error(std::string description) {
@@ -24,34 +26,131 @@ platform::PlatformError error(std::string description) {
 
 }  // namespace
 
+class GnomeScreenCapture::Hold final : public platform::ExclusionHold {
+ public:
+  Hold(GnomeScreenCapture& capture, std::uint64_t hold) : capture_(capture), hold_(hold) {}
+  ~Hold() override { capture_.letGo(hold_); }
+
+ private:
+  GnomeScreenCapture& capture_;
+  std::uint64_t hold_;
+};
+
 GnomeScreenCapture::GnomeScreenCapture(const char* display)
-    : connection_(wayland::WaylandConnection::open(display)) {}
+    : connection_(wayland::WaylandConnection::open(display)),
+      worker_(std::make_unique<SerialWorker>()) {}
 
 GnomeScreenCapture::~GnomeScreenCapture() {
-  std::lock_guard lock(mutex_);
-  session_.close();
-  connection_.reset();
+  wanted_ = 0;
+  onWorker([this] {
+    endRecording();
+    session_.close();
+    connection_.reset();
+  });
+  worker_.reset();
+}
+
+template <class F>
+auto GnomeScreenCapture::onWorker(F job) -> decltype(job()) {
+  // Once the job is queued, a slice of reading frames that runs now ends early for it.
+  return worker_->call(std::move(job), [this] { session_.loop().post([] {}); });
 }
 
 std::optional<std::string> GnomeScreenCapture::whyNotAvailable() {
-  std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
-  if (auto why = whyMutterServiceSilent(session_, "org.gnome.Mutter.ScreenCast", kProbeDeadline))
-    return "mutter's ScreenCast service does not answer (" + *why + ")";
-  return std::nullopt;
+  return onWorker([this]() -> std::optional<std::string> {
+    if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
+    if (auto why = whyMutterServiceSilent(session_, "org.gnome.Mutter.ScreenCast", kProbeDeadline))
+      return "mutter's ScreenCast service does not answer (" + *why + ")";
+    return std::nullopt;
+  });
+}
+
+std::unique_ptr<platform::ExclusionHold> GnomeScreenCapture::holdExclusions() {
+  const std::uint64_t hold = ++lastHold_;
+  wanted_ = hold;
+  worker_->post([this, hold] { prepare(hold); });
+  return std::make_unique<Hold>(*this, hold);
+}
+
+void GnomeScreenCapture::letGo(std::uint64_t hold) {
+  std::uint64_t expected = hold;
+  if (!wanted_.compare_exchange_strong(expected, 0)) return;
+  worker_->post([this] {
+    if (wanted_ == 0) endRecording();
+  });
+}
+
+void GnomeScreenCapture::endRecording() {
+  // The stream goes before its connection, and the connection with it: one left unread after its
+  // stream ended holds up the first frames of every new screen cast (monitor_pictures.h).
+  prepared_.reset();
+  pipewire_.reset();
+}
+
+bool GnomeScreenCapture::prepared() {
+  return onWorker([this] { return prepared_ != nullptr; });
+}
+
+PipeWireConnection* GnomeScreenCapture::pipewire() {
+  if (!pipewire_) {
+    auto opened = PipeWireConnection::open(session_.loop());
+    if (opened) pipewire_ = std::move(*opened);
+  }
+  return pipewire_.get();
+}
+
+void GnomeScreenCapture::prepare(std::uint64_t hold) {
+  if (wanted_ != hold || !session_.bus() || !pipewire()) return;
+  // An earlier hold's recording, still whole, serves this one as well.
+  if (!prepared_ || prepared_->over()) {
+    prepared_.reset();
+    auto opened =
+        session_.run(MonitorRecording::open(*session_.bus(), *pipewire_, kCaptureDeadline));
+    // A hold that went meanwhile leaves nothing behind; a failure shows again at the capture.
+    std::unique_ptr<MonitorRecording> recording = opened ? std::move(*opened) : nullptr;
+    if (recording && wanted_ == hold) prepared_ = std::move(recording);
+    recording.reset();
+    if (!prepared_) endRecording();
+  }
+  // Until the capture comes the frames are read as they arrive, a slice at a time, each ending
+  // early for a call that waits: mutter fills a frame only into a buffer handed back, and one that
+  // found none would leave the capture a picture older than the screen.
+  EventLoop& loop = session_.loop();
+  while (wanted_ == hold && prepared_ && !prepared_->over() && !worker_->pending()) {
+    bool due = false;
+    const auto timer = loop.addTimer(kReadingSlice, [&due] { due = true; });
+    loop.runUntil([&] { return due || wanted_ != hold || worker_->pending(); });
+    loop.cancelTimer(timer);
+  }
+  // Later jobs read on for it.
+  if (wanted_ == hold && prepared_ && !prepared_->over())
+    worker_->post([this, hold] { prepare(hold); });
 }
 
 Expected<platform::ShareableContent, platform::PlatformError> GnomeScreenCapture::shareableContent(
     bool, bool) {
-  std::lock_guard lock(mutex_);
-  return wayland::composedOutputsAsContent(connection_.get());
+  return onWorker([this] { return wayland::composedOutputsAsContent(connection_.get()); });
 }
 
 Expected<wayland::PictureBatch::Pictures, platform::PlatformError>
 GnomeScreenCapture::captureAll() {
-  auto pipewire = PipeWireConnection::open(session_.loop());
-  if (!pipewire) return unexpected(error(pipewire.error().description));
-  auto pictures = session_.run(takeMonitorPictures(*session_.bus(), **pipewire, kCaptureDeadline));
+  if (!pipewire()) return unexpected(error("Cannot reach the PipeWire daemon."));
+  std::uint64_t served = wanted_;
+  if (prepared_ && prepared_->over()) prepared_.reset();
+  if (!prepared_) {
+    auto opened =
+        session_.run(MonitorRecording::open(*session_.bus(), *pipewire_, kCaptureDeadline));
+    if (opened) prepared_ = std::move(*opened);
+    if (!opened) {
+      endRecording();
+      return unexpected(error(opened.error().description));
+    }
+  }
+  auto pictures = session_.run(prepared_->pictures(kCaptureDeadline));
+  // The pictures are in (or never will be): the recording ends now, and the hold that asked for
+  // it wants no other.
+  endRecording();
+  wanted_.compare_exchange_strong(served, 0);
   if (!pictures) return unexpected(error(pictures.error().description));
   wayland::PictureBatch::Pictures out;
   for (MonitorPicture& p : *pictures) {
@@ -64,22 +163,23 @@ GnomeScreenCapture::captureAll() {
 
 Expected<Image, platform::PlatformError> GnomeScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
-  std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
-  if (!session_.bus()) return unexpected(error("The session bus is not reachable."));
-  if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
-  auto picture = batch_.takeOrTakeAll(
-      filter.displayID, std::chrono::steady_clock::now(),
-      [&]() -> Expected<wayland::PictureBatch::Pictures, platform::PlatformError> {
-        if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
-        if (!connection_->findOutput(filter.displayID))
-          return unexpected(error("The display is not available."));
-        return captureAll();
-      });
-  if (!picture) return picture;
-  const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
-  return wayland::configuredPicture(std::move(picture).value(), output ? output->logical.width : 0,
-                                    config);
+  return onWorker([&, this]() -> Expected<Image, platform::PlatformError> {
+    if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
+    if (!session_.bus()) return unexpected(error("The session bus is not reachable."));
+    if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
+    auto picture = batch_.takeOrTakeAll(
+        filter.displayID, std::chrono::steady_clock::now(),
+        [&]() -> Expected<wayland::PictureBatch::Pictures, platform::PlatformError> {
+          if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
+          if (!connection_->findOutput(filter.displayID))
+            return unexpected(error("The display is not available."));
+          return captureAll();
+        });
+    if (!picture) return picture;
+    const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
+    return wayland::configuredPicture(std::move(picture).value(),
+                                      output ? output->logical.width : 0, config);
+  });
 }
 
 }  // namespace orvel::gnome

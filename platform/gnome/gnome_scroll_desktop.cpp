@@ -1,9 +1,8 @@
 #include "platform/gnome/gnome_scroll_desktop.h"
 
 #include "platform/gnome/gnome_scroll_events.h"
+#include "platform/gnome/gnome_window_list.h"
 #include "platform/gnome/mutter_compositor.h"
-#include "platform/linux/reported_workspace.h"
-#include "platform/wayland/reported_window_server.h"
 #include "platform/wayland/wayland_permissions.h"
 
 namespace orvel::gnome {
@@ -19,7 +18,7 @@ constexpr auto kListDeadline = 5s;
 
 GnomeScrollDesktop::GnomeScrollDesktop(EventLoop& loop, const char* display,
                                        std::string activationToken)
-    : LayerShellScrollDesktop(wayland::WaylandConnection::open(display)) {
+    : ReportedScrollDesktop(wayland::WaylandConnection::open(display)) {
   if (auto why = whyNotMutter(connection()); !why.empty()) {
     decline(std::move(why));
     return;
@@ -34,36 +33,17 @@ GnomeScrollDesktop::GnomeScrollDesktop(EventLoop& loop, const char* display,
     decline(std::move(*why));
     return;
   }
-  auto bus = dbus::DbusConnection::openSession(loop);
-  if (!bus) {
-    decline("no session bus (" + bus.error().description + ")");
-    return;
-  }
-  bus_ = std::move(bus).value();
-  windowList_ = std::make_unique<GnomeWindowList>(*bus_);
+  if (!openBus(loop)) return;
   // Mutter focuses a new window as it shows it (gnome_region_desktop.cpp).
   start(loop, wayland::FocusJudgement::kOnceShown, wayland::WaylandOverlay::Role::kFullscreenWindow,
         std::move(activationToken));
   // The services answered: pictures and wheel steps need nobody's consent.
   auto permissions = std::make_unique<wayland::WaylandPermissions>(true, true);
   permissions->allowWhileReachable(*connection());
-  serve({std::move(permissions),
-         std::make_unique<wayland::ReportedWindowServer>(*windowList_, stage().screens()),
-         std::make_unique<platform::ReportedWorkspace>(*windowList_), std::move(wheel)});
-  spawn(loop, startWindowList());
-}
-
-Task<> GnomeScrollDesktop::startWindowList() {
-  auto starting = windowList_->start(kListDeadline);
-  auto started = co_await starting;
-  if (!started) windowList_->startFailed(started.error().description);
-}
-
-GnomeScrollDesktop::~GnomeScrollDesktop() {
-  stop();
-  windowList_.reset();
-  bus_.reset();
-  capture_.reset();
+  auto list = std::make_unique<GnomeWindowList>(bus());
+  GnomeWindowList& extension = *list;
+  serveReported(loop, std::move(list), std::move(permissions), std::move(wheel),
+                [&extension] { return extension.start(kListDeadline); });
 }
 
 }  // namespace orvel::gnome

@@ -14,29 +14,22 @@
 #include <string>
 
 #include "orvel/common/event_loop.h"
-#include "platform/dbus/dbus_connection.h"
 #include "platform/gnome/gnome_frame_capture.h"
-#include "platform/gnome/gnome_window_list.h"
-#include "platform/wayland/layer_shell_scroll_desktop.h"
+#include "platform/wayland/reported_scroll_desktop.h"
 
 namespace orvel::gnome {
 
-class GnomeScrollDesktop final : public wayland::LayerShellScrollDesktop {
+class GnomeScrollDesktop final : public wayland::ReportedScrollDesktop {
  public:
   // `display` null: $WAYLAND_DISPLAY; the session bus from $DBUS_SESSION_BUS_ADDRESS.
   // `activationToken`: the host's XDG_ACTIVATION_TOKEN, spent by the first overlay window shown.
   GnomeScrollDesktop(EventLoop& loop, const char* display, std::string activationToken);
-  ~GnomeScrollDesktop() override;
 
   // Valid only when usable.
   platform::ScreenCapture& capture() override { return *capture_; }
 
  private:
-  Task<> startWindowList();
-
   std::unique_ptr<GnomeFrameCapture> capture_;
-  std::unique_ptr<dbus::DbusConnection> bus_;
-  std::unique_ptr<GnomeWindowList> windowList_;
 };
 
 }  // namespace orvel::gnome

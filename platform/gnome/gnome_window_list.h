@@ -55,8 +55,7 @@ class GnomeWindowList final : public platform::ReportedWindowList {
 
   void activate(const std::string& id) override;
   std::optional<std::string> whyUnreadable() const override;
-  // Records that start() failed, for whyUnreadable().
-  void startFailed(const std::string& why);
+  void startFailed(const std::string& why) override;
 
  private:
   enum class State { kAsking, kAbsent, kRefused, kFailed, kAnswering };

@@ -13,29 +13,21 @@
 #include <string>
 
 #include "orvel/common/event_loop.h"
-#include "platform/dbus/dbus_connection.h"
 #include "platform/kde/kwin_screen_capture.h"
-#include "platform/kde/kwin_window_list.h"
-#include "platform/wayland/layer_shell_scroll_desktop.h"
+#include "platform/wayland/reported_scroll_desktop.h"
 
 namespace orvel::kde {
 
-class KdeScrollDesktop final : public wayland::LayerShellScrollDesktop {
+class KdeScrollDesktop final : public wayland::ReportedScrollDesktop {
  public:
   // `display` null: $WAYLAND_DISPLAY; the session bus from $DBUS_SESSION_BUS_ADDRESS.
   explicit KdeScrollDesktop(EventLoop& loop, const char* display = nullptr);
-  ~KdeScrollDesktop() override;
 
   // Valid only when usable.
   platform::ScreenCapture& capture() override { return *capture_; }
-  KWinWindowList& windowList() { return *windowList_; }
 
  private:
-  Task<> startWindowList(std::string scriptTemplate);
-
   std::unique_ptr<KWinScreenCapture> capture_;
-  std::unique_ptr<dbus::DbusConnection> bus_;
-  std::unique_ptr<KWinWindowList> windowList_;
 };
 
 }  // namespace orvel::kde

@@ -66,8 +66,8 @@ class KWinWindowList final : public platform::ReportedWindowList {
   // Asks KWin to activate the window `id`; the result shows in later reports.
   void activate(const std::string& id) override;
   std::optional<std::string> whyUnreadable() const override;
-  // Records why the script could not be run, for whyUnreadable().
-  void scriptFailed(const std::string& why) { scriptFailure_ = why; }
+  // Records why the script could not be run.
+  void startFailed(const std::string& why) override { scriptFailure_ = why; }
 
  private:
   static int onReport(sd_bus_message* m, void* userdata, sd_bus_error* error);

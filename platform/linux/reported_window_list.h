@@ -31,6 +31,9 @@ class ReportedWindowList {
   // Why no report can come (the script is not running), as the reply to a selection; nothing
   // while one can.
   virtual std::optional<std::string> whyUnreadable() const = 0;
+  // Records why the list could not start (its script or extension could not be asked), for
+  // whyUnreadable().
+  virtual void startFailed(const std::string& why) = 0;
 
  protected:
   // Makes `windows` (front-most first) the latest report.

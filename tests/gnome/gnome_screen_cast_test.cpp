@@ -4,9 +4,11 @@
 #include <cstring>
 #include <set>
 
+#include "gnome_desk_test.h"
 #include "gnome_hand.h"
 #include "gnome_rig.h"
 #include "loop_runner.h"
+#include "platform/gnome/gnome_screen_capture.h"
 #include "platform/gnome/monitor_pictures.h"
 #include "platform/gnome/screen_cast_session.h"
 #include "sway_rig.h"
@@ -71,6 +73,58 @@ TEST(GnomeScreenCastTest, EveryMonitorGivesOnePictureOfItsSizeAndTheSessionEnds)
   ASSERT_TRUE(nodes);
   ASSERT_FALSE(*nodes);
   EXPECT_EQ(nodes->error().description, "org.freedesktop.DBus.Error.Failed: Unknown monitor");
+}
+
+// The region helper's pictures: a capture session's hold ("prepare") starts recording every
+// monitor, the capture takes the pictures from that recording and ends it; a hold that goes
+// without a capture ends its recording too, and a newer hold keeps the one it finds.
+using GnomeScreenCaptureTest = gnometest::GnomeDeskTest;
+
+TEST_F(GnomeScreenCaptureTest, AHoldRecordsAheadAndTheRecordingEndsWithItsPicturesOrItsHold) {
+  ASSERT_NO_FATAL_FAILURE(startShell());
+  if (!rig_) return;
+  auto casts = [&] {
+    return gnometest::liveSessions(*loop_, *bus_, gnometest::kScreenCastSessions);
+  };
+  using waylandtest::waitUntil;
+
+  GnomeScreenCapture capture;
+  ASSERT_EQ(capture.whyNotAvailable(), std::nullopt);
+  auto content = capture.shareableContent(false, false);
+  ASSERT_TRUE(content) << content.error().description;
+  ASSERT_EQ(content->displays.size(), 2u);
+  auto takeAll = [&] {
+    for (const auto& d : content->displays) {
+      platform::CaptureConfiguration config;
+      config.width = static_cast<int>(d.frame.width);
+      config.height = static_cast<int>(d.frame.height);
+      auto picture = capture.captureImage({d.displayID, {}, {}}, config);
+      EXPECT_TRUE(picture) << picture.error().description;
+      if (picture) {
+        EXPECT_EQ(picture->width(), config.width);
+      }
+    }
+  };
+
+  auto hold = capture.holdExclusions();
+  EXPECT_TRUE(waitUntil([&] { return capture.prepared() && casts() == 1; }, 15s));
+  takeAll();
+  EXPECT_FALSE(capture.prepared());
+  EXPECT_TRUE(waitUntil([&] { return casts() == 0; }, 15s));
+  hold.reset();
+
+  hold = capture.holdExclusions();
+  EXPECT_TRUE(waitUntil([&] { return capture.prepared() && casts() == 1; }, 15s));
+  hold.reset();
+  EXPECT_TRUE(waitUntil([&] { return !capture.prepared() && casts() == 0; }, 15s));
+
+  // A new "prepare" takes its hold before the capture it replaces lets go of the earlier one.
+  auto earlier = capture.holdExclusions();
+  auto later = capture.holdExclusions();
+  earlier.reset();
+  EXPECT_TRUE(waitUntil([&] { return capture.prepared() && casts() == 1; }, 15s));
+  takeAll();
+  EXPECT_TRUE(waitUntil([&] { return casts() == 0; }, 15s));
 }
 
 }  // namespace

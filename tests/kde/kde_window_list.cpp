@@ -15,7 +15,6 @@
 #include <sstream>
 #include <string>
 
-#include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
 #include "orvel/common/task.h"
 #include "platform/kde/kwin_window_list.h"
@@ -46,36 +45,33 @@ int main(int argc, char** argv) {
   std::ifstream file(argv[1]);
   std::stringstream text;
   text << file.rdbuf();
-  orvel::SteadyClock clock;
-  orvel::EventLoop loop(clock);
-  auto bus = orvel::dbus::DbusConnection::openSession(loop);
-  if (!bus) {
-    std::cout << "failed: " << bus.error().description << std::endl;
-    return 1;
-  }
-  orvel::kde::KWinWindowList list(**bus);
-  orvel::kde::KWinScript placement(**bus, "orvel-test-place");
-  return orvel::linuxtest::runWindowListProbe(
-      loop, list, [&] { return list.start(text.str(), 5s); },
-      [&](const std::string& command, std::istringstream& words) {
-        if (command != "place") return false;
-        std::uint32_t number = 0;
-        int x = 0, y = 0, w = 0, h = 0;
-        std::string above;
-        words >> number >> x >> y >> w >> h >> above;
-        const auto* window = list.findNumber(number);
-        if (!window) {
-          std::cout << "failed: no window " << number << std::endl;
-          return true;
-        }
-        orvel::spawn(loop,
-                     [&, script = placementScript(window->id, x, y, w, h,
-                                                  above == "above")]() -> orvel::Task<> {
-                       auto running = placement.run(script, 5s);
-                       auto ran = co_await running;
-                       std::cout << (ran ? std::string("ok") : "failed: " + ran.error().description)
+  return orvel::linuxtest::runOnSessionBus(
+      [&](orvel::EventLoop& loop, orvel::dbus::DbusConnection& bus) {
+        orvel::kde::KWinWindowList list(bus);
+        orvel::kde::KWinScript placement(bus, "orvel-test-place");
+        return orvel::linuxtest::runWindowListProbe(
+            loop, list, [&] { return list.start(text.str(), 5s); },
+            [&](const std::string& command, std::istringstream& words) {
+              if (command != "place") return false;
+              std::uint32_t number = 0;
+              int x = 0, y = 0, w = 0, h = 0;
+              std::string above;
+              words >> number >> x >> y >> w >> h >> above;
+              const auto* window = list.findNumber(number);
+              if (!window) {
+                std::cout << "failed: no window " << number << std::endl;
+                return true;
+              }
+              orvel::spawn(loop,
+                           [&, script = placementScript(window->id, x, y, w, h,
+                                                        above == "above")]() -> orvel::Task<> {
+                             auto running = placement.run(script, 5s);
+                             auto ran = co_await running;
+                             std::cout
+                                 << (ran ? std::string("ok") : "failed: " + ran.error().description)
                                  << std::endl;
-                     });
-        return true;
+                           });
+              return true;
+            });
       });
 }

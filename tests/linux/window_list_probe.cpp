@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "orvel/common/clock.h"
 #include "orvel/common/json_text.h"
 
 namespace orvel::linuxtest {
@@ -75,6 +76,17 @@ int runWindowListProbe(EventLoop& loop, platform::ReportedWindowList& list,
   });
   loop.run();
   return status;
+}
+
+int runOnSessionBus(const std::function<int(EventLoop&, dbus::DbusConnection&)>& probe) {
+  SteadyClock clock;
+  EventLoop loop(clock);
+  auto bus = dbus::DbusConnection::openSession(loop);
+  if (!bus) {
+    std::cout << "failed: " << bus.error().description << std::endl;
+    return 1;
+  }
+  return probe(loop, **bus);
 }
 
 }  // namespace orvel::linuxtest

@@ -20,6 +20,7 @@
 #include "orvel/common/expected.h"
 #include "orvel/common/failure.h"
 #include "orvel/common/task.h"
+#include "platform/dbus/dbus_connection.h"
 #include "platform/linux/reported_window_list.h"
 
 namespace orvel::linuxtest {
@@ -29,5 +30,9 @@ using ProbeCommand = std::function<bool(const std::string& command, std::istring
 int runWindowListProbe(EventLoop& loop, platform::ReportedWindowList& list,
                        std::function<Task<Expected<void, Failure>>()> start,
                        const ProbeCommand& other = {});
+
+// Runs `probe` with a loop of its own and the session bus (DBUS_SESSION_BUS_ADDRESS) on it, and
+// returns its exit status; prints "failed: REASON" and returns 1 when the bus cannot be opened.
+int runOnSessionBus(const std::function<int(EventLoop&, dbus::DbusConnection&)>& probe);
 
 }  // namespace orvel::linuxtest

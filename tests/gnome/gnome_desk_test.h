@@ -1,0 +1,59 @@
+// What the GNOME tests that look at the shell's pictures share: a headless shell of their own
+// (gnome_rig.h) out of its Activities overview (where windows take no input), entered by this
+// process, with the test's session-bus and PipeWire connections on the test's loop, and the
+// shell's own pictures of every monitor (the truth the helpers' pictures are held to).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gnome_hand.h"
+#include "gnome_rig.h"
+#include "loop_runner.h"
+#include "platform/gnome/monitor_pictures.h"
+
+namespace orvel::gnometest {
+
+class GnomeDeskTest : public ::testing::Test {
+ protected:
+  // Starts the shell; skips the test when it cannot start (rig_ stays null), fails it when the
+  // connections cannot be opened or the overview does not end.
+  void startShell(const GnomeOptions& options = {}) {
+    std::string whyNot;
+    rig_ = GnomeRig::start(options, whyNot);
+    if (!rig_) GTEST_SKIP() << "GNOME test skipped: " << whyNot;
+    rig_->enter();
+    auto bus = dbus::DbusConnection::openSession(*loop_);
+    ASSERT_TRUE(bus) << bus.error().description;
+    bus_ = std::move(*bus);
+    auto pipewire = gnome::PipeWireConnection::open(*loop_);
+    ASSERT_TRUE(pipewire) << pipewire.error().description;
+    pipewire_ = std::move(*pipewire);
+    ASSERT_TRUE(leaveOverview(*loop_, *bus_)) << rig_->shellLog();
+  }
+
+  // The shell's own picture of every monitor; nothing when they did not come.
+  std::optional<std::vector<gnome::MonitorPicture>> monitorPictures() {
+    using namespace std::chrono_literals;
+    auto pictures = dbustest::runTask<Expected<std::vector<gnome::MonitorPicture>, Failure>>(
+        *loop_, [&] { return gnome::takeMonitorPictures(*bus_, *pipewire_, 10s); }, 15s);
+    if (!pictures || !*pictures) {
+      std::cerr << "DEBUG pictures: " << (pictures ? pictures->error().description : "none")
+                << std::endl;
+      return std::nullopt;
+    }
+    return std::move(**pictures);
+  }
+
+  SteadyClock clock_;
+  std::unique_ptr<EventLoop> loop_ = std::make_unique<EventLoop>(clock_);
+  std::unique_ptr<GnomeRig> rig_;
+  std::unique_ptr<dbus::DbusConnection> bus_;
+  std::unique_ptr<gnome::PipeWireConnection> pipewire_;
+};
+
+}  // namespace orvel::gnometest
