@@ -41,14 +41,7 @@ int main(int argc, char** argv) {
     std::printf("skipped: %s\n", whyNot.c_str());
     return 0;
   }
-  auto window = rig->openWindow({.title = "Long page",
-                                 .x = 100,
-                                 .y = 50,
-                                 .width = 500,
-                                 .height = regionHeight,
-                                 .seed = 4,
-                                 .page = pageRows,
-                                 .click = 40});
+  auto window = rig->openWindow(XvfbRig::longPage(50, regionHeight, pageRows));
   const auto origin = window ? rig->contentOrigin(window->window()) : std::nullopt;
   if (!origin) {
     std::printf("FAILED: no test window\n");
