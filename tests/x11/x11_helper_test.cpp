@@ -450,11 +450,7 @@ TEST(X11DockAndNotification, PlankIsADockAndDunstsPopupANotificationHostReadBySh
 }
 
 TEST(X11Helper, RegionEscapeOwnWindowsAndEndOfInputReleaseTheGrabs) {
-  RigOptions options;
-  options.width = 1600;
-  options.height = 600;
-  options.monitors = {{0, 0, 800, 600}, {800, 0, 800, 600}};
-  START_RIG(rig, options);
+  START_RIG(rig, RigOptions::twoMonitors());
   Helper helper(rig->display());
   ASSERT_TRUE(helper.running());
 

@@ -28,6 +28,14 @@ struct RigOptions {
   std::vector<x11::PixelRect> monitors;
   int primary = 0;  // index of the primary monitor; -1: none
   bool windowManager = false;
+
+  // Two 800x600 monitors side by side on a 1600x600 screen.
+  static RigOptions twoMonitors() {
+    RigOptions o;
+    o.height = 600;
+    o.monitors = {{0, 0, 800, 600}, {800, 0, 800, 600}};
+    return o;
+  }
 };
 
 class TestWindowProcess;
