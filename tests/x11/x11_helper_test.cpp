@@ -506,10 +506,7 @@ TEST(X11Helper, AtScaleTwoRegionsAreInPointsAndFramesInPixels) {
   ASSERT_TRUE(origin);
   const int x0 = origin->first + 100, y0 = origin->second + 100;
   ASSERT_TRUE(x0 % 2 == 0 && y0 % 2 == 0);
-  helper.send("select");
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }));
-  rig->drag(x0, y0, x0 + 400, y0 + 300);
-  const Json selected = helper.reply();
+  const Json selected = dragSelection(*rig, helper, x0, y0, x0 + 400, y0 + 300);
   ASSERT_EQ(ok(selected), true) << selected.dump();
   EXPECT_EQ(selected["region"],
             (Json{{"x", x0 / 2}, {"y", y0 / 2}, {"width", 200}, {"height", 150}}));
