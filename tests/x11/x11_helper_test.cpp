@@ -87,14 +87,9 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
       {.title = "Long page", .x = 150, .y = 60, .width = 700, .height = 760, .seed = 6});
   ASSERT_TRUE(target);
   // A window of the host (the helper's parent is this test), on top of part of the region.
-  auto host = rig->openWindow({.title = "Host",
-                               .x = 250,
-                               .y = 250,
-                               .width = 150,
-                               .height = 150,
-                               .seed = 9,
-                               .pid = ::getpid(),
-                               .overrideRedirect = true});
+  XvfbRig::WindowSpec hostSpec = XvfbRig::hostWindow(250, 250, 150, 150);
+  hostSpec.overrideRedirect = true;
+  auto host = rig->openWindow(hostSpec);
   ASSERT_TRUE(host);
   Helper helper(rig->display());
   ASSERT_TRUE(helper.running());

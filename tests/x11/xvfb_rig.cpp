@@ -103,6 +103,16 @@ std::unique_ptr<XvfbRig> XvfbRig::start(const RigOptions& options, std::string& 
   return rig;
 }
 
+XvfbRig::WindowSpec XvfbRig::hostWindow(int x, int y, int width, int height) {
+  return {.title = "Host",
+          .x = x,
+          .y = y,
+          .width = width,
+          .height = height,
+          .seed = 9,
+          .pid = static_cast<long>(::getpid())};
+}
+
 XvfbRig::~XvfbRig() {
   connection_.reset();
   windowManager_.reset();

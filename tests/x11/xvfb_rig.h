@@ -65,6 +65,8 @@ class XvfbRig {
     // `footer` fixed rows; 0: the pattern stands still.
     int page = 0, click = 40, header = 0, footer = 0;
   };
+  // A window of the host, which is this test process (the helpers' parent), showing pattern 9.
+  static WindowSpec hostWindow(int x, int y, int width, int height);
   // The long page the scroll tests and benchmarks drag over: 500 points wide at (100, y), `rows`
   // pattern rows of seed 4 that the wheel moves 40 a click.
   static WindowSpec longPage(int y, int height, int rows) {
