@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       data, size,
       [&](const LineReader::Result& line) {
         helper.receive(line);
-        loop.runUntilIdle();
+        stage.loop.runUntilIdle();
         // A drag on any overlay that came up, so selections run to their end.
-        if (overlay.openPanels() > 0)
-          overlay.drag({200.0 + lines % 7, 200}, {600, 500.0 - lines % 5});
+        if (stage.overlay.openPanels() > 0)
+          stage.overlay.drag({200.0 + lines % 7, 200}, {600, 500.0 - lines % 5});
         ++lines;
       },
       [&] { return exited; });
