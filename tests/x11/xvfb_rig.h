@@ -69,16 +69,7 @@ class XvfbRig {
   static WindowSpec hostWindow(int x, int y, int width, int height);
   // The long page the scroll tests and benchmarks drag over: 500 points wide at (100, y), `rows`
   // pattern rows of seed 4 that the wheel moves 40 a click.
-  static WindowSpec longPage(int y, int height, int rows) {
-    return {.title = "Long page",
-            .x = 100,
-            .y = y,
-            .width = 500,
-            .height = height,
-            .seed = 4,
-            .page = rows,
-            .click = 40};
-  }
+  static WindowSpec longPage(int y, int height, int rows);
   std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& wanted);
 
   // XTest input, in root pixels.
