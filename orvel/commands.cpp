@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <thread>
 
 #include "autostart_answer.h"
 #include "clipboard.h"
@@ -185,7 +186,7 @@ int captureScroll(const std::string& path, const ScrollOptions& options,
   ScrollHelperChannel channel(**process, context.interrupt.fd());
   ScrollingCaptureHooks hooks;
   hooks.interrupted = [&] { return context.interrupt.pending(); };
-  hooks.pauseForRepaint = [] { ::usleep(50 * 1000); };
+  hooks.pauseForRepaint = [] { std::this_thread::sleep_for(kRepaintPause); };
   hooks.progress = [](int frames, int width, int height) {
     std::fprintf(stderr, "orvel: %d %s, page %dx%d px\n", frames, frames == 1 ? "frame" : "frames",
                  width, height);

@@ -6,6 +6,7 @@
 // logic over a ScrollChannel; waiting and interruption come from the caller. One thread.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ namespace orvel::cli {
 // Of the region's height per scroll step: a large step for few frames, with a third of the frame
 // left to overlap the page by.
 inline constexpr double kScrollFraction = 0.65;
+
+// The pause between two looks at a view that may still be repainting after a scroll step.
+inline constexpr std::chrono::milliseconds kRepaintPause{50};
 
 struct ScrollingCaptureHooks {
   std::function<bool()> interrupted = [] { return false; };

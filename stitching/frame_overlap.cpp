@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace orvel::stitching {
@@ -10,10 +11,18 @@ std::vector<std::uint64_t> rowHashes(const ImageView& frame) {
   std::vector<std::uint64_t> hashes(static_cast<std::size_t>(std::max(frame.height, 0)));
   const std::size_t bytes = static_cast<std::size_t>(std::max(frame.width, 0)) * 4;
   for (int y = 0; y < frame.height; ++y) {
-    // FNV-1a, 64 bits: collisions between different rows are far too rare to matter here.
-    std::uint64_t h = 1469598103934665603ull;
+    // Eight bytes a step, each mixed into every bit of the state: collisions between different
+    // rows are far too rare to matter here, and a frame's rows hash at memory speed.
+    std::uint64_t h = 1469598103934665603ull ^ bytes;
     const std::uint8_t* p = frame.row(y);
-    for (std::size_t i = 0; i < bytes; ++i)
+    std::size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+      h ^= h >> 32;
+    }
+    for (; i < bytes; ++i)
       h = (h ^ p[i]) * 1099511628211ull;
     hashes[static_cast<std::size_t>(y)] = h;
   }
