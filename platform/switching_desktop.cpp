@@ -67,6 +67,7 @@ class SwitchedWorkspace final : public Workspace, Switched<Workspace> {
   void activate(std::int32_t pid, std::uint32_t window) override { now().activate(pid, window); }
   std::optional<std::int32_t> frontmostPID() override { return now().frontmostPID(); }
   std::optional<std::uint32_t> frontmostWindow() override { return now().frontmostWindow(); }
+  std::chrono::milliseconds activationBound() override { return now().activationBound(); }
 };
 
 class SwitchedShapes final : public WindowShapes, Switched<WindowShapes> {

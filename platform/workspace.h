@@ -1,6 +1,7 @@
 // Running applications. Called on the loop thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,6 +28,10 @@ class Workspace {
   // The window that has the focus, where the platform tells which (a number of the window list);
   // nothing where it does not, or when no window has it.
   virtual std::optional<std::uint32_t> frontmostWindow() { return std::nullopt; }
+  // How long an activation may take to show in frontmostPID() before it counts as refused. One
+  // second where the display server answers itself; longer where a compositor script has to run
+  // and report the focus back over the session bus, which takes seconds on a busy machine.
+  virtual std::chrono::milliseconds activationBound() { return std::chrono::seconds(1); }
 };
 
 }  // namespace orvel::platform

@@ -1,5 +1,7 @@
 // Bringing the target application to the front ("activate", and the end of "select").
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 #include "messages.h"
 #include "scroll_capture_helper.h"
@@ -7,7 +9,6 @@
 namespace orvel::scroll {
 
 namespace {
-constexpr int kPolls = 40;
 constexpr auto kPollPause = std::chrono::milliseconds(25);
 }  // namespace
 
@@ -22,7 +23,10 @@ Task<Outcome<>> ScrollCaptureHelper::activateTarget() {
   // The target window, not the application's front one: with two windows of one application the
   // other would come forward and the target check would then fail.
   ports_.workspace.activate(target.pid, target.windowID);
-  for (int poll = 0; poll < kPolls; ++poll) {
+  // The desktop says how long its answer may take: a second where the display server answers
+  // itself, seconds where a compositor script reports the focus back.
+  const auto polls = std::max<std::int64_t>(1, ports_.workspace.activationBound() / kPollPause);
+  for (std::int64_t poll = 0; poll < polls; ++poll) {
     // Read afresh: a target cleared meanwhile ("close", a new "select") can no longer succeed.
     auto front = ports_.workspace.frontmostPID();
     auto window = ports_.workspace.frontmostWindow();

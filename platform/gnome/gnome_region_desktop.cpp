@@ -22,7 +22,7 @@ GnomeRegionDesktop::GnomeRegionDesktop(EventLoop& loop, const char* display,
   permissions_->allowWhileReachable(*c);
   // Mutter focuses a new window after it has mapped it, and the overlay maps only once it shows a
   // picture: another client holding the keyboard cannot be told from a focus still to come.
-  start(loop, /*judgesFocus=*/false, wayland::WaylandOverlay::Role::kFullscreenWindow,
+  start(loop, wayland::FocusJudgement::kNever, wayland::WaylandOverlay::Role::kFullscreenWindow,
         std::move(activationToken));
 }
 

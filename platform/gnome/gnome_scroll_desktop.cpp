@@ -42,7 +42,7 @@ GnomeScrollDesktop::GnomeScrollDesktop(EventLoop& loop, const char* display,
   bus_ = std::move(bus).value();
   windowList_ = std::make_unique<GnomeWindowList>(*bus_);
   // Mutter focuses a new window only after it has mapped it (gnome_region_desktop.h).
-  start(loop, /*judgesFocus=*/false, wayland::WaylandOverlay::Role::kFullscreenWindow,
+  start(loop, wayland::FocusJudgement::kNever, wayland::WaylandOverlay::Role::kFullscreenWindow,
         std::move(activationToken));
   // The services answered: pictures and wheel steps need nobody's consent.
   auto permissions = std::make_unique<wayland::WaylandPermissions>(true, true);

@@ -19,9 +19,8 @@ KdeRegionDesktop::KdeRegionDesktop(EventLoop& loop, const char* display)
   std::string refusal;
   capture_->authorised(refusal);
   permissions_ = std::make_unique<KdePermissions>(std::move(refusal), *c);
-  // KWin focuses the overlay only once it has shown it: another client holding the keyboard
-  // cannot be told from a focus still to come.
-  start(loop, /*judgesFocus=*/false);
+  // KWin focuses the overlay once it has shown it.
+  start(loop, wayland::FocusJudgement::kOnceShown);
 }
 
 }  // namespace orvel::kde

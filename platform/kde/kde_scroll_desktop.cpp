@@ -38,8 +38,8 @@ KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
   capture_->authorised(refusal);
   auto wheel = std::make_unique<FakeInputScrollEvents>(*connection());
   windowList_ = std::make_unique<KWinWindowList>(*bus_);
-  // KWin focuses the overlay only once it has shown it (kde_region_desktop.h).
-  start(loop, /*judgesFocus=*/false);
+  // KWin focuses the overlay once it has shown it.
+  start(loop, wayland::FocusJudgement::kOnceShown);
   auto permissions = std::make_unique<KdePermissions>(
       std::move(refusal), *connection(),
       wheel->available() ? std::string() : noFakeInputMessage(thisProgramPath()));

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <fstream>
 
@@ -15,6 +16,11 @@ const dbus::DbusTarget kScripting{"org.kde.KWin", "/Scripting", "org.kde.kwin.Sc
 std::string scriptFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   return runtime && *runtime == '/' ? runtime : "/tmp";
+}
+
+bool isMissingObject(const std::string& error) {
+  return error.starts_with("org.freedesktop.DBus.Error.UnknownObject") ||
+         error.starts_with("org.freedesktop.DBus.Error.UnknownMethod");
 }
 
 }  // namespace
@@ -50,6 +56,20 @@ Task<Expected<void, Failure>> KWinScript::unload(Duration deadline) {
   co_return Expected<void, Failure>();
 }
 
+Task<Expected<void, Failure>> KWinScript::runLoaded(std::int32_t id, Duration deadline) {
+  // Plasma 6 names the script's object under /Scripting, KWin 5 by its number alone.
+  const std::array<std::string, 2> paths{"/Scripting/Script" + std::to_string(id),
+                                         "/" + std::to_string(id)};
+  for (const std::string& path : paths) {
+    dbus::DbusMessage request = bus_.newCall({"org.kde.KWin", path, "org.kde.kwin.Script"}, "run");
+    if (!request) co_return failed("Cannot ask KWin to run a script.");
+    auto reply = co_await bus_.call(std::move(request), deadline);
+    if (reply) co_return Expected<void, Failure>();
+    if (!isMissingObject(reply.error().description)) co_return unexpected(std::move(reply).error());
+  }
+  co_return failed("KWin offers no object for the script " + name_ + ".");
+}
+
 Task<Expected<void, Failure>> KWinScript::run(std::string text, Duration deadline) {
   auto unloading = unload(deadline);
   auto unloaded = co_await unloading;
@@ -74,11 +94,12 @@ Task<Expected<void, Failure>> KWinScript::run(std::string text, Duration deadlin
   if (sd_bus_message_read(loadedReply->get(), "i", &id) < 0 || id < 0)
     co_return failed("KWin refused to load the script " + file_ + ".");
   loaded_ = true;
-  // Starts every script loaded and not yet running: this one.
-  dbus::DbusMessage start = bus_.newCall(kScripting, "start");
-  auto started = co_await bus_.call(std::move(start), deadline);
-  if (!started) co_return unexpected(std::move(started).error());
-  co_return Expected<void, Failure>();
+  // Run through the script's own object, whose answer comes only once KWin has read the file, so
+  // the file can go at once and a helper killed later leaves none behind.
+  auto running = runLoaded(id, deadline);
+  auto ran = co_await running;
+  removeFile();
+  co_return ran;
 }
 
 }  // namespace orvel::kde

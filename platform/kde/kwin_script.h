@@ -1,13 +1,15 @@
 // One KWin script of this process, loaded at run time through KWin's scripting service
 // (org.kde.kwin.Scripting at /Scripting on the session bus): the text is written to a file of its
-// own (in $XDG_RUNTIME_DIR, else /tmp; KWin runs as the same user and reads it when the script
-// starts), loaded under a plugin name unique to this process, and started. Running a new text
-// unloads the one before. Destroying the object unloads the script without waiting for KWin's
-// answer and removes the file.
+// own (in $XDG_RUNTIME_DIR, else /tmp; KWin runs as the same user), loaded under a plugin name
+// unique to this process, and run through the script's own object, which answers once KWin has
+// read the file: the file is removed then, so nothing of it outlives a helper killed outright.
+// Running a new text unloads the one before. Destroying the object unloads the script without
+// waiting for KWin's answer.
 //
 // Loop thread of `bus` only; `bus` must outlive this object.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "orvel/common/expected.h"
@@ -32,6 +34,8 @@ class KWinScript {
 
  private:
   Task<Expected<void, Failure>> unload(Duration deadline);
+  // Has KWin run the loaded script `id`, answering once it has read the file.
+  Task<Expected<void, Failure>> runLoaded(std::int32_t id, Duration deadline);
   void removeFile();
 
   dbus::DbusConnection& bus_;

@@ -18,6 +18,8 @@ class ReportedWorkspace final : public procfs::ProcWorkspace {
   void activate(std::int32_t pid, std::uint32_t windowID) override;
   std::optional<std::int32_t> frontmostPID() override;
   std::optional<std::uint32_t> frontmostWindow() override;
+  // A one-shot script runs and the next report comes back: seconds under load.
+  std::chrono::milliseconds activationBound() override { return std::chrono::seconds(6); }
 
  private:
   const ReportedWindow* active() const;

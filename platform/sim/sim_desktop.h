@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -93,6 +94,8 @@ class SimDesktop : public platform::Screens,
   std::optional<std::uint32_t> frontWindow;
   // Whether activate() brings the application and the named window to the front.
   bool activationWorks = true;
+  // How long the desktop says an activation may take to show.
+  std::chrono::milliseconds activationWait = std::chrono::seconds(1);
   std::vector<std::int32_t> activations;
   std::vector<std::uint32_t> activatedWindows;
   std::int64_t cursorWindowLevel = 2147483630;
@@ -131,6 +134,7 @@ class SimDesktop : public platform::Screens,
   void activate(std::int32_t pid, std::uint32_t windowID) override;
   std::optional<std::int32_t> frontmostPID() override { return frontmost; }
   std::optional<std::uint32_t> frontmostWindow() override { return frontWindow; }
+  std::chrono::milliseconds activationBound() override { return activationWait; }
   std::optional<std::vector<Rect>> contentShape(std::uint32_t windowID) override {
     auto it = shapes.find(windowID);
     if (it == shapes.end()) return std::nullopt;

@@ -33,12 +33,11 @@ class LayerShellRegionDesktop : public platform::RegionDesktop, public StagedDes
  protected:
   using StagedDesktop::StagedDesktop;
   // Once the backend found the compositor usable: the outputs, the shield and the overlay.
-  // `judgesFocus`: see WaylandInputShield; `role` and `activationToken`: see WaylandOverlay.
-  void start(EventLoop& loop, bool judgesFocus,
+  // `judgement`: see WaylandInputShield; `role` and `activationToken`: see WaylandOverlay.
+  void start(EventLoop& loop, FocusJudgement judgement,
              WaylandOverlay::Role role = WaylandOverlay::Role::kLayerSurface,
              std::string activationToken = {}) {
-    startStage(loop,
-               {WaylandOverlay::Mode::kFrozen, judgesFocus, role, std::move(activationToken)});
+    startStage(loop, {WaylandOverlay::Mode::kFrozen, judgement, role, std::move(activationToken)});
   }
 };
 

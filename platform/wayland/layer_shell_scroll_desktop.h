@@ -47,13 +47,13 @@ class LayerShellScrollDesktop : public platform::ScrollDesktop, public StagedDes
 
   using StagedDesktop::StagedDesktop;
   // Once the backend found the compositor usable: the outputs, the shield and the live overlay.
-  // `judgesFocus`: see WaylandInputShield; `role` and `activationToken`: see WaylandOverlay.
-  void start(EventLoop& loop, bool judgesFocus,
+  // `judgement`: see WaylandInputShield; `role` and `activationToken`: see WaylandOverlay.
+  void start(EventLoop& loop, FocusJudgement judgement,
              WaylandOverlay::Role role = WaylandOverlay::Role::kLayerSurface,
              std::string activationToken = {}) {
     OverlayStage::Options options;
     options.mode = WaylandOverlay::Mode::kLive;
-    options.judgesFocus = judgesFocus;
+    options.focusJudgement = judgement;
     options.role = role;
     options.activationToken = std::move(activationToken);
     startStage(loop, std::move(options));

@@ -19,7 +19,7 @@ class OverlayStage {
  public:
   struct Options {
     WaylandOverlay::Mode mode = WaylandOverlay::Mode::kFrozen;
-    bool judgesFocus = true;  // see WaylandInputShield
+    FocusJudgement focusJudgement = FocusJudgement::kOnceMapped;
     WaylandOverlay::Role role = WaylandOverlay::Role::kLayerSurface;
     std::string activationToken;  // see WaylandOverlay
   };

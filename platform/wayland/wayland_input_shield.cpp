@@ -66,10 +66,8 @@ const wl_callback_listener kFocusCheckListener = {
 
 }  // namespace
 
-WaylandInputShield::WaylandInputShield(WaylandConnection& connection, bool judgesFocus)
-    : connection_(connection),
-      xkb_(xkb_context_new(XKB_CONTEXT_NO_FLAGS)),
-      judgesFocus_(judgesFocus) {}
+WaylandInputShield::WaylandInputShield(WaylandConnection& connection, FocusJudgement judgement)
+    : connection_(connection), xkb_(xkb_context_new(XKB_CONTEXT_NO_FLAGS)), judgement_(judgement) {}
 
 WaylandInputShield::~WaylandInputShield() {
   connection_.onSeatCapabilities(nullptr);
@@ -113,9 +111,17 @@ void WaylandInputShield::capabilities(std::uint32_t caps) {
 
 void WaylandInputShield::addSurface(wl_surface* surface, Point origin) {
   surfaces_[surface] = origin;
-  if (!installed_ || !judgesFocus_) return;
+  if (!installed_ || judgement_ != FocusJudgement::kOnceMapped) return;
   checks_.push_back({WlPtr<wl_callback>(wl_display_sync(connection_.display())), surface, false});
   wl_callback_add_listener(checks_.back().sync.get(), &kFocusCheckListener, this);
+}
+
+void WaylandInputShield::surfaceShown(wl_surface* surface) {
+  if (!installed_ || judgement_ != FocusJudgement::kOnceShown || !surfaces_.count(surface)) return;
+  // One sync: whatever KWin sent with the frame callback has been handled by its answer.
+  checks_.push_back({WlPtr<wl_callback>(wl_display_sync(connection_.display())), surface, true});
+  wl_callback_add_listener(checks_.back().sync.get(), &kFocusCheckListener, this);
+  connection_.flush();
 }
 
 void WaylandInputShield::removeSurface(wl_surface* surface) {

@@ -10,11 +10,9 @@
 //
 // Another client's layer surface may hold the keyboard already (another capture's overlay, a
 // locker): the compositor then leaves ours without it, and whatever the overlay covers is that
-// client's. So once a new overlay surface is mapped (the answer to a sync sent after the answer
-// that followed its first commit, by when the compositor has focused it if it ever will), a seat
-// with a keyboard whose focus is on none of the overlay's surfaces counts as held elsewhere.
-// KWin focuses a layer surface, and mutter a new window, only once it has shown it, later than
-// that answer: a shield made with `judgesFocus` false never counts the keyboard as held elsewhere.
+// client's. So once the compositor has decided whether to focus a new overlay surface, a seat
+// with a keyboard whose focus is on none of the overlay's surfaces counts as held elsewhere. When
+// it has decided is the compositor's own (FocusJudgement).
 #pragma once
 
 #include <atomic>
@@ -33,9 +31,23 @@ struct wl_cursor;
 
 namespace orvel::wayland {
 
+// When the shield judges the keyboard's focus for a new overlay surface.
+enum class FocusJudgement {
+  // wlroots compositors focus a layer surface when it is mapped: by the answer to a sync sent
+  // after the answer that followed its first commit.
+  kOnceMapped,
+  // KWin focuses a layer surface when it shows its first buffer, which on a busy machine is after
+  // that answer, and sends the keyboard's enter before the frame callback of that buffer: by the
+  // answer to a sync sent when the surface's first frame was shown (surfaceShown()).
+  kOnceShown,
+  // mutter focuses a new window at a time its client cannot tell: never judged, never held.
+  kNever,
+};
+
 class WaylandInputShield final : public platform::InputShield {
  public:
-  explicit WaylandInputShield(WaylandConnection& connection, bool judgesFocus = true);
+  explicit WaylandInputShield(WaylandConnection& connection,
+                              FocusJudgement judgement = FocusJudgement::kOnceMapped);
   ~WaylandInputShield() override;
   WaylandInputShield(const WaylandInputShield&) = delete;
   WaylandInputShield& operator=(const WaylandInputShield&) = delete;
@@ -49,6 +61,8 @@ class WaylandInputShield final : public platform::InputShield {
   // committed for the first time.
   void addSurface(wl_surface* surface, Point origin);
   void removeSurface(wl_surface* surface);
+  // The compositor has shown an overlay surface's first frame (its frame callback came).
+  void surfaceShown(wl_surface* surface);
   // Runs on the loop thread when an overlay surface was mapped without the keyboard (see above).
   void onGrabFailed(std::function<void()> fn) { grabFailed_ = std::move(fn); }
 
@@ -95,7 +109,7 @@ class WaylandInputShield final : public platform::InputShield {
     bool second;
   };
   std::vector<FocusCheck> checks_;
-  bool judgesFocus_;
+  FocusJudgement judgement_;
   wl_surface* keyboardOn_ = nullptr;
   std::function<void()> grabFailed_;
   wl_surface* under_ = nullptr;  // the overlay surface under the pointer

@@ -102,6 +102,7 @@ class WaylandPanel final : public platform::OverlayPanel {
   std::vector<PixelBox> presentedOutlines_;
   bool showsTransparent_ = false;
   bool shown_ = false;
+  bool frameShown_ = false;  // the compositor has shown a frame of this panel
   bool closed_ = false;
   bool configured_ = false;
   bool redrawWanted_ = false;
@@ -246,6 +247,10 @@ void WaylandPanel::windowConfigured(std::uint32_t serial) {
 
 void WaylandPanel::frameDone() {
   frameCallback_.reset();
+  if (!frameShown_) {
+    frameShown_ = true;
+    overlay_.shield_.surfaceShown(surface_.get());
+  }
   if (redrawWanted_) {
     redrawWanted_ = false;
     redraw();

@@ -20,7 +20,7 @@ WaylandRegionDesktop::WaylandRegionDesktop(EventLoop& loop, const char* display,
     return;
   }
   permissions_ = std::make_unique<WaylandPermissions>(true, true);
-  start(loop, /*judgesFocus=*/true);
+  start(loop, FocusJudgement::kOnceMapped);
 }
 
 }  // namespace orvel::wayland

@@ -22,7 +22,7 @@ WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
     decline("the Wayland compositor refused a second connection");
     return;
   }
-  start(loop, /*judgesFocus=*/true);
+  start(loop, FocusJudgement::kOnceMapped);
   // Without virtual pointers nothing can scroll: "select" answers with the reply naming them.
   auto permissions = std::make_unique<WaylandPermissions>(
       WaylandPermissions::forScrolling(*connection(), wheel->available()));

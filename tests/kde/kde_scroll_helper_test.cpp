@@ -10,8 +10,8 @@
 
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "input_counter_process.h"
@@ -44,10 +44,22 @@ constexpr const char* kCovered = "Another window covers the capture region; capt
 constexpr const char* kLostFocus = "Target lost focus; capture stopped.";
 constexpr int kSeed = 6;
 
+// The script files this machine's helpers left in the rig's runtime folder.
+std::vector<std::string> scriptFilesIn(const KWinRig& rig) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(rig.runtimeDir())) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("orvel-") && name.ends_with(".js")) files.push_back(name);
+  }
+  return files;
+}
+
 TEST(KdeWindowList, ReportsWindowsFollowsThemActivatesAndLeavesNoScriptBehindWhenKilled) {
   START_KWIN(rig, KWinOptions{});
   KWinWindows windows(*rig);
   ASSERT_TRUE(windows.ready());
+  // KWin has read the script once it runs, so its file is gone already.
+  EXPECT_EQ(scriptFilesIn(*rig), std::vector<std::string>());
   auto counter = std::make_unique<InputCounter>(rig->spawn(InputCounter::arguments(2)));
   ASSERT_TRUE(counter->ready());
   const Json first = windows.windowOf(counter->pid());
@@ -81,6 +93,7 @@ TEST(KdeWindowList, ReportsWindowsFollowsThemActivatesAndLeavesNoScriptBehindWhe
     return !list.empty() && list[0]["number"] == mine[1]["number"] && list[0]["active"] == true;
   }));
   EXPECT_TRUE(waitUntil([&] { return !windows.scriptLoaded("orvel-activate"); }));
+  EXPECT_TRUE(waitUntil([&] { return scriptFilesIn(*rig).empty(); }));
 
   const int pid = counter->pid();
   counter.reset();
@@ -97,6 +110,7 @@ TEST(KdeWindowList, ReportsWindowsFollowsThemActivatesAndLeavesNoScriptBehindWhe
   InputCounter another(rig->spawn(InputCounter::arguments(1)));
   ASSERT_TRUE(another.ready());
   EXPECT_TRUE(waitUntil([&] { return !windows.scriptLoaded(); }));
+  EXPECT_EQ(scriptFilesIn(*rig), std::vector<std::string>());
 }
 
 TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTargetClose) {

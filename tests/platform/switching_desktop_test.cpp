@@ -75,6 +75,7 @@ TEST(SwitchingDesktop, AScrollDesktopAnswersAsTheNullOneOnceItsDisplayIsLost) {
   scene.frontmost = 100;
   scene.keysDown.insert(kEscapeKeyCode);
   scene.shapes[7] = {{0, 0, 5, 5}};
+  scene.activationWait = std::chrono::seconds(6);
   auto backend = std::make_unique<sim::SimBackend>(scene);
   sim::SimBackend& live = *backend;
   SwitchingScrollDesktop desktop(std::move(backend));
@@ -83,6 +84,7 @@ TEST(SwitchingDesktop, AScrollDesktopAnswersAsTheNullOneOnceItsDisplayIsLost) {
   EXPECT_TRUE(desktop.keys().isKeyDown(kEscapeKeyCode));
   EXPECT_TRUE(desktop.workspace().application(100));
   EXPECT_EQ(desktop.workspace().frontmostPID(), 100);
+  EXPECT_EQ(desktop.workspace().activationBound(), std::chrono::seconds(6));
   EXPECT_TRUE(desktop.windowShapes().contentShape(7));
   EXPECT_TRUE(desktop.scrollEvents().openSource());
   EXPECT_TRUE(desktop.permissions().postEventAllowed());
@@ -98,6 +100,7 @@ TEST(SwitchingDesktop, AScrollDesktopAnswersAsTheNullOneOnceItsDisplayIsLost) {
   EXPECT_FALSE(desktop.keys().isKeyDown(kEscapeKeyCode));
   EXPECT_FALSE(desktop.workspace().application(100));
   EXPECT_FALSE(desktop.workspace().frontmostPID());
+  EXPECT_EQ(desktop.workspace().activationBound(), std::chrono::seconds(1));
   EXPECT_FALSE(desktop.windowShapes().contentShape(7));
   EXPECT_FALSE(desktop.scrollEvents().openSource());
   EXPECT_FALSE(desktop.permissions().postEventAllowed());

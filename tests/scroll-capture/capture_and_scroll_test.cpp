@@ -156,6 +156,29 @@ TEST_F(ScrollHelperTest, ActivationPollsWithoutBlockingAndGivesUpAfterFortyPolls
   EXPECT_EQ(ask({{"command", "activate"}}), error(msg::kTargetClosed));
 }
 
+TEST_F(ScrollHelperTest, ActivationWaitsAsLongAsTheDesktopSaysItsAnswerMayTake) {
+  addApp();
+  lockTarget();
+  // A desktop whose script reports the focus back: the activation lands after about 2.5 s.
+  desktop.activationWait = 6s;
+  desktop.frontmost = 5;
+  desktop.activationWorks = false;
+  loop.addTimer(2490ms, [&] {
+    desktop.frontmost = kAppPID;
+    desktop.frontWindow = kAppWindow;
+  });
+  const auto t0 = clock.now();
+  EXPECT_EQ(ask({{"command", "activate"}}), (Json{{"ok", true}}));
+  EXPECT_EQ(clock.now() - t0, Duration(2500ms)) << "answered on the poll that saw it land";
+
+  // One that never lands fails with the same message, after the desktop's bound.
+  desktop.frontmost = 5;
+  desktop.frontWindow.reset();
+  const auto t1 = clock.now();
+  EXPECT_EQ(ask({{"command", "activate"}}), error(msg::kCannotActivate));
+  EXPECT_EQ(clock.now() - t1, Duration(6s));
+}
+
 TEST(MacScrollEventPolicy, BurstsForPixelsAndLines) {
   sim::SimScrollEvents port;
   const Rect r500{0, 0, 200, 500};
