@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -162,25 +163,24 @@ int captureRegion(const std::string& path, const CommandContext& context) {
   return 0;
 }
 
-}  // namespace
-
-int runRegion(const RegionOptions& options, const CommandContext& context) {
-  const auto clipboard = clipboardFor(options.copy, ClipboardContent::kPng, context);
+// A command that captures a picture: the clipboard command and the file's name are settled first
+// (a capture must not be lost to a folder that cannot be made), then `capture` writes the file,
+// which then goes to standard output for "-" and onto the clipboard when asked.
+int runPictureCommand(const std::optional<std::string>& output, bool copy,
+                      const CommandContext& context,
+                      const std::function<int(const std::string& path)>& capture) {
+  const auto clipboard = clipboardFor(copy, ClipboardContent::kPng, context);
   if (!clipboard) return fail(clipboard.error().description);
   std::optional<TemporaryFile> temporary;
-  const auto path = pictureFile(options.output, context, temporary);
+  const auto path = pictureFile(output, context, temporary);
   if (!path) return fail(path.error().description);
-  if (const int status = captureRegion(*path, context); status != 0) return status;
-  return deliverPicture(*path, options.output == "-", *clipboard);
+  if (const int status = capture(*path); status != 0) return status;
+  return deliverPicture(*path, output == "-", *clipboard);
 }
 
-int runScroll(const ScrollOptions& options, const CommandContext& context) {
-  const auto clipboard = clipboardFor(options.copy, ClipboardContent::kPng, context);
-  if (!clipboard) return fail(clipboard.error().description);
-  // The name is chosen first: a capture must not be lost to a folder that cannot be made.
-  std::optional<TemporaryFile> temporary;
-  const auto path = pictureFile(options.output, context, temporary);
-  if (!path) return fail(path.error().description);
+// Drives the scroll helper over the dragged view and writes the page to `path`.
+int captureScroll(const std::string& path, const ScrollOptions& options,
+                  const CommandContext& context) {
   auto process = HelperProcess::start({helper(kScrollHelper, context)});
   if (!process) return fail(process.error().description);
   ScrollHelperChannel channel(**process, context.interrupt.fd());
@@ -216,9 +216,22 @@ int runScroll(const ScrollOptions& options, const CommandContext& context) {
                  result.unmatchedFrames);
   ImageView page = result.page->view();
   page.height = std::min(page.height, options.maxHeight);
-  if (auto written = writePngFile(page, *path); !written) return fail(written.error().description);
+  if (auto written = writePngFile(page, path); !written) return fail(written.error().description);
   std::fprintf(stderr, "orvel: %d frames, page %dx%d px\n", result.frames, page.width, page.height);
-  return deliverPicture(*path, options.output == "-", *clipboard);
+  return 0;
+}
+
+}  // namespace
+
+int runRegion(const RegionOptions& options, const CommandContext& context) {
+  return runPictureCommand(options.output, options.copy, context,
+                           [&](const std::string& path) { return captureRegion(path, context); });
+}
+
+int runScroll(const ScrollOptions& options, const CommandContext& context) {
+  return runPictureCommand(options.output, options.copy, context, [&](const std::string& path) {
+    return captureScroll(path, options, context);
+  });
 }
 
 int runText(const TextOptions& options, const CommandContext& context) {

@@ -2,9 +2,6 @@
 // input, on the desktop that the backend table opens. Without a usable desktop it keeps its
 // protocol, says why on standard error and answers every "prepare" with the permission reply.
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
@@ -23,10 +20,6 @@ constexpr const char* kUsage =
     "cancel, quit) and writes one JSON reply line per capture on standard output.\n"
     "ORVEL_CAPTURE_TRACE=1 writes timing lines to standard error. The end of input ends it.\n";
 
-void logLine(const std::string& text) {
-  std::fprintf(stderr, "region-capture-helper: %s\n", text.c_str());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,10 +31,8 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   SteadyClock clock;
   EventLoop loop(clock);
-  auto opened = platform::openRegionDesktop(
-      loop, {std::getenv("ORVEL_BACKEND"), std::getenv("WAYLAND_DISPLAY")});
-  for (const auto& note : opened.notes)
-    logLine(note);
-  if (!opened.usable) logLine("no usable desktop; every capture is refused");
+  const auto opened = platform::openRegionDesktop(loop, platform::processBackendEnvironment());
+  platform::logOpening("region-capture-helper", opened,
+                       "no usable desktop; every capture is refused");
   region::runRegionCaptureHelper(loop, *opened.desktop);
 }

@@ -1,10 +1,6 @@
 // scroll-capture-helper: one scrolling capture for the host, driven by JSON lines on standard
 // input, on the desktop that the backend table opens. Without a usable desktop it keeps its
 // protocol, says why on standard error and fails every command with its message.
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
 #include "helper_process.h"
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
@@ -22,10 +18,6 @@ constexpr const char* kUsage =
     "fallback, activate, close) and writes one JSON reply line per command on standard output;\n"
     "a capture's reply line is followed by the frame's pixels. The end of input ends it.\n";
 
-void logLine(const std::string& text) {
-  std::fprintf(stderr, "scroll-capture-helper: %s\n", text.c_str());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,10 +27,7 @@ int main(int argc, char** argv) {
   }
   SteadyClock clock;
   EventLoop loop(clock);
-  auto opened = platform::openScrollDesktop(
-      loop, {std::getenv("ORVEL_BACKEND"), std::getenv("WAYLAND_DISPLAY")});
-  for (const auto& note : opened.notes)
-    logLine(note);
-  if (!opened.usable) logLine("no usable desktop; every command fails");
+  const auto opened = platform::openScrollDesktop(loop, platform::processBackendEnvironment());
+  platform::logOpening("scroll-capture-helper", opened, "no usable desktop; every command fails");
   scroll::runScrollCaptureHelper(loop, *opened.desktop);
 }

@@ -7,7 +7,6 @@
 // Prints the median of each, the targets and the ratio of grim's time to the helper's.
 //
 //   wayland_region_race_bench [rounds]        (default 5)
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,19 +17,16 @@
 #include <vector>
 
 #include "race_timing.h"
+#include "region_helper_race.h"
 #include "sway_rig.h"
 #include "test_pattern_png.h"
 #include "virtual_pointer.h"
-
-namespace {
 
 using namespace std::chrono_literals;
 using namespace orvel::bench;
 using orvel::waylandtest::ChildProcess;
 using orvel::waylandtest::SwayRig;
 namespace fs = std::filesystem;
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
@@ -52,38 +48,20 @@ int main(int argc, char** argv) {
   auto keyboard = ChildProcess::start({"wtype", "-s", "600000"}, quiet);
   char folderName[] = "/tmp/orvel-wayland-race-XXXXXX";
   const std::string folder = ::mkdtemp(folderName);
-  const int inotify = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  ::inotify_add_watch(inotify, folder.c_str(), IN_MOVED_TO);
-  ChildProcess::Options o;
-  o.environment = rig->environment();
-  o.environment["ORVEL_BACKEND"] = "wayland";
-  auto helper = ChildProcess::start({ORVEL_REGION_HELPER}, o);
-  if (!pointer || !helper) {
+  auto environment = rig->environment();
+  environment["ORVEL_BACKEND"] = "wayland";
+  RegionHelperRace helper(environment, folder);
+  if (!pointer || !helper.running()) {
     std::printf("Wayland region race skipped: no virtual pointer or helper\n");
     return 0;
   }
-  int id = 0;
-  auto capture = [&](const RaceSize& size, int round) -> double {
-    const std::string name =
-        "helper-" + std::to_string(size.width) + "-" + std::to_string(round) + ".png";
-    const std::string sid = std::to_string(++id);
-    helper->write(R"({"command":"prepare","id":)" + sid + "}\n" + R"({"command":"capture","id":)" +
-                  sid + R"(,"path":")" + folder + "/" + name + "\"}\n");
-    // A user's drag takes longer than the freeze: release after it, as they do.
-    std::this_thread::sleep_for(700ms);
-    pointer->moveTo(kRaceLeft, kRaceTop);
-    pointer->button(true);
-    for (int i = 1; i <= 4; ++i)
-      pointer->moveTo(kRaceLeft + size.width * i / 4, kRaceTop + size.height * i / 4);
-    std::this_thread::sleep_for(30ms);
-    const auto released = RaceClock::now();
-    pointer->button(false);
-    if (!waitForRename(inotify, name, 10s)) return -1;
-    const double took = ms(RaceClock::now() - released);
-    auto reply = helper->readLine(5s);
-    if (!reply || reply->find("\"ok\":true") == std::string::npos) return -1;
-    return took;
-  };
+  // The helper's grab cannot be seen here: a drag starts after the freeze, as a user's does.
+  const RaceHand hand{[] {
+                        std::this_thread::sleep_for(700ms);
+                        return true;
+                      },
+                      [&](int x, int y) { pointer->moveTo(x, y); },
+                      [&](bool down) { pointer->button(down); }};
   auto grim = [&](const std::string& geometry, const std::string& file) -> double {
     const auto start = RaceClock::now();
     auto process = ChildProcess::start({"grim", "-g", geometry, file}, quiet);
@@ -97,21 +75,18 @@ int main(int argc, char** argv) {
               kRaceScreenWidth, kRaceScreenHeight, rounds);
   std::printf("%-11s %9s %9s   %s\n", "region", "helper", "grim", "ratio (grim / helper)");
   // The first capture also maps the helper's buffers in: a user's first capture, not the usual one.
-  capture(sizes[0], -1);
+  helper.capture(hand, sizes[0], -1);
   bool allMet = true;
   for (const RaceSize& size : sizes) {
     const std::string geometry = std::to_string(kRaceLeft) + "," + std::to_string(kRaceTop) + " " +
                                  std::to_string(size.width) + "x" + std::to_string(size.height);
     std::vector<double> ours, theirs;
     for (int r = 0; r < rounds; ++r) {
-      if (double t = capture(size, r); t >= 0) ours.push_back(t);
+      if (double t = helper.capture(hand, size, r); t >= 0) ours.push_back(t);
       const std::string file =
           folder + "/grim-" + std::to_string(size.width) + "-" + std::to_string(r) + ".png";
       if (double t = grim(geometry, file); t >= 0) theirs.push_back(t);
     }
-    std::string samples;
-    for (double t : ours)
-      samples += " " + std::to_string(static_cast<int>(t + 0.5));
     const double h = median(ours), g = median(theirs);
     const double ratio = h > 0 ? g / h : 0;
     const std::string label = std::to_string(size.width) + "x" + std::to_string(size.height);
@@ -119,12 +94,9 @@ int main(int argc, char** argv) {
     const bool met = !ours.empty() && h <= size.targetMs && ratio >= 3;
     allMet = allMet && met;
     std::printf("%-11s helper target <= %.0f ms and >= 3x grim: %s (helper samples:%s ms)%s\n", "",
-                size.targetMs, met ? "met" : "NOT met", samples.c_str(),
+                size.targetMs, met ? "met" : "NOT met", samplesText(ours).c_str(),
                 ours.size() == static_cast<std::size_t>(rounds) ? "" : " (some captures failed)");
   }
-  helper->closeStdin();
-  helper->wait(5s);
-  ::close(inotify);
   std::error_code ignored;
   fs::remove_all(folder, ignored);
   return allMet ? 0 : 1;

@@ -123,14 +123,7 @@ int main(int argc, char** argv) {
   }
   // The in-process run starts its helper with this environment.
   ::setenv("DISPLAY", rig->display().c_str(), 1);
-  auto window = rig->openWindow({.title = "Long page",
-                                 .x = 100,
-                                 .y = 50,
-                                 .width = 500,
-                                 .height = regionHeight,
-                                 .seed = 4,
-                                 .page = pageRows,
-                                 .click = 40});
+  auto window = rig->openWindow(XvfbRig::longPage(50, regionHeight, pageRows));
   const auto origin = window ? rig->contentOrigin(window->window()) : std::nullopt;
   if (!origin) {
     std::printf("FAILED: no test window\n");

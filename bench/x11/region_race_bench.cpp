@@ -7,7 +7,6 @@
 // Prints the median of each, the targets, and the ratios of each tool's time to the helper's.
 //
 //   region_race_bench [rounds]        (default 5)
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 
 #include "orvel/common/json_text.h"
 #include "race_timing.h"
+#include "region_helper_race.h"
 #include "xvfb_rig.h"
 
 namespace {
@@ -28,54 +28,6 @@ using namespace orvel::bench;
 using orvel::testsupport::ChildProcess;
 using orvel::x11test::XvfbRig;
 namespace fs = std::filesystem;
-
-class HelperRace {
- public:
-  HelperRace(XvfbRig& rig, const std::string& folder) : rig_(rig), folder_(folder) {
-    ChildProcess::Options o;
-    o.environment["DISPLAY"] = rig.display();
-    helper_ = ChildProcess::start({ORVEL_REGION_HELPER}, o);
-    inotify_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-    ::inotify_add_watch(inotify_, folder.c_str(), IN_MOVED_TO);
-  }
-  ~HelperRace() {
-    if (helper_) helper_->closeStdin();
-    if (helper_) helper_->wait(5s);
-    ::close(inotify_);
-  }
-
-  // One capture of `size` at (kRaceLeft, kRaceTop); the time from the release to the file, or < 0.
-  double capture(const RaceSize& size, int round) {
-    const std::string name =
-        "helper-" + std::to_string(size.width) + "-" + std::to_string(round) + ".png";
-    const std::string id = std::to_string(++id_);
-    helper_->write(R"({"command":"prepare","id":)" + id + "}\n" + R"({"command":"capture","id":)" +
-                   id + R"(,"path":")" + folder_ + "/" + name + "\"}\n");
-    if (!orvel::x11test::waitUntil([&] { return rig_.pointerGrabbedElsewhere(); })) return -1;
-    // A user's drag takes longer than the freeze: release after it, as they do.
-    std::this_thread::sleep_for(400ms);
-    rig_.movePointer(kRaceLeft, kRaceTop);
-    rig_.button(1, true);
-    for (int i = 1; i <= 4; ++i) {
-      rig_.movePointer(kRaceLeft + size.width * i / 4, kRaceTop + size.height * i / 4);
-    }
-    std::this_thread::sleep_for(30ms);
-    const auto released = RaceClock::now();
-    rig_.button(1, false);
-    if (!waitForRename(inotify_, name, 10s)) return -1;
-    const double took = ms(RaceClock::now() - released);
-    auto reply = helper_->readLine(5s);
-    if (!reply || reply->find("\"ok\":true") == std::string::npos) return -1;
-    return took;
-  }
-
- private:
-  XvfbRig& rig_;
-  std::string folder_;
-  std::unique_ptr<ChildProcess> helper_;
-  int inotify_ = -1;
-  int id_ = 0;
-};
 
 // Start to exit of one command; < 0 when it failed.
 double wholeProcess(const std::vector<std::string>& argv, const std::string& display) {
@@ -115,7 +67,17 @@ int main(int argc, char** argv) {
   }
   char folderName[] = "/tmp/orvel-region-race-XXXXXX";
   const std::string folder = ::mkdtemp(folderName);
-  HelperRace helper(*rig, folder);
+  RegionHelperRace helper({{"DISPLAY", rig->display()}}, folder);
+  // XTest's pointer: a drag starts once the helper holds the pointer, and after the freeze, as a
+  // user's does.
+  const RaceHand hand{
+      [&] {
+        if (!orvel::x11test::waitUntil([&] { return rig->pointerGrabbedElsewhere(); }))
+          return false;
+        std::this_thread::sleep_for(400ms);
+        return true;
+      },
+      [&](int x, int y) { rig->movePointer(x, y); }, [&](bool down) { rig->button(1, down); }};
 
   const RaceSize sizes[] = {{1920, 1080, 30}, {3840, 2160, 140}};
   std::printf("region capture race on Xvfb %dx%d, %d rounds, medians in ms\n", kRaceScreenWidth,
@@ -123,7 +85,7 @@ int main(int argc, char** argv) {
   std::printf("%-11s %9s %9s %9s %9s   %s\n", "region", "helper", "scrot", "maim", "import",
               "ratios (tool / helper)");
   // The helper's first capture also maps its buffers in: a user's first capture, not the usual one.
-  helper.capture(sizes[0], -1);
+  helper.capture(hand, sizes[0], -1);
   bool allMet = true;
   for (const RaceSize& size : sizes) {
     const std::string geometry = std::to_string(size.width) + "x" + std::to_string(size.height) +
@@ -133,7 +95,7 @@ int main(int argc, char** argv) {
     std::vector<double> ours, scrot, maim, import;
     for (int r = 0; r < rounds; ++r) {
       const std::string suffix = std::to_string(size.width) + "-" + std::to_string(r) + ".png";
-      if (double t = helper.capture(size, r); t >= 0) ours.push_back(t);
+      if (double t = helper.capture(hand, size, r); t >= 0) ours.push_back(t);
       if (double t = wholeProcess({"scrot", "-o", "-a", area, folder + "/scrot-" + suffix},
                                   rig->display());
           t >= 0)
@@ -148,9 +110,6 @@ int main(int argc, char** argv) {
           t >= 0)
         import.push_back(t);
     }
-    std::string samples;
-    for (double t : ours)
-      samples += " " + std::to_string(static_cast<int>(t + 0.5));
     const double h = median(ours);
     auto ratio = [h](const std::vector<double>& v) {
       return v.empty() || h <= 0 ? 0 : median(v) / h;
@@ -162,7 +121,7 @@ int main(int argc, char** argv) {
     const bool met = !ours.empty() && h <= size.targetMs;
     allMet = allMet && met;
     std::printf("%-11s helper target <= %.0f ms: %s (helper samples:%s ms)%s\n", "", size.targetMs,
-                met ? "met" : "NOT met", samples.c_str(),
+                met ? "met" : "NOT met", samplesText(ours).c_str(),
                 ours.size() == static_cast<std::size_t>(rounds) ? "" : " (some captures failed)");
   }
   std::error_code ignored;

@@ -1,5 +1,7 @@
 #include "platform/backends/desktop_factory.h"
 
+#include <cstdlib>
+
 #include "platform/backend_choice.h"
 #include "platform/null_desktop.h"
 #include "platform/switching_desktop.h"
@@ -92,6 +94,10 @@ OpenedDesktop<RegionDesktop> openRegionDesktop(EventLoop& loop, const BackendEnv
 OpenedDesktop<ScrollDesktop> openScrollDesktop(EventLoop& loop, const BackendEnvironment& env) {
   return openDesktop<ScrollDesktop, SwitchingScrollDesktop>(
       loop, env, [](const BackendRow& row, EventLoop& l) { return row.openScroll(l); });
+}
+
+BackendEnvironment processBackendEnvironment() {
+  return {std::getenv("ORVEL_BACKEND"), std::getenv("WAYLAND_DISPLAY")};
 }
 
 }  // namespace orvel::platform

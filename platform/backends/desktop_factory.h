@@ -4,6 +4,7 @@
 // Call on the loop thread, once, in main.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,5 +32,18 @@ struct OpenedDesktop {
 
 OpenedDesktop<RegionDesktop> openRegionDesktop(EventLoop& loop, const BackendEnvironment& env);
 OpenedDesktop<ScrollDesktop> openScrollDesktop(EventLoop& loop, const BackendEnvironment& env);
+
+// This process's own $ORVEL_BACKEND and $WAYLAND_DISPLAY.
+BackendEnvironment processBackendEnvironment();
+
+// What opening said, as `program`'s log lines on standard error: each note, then `whenUnusable`
+// when no row opened.
+template <class Desktop>
+void logOpening(const char* program, const OpenedDesktop<Desktop>& opened,
+                const char* whenUnusable) {
+  for (const auto& note : opened.notes)
+    std::fprintf(stderr, "%s: %s\n", program, note.c_str());
+  if (!opened.usable) std::fprintf(stderr, "%s: %s\n", program, whenUnusable);
+}
 
 }  // namespace orvel::platform

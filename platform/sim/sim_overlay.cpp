@@ -73,28 +73,24 @@ SimOverlay::PanelRecord* SimOverlay::panelAt(Point global, Point& inWindow) {
   return nullptr;
 }
 
-bool SimOverlay::mouseDown(Point global) {
+bool SimOverlay::deliver(Point global, void (platform::OverlayView::*event)(Point)) {
   Point local;
   auto* p = panelAt(global, local);
   if (!p) return false;
-  p->view->mouseDown(local);
+  (p->view->*event)(local);
   return true;
+}
+
+bool SimOverlay::mouseDown(Point global) {
+  return deliver(global, &platform::OverlayView::mouseDown);
 }
 
 bool SimOverlay::mouseDragged(Point global) {
-  Point local;
-  auto* p = panelAt(global, local);
-  if (!p) return false;
-  p->view->mouseDragged(local);
-  return true;
+  return deliver(global, &platform::OverlayView::mouseDragged);
 }
 
 bool SimOverlay::mouseUp(Point global) {
-  Point local;
-  auto* p = panelAt(global, local);
-  if (!p) return false;
-  p->view->mouseUp(local);
-  return true;
+  return deliver(global, &platform::OverlayView::mouseUp);
 }
 
 bool SimOverlay::drag(Point from, Point to, std::vector<Point> via) {

@@ -54,6 +54,8 @@ class SimOverlay : public platform::Overlay {
 
  private:
   PanelRecord* panelAt(Point global, Point& inWindow);
+  // Hands a pointer event at `global` to the view of the panel under it: whether there was one.
+  bool deliver(Point global, void (platform::OverlayView::*event)(Point));
   SimDesktop& desktop_;
   std::vector<std::shared_ptr<PanelRecord>> panels_;
   std::vector<platform::CursorKind> cursors_;

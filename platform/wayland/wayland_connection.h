@@ -31,6 +31,8 @@ inline constexpr auto kCompositorAnswerTimeout = std::chrono::seconds(3);
 // For a new connection's first answer: KWin looks up the desktop entry naming a new client's
 // program before it answers it, which took 2 to 3 s per connection on a loaded machine.
 inline constexpr auto kCompositorGreetingTimeout = std::chrono::seconds(10);
+// What the ports answer once the compositor has gone.
+inline constexpr const char* kCompositorNotReachable = "The compositor is not reachable.";
 
 struct WaylandOutput {
   std::uint32_t globalName = 0;

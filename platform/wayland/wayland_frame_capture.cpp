@@ -7,16 +7,6 @@
 
 namespace orvel::wayland {
 
-namespace {
-
-platform::PlatformError error(std::string text) {
-  return platform::PlatformError{std::move(text)};
-}
-
-constexpr const char* kNotReachable = "The compositor is not reachable.";
-
-}  // namespace
-
 WaylandFrameCapture::WaylandFrameCapture(const char* display, SwayWindowList* windows)
     : connection_(WaylandConnection::open(display)), windows_(windows) {
   if (connection_) frames_ = std::make_unique<RegionFrameCapture>(*connection_);
@@ -45,7 +35,7 @@ Expected<platform::ShareableContent, platform::PlatformError> WaylandFrameCaptur
   if (!content || !windows_) return content;
   const OutputLayout layout = connection_->layout();
   const auto views = windows_->read();
-  if (!views) return unexpected(error("The window list is not readable."));
+  if (!views) return failed("The window list is not readable.");
   std::set<std::int32_t> pids;
   for (const SwayView& v : *views) {
     content->windows.push_back(
@@ -60,19 +50,19 @@ Expected<platform::ShareableContent, platform::PlatformError> WaylandFrameCaptur
 Expected<Image, platform::PlatformError> WaylandFrameCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
-  if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
+  if (!connection_ || !connection_->ok()) return failed(kCompositorNotReachable);
+  if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
   const WaylandOutput* output = connection_->findOutput(filter.displayID);
   if (!output) {
     // An output added a moment ago shows after the compositor's answer.
-    if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
+    if (!connection_->roundtrip()) return failed(kCompositorNotReachable);
     output = connection_->findOutput(filter.displayID);
   }
-  if (!output) return unexpected(error("The display is not available."));
+  if (!output) return failed("The display is not available.");
   const OutputGeometry geometry = output->geometry();
   const auto part =
       regionPart({geometry.logical.width, geometry.logical.height}, config.sourceRect);
-  if (!part) return unexpected(error("Invalid capture area."));
+  if (!part) return failed("Invalid capture area.");
   if (part->area.isEmpty()) return Image(config.width, config.height);
 
   auto frame = frames_->capture(filter.displayID, part->area);

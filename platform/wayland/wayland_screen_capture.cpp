@@ -9,16 +9,6 @@
 
 namespace orvel::wayland {
 
-namespace {
-
-platform::PlatformError error(std::string text) {
-  return platform::PlatformError{std::move(text)};
-}
-
-constexpr const char* kNotReachable = "The compositor is not reachable.";
-
-}  // namespace
-
 WaylandScreenCapture::WaylandScreenCapture(const char* display, std::shared_ptr<StallWatch> stalls)
     : connection_(WaylandConnection::open(display, std::move(stalls))) {}
 
@@ -34,7 +24,7 @@ bool WaylandScreenCapture::available() {
 
 Expected<platform::ShareableContent, platform::PlatformError> outputsAsContent(
     WaylandConnection* connection) {
-  if (!connection || !connection->roundtrip()) return unexpected(error(kNotReachable));
+  if (!connection || !connection->roundtrip()) return failed(kCompositorNotReachable);
   const OutputLayout layout = connection->layout();
   platform::ShareableContent content;
   for (const auto& o : layout.outputs())
@@ -79,12 +69,11 @@ WaylandScreenCapture::captureAll() {
     return true;
   });
   if (!answered) {
-    return unexpected(error(connection_->ok() ? "The compositor did not answer." : kNotReachable));
+    return failed(connection_->ok() ? "The compositor did not answer." : kCompositorNotReachable);
   }
   Pictures out;
   for (const auto& c : copies) {
-    if (c.frame->failed || !c.frame->buffer)
-      return unexpected(error("The screen could not be read."));
+    if (c.frame->failed || !c.frame->buffer) return failed("The screen could not be read.");
     // The compositor hands each picture over as its output scans it out: turned for rotated ones.
     out.emplace(c.id, c.frame->picture(c.transform));
   }
@@ -94,16 +83,16 @@ WaylandScreenCapture::captureAll() {
 Expected<Image, platform::PlatformError> WaylandScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
+  if (!connection_ || !connection_->ok()) return failed(kCompositorNotReachable);
   if (!connection_->screencopy() || !connection_->shm())
-    return unexpected(error("The compositor offers no screen pictures."));
-  if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
+    return failed("The compositor offers no screen pictures.");
+  if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
   auto picture =
       batch_.takeOrTakeAll(filter.displayID, std::chrono::steady_clock::now(),
                            [&]() -> Expected<PictureBatch::Pictures, platform::PlatformError> {
-                             if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
+                             if (!connection_->roundtrip()) return failed(kCompositorNotReachable);
                              if (!connection_->findOutput(filter.displayID))
-                               return unexpected(error("The display is not available."));
+                               return failed("The display is not available.");
                              return captureAll();
                            });
   if (!picture) return picture;

@@ -13,6 +13,20 @@
 
 namespace orvel::wayland {
 
+namespace {
+
+// Objects whose protocol gained a release request: servers older than that get the plain destroy.
+template <class T>
+void releaseOrDestroy(T* p, std::uint32_t releaseSince, void (*release)(T*), void (*destroy)(T*)) {
+  if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(p)) >= releaseSince) {
+    release(p);
+  } else {
+    destroy(p);
+  }
+}
+
+}  // namespace
+
 void WlDeleter::operator()(wl_buffer* p) const {
   wl_buffer_destroy(p);
 }
@@ -26,25 +40,13 @@ void WlDeleter::operator()(wl_cursor_theme* p) const {
   wl_cursor_theme_destroy(p);
 }
 void WlDeleter::operator()(wl_keyboard* p) const {
-  if (wl_keyboard_get_version(p) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
-    wl_keyboard_release(p);
-  } else {
-    wl_keyboard_destroy(p);
-  }
+  releaseOrDestroy(p, WL_KEYBOARD_RELEASE_SINCE_VERSION, wl_keyboard_release, wl_keyboard_destroy);
 }
 void WlDeleter::operator()(wl_output* p) const {
-  if (wl_output_get_version(p) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
-    wl_output_release(p);
-  } else {
-    wl_output_destroy(p);
-  }
+  releaseOrDestroy(p, WL_OUTPUT_RELEASE_SINCE_VERSION, wl_output_release, wl_output_destroy);
 }
 void WlDeleter::operator()(wl_pointer* p) const {
-  if (wl_pointer_get_version(p) >= WL_POINTER_RELEASE_SINCE_VERSION) {
-    wl_pointer_release(p);
-  } else {
-    wl_pointer_destroy(p);
-  }
+  releaseOrDestroy(p, WL_POINTER_RELEASE_SINCE_VERSION, wl_pointer_release, wl_pointer_destroy);
 }
 void WlDeleter::operator()(wl_region* p) const {
   wl_region_destroy(p);
@@ -53,11 +55,7 @@ void WlDeleter::operator()(wl_registry* p) const {
   wl_registry_destroy(p);
 }
 void WlDeleter::operator()(wl_seat* p) const {
-  if (wl_seat_get_version(p) >= WL_SEAT_RELEASE_SINCE_VERSION) {
-    wl_seat_release(p);
-  } else {
-    wl_seat_destroy(p);
-  }
+  releaseOrDestroy(p, WL_SEAT_RELEASE_SINCE_VERSION, wl_seat_release, wl_seat_destroy);
 }
 void WlDeleter::operator()(wl_shm* p) const {
   wl_shm_destroy(p);

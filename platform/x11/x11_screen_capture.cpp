@@ -15,10 +15,6 @@ namespace orvel::x11 {
 
 namespace {
 
-platform::PlatformError error(std::string text) {
-  return platform::PlatformError{std::move(text)};
-}
-
 PixelFormat formatOf(const X11Connection& connection) {
   PixelFormat f;
   const xcb_setup_t* setup = xcb_get_setup(connection.get());
@@ -117,8 +113,7 @@ void X11ScreenCapture::dropEvents() {
 Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::shareableContent(
     bool /*excludeDesktopWindows: the list never holds desktop windows*/, bool /*onScreenOnly*/) {
   std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok())
-    return unexpected(error("The X display is not reachable."));
+  if (!connection_ || !connection_->ok()) return failed("The X display is not reachable.");
   const MonitorLayout layout = MonitorLayout::read(*connection_);
   platform::ShareableContent content;
   for (const auto& m : layout.monitors())
@@ -134,7 +129,7 @@ Expected<platform::ShareableContent, platform::PlatformError> X11ScreenCapture::
   }
   dropEvents();
   // A server that went away while being read leaves an empty desktop, which is no answer.
-  if (!connection_->ok()) return unexpected(error("The X display is not reachable."));
+  if (!connection_->ok()) return failed("The X display is not reachable.");
   return content;
 }
 
@@ -181,17 +176,16 @@ bool X11ScreenCapture::grab(xcb_drawable_t drawable, const PixelRect& area, int 
 Expected<Image, platform::PlatformError> X11ScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok())
-    return unexpected(error("The X display is not reachable."));
-  if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
+  if (!connection_ || !connection_->ok()) return failed("The X display is not reachable.");
+  if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
   const MonitorLayout layout = MonitorLayout::read(*connection_);
   const Monitor* monitor = layout.find(filter.displayID);
-  if (!monitor) return unexpected(error("The display is not available."));
+  if (!monitor) return failed("The display is not available.");
   const Rect display = layout.toGlobal(monitor->pixels);
   const Rect source = config.sourceRect.value_or(Rect{0, 0, display.width, display.height});
   const PixelRect wanted =
       layout.toRootPixels(source.standardized().offsetBy(display.x, display.y));
-  if (wanted.empty()) return unexpected(error("Invalid capture area."));
+  if (wanted.empty()) return failed("Invalid capture area.");
   // X refuses a grab that reaches outside the root; what lies outside stays transparent.
   const PixelRect area = wanted.intersection(layout.root());
 
@@ -228,7 +222,7 @@ Expected<Image, platform::PlatformError> X11ScreenCapture::captureImage(
       if (!grab(connection_->root(), area, area.x, area.y, image, area.x - wanted.x,
                 area.y - wanted.y)) {
         dropEvents();
-        return unexpected(error("The screen could not be read."));
+        return failed("The screen could not be read.");
       }
       if (!leftOut.empty()) {
         // Composition failed: the excluded windows' pixels must still not show.

@@ -3,6 +3,8 @@
 // either. Replies are awaited through Reply (x11_reply.h).
 #pragma once
 
+#include <xcb/damage.h>
+#include <xcb/render.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -21,8 +23,10 @@ using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 
 using XcbError = XcbPtr<xcb_generic_error_t>;
 
-// A server-side resource (window, pixmap, GC, picture, cursor) freed by `Release` on destruction.
-template <void (*Release)(xcb_connection_t*, std::uint32_t)>
+// A server-side resource (window, pixmap, GC, picture, cursor) freed by the request `Release` on
+// destruction. Unchecked: a failure (the connection is gone, the resource already freed) is
+// harmless there.
+template <auto Release>
 class XResource {
  public:
   XResource() = default;
@@ -52,22 +56,12 @@ class XResource {
   std::uint32_t id_ = 0;
 };
 
-namespace detail {
-void destroyWindow(xcb_connection_t* c, std::uint32_t id);
-void freePixmap(xcb_connection_t* c, std::uint32_t id);
-void freeGC(xcb_connection_t* c, std::uint32_t id);
-void freeColormap(xcb_connection_t* c, std::uint32_t id);
-void freeCursor(xcb_connection_t* c, std::uint32_t id);
-void freePicture(xcb_connection_t* c, std::uint32_t id);
-void destroyDamage(xcb_connection_t* c, std::uint32_t id);
-}  // namespace detail
-
-using XWindow = XResource<detail::destroyWindow>;
-using XPixmap = XResource<detail::freePixmap>;
-using XGC = XResource<detail::freeGC>;
-using XColormap = XResource<detail::freeColormap>;
-using XCursor = XResource<detail::freeCursor>;
-using XPicture = XResource<detail::freePicture>;
-using XDamage = XResource<detail::destroyDamage>;
+using XWindow = XResource<xcb_destroy_window>;
+using XPixmap = XResource<xcb_free_pixmap>;
+using XGC = XResource<xcb_free_gc>;
+using XColormap = XResource<xcb_free_colormap>;
+using XCursor = XResource<xcb_free_cursor>;
+using XPicture = XResource<xcb_render_free_picture>;
+using XDamage = XResource<xcb_damage_destroy>;
 
 }  // namespace orvel::x11

@@ -15,23 +15,13 @@
 #include <string>
 
 #include "memory_file.h"
+#include "png_chunk.h"
 #include "png_gray_stream.h"
 
 using namespace orvel::ocr;
+using orvel::ocr::testing::appendPngChunk;
 
 namespace {
-
-void appendChunk(std::string& file, const char* type, const std::string& body) {
-  const auto be32 = [&file](std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-      file += static_cast<char>(v >> shift & 0xff);
-  };
-  be32(static_cast<std::uint32_t>(body.size()));
-  const std::string typed = std::string(type, 4) + body;
-  file += typed;
-  be32(static_cast<std::uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()))));
-}
 
 std::string pngOf(const std::uint8_t* data, std::size_t size) {
   if (size < 8) return {};
@@ -56,14 +46,14 @@ std::string pngOf(const std::uint8_t* data, std::size_t size) {
   header += std::string(2, '\0');
   header += static_cast<char>(interlaced ? 1 : 0);
   std::string file = "\x89PNG\r\n\x1a\n";
-  appendChunk(file, "IHDR", header);
+  appendPngChunk(file, "IHDR", header);
   if (kind.colorType == 3) {
     std::string palette(768, '\0');
     for (std::size_t i = 0; i < palette.size() && i < size; ++i)
       palette[i] = static_cast<char>(data[i]);
-    appendChunk(file, "PLTE", palette);
+    appendPngChunk(file, "PLTE", palette);
   }
-  if (transparent && kind.colorType == 3) appendChunk(file, "tRNS", std::string(16, '\x80'));
+  if (transparent && kind.colorType == 3) appendPngChunk(file, "tRNS", std::string(16, '\x80'));
   // Rows (each with its filter byte) cycle through the rest of the input; an interlaced picture
   // takes fewer bytes, and the spare ones are simply left unread.
   const std::size_t rowBytes = 1 + (std::size_t{width} * kind.channels * kind.depth + 7) / 8;
@@ -80,8 +70,8 @@ std::string pngOf(const std::uint8_t* data, std::size_t size) {
     return {};
   }
   compressed.resize(packed);
-  appendChunk(file, "IDAT", compressed);
-  appendChunk(file, "IEND", "");
+  appendPngChunk(file, "IDAT", compressed);
+  appendPngChunk(file, "IEND", "");
   return file;
 }
 

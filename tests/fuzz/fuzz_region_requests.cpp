@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "memory_file.h"
-#include "orvel/common/line_reader.h"
 #include "platform/sim/sim_input_shield.h"
 #include "region_capture_helper.h"
 #include "sim_stage.h"
@@ -16,9 +14,6 @@
 using namespace orvel;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::MemoryFile input(data, size, "stdin");
-  if (input.fd() < 0) return 0;
-
   fuzz::SimStage stage;
   auto& [clock, loop, desktop, overlay] = stage;
   sim::SimInputShield shield;
@@ -39,16 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   helper.start();
   loop.runUntilIdle();
 
-  LineReader reader(input.fd());
-  for (;;) {
-    auto line = reader.next();
-    if (line.kind == LineReader::Kind::End) {
-      helper.endOfInput();
-    } else if (line.kind == LineReader::Kind::Line) {
-      helper.receiveLine(line.text);
-    }
-    loop.runUntilIdle();
-    if (line.kind == LineReader::Kind::End || helper.exitStatus()) break;
-  }
+  stage.feedLines(
+      data, size,
+      [&](const LineReader::Result& line) {
+        if (line.kind == LineReader::Kind::End) {
+          helper.endOfInput();
+        } else if (line.kind == LineReader::Kind::Line) {
+          helper.receiveLine(line.text);
+        }
+      },
+      [&] { return helper.exitStatus().has_value(); });
   return 0;
 }

@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "memory_file.h"
-#include "orvel/common/line_reader.h"
 #include "platform/sim/sim_accessibility.h"
 #include "platform/sim/sim_scroll_events.h"
 #include "scroll_capture_helper.h"
@@ -28,9 +26,6 @@ class CheckingChannel : public ReplyChannel {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const fuzz::MemoryFile input(data, size, "stdin");
-  if (input.fd() < 0) return 0;
-
   fuzz::SimStage stage;
   auto& [clock, loop, desktop, overlay] = stage;
   sim::SimAccessibility accessibility;
@@ -45,19 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       loop, {desktop, desktop, desktop, desktop, desktop, content, desktop, overlay, scrollEvents},
       out, {900, 901}, [&](int) { exited = true; });
 
-  LineReader reader(input.fd());
   int lines = 0;
-  for (;;) {
-    auto line = reader.next();
-    helper.receive(line);
-    loop.runUntilIdle();
-    // A drag on any overlay that came up, so selections run to their end.
-    if (overlay.openPanels() > 0) {
-      overlay.drag({200.0 + lines % 7, 200}, {600, 500.0 - lines % 5});
-      loop.runUntilIdle();
-    }
-    if (line.kind == LineReader::Kind::End || exited) break;
-    ++lines;
-  }
+  stage.feedLines(
+      data, size,
+      [&](const LineReader::Result& line) {
+        helper.receive(line);
+        stage.loop.runUntilIdle();
+        // A drag on any overlay that came up, so selections run to their end.
+        if (stage.overlay.openPanels() > 0)
+          stage.overlay.drag({200.0 + lines % 7, 200}, {600, 500.0 - lines % 5});
+        ++lines;
+      },
+      [&] { return exited; });
   return 0;
 }

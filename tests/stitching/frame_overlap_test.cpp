@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "synthetic_pages.h"
 
 namespace orvel::stitching {
@@ -11,6 +13,13 @@ using namespace testing;
 
 FrameOverlap between(const Image& a, const Image& b, int expected) {
   return measureOverlap(rowHashes(a.view()), rowHashes(b.view()), expected);
+}
+
+// Rows `top` to `top + 399` of `page` as a frame, with a 12-row text cursor drawn at `cursorY`.
+Image withCursor(const Rows& page, int top, int cursorY) {
+  Rows rows(page.begin() + top, page.begin() + top + 400);
+  std::fill_n(rows.begin() + cursorY, 12, 0xff000000u);
+  return picture(rows);
 }
 
 TEST(FrameOverlap, FindsTheShiftOfDistinctRowsWhateverWasAsked) {
@@ -42,18 +51,12 @@ TEST(FrameOverlap, SeesNoMoveWhenTheFramesAreAlikeOrDifferByABlinkingCursor) {
   const Image frame = frameAt(page, 66, 400);
   EXPECT_EQ(between(frame, frame, 240).shift, 0);
 
-  Rows blinked(page.begin() + 66, page.begin() + 466);
-  for (int y = 200; y < 212; ++y)
-    blinked[y] = 0xff000000u;
-  const FrameOverlap o = between(frame, picture(blinked), 240);
+  const FrameOverlap o = between(frame, withCursor(page, 66, 200), 240);
   EXPECT_TRUE(o.matched);
   EXPECT_EQ(o.shift, 0);
 
   // The cursor blinked while the text moved as well.
-  Rows moved(page.begin() + 300, page.begin() + 700);
-  for (int y = 50; y < 62; ++y)
-    moved[y] = 0xff000000u;
-  const FrameOverlap m = between(frame, picture(moved), 240);
+  const FrameOverlap m = between(frame, withCursor(page, 300, 50), 240);
   EXPECT_TRUE(m.matched);
   EXPECT_EQ(m.shift, 234);
 }

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "tesseract_recognizer.h"
@@ -18,21 +21,25 @@ namespace orvel::ocr {
 namespace {
 
 TEST(TraineddataTagTest, DerivesBcp47TagsFromTesseractNames) {
-  EXPECT_EQ(traineddataTag("eng"), "en-US");
-  EXPECT_EQ(traineddataTag("deu"), "de-DE");
-  EXPECT_EQ(traineddataTag("fra"), "fr-FR");
-  EXPECT_EQ(traineddataTag("jpn"), "ja-JP");
-  EXPECT_EQ(traineddataTag("chi_sim"), "zh-Hans");
-  EXPECT_EQ(traineddataTag("chi_tra"), "zh-Hant");
-  EXPECT_EQ(traineddataTag("srp_latn"), "sr-Latn");
-  EXPECT_EQ(traineddataTag("deu_latf"), "de-Latf");
-  EXPECT_EQ(traineddataTag("chi_sim_vert"), "zh-Hans-x-vert");
-  EXPECT_EQ(traineddataTag("jpn_vert"), "ja-JP-x-vert");
-  EXPECT_EQ(traineddataTag("ita_old"), "it-IT-x-old");
-  EXPECT_EQ(traineddataTag("snum"), "und-x-snum");
-  EXPECT_EQ(traineddataTag("osd"), std::nullopt);
-  EXPECT_EQ(traineddataTag("equ"), std::nullopt);
-  EXPECT_EQ(traineddataTag("name with spaces"), std::nullopt);
+  const std::pair<const char*, std::optional<std::string>> kTags[] = {
+      {"eng", "en-US"},
+      {"deu", "de-DE"},
+      {"fra", "fr-FR"},
+      {"jpn", "ja-JP"},
+      {"chi_sim", "zh-Hans"},
+      {"chi_tra", "zh-Hant"},
+      {"srp_latn", "sr-Latn"},
+      {"deu_latf", "de-Latf"},
+      {"chi_sim_vert", "zh-Hans-x-vert"},
+      {"jpn_vert", "ja-JP-x-vert"},
+      {"ita_old", "it-IT-x-old"},
+      {"snum", "und-x-snum"},
+      {"osd", std::nullopt},
+      {"equ", std::nullopt},
+      {"name with spaces", std::nullopt},
+  };
+  for (const auto& [name, tag] : kTags)
+    EXPECT_EQ(traineddataTag(name), tag) << name;
 }
 
 TEST(TraineddataTagTest, DisplayNamesFollowTheLocaleAndAreAbsentWhenUnknown) {

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "png_chunk.h"
+
 namespace orvel::ocr::testing {
 namespace {
 
@@ -244,22 +246,6 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace orvel::ocr::testing {
 
-namespace {
-
-void appendChunk(std::string& file, const char* type, const std::string& data) {
-  const auto be32 = [&file](std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-      file += static_cast<char>(v >> shift & 0xff);
-  };
-  be32(static_cast<std::uint32_t>(data.size()));
-  const std::string body = std::string(type, 4) + data;
-  file += body;
-  be32(static_cast<std::uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
-}
-
-}  // namespace
-
 bool writeWhitePng(const std::string& path, std::uint32_t width, std::uint32_t height, bool rows) {
   std::string header;
   for (std::uint32_t v : {width, height})
@@ -267,7 +253,7 @@ bool writeWhitePng(const std::string& path, std::uint32_t width, std::uint32_t h
       header += static_cast<char>(v >> shift & 0xff);
   header += std::string("\x08\x00\x00\x00\x00", 5);  // 8-bit grey, not interlaced
   std::string file = "\x89PNG\r\n\x1a\n";
-  appendChunk(file, "IHDR", header);
+  appendPngChunk(file, "IHDR", header);
   if (rows) {
     z_stream z{};
     if (deflateInit(&z, 9) != Z_OK) return false;
@@ -287,9 +273,9 @@ bool writeWhitePng(const std::string& path, std::uint32_t width, std::uint32_t h
       } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in != 0));
     }
     deflateEnd(&z);
-    appendChunk(file, "IDAT", compressed);
+    appendPngChunk(file, "IDAT", compressed);
   }
-  appendChunk(file, "IEND", "");
+  appendPngChunk(file, "IEND", "");
   std::ofstream out(path, std::ios::binary);
   out << file;
   return static_cast<bool>(out);

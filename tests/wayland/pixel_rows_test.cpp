@@ -13,20 +13,20 @@ namespace {
 TEST(PixelRowsTest, FormatsAndRowOrder) {
   // Two rows of one pixel: bytes as they lie in memory.
   const std::uint8_t data[] = {1, 2, 3, 4, 0, 0, 0, 0, 5, 6, 7, 8, 0, 0, 0, 0};
-  Image out(1, 2);
-  ASSERT_TRUE(convertShmPicture(data, 1, 2, 8, WL_SHM_FORMAT_XRGB8888, false, out));
-  EXPECT_EQ(std::vector<std::uint8_t>(out.row(0), out.row(0) + 4),
-            (std::vector<std::uint8_t>{1, 2, 3, 255}));
-  ASSERT_TRUE(convertShmPicture(data, 1, 2, 8, WL_SHM_FORMAT_ARGB8888, true, out));
-  EXPECT_EQ(std::vector<std::uint8_t>(out.row(0), out.row(0) + 4),
-            (std::vector<std::uint8_t>{5, 6, 7, 8}));
-  ASSERT_TRUE(convertShmPicture(data, 1, 2, 8, WL_SHM_FORMAT_XBGR8888, false, out));
-  EXPECT_EQ(std::vector<std::uint8_t>(out.row(1), out.row(1) + 4),
-            (std::vector<std::uint8_t>{7, 6, 5, 255}));
-  ASSERT_TRUE(convertShmPicture(data, 1, 2, 8, WL_SHM_FORMAT_ABGR8888, false, out));
-  EXPECT_EQ(std::vector<std::uint8_t>(out.row(0), out.row(0) + 4),
-            (std::vector<std::uint8_t>{3, 2, 1, 4}));
+  using Pixel = std::vector<std::uint8_t>;
+  // Row `row`'s pixel after converting the picture from `format`, turned upside down when
+  // `flipped`; empty when the conversion is refused.
+  const auto pixel = [&data](std::uint32_t format, bool flipped, int row) -> Pixel {
+    Image out(1, 2);
+    if (!convertShmPicture(data, 1, 2, 8, format, flipped, out)) return {};
+    return Pixel(out.row(row), out.row(row) + 4);
+  };
+  EXPECT_EQ(pixel(WL_SHM_FORMAT_XRGB8888, false, 0), (Pixel{1, 2, 3, 255}));
+  EXPECT_EQ(pixel(WL_SHM_FORMAT_ARGB8888, true, 0), (Pixel{5, 6, 7, 8}));
+  EXPECT_EQ(pixel(WL_SHM_FORMAT_XBGR8888, false, 1), (Pixel{7, 6, 5, 255}));
+  EXPECT_EQ(pixel(WL_SHM_FORMAT_ABGR8888, false, 0), (Pixel{3, 2, 1, 4}));
   // Formats the backend cannot read, strides too short and wrong sizes are refused.
+  Image out(1, 2);
   EXPECT_FALSE(convertShmPicture(data, 1, 2, 8, WL_SHM_FORMAT_RGB565, false, out));
   EXPECT_FALSE(convertShmPicture(data, 1, 2, 3, WL_SHM_FORMAT_XRGB8888, false, out));
   EXPECT_FALSE(convertShmPicture(data, 2, 1, 8, WL_SHM_FORMAT_XRGB8888, false, out));

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_screen_capture.h"
 #include "platform/wayland/wayland_screens.h"
@@ -19,6 +23,29 @@ SwayOptions mixedScales() {
   SwayOptions o;
   o.outputs = {{800, 600, 0, 0, 1, "#204060"}, {1280, 720, 800, 0, 2, "#602040"}};
   return o;
+}
+
+// The Screens port on a connection of its own to the rig's compositor.
+struct ScreensPort {
+  explicit ScreensPort(SwayRig& rig)
+      : connection(wayland::WaylandConnection::open(rig.waylandDisplay().c_str())) {
+    if (connection) screens = std::make_unique<wayland::WaylandScreens>(*connection);
+  }
+  // What it lists; nothing without a connection.
+  std::vector<platform::ScreenInfo> list() {
+    return screens ? screens->screens() : std::vector<platform::ScreenInfo>();
+  }
+  std::unique_ptr<wayland::WaylandConnection> connection;
+  std::unique_ptr<wayland::WaylandScreens> screens;
+};
+
+// The frame and scale of each screen listed.
+using Placements = std::vector<std::pair<Rect, double>>;
+Placements placements(const std::vector<platform::ScreenInfo>& list) {
+  Placements out;
+  for (const auto& s : list)
+    out.emplace_back(s.frame, s.backingScale);
+  return out;
 }
 
 // Picture of an output through the port.
@@ -39,18 +66,12 @@ TEST(WaylandCaptureTest, LayoutScalesAndPicturesMatchGrim) {
                                             patternPng(640, 400, static_cast<int>(i)));
     ASSERT_TRUE(rig->setBackground(names[i], file));
   }
-  auto connection = wayland::WaylandConnection::open(rig->waylandDisplay().c_str());
-  ASSERT_TRUE(connection);
-  wayland::WaylandScreens screens(*connection);
-  const auto list = screens.screens();
-  ASSERT_EQ(list.size(), 2u);
+  ScreensPort port(*rig);
+  const auto list = port.list();
   // The main output first; screen frames have their origin at its bottom-left corner, y up.
-  EXPECT_EQ(list[0].frame, (Rect{0, 0, 800, 600}));
-  EXPECT_EQ(list[0].backingScale, 1);
-  EXPECT_EQ(list[1].frame, (Rect{800, 600 - 360, 640, 360}));
-  EXPECT_EQ(list[1].backingScale, 2);
-  EXPECT_EQ(screens.displayBounds(*list[1].displayID), (Rect{800, 0, 640, 360}));
-  EXPECT_FALSE(screens.displayBounds(12345));
+  ASSERT_EQ(placements(list), (Placements{{{0, 0, 800, 600}, 1}, {{800, 600 - 360, 640, 360}, 2}}));
+  EXPECT_EQ(port.screens->displayBounds(*list[1].displayID), (Rect{800, 0, 640, 360}));
+  EXPECT_FALSE(port.screens->displayBounds(12345));
 
   wayland::WaylandScreenCapture capture(rig->waylandDisplay().c_str());
   ASSERT_TRUE(capture.available());
@@ -83,13 +104,9 @@ TEST(WaylandCaptureTest, AFractionalScaleShowsAsSuch) {
   SwayOptions options;
   options.outputs = {{1920, 1080, 0, 0, 1.5, "#405060"}};
   START_SWAY(rig, options);
-  auto connection = wayland::WaylandConnection::open(rig->waylandDisplay().c_str());
-  ASSERT_TRUE(connection);
-  wayland::WaylandScreens screens(*connection);
-  const auto list = screens.screens();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].frame, (Rect{0, 0, 1280, 720}));
-  EXPECT_EQ(list[0].backingScale, 1.5);
+  ScreensPort port(*rig);
+  const auto list = port.list();
+  ASSERT_EQ(placements(list), (Placements{{{0, 0, 1280, 720}, 1.5}}));
   wayland::WaylandScreenCapture capture(rig->waylandDisplay().c_str());
   const Image picture = portPicture(capture, list[0]);
   EXPECT_EQ(picture.width(), 1920);

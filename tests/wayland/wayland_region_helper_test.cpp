@@ -37,6 +37,12 @@ Desk mixedDesk(SwayRig& rig) {
   return Desk(rig, kLayoutWidth, kLayoutHeight);
 }
 
+// Starts sway as `rig` on the two outputs and `desk` on it, or skips or fails the test.
+#define START_MIXED_DESK(rig, desk) \
+  START_SWAY(rig, mixedScales());   \
+  Desk desk = mixedDesk(*rig);      \
+  ASSERT_TRUE(desk.start())
+
 TEST(WaylandRegionHelper, DragAcrossScalesOneAndTwoGivesGrimsPixelsAndHoldsTheFreeze) {
   START_SWAY(rig, mixedScales());
   TempFolder folder;
@@ -93,9 +99,7 @@ TEST(WaylandRegionHelper, DragAcrossScalesOneAndTwoGivesGrimsPixelsAndHoldsTheFr
 }
 
 TEST(WaylandRegionHelper, AGrowingOutlineLeavesNoPieceOfAnEarlierOneBehind) {
-  START_SWAY(rig, mixedScales());
-  Desk desk = mixedDesk(*rig);
-  ASSERT_TRUE(desk.start());
+  START_MIXED_DESK(rig, desk);
   TempFolder folder;
   auto helper = desk.helper();
   prepareAndCapture(*helper, 8, folder.file("g.png"));
@@ -123,9 +127,7 @@ TEST(WaylandRegionHelper, AGrowingOutlineLeavesNoPieceOfAnEarlierOneBehind) {
 }
 
 TEST(WaylandRegionHelper, EveryEndGivesInputBackAndNoOtherClientSeesAny) {
-  START_SWAY(rig, mixedScales());
-  Desk desk = mixedDesk(*rig);
-  ASSERT_TRUE(desk.start());
+  START_MIXED_DESK(rig, desk);
   TempFolder folder;
   {
     auto helper = desk.helper();
@@ -197,9 +199,7 @@ TEST(WaylandRegionHelper, EveryEndGivesInputBackAndNoOtherClientSeesAny) {
 }
 
 TEST(WaylandRegionHelper, FocusWithoutAKeymapIsNoCrash) {
-  START_SWAY(rig, mixedScales());
-  Desk desk = mixedDesk(*rig);
-  ASSERT_TRUE(desk.start());
+  START_MIXED_DESK(rig, desk);
   // The only keyboard goes away: the seat has no keymap left for the overlay's focus.
   desk.keyboard.reset();
   auto helper = desk.helper();
@@ -236,9 +236,7 @@ long cpuTicks(pid_t pid) {
 }
 
 TEST(WaylandRegionHelper, ALostCompositorAnswersTheWaitingCaptureAndDoesNotSpin) {
-  START_SWAY(rig, mixedScales());
-  Desk desk = mixedDesk(*rig);
-  ASSERT_TRUE(desk.start());
+  START_MIXED_DESK(rig, desk);
   auto helper = desk.helper();
   send(*helper, R"({"command":"prepare","id":1})");
   ASSERT_TRUE(desk.overlayUp());

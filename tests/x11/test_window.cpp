@@ -21,7 +21,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -273,39 +275,30 @@ class TestWindow {
 
 int main(int argc, char** argv) {
   Options o;
+  // The options that take a whole number.
+  const std::pair<std::string_view, int Options::*> kNumbers[] = {
+      {"--x", &Options::x},           {"--y", &Options::y},         {"--width", &Options::width},
+      {"--height", &Options::height}, {"--seed", &Options::seed},   {"--extra", &Options::extra},
+      {"--page", &Options::page},     {"--click", &Options::click}, {"--header", &Options::header},
+      {"--footer", &Options::footer},
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-    if (a == "--title")
+    const auto number = std::find_if(std::begin(kNumbers), std::end(kNumbers),
+                                     [&](const auto& n) { return n.first == a; });
+    if (number != std::end(kNumbers))
+      o.*number->second = std::atoi(next().c_str());
+    else if (a == "--title")
       o.title = next();
-    else if (a == "--x")
-      o.x = std::atoi(next().c_str());
-    else if (a == "--y")
-      o.y = std::atoi(next().c_str());
-    else if (a == "--width")
-      o.width = std::atoi(next().c_str());
-    else if (a == "--height")
-      o.height = std::atoi(next().c_str());
-    else if (a == "--seed")
-      o.seed = std::atoi(next().c_str());
     else if (a == "--pid")
       o.pid = std::atol(next().c_str());
-    else if (a == "--extra")
-      o.extra = std::atoi(next().c_str());
     else if (a == "--override-redirect")
       o.overrideRedirect = true;
     else if (a == "--no-background")
       o.noBackground = true;
     else if (a == "--type")
       o.type = next();
-    else if (a == "--page")
-      o.page = std::atoi(next().c_str());
-    else if (a == "--click")
-      o.click = std::atoi(next().c_str());
-    else if (a == "--header")
-      o.header = std::atoi(next().c_str());
-    else if (a == "--footer")
-      o.footer = std::atoi(next().c_str());
   }
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   if (xcb_connection_has_error(c)) return 1;

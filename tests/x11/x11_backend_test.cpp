@@ -282,11 +282,7 @@ class RecordingView : public platform::OverlayView {
 };
 
 TEST(X11Overlay, PanelsTakeInputHoldGrabsAndReleaseThemWhenClosed) {
-  RigOptions options;
-  options.width = 1600;
-  options.height = 600;
-  options.monitors = {{0, 0, 800, 600}, {800, 0, 800, 600}};
-  START_RIG(rig, options);
+  START_RIG(rig, RigOptions::twoMonitors());
   SteadyClock clock;
   EventLoop loop(clock);
   x11::X11Desktop desktop(loop, rig->display().c_str());

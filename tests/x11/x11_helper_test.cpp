@@ -87,14 +87,9 @@ TEST_P(X11HelperTest, SelectCaptureScrollAndEveryTargetCheck) {
       {.title = "Long page", .x = 150, .y = 60, .width = 700, .height = 760, .seed = 6});
   ASSERT_TRUE(target);
   // A window of the host (the helper's parent is this test), on top of part of the region.
-  auto host = rig->openWindow({.title = "Host",
-                               .x = 250,
-                               .y = 250,
-                               .width = 150,
-                               .height = 150,
-                               .seed = 9,
-                               .pid = ::getpid(),
-                               .overrideRedirect = true});
+  XvfbRig::WindowSpec hostSpec = XvfbRig::hostWindow(250, 250, 150, 150);
+  hostSpec.overrideRedirect = true;
+  auto host = rig->openWindow(hostSpec);
   ASSERT_TRUE(host);
   Helper helper(rig->display());
   ASSERT_TRUE(helper.running());
@@ -450,11 +445,7 @@ TEST(X11DockAndNotification, PlankIsADockAndDunstsPopupANotificationHostReadBySh
 }
 
 TEST(X11Helper, RegionEscapeOwnWindowsAndEndOfInputReleaseTheGrabs) {
-  RigOptions options;
-  options.width = 1600;
-  options.height = 600;
-  options.monitors = {{0, 0, 800, 600}, {800, 0, 800, 600}};
-  START_RIG(rig, options);
+  START_RIG(rig, RigOptions::twoMonitors());
   Helper helper(rig->display());
   ASSERT_TRUE(helper.running());
 
@@ -510,10 +501,7 @@ TEST(X11Helper, AtScaleTwoRegionsAreInPointsAndFramesInPixels) {
   ASSERT_TRUE(origin);
   const int x0 = origin->first + 100, y0 = origin->second + 100;
   ASSERT_TRUE(x0 % 2 == 0 && y0 % 2 == 0);
-  helper.send("select");
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }));
-  rig->drag(x0, y0, x0 + 400, y0 + 300);
-  const Json selected = helper.reply();
+  const Json selected = dragSelection(*rig, helper, x0, y0, x0 + 400, y0 + 300);
   ASSERT_EQ(ok(selected), true) << selected.dump();
   EXPECT_EQ(selected["region"],
             (Json{{"x", x0 / 2}, {"y", y0 / 2}, {"width", 200}, {"height", 150}}));

@@ -49,6 +49,54 @@ std::unique_ptr<ChildProcess> startOrvel(XvfbRig& rig, const std::vector<std::st
   return ChildProcess::start(argv, o);
 }
 
+// orvel started with `arguments` once it has grabbed the pointer, as it does when its overlay is
+// up; null when it did not start or never grabbed.
+std::unique_ptr<ChildProcess> grabbingOrvel(XvfbRig& rig,
+                                            const std::vector<std::string>& arguments) {
+  auto orvel = startOrvel(rig, arguments);
+  if (!orvel || !waitUntil([&] { return rig.pointerGrabbedElsewhere(); }, 20s)) return nullptr;
+  return orvel;
+}
+
+// From (x0, y0) to (x1, y1) of a window's content.
+struct Drag {
+  int x0, y0, x1, y1;
+};
+
+// A test window, open, and the root position of its content's top-left corner.
+struct OpenWindow {
+  std::unique_ptr<TestWindowProcess> process;
+  int x = 0, y = 0;
+  void drag(XvfbRig& rig, Drag d) const { rig.drag(x + d.x0, y + d.y0, x + d.x1, y + d.y1); }
+};
+
+// Null when the window did not open or its content cannot be found.
+std::optional<OpenWindow> openWindow(XvfbRig& rig, const XvfbRig::WindowSpec& spec) {
+  auto process = rig.openWindow(spec);
+  const auto origin = process ? rig.contentOrigin(process->window()) : std::nullopt;
+  if (!origin) return std::nullopt;
+  return OpenWindow{std::move(process), origin->first, origin->second};
+}
+
+// The picture orvel wrote to `path` when run with `arguments` and "-o `path`" through the user's
+// `drag` over `window`'s content: it must grab the pointer, end within `limit` with status 0 and
+// print `path`. Nothing, the reason reported as a failure, otherwise.
+std::optional<region::testing::DecodedPng> pictureAfterDrag(XvfbRig& rig, const OpenWindow& window,
+                                                            std::vector<std::string> arguments,
+                                                            const std::string& path, Drag drag,
+                                                            std::chrono::seconds limit) {
+  arguments.insert(arguments.end(), {"-o", path});
+  auto orvel = grabbingOrvel(rig, arguments);
+  if (!orvel) {
+    ADD_FAILURE() << "orvel did not start or never grabbed";
+    return std::nullopt;
+  }
+  window.drag(rig, drag);
+  EXPECT_EQ(orvel->wait(limit), 0);
+  EXPECT_EQ(orvel->readLine(5s), path);
+  return readPng(path);
+}
+
 // The rig's clipboard as a PNG, read back through xclip.
 std::optional<std::string> clipboardPng(XvfbRig& rig) {
   ChildProcess::Options o;
@@ -88,28 +136,14 @@ class OrvelScroll : public ::testing::TestWithParam<Page> {};
 TEST_P(OrvelScroll, WritesThePageRowForRowWithFixedBandsOnce) {
   const Page page = GetParam();
   START_RIG(rig, RigOptions{});
-  auto target = rig->openWindow({.title = "Long page",
-                                 .x = 100,
-                                 .y = 60,
-                                 .width = 500,
-                                 .height = 700,
-                                 .seed = 4,
-                                 .page = page.rows,
-                                 .click = 40,
-                                 .header = page.header,
-                                 .footer = page.footer});
+  XvfbRig::WindowSpec spec = XvfbRig::longPage(60, 700, page.rows);
+  spec.header = page.header;
+  spec.footer = page.footer;
+  const auto target = openWindow(*rig, spec);
   ASSERT_TRUE(target);
-  const auto origin = rig->contentOrigin(target->window());
-  ASSERT_TRUE(origin);
   TemporaryFolder folder;
-  auto orvel = startOrvel(*rig, {"scroll", "-o", folder / "page.png"});
-  ASSERT_TRUE(orvel);
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
-  rig->drag(origin->first + 50, origin->second + 10, origin->first + 450, origin->second + 690);
-  EXPECT_EQ(orvel->wait(120s), 0);
-  EXPECT_EQ(orvel->readLine(5s), folder / "page.png");
-
-  const auto png = readPng(folder / "page.png");
+  const auto png =
+      pictureAfterDrag(*rig, *target, {"scroll"}, folder / "page.png", {50, 10, 450, 690}, 120s);
   ASSERT_TRUE(png);
   const int headerRows = std::max(0, page.header - 10);
   const int footerRows = std::max(0, 690 - (700 - page.footer));
@@ -135,17 +169,8 @@ INSTANTIATE_TEST_SUITE_P(Pages, OrvelScroll,
 
 TEST(OrvelScrollStops, AtTheHeightLimitAndOnAnInterruptKeepingThePage) {
   START_RIG(rig, RigOptions{});
-  auto target = rig->openWindow({.title = "Long page",
-                                 .x = 100,
-                                 .y = 60,
-                                 .width = 500,
-                                 .height = 600,
-                                 .seed = 4,
-                                 .page = 20000,
-                                 .click = 40});
+  const auto target = openWindow(*rig, XvfbRig::longPage(60, 600, 20000));
   ASSERT_TRUE(target);
-  const auto origin = rig->contentOrigin(target->window());
-  ASSERT_TRUE(origin);
   TemporaryFolder folder;
   auto pageRowsMatch = [&](const std::string& path, int top) {
     const auto png = readPng(path);
@@ -153,28 +178,28 @@ TEST(OrvelScrollStops, AtTheHeightLimitAndOnAnInterruptKeepingThePage) {
     return brokenRows(*png, [&](int x, int y) { return patternPixel(x, top + y, 4); });
   };
 
-  auto limited = startOrvel(*rig, {"scroll", "-o", folder / "limited.png", "--max-height", "1500"});
+  auto limited =
+      grabbingOrvel(*rig, {"scroll", "-o", folder / "limited.png", "--max-height", "1500"});
   ASSERT_TRUE(limited);
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
-  rig->drag(origin->first, origin->second, origin->first + 500, origin->second + 600);
+  target->drag(*rig, {0, 0, 500, 600});
   EXPECT_EQ(limited->wait(120s), 0);
   EXPECT_EQ(readPng(folder / "limited.png")->height, 1500);
   EXPECT_EQ(pageRowsMatch(folder / "limited.png", 0), 0);
 
   // Back to the top of the page, then interrupted once the view has scrolled.
   for (int i = 0; i < 80; ++i) {
-    rig->movePointer(origin->first + 250, origin->second + 300);
+    rig->movePointer(target->x + 250, target->y + 300);
     rig->button(4, true);
     rig->button(4, false);
   }
   // The window answers once it has drawn those clicks.
   int clicksBefore = -1;
-  ASSERT_TRUE(waitUntil([&] { return (clicksBefore = target->clicks().second) >= 0; }, 60s));
-  auto interrupted = startOrvel(*rig, {"scroll", "-o", folder / "interrupted.png"});
+  ASSERT_TRUE(
+      waitUntil([&] { return (clicksBefore = target->process->clicks().second) >= 0; }, 60s));
+  auto interrupted = grabbingOrvel(*rig, {"scroll", "-o", folder / "interrupted.png"});
   ASSERT_TRUE(interrupted);
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
-  rig->drag(origin->first, origin->second, origin->first + 500, origin->second + 600);
-  ASSERT_TRUE(waitUntil([&] { return target->clicks().second > clicksBefore + 20; }, 60s));
+  target->drag(*rig, {0, 0, 500, 600});
+  ASSERT_TRUE(waitUntil([&] { return target->process->clicks().second > clicksBefore + 20; }, 60s));
   ::kill(interrupted->pid(), SIGINT);
   EXPECT_EQ(interrupted->wait(60s), 0);
   const auto png = readPng(folder / "interrupted.png");
@@ -186,26 +211,19 @@ TEST(OrvelScrollStops, AtTheHeightLimitAndOnAnInterruptKeepingThePage) {
 
 TEST(OrvelRegion, WritesTheDraggedRegionAndEscapeCancels) {
   START_RIG(rig, RigOptions{});
-  auto target = rig->openWindow({.x = 100, .y = 100, .width = 400, .height = 300, .seed = 7});
+  const auto target =
+      openWindow(*rig, {.x = 100, .y = 100, .width = 400, .height = 300, .seed = 7});
   ASSERT_TRUE(target);
-  const auto origin = rig->contentOrigin(target->window());
-  ASSERT_TRUE(origin);
   TemporaryFolder folder;
-  auto orvel = startOrvel(*rig, {"region", "-o", folder / "region.png"});
-  ASSERT_TRUE(orvel);
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
-  rig->drag(origin->first + 20, origin->second + 30, origin->first + 220, origin->second + 130);
-  EXPECT_EQ(orvel->wait(60s), 0);
-  EXPECT_EQ(orvel->readLine(5s), folder / "region.png");
-  const auto png = readPng(folder / "region.png");
+  const auto png =
+      pictureAfterDrag(*rig, *target, {"region"}, folder / "region.png", {20, 30, 220, 130}, 60s);
   ASSERT_TRUE(png);
   EXPECT_EQ(png->width, 200);
   EXPECT_EQ(png->height, 100);
   EXPECT_EQ(brokenRows(*png, [](int x, int y) { return patternPixel(20 + x, 30 + y, 7); }), 0);
 
-  auto canceled = startOrvel(*rig, {"region", "-o", folder / "canceled.png"});
+  auto canceled = grabbingOrvel(*rig, {"region", "-o", folder / "canceled.png"});
   ASSERT_TRUE(canceled);
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
   rig->key(x11::kEscapeKeysym, true);
   rig->key(x11::kEscapeKeysym, false);
   EXPECT_EQ(canceled->wait(60s), 1);
@@ -218,10 +236,9 @@ TEST(OrvelRegion, CopyPutsThePictureOnTheClipboardOrEndsFirst) {
   std::string whyNoTool;
   if (testsupport::lacksPrograms({"xclip"}, whyNoTool)) GTEST_SKIP() << whyNoTool;
   START_RIG(rig, RigOptions{});
-  auto target = rig->openWindow({.x = 100, .y = 100, .width = 400, .height = 300, .seed = 7});
+  const auto target =
+      openWindow(*rig, {.x = 100, .y = 100, .width = 400, .height = 300, .seed = 7});
   ASSERT_TRUE(target);
-  const auto origin = rig->contentOrigin(target->window());
-  ASSERT_TRUE(origin);
   TemporaryFolder folder;
   ASSERT_TRUE(std::filesystem::create_directory(folder / "bin"));
 
@@ -230,21 +247,16 @@ TEST(OrvelRegion, CopyPutsThePictureOnTheClipboardOrEndsFirst) {
   EXPECT_EQ(toolless->wait(30s), 1);
   EXPECT_FALSE(std::filesystem::exists(folder / "none.png"));
 
-  auto orvel = startOrvel(*rig, {"region", "--copy", "-o", folder / "copied.png"});
-  ASSERT_TRUE(orvel);
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
-  rig->drag(origin->first + 20, origin->second + 30, origin->first + 220, origin->second + 130);
-  EXPECT_EQ(orvel->wait(60s), 0);
-  EXPECT_EQ(orvel->readLine(5s), folder / "copied.png");
+  ASSERT_TRUE(pictureAfterDrag(*rig, *target, {"region", "--copy"}, folder / "copied.png",
+                               {20, 30, 220, 130}, 60s));
   const std::string written = testsupport::readText(folder / "copied.png");
   ASSERT_GT(written.size(), 8u);
   EXPECT_EQ(clipboardPng(*rig), written);
 
   // A scroll of a view that does not move is its one frame, to standard output and the clipboard.
-  auto scroll = startOrvel(*rig, {"scroll", "--copy", "-o", "-"});
+  auto scroll = grabbingOrvel(*rig, {"scroll", "--copy", "-o", "-"});
   ASSERT_TRUE(scroll);
-  ASSERT_TRUE(waitUntil([&] { return rig->pointerGrabbedElsewhere(); }, 20s));
-  rig->drag(origin->first + 20, origin->second + 30, origin->first + 220, origin->second + 130);
+  target->drag(*rig, {20, 30, 220, 130});
   const auto page = scroll->readToEnd(60s);
   EXPECT_EQ(scroll->wait(60s), 0);
   ASSERT_TRUE(page);

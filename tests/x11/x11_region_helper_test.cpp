@@ -280,13 +280,7 @@ TEST(X11RegionHelper, TheHostsWindowIsLeftOutExactlyAndAnIdleHelperKeepsNoWindow
   ASSERT_TRUE(target);
   // The host (this test, the helper's parent) has a window over the target, before the capture
   // and through it, so what the target shows under it was never on the screen.
-  auto host = rig->openWindow({.title = "Host",
-                               .x = 250,
-                               .y = 200,
-                               .width = 250,
-                               .height = 150,
-                               .seed = 9,
-                               .pid = static_cast<long>(::getpid())});
+  auto host = rig->openWindow(XvfbRig::hostWindow(250, 200, 250, 150));
   ASSERT_TRUE(host);
   const auto origin = rig->contentOrigin(target->window());
   ASSERT_TRUE(origin);

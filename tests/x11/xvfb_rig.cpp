@@ -103,6 +103,31 @@ std::unique_ptr<XvfbRig> XvfbRig::start(const RigOptions& options, std::string& 
   return rig;
 }
 
+XvfbRig::WindowSpec XvfbRig::hostWindow(int x, int y, int width, int height) {
+  WindowSpec spec;
+  spec.title = "Host";
+  spec.x = x;
+  spec.y = y;
+  spec.width = width;
+  spec.height = height;
+  spec.seed = 9;
+  spec.pid = static_cast<long>(::getpid());
+  return spec;
+}
+
+XvfbRig::WindowSpec XvfbRig::longPage(int y, int height, int rows) {
+  WindowSpec spec;
+  spec.title = "Long page";
+  spec.x = 100;
+  spec.y = y;
+  spec.width = 500;
+  spec.height = height;
+  spec.seed = 4;
+  spec.page = rows;
+  spec.click = 40;
+  return spec;
+}
+
 XvfbRig::~XvfbRig() {
   connection_.reset();
   windowManager_.reset();

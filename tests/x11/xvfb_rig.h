@@ -28,6 +28,14 @@ struct RigOptions {
   std::vector<x11::PixelRect> monitors;
   int primary = 0;  // index of the primary monitor; -1: none
   bool windowManager = false;
+
+  // Two 800x600 monitors side by side on a 1600x600 screen.
+  static RigOptions twoMonitors() {
+    RigOptions o;
+    o.height = 600;
+    o.monitors = {{0, 0, 800, 600}, {800, 0, 800, 600}};
+    return o;
+  }
 };
 
 class TestWindowProcess;
@@ -57,6 +65,11 @@ class XvfbRig {
     // `footer` fixed rows; 0: the pattern stands still.
     int page = 0, click = 40, header = 0, footer = 0;
   };
+  // A window of the host, which is this test process (the helpers' parent), showing pattern 9.
+  static WindowSpec hostWindow(int x, int y, int width, int height);
+  // The long page the scroll tests and benchmarks drag over: 500 points wide at (100, y), `rows`
+  // pattern rows of seed 4 that the wheel moves 40 a click.
+  static WindowSpec longPage(int y, int height, int rows);
   std::unique_ptr<TestWindowProcess> openWindow(const WindowSpec& wanted);
 
   // XTest input, in root pixels.
