@@ -25,8 +25,6 @@ using namespace std::chrono_literals;
 constexpr auto kOpenDeadline = 5s;
 // How long a new recording's first frame may take before the screen counts as still.
 constexpr auto kFirstFrameWait = 500ms;
-constexpr auto kProbeDeadline = 2s;
-constexpr const char* kNotReachable = "The compositor is not reachable.";
 
 // The pixels of the area (x, y, width, height in mutter's layout) in a monitor's picture; nothing
 // when the monitor does not hold all of it.
@@ -44,10 +42,6 @@ std::optional<Image> areaOf(const MonitorPicture& p, int x, int y, int width, in
     std::memcpy(out.row(row), p.picture.row(static_cast<int>(top) + row) + left * 4,
                 static_cast<std::size_t>(w) * 4);
   return out;
-}
-
-platform::PlatformError error(std::string description) {
-  return platform::PlatformError{std::move(description)};
 }
 
 }  // namespace
@@ -115,10 +109,7 @@ GnomeFrameCapture::~GnomeFrameCapture() {
 
 std::optional<std::string> GnomeFrameCapture::whyNotAvailable() {
   std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
-  if (auto why = whyMutterServiceSilent(session_, "org.gnome.Mutter.ScreenCast", kProbeDeadline))
-    return "mutter's ScreenCast service does not answer (" + *why + ")";
-  return std::nullopt;
+  return whyScreenCastUnavailable(connection_.get(), session_);
 }
 
 std::unique_ptr<platform::ExclusionHold> GnomeFrameCapture::holdExclusions() {
@@ -159,13 +150,13 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
     if (!recording_) {
       if (!pipewire_) {
         auto pipewire = PipeWireConnection::open(session_.loop());
-        if (!pipewire) return unexpected(error(pipewire.error().description));
+        if (!pipewire) return failed(pipewire.error().description);
         pipewire_ = std::move(*pipewire);
       }
       auto opened = session_.run(Recording::open(*session_.bus(), *pipewire_, x, y, width, height));
       if (!opened) {
         endRecording();
-        return unexpected(error(opened.error().description));
+        return failed(opened.error().description);
       }
       recording_ = std::move(*opened);
       return recording_->newest;
@@ -181,27 +172,27 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
     if (!recording_->over()) return recording_->newest;
   }
   endRecording();
-  return unexpected(error("The screen-cast stream ended."));
+  return failed("The screen-cast stream ended.");
 }
 
 Expected<Image, platform::PlatformError> GnomeFrameCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
-  if (!session_.bus()) return unexpected(error("The session bus is not reachable."));
-  if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
+  if (!connection_ || !connection_->ok()) return failed(wayland::kCompositorNotReachable);
+  if (!session_.bus()) return failed("The session bus is not reachable.");
+  if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
   connection_->dispatchAvailable();
   const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
   if (!output) {
     // An output added a moment ago shows after the compositor's answer.
-    if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
+    if (!connection_->roundtrip()) return failed(wayland::kCompositorNotReachable);
     output = connection_->findOutput(filter.displayID);
   }
-  if (!output) return unexpected(error("The display is not available."));
+  if (!output) return failed("The display is not available.");
   const wayland::OutputGeometry geometry = output->geometry();
   const auto part =
       wayland::regionPart({geometry.logical.width, geometry.logical.height}, config.sourceRect);
-  if (!part) return unexpected(error("Invalid capture area."));
+  if (!part) return failed("Invalid capture area.");
   if (part->area.isEmpty()) return Image(config.width, config.height);
   const Rect area = part->area.offsetBy(geometry.logical.x, geometry.logical.y);
   auto frame = frameOf(static_cast<int>(std::lround(area.x)), static_cast<int>(std::lround(area.y)),

@@ -8,10 +8,7 @@ GnomeRegionDesktop::GnomeRegionDesktop(EventLoop& loop, const char* display,
                                        std::string activationToken)
     : LayerShellRegionDesktop(wayland::WaylandConnection::open(display)) {
   wayland::WaylandConnection* c = connection();
-  if (auto why = whyNotMutter(c); !why.empty()) {
-    decline(std::move(why));
-    return;
-  }
+  if (declines(whyNotMutter(c))) return;
   capture_ = std::make_unique<GnomeScreenCapture>(display);
   if (auto why = capture_->whyNotAvailable()) {
     decline(*why);

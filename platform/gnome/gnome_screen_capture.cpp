@@ -15,14 +15,8 @@ using namespace std::chrono_literals;
 // The shell renders the monitors before the first frames come: generous for a loaded machine,
 // still bounded.
 constexpr auto kCaptureDeadline = 5s;
-constexpr auto kProbeDeadline = 2s;
 // How long the prepared recording's frames are read at a time while no call waits.
 constexpr auto kReadingSlice = 50ms;
-constexpr const char* kNotReachable = "The compositor is not reachable.";
-
-platform::PlatformError error(std::string description) {
-  return platform::PlatformError{std::move(description)};
-}
 
 }  // namespace
 
@@ -58,10 +52,7 @@ auto GnomeScreenCapture::onWorker(F job) -> decltype(job()) {
 
 std::optional<std::string> GnomeScreenCapture::whyNotAvailable() {
   return onWorker([this]() -> std::optional<std::string> {
-    if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
-    if (auto why = whyMutterServiceSilent(session_, "org.gnome.Mutter.ScreenCast", kProbeDeadline))
-      return "mutter's ScreenCast service does not answer (" + *why + ")";
-    return std::nullopt;
+    return whyScreenCastUnavailable(connection_.get(), session_);
   });
 }
 
@@ -134,7 +125,7 @@ Expected<platform::ShareableContent, platform::PlatformError> GnomeScreenCapture
 
 Expected<wayland::PictureBatch::Pictures, platform::PlatformError>
 GnomeScreenCapture::captureAll() {
-  if (!pipewire()) return unexpected(error("Cannot reach the PipeWire daemon."));
+  if (!pipewire()) return failed("Cannot reach the PipeWire daemon.");
   std::uint64_t served = wanted_;
   if (prepared_ && prepared_->over()) prepared_.reset();
   if (!prepared_) {
@@ -143,7 +134,7 @@ GnomeScreenCapture::captureAll() {
     if (opened) prepared_ = std::move(*opened);
     if (!opened) {
       endRecording();
-      return unexpected(error(opened.error().description));
+      return failed(opened.error().description);
     }
   }
   auto pictures = session_.run(prepared_->pictures(kCaptureDeadline));
@@ -151,7 +142,7 @@ GnomeScreenCapture::captureAll() {
   // it wants no other.
   endRecording();
   wanted_.compare_exchange_strong(served, 0);
-  if (!pictures) return unexpected(error(pictures.error().description));
+  if (!pictures) return failed(pictures.error().description);
   wayland::PictureBatch::Pictures out;
   for (MonitorPicture& p : *pictures) {
     for (const auto& o : connection_->outputs()) {
@@ -164,15 +155,15 @@ GnomeScreenCapture::captureAll() {
 Expected<Image, platform::PlatformError> GnomeScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   return onWorker([&, this]() -> Expected<Image, platform::PlatformError> {
-    if (!connection_ || !connection_->ok()) return unexpected(error(kNotReachable));
-    if (!session_.bus()) return unexpected(error("The session bus is not reachable."));
-    if (config.width <= 0 || config.height <= 0) return unexpected(error("Invalid capture size."));
+    if (!connection_ || !connection_->ok()) return failed(wayland::kCompositorNotReachable);
+    if (!session_.bus()) return failed("The session bus is not reachable.");
+    if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
     auto picture = batch_.takeOrTakeAll(
         filter.displayID, std::chrono::steady_clock::now(),
         [&]() -> Expected<wayland::PictureBatch::Pictures, platform::PlatformError> {
-          if (!connection_->roundtrip()) return unexpected(error(kNotReachable));
+          if (!connection_->roundtrip()) return failed(wayland::kCompositorNotReachable);
           if (!connection_->findOutput(filter.displayID))
-            return unexpected(error("The display is not available."));
+            return failed("The display is not available.");
           return captureAll();
         });
     if (!picture) return picture;

@@ -19,20 +19,11 @@ constexpr auto kListDeadline = 5s;
 GnomeScrollDesktop::GnomeScrollDesktop(EventLoop& loop, const char* display,
                                        std::string activationToken)
     : ReportedScrollDesktop(wayland::WaylandConnection::open(display)) {
-  if (auto why = whyNotMutter(connection()); !why.empty()) {
-    decline(std::move(why));
-    return;
-  }
+  if (declines(whyNotMutter(connection()))) return;
   capture_ = std::make_unique<GnomeFrameCapture>(display);
-  if (auto why = capture_->whyNotAvailable()) {
-    decline(std::move(*why));
-    return;
-  }
+  if (declines(capture_->whyNotAvailable())) return;
   auto wheel = std::make_unique<GnomeScrollEvents>();
-  if (auto why = wheel->whyNotAvailable()) {
-    decline(std::move(*why));
-    return;
-  }
+  if (declines(wheel->whyNotAvailable())) return;
   if (!openBus(loop)) return;
   // Mutter focuses a new window as it shows it (gnome_region_desktop.cpp).
   start(loop, wayland::FocusJudgement::kOnceShown, wayland::WaylandOverlay::Role::kFullscreenWindow,

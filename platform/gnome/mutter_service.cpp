@@ -21,4 +21,13 @@ std::optional<std::string> whyMutterServiceSilent(dbus::PrivateSessionBus& sessi
   return std::nullopt;
 }
 
+std::optional<std::string> whyScreenCastUnavailable(wayland::WaylandConnection* connection,
+                                                    dbus::PrivateSessionBus& session) {
+  using namespace std::chrono_literals;
+  if (!connection || !connection->ok()) return "no Wayland compositor answers";
+  if (auto why = whyMutterServiceSilent(session, "org.gnome.Mutter.ScreenCast", 2s))
+    return "mutter's ScreenCast service does not answer (" + *why + ")";
+  return std::nullopt;
+}
+
 }  // namespace orvel::gnome

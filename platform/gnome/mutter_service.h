@@ -6,6 +6,7 @@
 
 #include "orvel/common/clock.h"
 #include "platform/dbus/private_session_bus.h"
+#include "platform/wayland/wayland_connection.h"
 
 namespace orvel::gnome {
 
@@ -15,5 +16,11 @@ namespace orvel::gnome {
 // session's lock.
 std::optional<std::string> whyMutterServiceSilent(dbus::PrivateSessionBus& session,
                                                   const std::string& name, Duration deadline);
+
+// Why a ScreenCast port cannot take pictures: no compositor on `connection`, or mutter's ScreenCast
+// service silent over `session` (within a probe's bound); nothing when both answer. The caller
+// holds the session's lock.
+std::optional<std::string> whyScreenCastUnavailable(wayland::WaylandConnection* connection,
+                                                    dbus::PrivateSessionBus& session);
 
 }  // namespace orvel::gnome

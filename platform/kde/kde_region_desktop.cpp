@@ -7,15 +7,9 @@ namespace orvel::kde {
 KdeRegionDesktop::KdeRegionDesktop(EventLoop& loop, const char* display)
     : LayerShellRegionDesktop(wayland::WaylandConnection::open(display)) {
   wayland::WaylandConnection* c = connection();
-  if (auto why = whyNotKWinCompositor(c); !why.empty()) {
-    decline(why);
-    return;
-  }
+  if (declines(whyNotKWinCompositor(c))) return;
   capture_ = std::make_unique<KWinScreenCapture>(display);
-  if (auto why = capture_->whyNotAvailable()) {
-    decline(*why);
-    return;
-  }
+  if (declines(capture_->whyNotAvailable())) return;
   std::string refusal;
   capture_->authorised(refusal);
   permissions_ = std::make_unique<KdePermissions>(std::move(refusal), *c);

@@ -22,15 +22,9 @@ Task<Expected<void, Failure>> scriptMissing() {
 
 KdeScrollDesktop::KdeScrollDesktop(EventLoop& loop, const char* display)
     : ReportedScrollDesktop(wayland::WaylandConnection::open(display)) {
-  if (auto why = whyNotKWinCompositor(connection()); !why.empty()) {
-    decline(std::move(why));
-    return;
-  }
+  if (declines(whyNotKWinCompositor(connection()))) return;
   capture_ = std::make_unique<KWinScreenCapture>(display);
-  if (auto why = capture_->whyNotAvailable()) {
-    decline(std::move(*why));
-    return;
-  }
+  if (declines(capture_->whyNotAvailable())) return;
   if (!openBus(loop)) return;
   std::string refusal;
   capture_->authorised(refusal);

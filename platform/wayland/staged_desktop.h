@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "orvel/common/event_loop.h"
@@ -28,6 +29,13 @@ class StagedDesktop {
   // Null when no compositor answered.
   WaylandConnection* connection() const { return connection_.get(); }
   void decline(std::string why) { whyNot_ = std::move(why); }
+  // Declines with `why` when there is one: true when declined.
+  bool declines(std::string why) {
+    if (why.empty()) return false;
+    decline(std::move(why));
+    return true;
+  }
+  bool declines(std::optional<std::string> why) { return why && declines(std::move(*why)); }
   // Once the backend found the compositor usable.
   void startStage(EventLoop& loop, OverlayStage::Options options);
   // Valid only when usable.

@@ -9,10 +9,7 @@ WaylandRegionDesktop::WaylandRegionDesktop(EventLoop& loop, const char* display,
                                            std::shared_ptr<StallWatch> stalls)
     : LayerShellRegionDesktop(WaylandConnection::open(display, stalls)),
       stalls_(std::move(stalls)) {
-  if (std::string why = whyNotForCapture(connection()); !why.empty()) {
-    decline(std::move(why));
-    return;
-  }
+  if (declines(whyNotForCapture(connection()))) return;
   // A stalled compositor stalls both connections: a capture waits for it once, not once on each.
   capture_ = std::make_unique<WaylandScreenCapture>(display, stalls_);
   if (!capture_->available()) {

@@ -10,10 +10,7 @@ namespace orvel::wayland {
 WaylandScrollDesktop::WaylandScrollDesktop(EventLoop& loop, const char* display,
                                            const char* swaySocket)
     : LayerShellScrollDesktop(WaylandConnection::open(display)) {
-  if (auto why = whyNotForCapture(connection()); !why.empty()) {
-    decline(std::move(why));
-    return;
-  }
+  if (declines(whyNotForCapture(connection()))) return;
   // Without sway's IPC the display still works: "select" then names what is missing.
   windowList_ = SwayWindowList::open(swaySocket);
   capture_ = std::make_unique<WaylandFrameCapture>(display, windowList_.get());

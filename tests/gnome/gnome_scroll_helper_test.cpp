@@ -177,12 +177,7 @@ TEST_F(GnomeScrollHelperTest, InstalledHelperNeedsTheExtensionThenCapturesScroll
   ASSERT_TRUE(hand->move(1280 + 500, 600));
 
   std::vector<std::uint8_t> frame;
-  auto capture = [&] {
-    const Json reply = helper.request("capture");
-    frame = ok(reply) ? helper.payload(reply["length"].get<std::size_t>())
-                      : std::vector<std::uint8_t>();
-    return reply;
-  };
+  auto capture = [&] { return helper.capture(frame); };
   // The frame is the shell's own picture of the region, once the page has settled (GTK's
   // overlay scroll bars fade after the pointer left).
   long wrong = -1;

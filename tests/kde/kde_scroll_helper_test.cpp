@@ -188,12 +188,7 @@ TEST(KdeScrollHelper, InstalledHelperSelectsCapturesScrollsActivatesAndSeesTheTa
   ASSERT_TRUE(move(2500, 790));
 
   std::vector<std::uint8_t> frame;
-  auto capture = [&] {
-    const Json reply = helper.request("capture");
-    frame = ok(reply) ? helper.payload(reply["length"].get<std::size_t>())
-                      : std::vector<std::uint8_t>();
-    return reply;
-  };
+  auto capture = [&] { return helper.capture(frame); };
   std::string notYet;
   auto pageComes = [&](int offset) {
     return waitUntil([&] {

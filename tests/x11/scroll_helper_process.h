@@ -47,6 +47,14 @@ class ScrollHelperProcess {
     process_->readBytes(n, bytes, std::chrono::seconds(10));
     return bytes;
   }
+  // "capture": the reply, and its frame's bytes in `frame` (none when it failed).
+  Json capture(std::vector<std::uint8_t>& frame) {
+    Json answer = request("capture");
+    frame = answer.is_object() && answer.value("ok", false)
+                ? payload(answer["length"].get<std::size_t>())
+                : std::vector<std::uint8_t>();
+    return answer;
+  }
   ChildProcess& process() { return *process_; }
 
  private:
