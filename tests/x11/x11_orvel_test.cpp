@@ -71,8 +71,8 @@ struct OpenWindow {
 };
 
 // Null when the window did not open or its content cannot be found.
-std::optional<OpenWindow> openWindow(XvfbRig& rig, const XvfbRig::WindowSpec& spec) {
-  auto process = rig.openWindow(spec);
+std::optional<OpenWindow> openWindow(XvfbRig& rig, const XvfbRig::WindowSpec& layout) {
+  auto process = rig.openWindow(layout);
   const auto origin = process ? rig.contentOrigin(process->window()) : std::nullopt;
   if (!origin) return std::nullopt;
   return OpenWindow{std::move(process), origin->first, origin->second};
@@ -136,10 +136,10 @@ class OrvelScroll : public ::testing::TestWithParam<Page> {};
 TEST_P(OrvelScroll, WritesThePageRowForRowWithFixedBandsOnce) {
   const Page page = GetParam();
   START_RIG(rig, RigOptions{});
-  XvfbRig::WindowSpec spec = XvfbRig::longPage(60, 700, page.rows);
-  spec.header = page.header;
-  spec.footer = page.footer;
-  const auto target = openWindow(*rig, spec);
+  XvfbRig::WindowSpec layout = XvfbRig::longPage(60, 700, page.rows);
+  layout.header = page.header;
+  layout.footer = page.footer;
+  const auto target = openWindow(*rig, layout);
   ASSERT_TRUE(target);
   TemporaryFolder folder;
   const auto png =

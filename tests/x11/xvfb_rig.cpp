@@ -104,28 +104,28 @@ std::unique_ptr<XvfbRig> XvfbRig::start(const RigOptions& options, std::string& 
 }
 
 XvfbRig::WindowSpec XvfbRig::hostWindow(int x, int y, int width, int height) {
-  WindowSpec spec;
-  spec.title = "Host";
-  spec.x = x;
-  spec.y = y;
-  spec.width = width;
-  spec.height = height;
-  spec.seed = 9;
-  spec.pid = static_cast<long>(::getpid());
-  return spec;
+  WindowSpec window;
+  window.title = "Host";
+  window.x = x;
+  window.y = y;
+  window.width = width;
+  window.height = height;
+  window.seed = 9;
+  window.pid = static_cast<long>(::getpid());
+  return window;
 }
 
 XvfbRig::WindowSpec XvfbRig::longPage(int y, int height, int rows) {
-  WindowSpec spec;
-  spec.title = "Long page";
-  spec.x = 100;
-  spec.y = y;
-  spec.width = 500;
-  spec.height = height;
-  spec.seed = 4;
-  spec.page = rows;
-  spec.click = 40;
-  return spec;
+  WindowSpec window;
+  window.title = "Long page";
+  window.x = 100;
+  window.y = y;
+  window.width = 500;
+  window.height = height;
+  window.seed = 4;
+  window.page = rows;
+  window.click = 40;
+  return window;
 }
 
 XvfbRig::~XvfbRig() {
