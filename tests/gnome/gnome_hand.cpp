@@ -84,20 +84,31 @@ bool overviewActive(EventLoop& loop, dbus::DbusConnection& bus) {
   return answer && *answer && sd_bus_message_read((*answer)->get(), "v", "b", &shown) >= 0 && shown;
 }
 
-// Sets OverviewActive and waits until it reads so.
-bool setOverview(EventLoop& loop, dbus::DbusConnection& bus, bool shown) {
+bool askOverview(EventLoop& loop, dbus::DbusConnection& bus, bool shown) {
   auto set = bus.newCall(kShellProperties, "Set");
   sd_bus_message_append(set.get(), "ssv", "org.gnome.Shell", "OverviewActive", "b", int(shown));
   std::string ignored;
-  return answered(send(loop, bus, std::move(set)), ignored) &&
+  return answered(send(loop, bus, std::move(set)), ignored);
+}
+
+// Sets OverviewActive and waits until it reads so.
+bool setOverview(EventLoop& loop, dbus::DbusConnection& bus, bool shown) {
+  return askOverview(loop, bus, shown) &&
          waylandtest::waitUntil([&] { return overviewActive(loop, bus) == shown; });
 }
 
 }  // namespace
 
 bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
-  waylandtest::waitUntil([&] { return overviewActive(loop, bus); }, 30s);
-  return setOverview(loop, bus, false);
+  // A loaded machine can take a minute to run the shell's start-up animation.
+  if (!waylandtest::waitUntil([&] { return overviewActive(loop, bus); }, 90s)) return false;
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    if (setOverview(loop, bus, false)) return true;
+    // The shell drops an end asked while its start-up animation still runs, and then ignores
+    // further ends until the overview is asked for again.
+    askOverview(loop, bus, true);
+  }
+  return false;
 }
 
 bool openOverview(EventLoop& loop, dbus::DbusConnection& bus) {
