@@ -38,22 +38,39 @@ function describe(c) {
   };
 }
 
-// `gone`: a window being removed, which KWin may still list.
-function report(gone) {
-  if (ended) return;
+// Ids of windows KWin has removed but may still list for a moment.
+var removed = {};
+var lastSent = "";
+
+// The windows as KWin has them now.
+function snapshot() {
   var windows = [];
+  var listed = {};
   var clients = workspace.clientList();
   for (var i = 0; i < clients.length; ++i) {
-    if (gone && clients[i].internalId.toString() === gone.internalId.toString()) continue;
-    windows.push(describe(clients[i]));
+    var id = clients[i].internalId.toString();
+    listed[id] = true;
+    if (!removed[id]) windows.push(describe(clients[i]));
   }
-  var text = JSON.stringify({windows: windows});
+  for (var gone in removed)
+    if (!listed[gone]) delete removed[gone];
+  return JSON.stringify({windows: windows});
+}
+
+// KWin runs the answers to its D-Bus calls in no fixed order when it is busy, so the windows are
+// described when the answer comes rather than when they changed: whichever answer runs last sends
+// the state after the last change, and the helper keeps the last report it gets.
+function report() {
+  if (ended) return;
   // KWin calls back only on an answer, so the question is one the bus always answers.
   callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
            helper, function(owned) {
              if (!owned) return end();
-             if (!ended)
-               callDBus(helper, "/org/orvel/KWinWindows", "org.orvel.KWinWindows", "Report", text);
+             if (ended) return;
+             var text = snapshot();
+             if (text === lastSent) return;
+             lastSent = text;
+             callDBus(helper, "/org/orvel/KWinWindows", "org.orvel.KWinWindows", "Report", text);
            });
 }
 
@@ -70,7 +87,10 @@ workspace.clientAdded.connect(function(c) {
   watch(c);
   report();
 });
-workspace.clientRemoved.connect(function(c) { report(c); });
+workspace.clientRemoved.connect(function(c) {
+  removed[c.internalId.toString()] = true;
+  report();
+});
 workspace.clientActivated.connect(function() { report(); });
 workspace.clientMinimized.connect(function() { report(); });
 workspace.clientUnminimized.connect(function() { report(); });
