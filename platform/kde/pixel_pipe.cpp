@@ -1,5 +1,6 @@
 #include "platform/kde/pixel_pipe.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -10,9 +11,18 @@
 
 namespace orvel::kde {
 
+int widenPipe(int fd) {
+  // Unprivileged programs may go up to /proc/sys/fs/pipe-max-size (1 MiB by default).
+  for (int size = 1 << 20; size >= 1 << 16; size /= 2) {
+    const int got = ::fcntl(fd, F_SETPIPE_SZ, size);
+    if (got >= 0) return got;
+  }
+  return ::fcntl(fd, F_GETPIPE_SZ);
+}
+
 Expected<std::vector<std::uint8_t>, Failure> readPixelPipe(
     int fd, std::size_t limit, std::chrono::steady_clock::time_point deadline) {
-  constexpr std::size_t kChunk = 1 << 16;
+  constexpr std::size_t kChunk = 1 << 20;
   std::vector<std::uint8_t> bytes;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

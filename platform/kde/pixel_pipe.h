@@ -12,6 +12,11 @@
 
 namespace orvel::kde {
 
+// Grows the pipe of `fd` towards 1 MiB, so that a picture of megabytes crosses it in a few
+// writes rather than in 64 KiB ones, each waiting for the reader to be scheduled; its size in
+// bytes after (negative when it cannot be read).
+int widenPipe(int fd);
+
 // Reads `fd` (a pipe's read end) until its writer closes it. Fails when more than `limit` bytes
 // arrive, when `deadline` passes first, or on a read error; the messages say which.
 Expected<std::vector<std::uint8_t>, Failure> readPixelPipe(

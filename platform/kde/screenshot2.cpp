@@ -141,6 +141,7 @@ Task<Expected<KWinPicture, Failure>> Screenshot2::capture(dbus::DbusMessage requ
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) co_return failed("Cannot make a pipe for the picture.");
   OwnedFd readEnd(ends[0]);
+  widenPipe(readEnd.fd);
   {
     // The message keeps a copy of the write end for KWin; ours goes now, so that the pipe ends
     // when KWin closes its own.

@@ -1,9 +1,11 @@
-// The picture pipe is read to its end, within its bound and its deadline.
+// The picture pipe is widened and read to its end, within its bound and its deadline.
 #include "platform/kde/pixel_pipe.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <thread>
 
 namespace orvel::kde {
@@ -47,6 +49,25 @@ TEST(PixelPipe, ReadsEverythingUntilTheWriterCloses) {
   writer.join();
   ASSERT_TRUE(read) << read.error().description;
   EXPECT_EQ(*read, sent);
+}
+
+TEST(PixelPipe, AWidenedPipeHoldsWhatItsSizeSaysWithoutAReader) {
+  Pipe pipe;
+  const int size = widenPipe(pipe.fds[0]);
+  ASSERT_GE(size, 1 << 16);
+  EXPECT_EQ(::fcntl(pipe.fds[0], F_GETPIPE_SZ), size);
+  // 1 MiB wherever this machine lets the program grow a pipe that far (the default).
+  long most = 1 << 20;
+  if (FILE* f = std::fopen("/proc/sys/fs/pipe-max-size", "r")) {
+    if (std::fscanf(f, "%ld", &most) != 1) most = 1 << 20;
+    std::fclose(f);
+  }
+  if (most >= (1L << 20) || ::geteuid() == 0) {
+    EXPECT_EQ(size, 1 << 20);
+  }
+  ASSERT_EQ(::fcntl(pipe.fds[1], F_SETFL, O_NONBLOCK), 0);
+  const std::vector<std::uint8_t> sent(static_cast<std::size_t>(size), 7);
+  EXPECT_EQ(::write(pipe.fds[1], sent.data(), sent.size()), size);
 }
 
 TEST(PixelPipe, RefusesMoreThanItsBoundAndAWriterThatNeverCloses) {

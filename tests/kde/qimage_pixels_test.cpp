@@ -35,6 +35,13 @@ TEST(QImagePixels, ConvertsEachFormatToPremultipliedBgra) {
   ASSERT_TRUE(straight);
   EXPECT_EQ(pixelsOf(*straight), (std::vector<std::uint8_t>{100, 50, 25, 128, 0, 0, 0, 0}));
 
+  // An opaque row is left as it came, the translucent row below it premultiplied.
+  const std::vector<std::uint8_t> rows = {200, 100, 50, 255, 200, 100, 50, 128};
+  auto mixed = convertQImagePixels(rows, {1, 2, 4, 5});
+  ASSERT_TRUE(mixed);
+  EXPECT_EQ(std::vector<std::uint8_t>(mixed->data(), mixed->data() + 8),
+            (std::vector<std::uint8_t>{200, 100, 50, 255, 100, 50, 25, 128}));
+
   auto opaque = convertQImagePixels(bytes, {2, 1, 12, 4});
   ASSERT_TRUE(opaque);
   EXPECT_EQ(pixelsOf(*opaque), (std::vector<std::uint8_t>{200, 100, 50, 255, 10, 20, 30, 255}));
