@@ -42,20 +42,7 @@ class GnomeRegionHelperTest : public GnomeDeskTest {
   std::optional<RgbaPicture> area(int left, int top, int right, int bottom) {
     auto pictures = monitorPictures();
     if (!pictures) return std::nullopt;
-    RgbaPicture out{right - left, bottom - top, {}};
-    out.rgba.resize(static_cast<std::size_t>(out.width) * out.height * 4);
-    for (const gnome::MonitorPicture& p : *pictures) {
-      for (int y = top; y < bottom; ++y) {
-        for (int x = left; x < right; ++x) {
-          const int mx = x - p.monitor.x, my = y - p.monitor.y;
-          if (mx < 0 || my < 0 || mx >= p.picture.width() || my >= p.picture.height()) continue;
-          const std::uint8_t* bgra = p.picture.data() + my * p.picture.stride() + mx * 4;
-          std::uint8_t* rgba = out.rgba.data() + ((y - top) * out.width + (x - left)) * 4;
-          rgba[0] = bgra[2], rgba[1] = bgra[1], rgba[2] = bgra[0], rgba[3] = bgra[3];
-        }
-      }
-    }
-    return out;
+    return layoutArea(*pictures, left, top, right, bottom);
   }
 
   // A shell out of its overview (where windows take no input), the hand ready, the truth taken
@@ -100,21 +87,11 @@ class GnomeRegionHelperTest : public GnomeDeskTest {
         30s);
   }
 
-  // Prepare and capture into `path`; returns once the overlay shows the region dimmed in two
-  // pictures in a row: the shell animates a new window's opening, and a press during it can miss
-  // the overlay.
+  // Prepare and capture into `path`; returns once the overlay shows the region dimmed.
   void startCapture(int id, const std::string& path) {
     prepareAndCapture(*helper_, id, path);
     long wrong = -1;
-    int dimmedInARow = 0;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-          auto shown = region();
-          wrong = shown ? waylandtest::notDimmed(*shown, *truth_) : -1;
-          dimmedInARow = wrong == 0 ? dimmedInARow + 1 : 0;
-          return dimmedInARow >= 2;
-        },
-        30s))
+    ASSERT_TRUE(overlaySettled([&] { return region(); }, *truth_, wrong, 30s))
         << wrong << " pixels of the overlay are not the dimmed screen; "
         << helper_->readLine(1s).value_or("no reply") << "; the helper's log:\n"
         << testsupport::readText(helperLog());
