@@ -2,9 +2,10 @@
 // itself: a drag across the join of both monitors, played through mutter's RemoteDesktop, gives
 // the pixels the shell's own ScreenCast shows there; a tiny selection, cancel, quit and a killed
 // helper end the overlay and give the pointer back; with another window focused no input leaks
-// and every end gives it back; the freeze holds; a monitor switched off before the capture fails
-// it; an overlay shown in the Activities overview fails the capture; Escape cancels; the shell
-// going away answers the waiting capture at once, and the helper neither says more nor spins.
+// and every end gives it back; the freeze holds; a monitor switched off before the capture or
+// under its overlay fails it; an overlay shown in the Activities overview fails the capture;
+// Escape cancels; the shell going away answers the waiting capture at once, and the helper
+// neither says more nor spins.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -235,35 +236,18 @@ TEST_F(GnomeRegionHelperTest, AMonitorSwitchedOffBeforeTheCaptureFailsIt) {
   expectDisplayChanged(reply(*helper_, 30s), 27, gone);
 }
 
-// A monitor switched off while the overlay shows the frozen screens: the drag on the monitor left
-// ends the capture with the same message, and no picture is written. Disabled: once mutter has
-// moved the overlay's windows off the monitor that went, no press or release of the test's hand
-// (a new RemoteDesktop session, the old one ended with the monitor) reaches the helper.
-TEST_F(GnomeRegionHelperTest, DISABLED_AMonitorSwitchedOffUnderTheOverlayFailsTheCapture) {
+// A monitor switched off while the overlay shows the frozen screens ends the capture at once with
+// the same message, and no picture is written: once mutter has moved the overlay's windows off
+// the monitor that went, no press or release reaches the helper, so it cannot wait for the drag.
+TEST_F(GnomeRegionHelperTest, AMonitorSwitchedOffUnderTheOverlayFailsTheCapture) {
   ASSERT_NO_FATAL_FAILURE(startDesk());
   if (!rig_) return;
   const std::string gone = rig_->runtimeDir() + "/gone.png";
   ASSERT_NO_FATAL_FAILURE(startCapture(28, gone));
-  // The hand's sessions record every monitor: mutter ends them with the monitor, and a new hand
-  // plays the drag.
+  // The hand's sessions record every monitor: mutter would end them with the monitor.
   hand_.reset();
   ASSERT_TRUE(keepOnlyMonitor(*loop_, *bus_, "Meta-0"));
-  std::string whyNot;
-  hand_ = GnomeHand::open(*loop_, *bus_, whyNot);
-  ASSERT_TRUE(hand_) << whyNot;
-  ASSERT_TRUE(hand_->warmUp());
-  // The first events of a new session can be lost: the drag is played again while nothing
-  // answers, three times at most.
-  Json answer;
-  for (int attempt = 0; attempt < 3 && answer.is_null(); ++attempt) {
-    ASSERT_TRUE(hand_->move(100, 100));
-    ASSERT_TRUE(hand_->button(true));
-    ASSERT_TRUE(hand_->move(200, 200));
-    ASSERT_TRUE(hand_->move(300, 250));
-    ASSERT_TRUE(hand_->button(false));
-    answer = reply(*helper_, 10s);
-  }
-  expectDisplayChanged(answer, 28, gone);
+  expectDisplayChanged(reply(*helper_, 30s), 28, gone);
 }
 
 // With an ordinary window focused beforehand (and the hand's latest click on it), the overlay
