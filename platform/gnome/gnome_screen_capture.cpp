@@ -78,6 +78,15 @@ void GnomeScreenCapture::endRecording() {
   pipewire_.reset();
 }
 
+void GnomeScreenCapture::endRecordingNext() {
+  auto recording = std::make_shared<std::unique_ptr<MonitorRecording>>(std::move(prepared_));
+  auto connection = std::make_shared<std::unique_ptr<PipeWireConnection>>(std::move(pipewire_));
+  worker_->post([recording, connection] {
+    recording->reset();
+    connection->reset();
+  });
+}
+
 bool GnomeScreenCapture::prepared() {
   return onWorker([this] { return prepared_ != nullptr; });
 }
@@ -138,9 +147,9 @@ GnomeScreenCapture::captureAll() {
     }
   }
   auto pictures = session_.run(prepared_->pictures(kCaptureDeadline));
-  // The pictures are in (or never will be): the recording ends now, and the hold that asked for
-  // it wants no other.
-  endRecording();
+  // The pictures are in (or never will be): the recording ends as the worker's next job, once the
+  // caller has them, and the hold that asked for it wants no other.
+  endRecordingNext();
   wanted_.compare_exchange_strong(served, 0);
   if (!pictures) return failed(pictures.error().description);
   wayland::PictureBatch::Pictures out;

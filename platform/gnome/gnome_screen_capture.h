@@ -63,6 +63,8 @@ class GnomeScreenCapture final : public platform::ScreenCapture {
   void letGo(std::uint64_t hold);
   // Ends the recording and its PipeWire connection.
   void endRecording();
+  // The same as the worker's next job: ending it takes a while, and the pictures wait for none.
+  void endRecordingNext();
   // Every monitor's picture, by display id.
   Expected<wayland::PictureBatch::Pictures, platform::PlatformError> captureAll();
   PipeWireConnection* pipewire();
