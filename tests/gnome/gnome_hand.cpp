@@ -1,6 +1,8 @@
 #include "gnome_hand.h"
 
 #include <cstring>
+#include <iostream>
+#include <optional>
 #include <string_view>
 
 #include "loop_runner.h"
@@ -77,38 +79,61 @@ namespace {
 const dbus::DbusTarget kShellProperties{"org.gnome.Shell", "/org/gnome/Shell",
                                         "org.freedesktop.DBus.Properties"};
 
-bool overviewActive(EventLoop& loop, dbus::DbusConnection& bus) {
+// OverviewActive as the shell reads it; nothing when it did not answer (`whyNot` says why).
+std::optional<bool> readOverview(EventLoop& loop, dbus::DbusConnection& bus, std::string& whyNot) {
   auto get = bus.newCall(kShellProperties, "Get");
   sd_bus_message_append(get.get(), "ss", "org.gnome.Shell", "OverviewActive");
   auto answer = send(loop, bus, std::move(get));
   int shown = 0;
-  return answer && *answer && sd_bus_message_read((*answer)->get(), "v", "b", &shown) >= 0 && shown;
+  if (!answered(answer, whyNot)) return std::nullopt;
+  if (sd_bus_message_read((*answer)->get(), "v", "b", &shown) < 0) {
+    whyNot = "OverviewActive is not a boolean";
+    return std::nullopt;
+  }
+  return shown != 0;
 }
 
-bool askOverview(EventLoop& loop, dbus::DbusConnection& bus, bool shown) {
+bool overviewActive(EventLoop& loop, dbus::DbusConnection& bus) {
+  std::string ignored;
+  return readOverview(loop, bus, ignored).value_or(false);
+}
+
+bool askOverview(EventLoop& loop, dbus::DbusConnection& bus, bool shown, std::string& whyNot) {
   auto set = bus.newCall(kShellProperties, "Set");
   sd_bus_message_append(set.get(), "ssv", "org.gnome.Shell", "OverviewActive", "b", int(shown));
-  std::string ignored;
-  return answered(send(loop, bus, std::move(set)), ignored);
+  return answered(send(loop, bus, std::move(set)), whyNot);
 }
 
 // Sets OverviewActive and waits until it reads so.
 bool setOverview(EventLoop& loop, dbus::DbusConnection& bus, bool shown) {
-  return askOverview(loop, bus, shown) &&
+  std::string ignored;
+  return askOverview(loop, bus, shown, ignored) &&
          waylandtest::waitUntil([&] { return overviewActive(loop, bus) == shown; });
 }
 
 }  // namespace
 
 bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus) {
+  std::string why;
+  std::optional<bool> shown;
   // A loaded machine can take a minute to run the shell's start-up animation.
-  if (!waylandtest::waitUntil([&] { return overviewActive(loop, bus); }, 90s)) return false;
+  if (!waylandtest::waitUntil(
+          [&] {
+            shown = readOverview(loop, bus, why);
+            return shown.value_or(false);
+          },
+          90s)) {
+    std::cerr << "the overview never opened; last read: "
+              << (shown ? (*shown ? "open" : "closed") : "no answer: " + why) << std::endl;
+    return false;
+  }
   for (int attempt = 0; attempt < 6; ++attempt) {
     if (setOverview(loop, bus, false)) return true;
     // The shell drops an end asked while its start-up animation still runs, and then ignores
     // further ends until the overview is asked for again.
-    askOverview(loop, bus, true);
+    if (!askOverview(loop, bus, true, why)) std::cerr << "asking for the overview: " << why << '\n';
   }
+  std::cerr << "the overview did not close" << std::endl;
   return false;
 }
 
