@@ -5,8 +5,9 @@
 // on what is recorded. Windows cannot be left out.
 //
 // The ports differ in how they serialise their calls, which come from any thread: each defines
-// runSerially (a lock, a worker thread of its own) and says so in its header. Everything protected
-// here runs only inside runSerially; the public calls enter it themselves.
+// runSerially (a lock, a worker thread of its own) and says so in its header. The connections are
+// used only in the port's turn (inside runSerially), but for posting to the bus's loop, which any
+// thread may do; the public calls here take their turn themselves.
 #pragma once
 
 #include <functional>
