@@ -28,6 +28,7 @@
 
 #include "helper_process.h"
 #include "orvel/common/json_text.h"
+#include "orvel_scroll_report.h"
 #include "platform/x11/monitor_layout.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/x11_connection.h"
@@ -219,26 +220,17 @@ bool scrollingCapture(x11::X11Connection& connection, Hand& hand, const std::str
             document->y + document->height - inset);
   std::string said;
   (void)(*orvel)->readAll(said, 300s);
-  // The last "orvel: N frames, page WxH px" line sums the capture up.
-  std::string last, why;
-  std::istringstream lines(said);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.find(" frames, page ") != std::string::npos) last = line;
-    if (line.find("end of the page") != std::string::npos ||
-        line.find("did not overlap") != std::string::npos ||
-        line.find("Keeping") != std::string::npos)
-      why += (why.empty() ? "" : "; ") + line.substr(std::min<std::size_t>(line.size(), 7));
-  }
-  if (last.empty() || said.find(out + "/scroll.png") == std::string::npos) {
+  const auto report = orvel::demo::readOrvelScrollReport(said);
+  if (report.page.empty() || said.find(out + "/scroll.png") == std::string::npos) {
     summary.add("scrolling capture: orvel scroll failed: " + said);
     return false;
   }
   char line[400];
   std::snprintf(line, sizeof line,
                 "scrolling capture through orvel scroll: scroll.png, %s (%s) (%.1f s)",
-                last.substr(7).c_str(), why.c_str(), seconds(started));
+                report.page.c_str(), report.why.c_str(), seconds(started));
   summary.add(line);
-  return said.find("did not overlap") == std::string::npos;
+  return !report.gaps;
 }
 
 bool regionCapture(x11::X11Connection& connection, Hand& hand, const std::string& bin,

@@ -2,9 +2,10 @@
 // prefix whose desktop entries authorise them, with the tests' fake-input hand as the user's.
 //   1. The instant region capture: a region dragged across the boundary of the two outputs, over
 //      the tests' page windows. Writes OUTDIR/region-kde.png.
-//   2. The scrolling capture: a region of a page window selected, captured and scrolled step by
-//      step, the frames stitched by their overlap. Writes OUTDIR/scroll-kde.png and checks its
-//      seams: every row of it must be the page's row it stands for.
+//   2. The scrolling capture through the installed `orvel scroll`: a region of a page window
+//      dragged over, captured, scrolled and stitched by orvel up to a height limit. Writes
+//      OUTDIR/scroll-kde.png and checks its seams: every row of it must be the page's row it
+//      stands for.
 // Appends a line per capture to OUTDIR/summary.txt.
 //
 //   orvel-demo-kde --bin BUILDDIR --out OUTDIR
@@ -12,7 +13,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include "demo_support.h"
 #include "input_counter_process.h"
@@ -26,7 +26,8 @@ using orvel::demo::summarize;
 using orvel::kdetest::ChildProcess;
 
 constexpr int kPageSeed = 5;
-constexpr int kScrollSteps = 8;
+// The page never ends: orvel stops at this height, about eight steps of its scroll.
+constexpr int kMaxHeight = 2320;
 
 struct Desk {
   orvel::kdetest::InstalledProject installed;
@@ -90,29 +91,32 @@ int scrollingCapture(Desk& desk, const std::string& bin, const std::string& out,
   });
   if (!placed.is_object()) return fail("the page window is not listed");
   const int wx = placed["x"].get<int>(), wy = placed["y"].get<int>();
-  auto helper = desk.rig->spawn({desk.installed.prefix() + "/libexec/orvel/scroll-capture-helper"});
-  if (!helper) return fail("no helper");
-  // Any answer (here: nothing selected yet) tells that the helper has opened its desktop.
-  helper->write("{\"command\":\"capture\"}\n");
-  orvel::demo::replyOf(*helper);
-  helper->write("{\"command\":\"select\"}\n");
-  // A person's drag starts once the screen dimmed.
-  std::this_thread::sleep_for(1500ms);
+  // The page has the focus back from the region capture's overlay, and gives it to orvel's.
+  if (!orvel::waylandtest::waitUntil([&] { return page.focused(); }))
+    return fail("the page did not take the focus");
   const int left = 60, top = 40, width = 520, height = 400;
-  desk.drag(wx + left, wy + top, wx + left + width, wy + top + height);
-  // KWin draws the pointer into its pictures: away from the region, onto the other output.
-  auto away = [&] { desk.moveTo(2500, 790); };
-  away();
-  const Json selected = orvel::demo::replyOf(*helper);
-  if (!selected.value("ok", false) || !selected.contains("region"))
-    return fail("select: " + selected.dump());
-  std::string why;
-  const auto stitched = orvel::demo::stitchedScrolls(*helper, kScrollSteps, away, why);
-  if (!stitched) return fail(why);
-  helper->write("{\"command\":\"close\"}\n");
-  helper->wait(5s);
-  return orvel::demo::finishScrolls(out, "KDE", "scroll-kde.png", *stitched, height, left, top,
-                                    kPageSeed, started);
+  orvel::demo::OrvelScrollStep step;
+  step.desktop = "KDE";
+  step.file = "scroll-kde.png";
+  step.written = desk.rig->runtimeDir() + "/" + step.file;
+  step.drag = [&] {
+    return orvel::waylandtest::waitUntil([&] { return !page.focused(); }) &&
+           desk.drag(wx + left, wy + top, wx + left + width, wy + top + height);
+  };
+  step.seams = [&](const orvel::waylandtest::RgbaPicture& png,
+                   const orvel::demo::OrvelScrollReport&) {
+    return orvel::demo::patternRowsBroken(png, left, top, kPageSeed);
+  };
+  step.seamsHold = orvel::demo::kPatternRowsHold;
+  // The installed orvel, which starts the installed helper: KWin shows its pictures to that one.
+  ChildProcess::Options o;
+  o.pipeStdin = false;
+  o.environment["LD_LIBRARY_PATH"] = orvel::demo::installedLibraryPath(desk.installed.prefix());
+  auto orvel =
+      desk.rig->spawn(orvel::demo::orvelScrollCommand(desk.installed.prefix() + "/bin/orvel",
+                                                      step.written, kMaxHeight),
+                      o);
+  return orvel::demo::scrollThroughOrvel(orvel.get(), out, step, started);
 }
 
 }  // namespace

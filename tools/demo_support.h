@@ -1,21 +1,22 @@
-// What the Wayland and KDE demos share: their arguments, the summary lines, and a scrolling capture
-// of a selected region of the tests' page window driven through the helper's protocol, its frames
-// stitched by their overlap as the X11 demo host does, with the check of its seams.
+// What the Wayland, KDE and GNOME demos share: their arguments, the summary lines, the region
+// capture's request and summary, and the scrolling capture through `orvel scroll` (the user's drag
+// played once the overlay has the focus, the page read back and its rows checked).
 #pragma once
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "child_process.h"
 #include "orvel/common/json_text.h"
-#include "orvel/stitching/page_stitcher.h"
-#include "png_file.h"
-#include "sway_rig.h"
+#include "orvel_scroll_report.h"
+#include "rgba_png.h"
 #include "test_pattern.h"
 
 namespace orvel::demo {
@@ -43,22 +44,6 @@ inline std::optional<DemoArguments> demoArguments(int argc, char** argv, const c
 inline void summarize(const std::string& out, const std::string& line) {
   std::printf("demo: %s\n", line.c_str());
   std::ofstream(out + "/summary.txt", std::ios::app) << line << "\n";
-}
-
-// Rows of `picture` that are not the page of `seed`'s rows from `top` on, at column `left` of the
-// window.
-inline int brokenRows(const ImageView& picture, int left, int top, int seed) {
-  int broken = 0;
-  for (int y = 0; y < picture.height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(picture.row(y));
-    for (int x = 0; x < picture.width; ++x) {
-      if (row[x] != x11test::patternPixel(left + x, top + y, seed)) {
-        ++broken;
-        break;
-      }
-    }
-  }
-  return broken;
 }
 
 // The helper's reply line; an empty object when none came or it is not an object.
@@ -95,89 +80,96 @@ inline int finishRegion(testsupport::ChildProcess& helper, const std::string& ou
   return 0;
 }
 
-// The selected region of `helper` captured, then scrolled by 0.6 of its height `steps` times and
-// captured again once the page moved, the frames stitched; `moveAway` runs after each scroll (the
-// wheel's pointer stays on the region, which the compositor draws into its pictures). Nothing,
-// with the reason in `why`, when a step fails.
-inline std::optional<stitching::PageStitcher> stitchedScrolls(testsupport::ChildProcess& helper,
-                                                              int steps,
-                                                              const std::function<void()>& moveAway,
-                                                              std::string& why) {
-  struct Frame {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> bgra;
-    ImageView view() const {
-      return {bgra.data(), width, height, static_cast<std::size_t>(width) * 4};
-    }
-  };
-  auto capture = [&](Frame& frame) {
-    helper.write("{\"command\":\"capture\"}\n");
-    const Json header = replyOf(helper);
-    if (!header.value("ok", false)) return false;
-    frame.width = header.value("width", 0);
-    frame.height = header.value("height", 0);
-    return helper.readBytes(header.value("length", std::size_t{0}), frame.bgra, 10s);
-  };
-  Frame previous;
-  if (!capture(previous)) {
-    why = "the first capture";
-    return std::nullopt;
-  }
-  stitching::PageStitcher stitched(previous.view());
-  const int asked = previous.height * 6 / 10;
-  for (int step = 0; step < steps; ++step) {
-    helper.write("{\"command\":\"scroll\",\"fraction\":0.6}\n");
-    const Json scrolled = replyOf(helper);
-    if (!scrolled.value("ok", false)) {
-      why = "scroll: " + scrolled.dump();
-      return std::nullopt;
-    }
-    moveAway();
-    // The page repaints after the wheel events: the first frame that has moved.
-    Frame next;
-    const auto before = stitching::rowHashes(previous.view());
-    const bool moved = waylandtest::waitUntil([&] {
-      return capture(next) &&
-             stitching::measureOverlap(before, stitching::rowHashes(next.view()), asked).shift > 0;
-    });
-    if (!moved) {
-      why = "the page did not move";
-      return std::nullopt;
-    }
-    if (!stitched.add(next.view(), asked).matched) {
-      why = "a frame did not overlap the page";
-      return std::nullopt;
-    }
-    previous = std::move(next);
-  }
-  return stitched;
+// A scrolling capture through `orvel scroll` on one desktop.
+struct OrvelScrollStep {
+  std::string desktop;  // as the summary names it: "Wayland"
+  std::string file;     // the picture's name in OUTDIR
+  std::string written;  // where orvel writes it: a folder the desktop's user may write
+  // Plays the user's drag over the region once the overlay has the focus; false when it could not.
+  std::function<bool()> drag;
+  // Whether the page's rows are the ones the region stood for: empty when they are, else why not.
+  std::function<std::string(const waylandtest::RgbaPicture& page, const OrvelScrollReport& report)>
+      seams;
+  std::string seamsHold;  // what the summary says when they are
+};
+
+// The command that runs `orvel` as `orvel scroll -o WRITTEN --max-height MAX`, its standard error
+// joined to its output (the progress lines that the summary reads).
+inline std::vector<std::string> orvelScrollCommand(const std::string& orvel,
+                                                   const std::string& written, int maxHeight) {
+  return {"/bin/sh", "-c",    "exec \"$0\" scroll -o \"$1\" --max-height \"$2\" 2>&1",
+          orvel,     written, std::to_string(maxHeight)};
 }
 
-// Writes `stitched` to OUTDIR/`file`, checks its seams (the region's top-left corner at (left,
-// top) of the page window) and summarizes it as the scrolling capture on `desktop`; 0 when every
-// row continues the page.
-inline int finishScrolls(const std::string& out, const std::string& desktop,
-                         const std::string& file, const stitching::PageStitcher& stitched,
-                         int frameHeight, int left, int top, int seed,
-                         std::chrono::steady_clock::time_point started) {
-  if (auto written = cli::writePngFile(stitched.view(), out + "/" + file); !written) {
-    summarize(out, "scrolling capture on " + desktop + " FAILED: " + written.error().description);
+// LD_LIBRARY_PATH for the orvel installed under `prefix`, a folder the dynamic linker does not
+// search: where its library went (the multiarch folder under lib/).
+inline std::string installedLibraryPath(const std::string& prefix) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(prefix + "/lib", ec))
+    if (entry.path().filename().string().starts_with("libOrvel.Startup.so"))
+      return entry.path().parent_path().string();
+  return prefix + "/lib";
+}
+
+// Plays `step`'s drag for `orvel` (started with orvelScrollCommand), waits for its end, reads the
+// page back, copies it to OUTDIR and summarizes it with its seam check; 0 when orvel wrote a page
+// whose seams hold.
+inline int scrollThroughOrvel(testsupport::ChildProcess* orvel, const std::string& out,
+                              const OrvelScrollStep& step,
+                              std::chrono::steady_clock::time_point started) {
+  const std::string what = "scrolling capture on " + step.desktop + " through orvel scroll";
+  auto fail = [&](const std::string& why) {
+    summarize(out, what + " FAILED: " + why);
     return 1;
+  };
+  if (!orvel) return fail("orvel did not start");
+  if (!step.drag()) {
+    orvel->kill();
+    return fail("the overlay did not take the drag; orvel said: " +
+                orvel->readToEnd(std::chrono::seconds(5)).value_or(""));
   }
-  const int broken = brokenRows(stitched.view(), left, top, seed);
+  const std::string said = orvel->readToEnd(std::chrono::minutes(5)).value_or("");
+  const std::optional<int> status = orvel->wait(std::chrono::seconds(10));
+  const OrvelScrollReport report = readOrvelScrollReport(said);
+  if (status != 0 || report.page.empty()) return fail("orvel said: " + said);
+  const auto page = waylandtest::readRgbaPng(step.written);
+  if (!page) return fail("no picture in " + step.written + "; orvel said: " + said);
+  std::error_code ec;
+  const std::string copy = out + "/" + step.file;
+  if (step.written != copy)
+    std::filesystem::copy_file(step.written, copy,
+                               std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) return fail("cannot write " + copy + ": " + ec.message());
+  const std::string broken =
+      report.gaps ? "orvel found frames that did not overlap the page" : step.seams(*page, report);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  char text[300];
-  std::snprintf(text, sizeof text,
-                "scrolling capture on %s: %d frames of %dx%d stitched into %s, %dx%d; seam check: "
-                "%s (%.1f s)",
-                desktop.c_str(), stitched.frames(), stitched.width(), frameHeight, file.c_str(),
-                stitched.width(), stitched.height(),
-                broken == 0 ? "every row continues the page" : "rows broken", seconds);
-  summarize(out, broken == 0 ? text
-                             : std::string(text) + ", " + std::to_string(broken) +
-                                   " rows are not the page's");
-  return broken == 0 ? 0 : 1;
+  char text[200];
+  std::snprintf(text, sizeof text, " (%.1f s)", seconds);
+  summarize(out, what + ": " + step.file + ", " + report.page + " (" + report.why +
+                     "); seam check: " + (broken.empty() ? step.seamsHold : "FAILED, " + broken) +
+                     text);
+  return broken.empty() ? 0 : 1;
 }
+
+// The seam check of a page of the tests' pattern (test_pattern.h) of `seed` whose region's top-left
+// corner was at (`left`, `top`) of the window: every row must be the pattern's row it stands for.
+inline std::string patternRowsBroken(const waylandtest::RgbaPicture& page, int left, int top,
+                                     int seed) {
+  int broken = 0;
+  for (int y = 0; y < page.height; ++y) {
+    for (int x = 0; x < page.width; ++x) {
+      const std::uint32_t bgra = x11test::patternPixel(left + x, top + y, seed);
+      const std::uint8_t* p = page.at(x, y);
+      if (p[0] != ((bgra >> 16) & 0xff) || p[1] != ((bgra >> 8) & 0xff) || p[2] != (bgra & 0xff)) {
+        ++broken;
+        break;
+      }
+    }
+  }
+  return broken == 0 ? "" : std::to_string(broken) + " rows are not the page's";
+}
+
+inline constexpr const char* kPatternRowsHold = "every row continues the page";
 
 }  // namespace orvel::demo

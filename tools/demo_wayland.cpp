@@ -3,25 +3,24 @@
 //   1. The instant region capture: a headless sway with two outputs side by side, of scales 1 and
 //      2, showing patterned backgrounds; a region dragged across the outputs' boundary. Writes
 //      OUTDIR/region-wayland.png (at scale 2, 144 dpi).
-//   2. The scrolling capture: a headless sway showing a window with a long page (the tests' input
-//      counter, whose every pixel tells its place on the page); a region of it selected, then
-//      captured and scrolled step by step, the frames stitched by their overlap as the X11 demo
-//      host does. Writes OUTDIR/scroll-wayland.png and checks its seams: every row of it must be
-//      the page's row it stands for.
+//   2. The scrolling capture through `orvel scroll` (the build's orvel and scroll helper): a
+//      headless sway showing a window with a long page (the tests' input counter, whose every
+//      pixel tells its place on the page); a region of it dragged over, then captured, scrolled
+//      and stitched by orvel up to a height limit. Writes OUTDIR/scroll-wayland.png and checks its
+//      seams: every row of it must be the page's row it stands for.
 // Appends a line per capture to OUTDIR/summary.txt.
 //
 //   orvel-demo-wayland --bin BUILDDIR --out OUTDIR
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include "demo_support.h"
+#include "grim_picture.h"
 #include "input_counter_process.h"
 #include "orvel/common/json_text.h"
-#include "orvel/stitching/page_stitcher.h"
-#include "png_file.h"
 #include "sway_rig.h"
 #include "test_pattern.h"
 #include "test_pattern_png.h"
@@ -32,6 +31,8 @@ namespace {
 using namespace std::chrono_literals;
 using orvel::demo::summarize;
 using orvel::waylandtest::ChildProcess;
+using orvel::waylandtest::grim;
+using orvel::waylandtest::uniform;
 
 int regionCapture(const std::string& bin, const std::string& out) {
   const auto started = std::chrono::steady_clock::now();
@@ -58,11 +59,31 @@ int regionCapture(const std::string& bin, const std::string& out) {
     summarize(out, "region capture on Wayland: no virtual pointer or no helper");
     return 1;
   }
-  // The backgrounds come up while the helper starts.
-  std::this_thread::sleep_for(1500ms);
+  // The screens are looked at through grim, a corner of each output at a time.
+  const std::string look = out + "/.look-wayland.png";
+  auto corner = [&](const char* geometry) { return grim(*rig, geometry, look); };
+  // The backgrounds shown on both outputs, so that the frozen screens show them.
+  const bool shown = orvel::waylandtest::waitUntil([&] {
+    const auto left = corner("0,0 64x64"), right = corner("1280,0 64x64");
+    return left && right && !uniform(*left) && !uniform(*right);
+  });
+  const auto before = corner("0,0 64x64");
   orvel::demo::askRegionCapture(*helper, out + "/region-wayland.png");
-  // A person's drag starts after the screens froze.
-  std::this_thread::sleep_for(800ms);
+  // A person's drag starts after the screens froze: the overlay's dim over the first output's
+  // corner, settled (two looks alike).
+  std::optional<orvel::waylandtest::RgbaPicture> last;
+  const bool frozen = shown && before && orvel::waylandtest::waitUntil([&] {
+                        auto now = corner("0,0 64x64");
+                        const bool settled =
+                            now && last && now->rgba == last->rgba && now->rgba != before->rgba;
+                        last = std::move(now);
+                        return settled;
+                      });
+  std::filesystem::remove(look);
+  if (!frozen) {
+    summarize(out, "region capture on Wayland FAILED: the backgrounds or the overlay did not show");
+    return 1;
+  }
   pointer->moveTo(900, 200);
   pointer->button(true);
   for (int i = 1; i <= 10; ++i)
@@ -75,7 +96,8 @@ int regionCapture(const std::string& bin, const std::string& out) {
 }
 
 constexpr int kPageSeed = 5;
-constexpr int kScrollSteps = 8;
+// The page never ends: orvel stops at this height, about eight steps of its scroll.
+constexpr int kMaxHeight = 2900;
 
 int scrollingCapture(const std::string& bin, const std::string& out) {
   const auto started = std::chrono::steady_clock::now();
@@ -92,37 +114,35 @@ int scrollingCapture(const std::string& bin, const std::string& out) {
   auto keyboard = ChildProcess::start({"wtype", "-s", "600000"}, quiet);
   orvel::waylandtest::InputCounter page(*rig, 1, kPageSeed);
   auto pointer = orvel::waylandtest::VirtualPointer::open(rig->waylandDisplay(), 1280, 720);
+  if (!keyboard || !page.ready() || !pointer ||
+      !orvel::waylandtest::waitUntil([&] { return page.focused(); })) {
+    summarize(out, "scrolling capture on Wayland FAILED: no page with the focus");
+    return 1;
+  }
+  // The page fills the output: a region well inside it.
+  const int left = 240, top = 110, width = 800, height = 500;
+  orvel::demo::OrvelScrollStep step;
+  step.desktop = "Wayland";
+  step.file = "scroll-wayland.png";
+  step.written = out + "/" + step.file;
+  step.drag = [&] {
+    if (!orvel::waylandtest::waitUntil([&] { return !page.focused(); })) return false;
+    pointer->drag(left, top, left + width, top + height);
+    return true;
+  };
+  step.seams = [&](const orvel::waylandtest::RgbaPicture& png,
+                   const orvel::demo::OrvelScrollReport&) {
+    return orvel::demo::patternRowsBroken(png, left, top, kPageSeed);
+  };
+  step.seamsHold = orvel::demo::kPatternRowsHold;
   ChildProcess::Options o;
   o.environment = rig->environment();
   o.environment["ORVEL_BACKEND"] = "wayland";
-  auto helper = ChildProcess::start({bin + "/scroll-capture/scroll-capture-helper"}, o);
-  auto fail = [&](const std::string& why) {
-    summarize(out, "scrolling capture on Wayland FAILED: " + why);
-    return 1;
-  };
-  if (!keyboard || !page.ready() || !pointer || !helper) return fail("nothing to capture");
-  if (!orvel::waylandtest::waitUntil([&] { return page.focused(); }))
-    return fail("the page never had the focus");
-  helper->write("{\"command\":\"select\"}\n");
-  if (!orvel::waylandtest::waitUntil([&] { return !page.focused(); })) return fail("no overlay");
-  // The page fills the output: a region well inside it.
-  const int left = 240, top = 110, width = 800, height = 500;
-  pointer->drag(left, top, left + width, top + height);
-  // The compositor draws the pointer into the screen: away from the region.
-  pointer->moveTo(1279, 719);
-  const orvel::Json selected = orvel::demo::replyOf(*helper);
-  if (!selected.value("ok", false) || !selected.contains("region"))
-    return fail("select: " + selected.dump());
-
-  std::string why;
-  const auto stitched = orvel::demo::stitchedScrolls(
-      *helper, kScrollSteps, [&] { pointer->moveTo(1279, 719); }, why);
-  if (!stitched) return fail(why);
-  helper->write("{\"command\":\"close\"}\n");
-  helper->wait(5s);
-  // The region's top-left corner is at (left, top) of the window, which fills the output.
-  return orvel::demo::finishScrolls(out, "Wayland", "scroll-wayland.png", *stitched, height, left,
-                                    top, kPageSeed, started);
+  o.environment["ORVEL_SCROLL_HELPER"] = bin + "/scroll-capture/scroll-capture-helper";
+  o.pipeStdin = false;
+  auto orvel = ChildProcess::start(
+      orvel::demo::orvelScrollCommand(bin + "/orvel/orvel", step.written, kMaxHeight), o);
+  return orvel::demo::scrollThroughOrvel(orvel.get(), out, step, started);
 }
 
 }  // namespace

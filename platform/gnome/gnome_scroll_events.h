@@ -36,6 +36,9 @@ class GnomeScrollEvents final : public platform::PostingScrollEvents {
 
   // True once a session is open for the monitors the shell has now.
   bool openSource() override;
+  // GTK 4 moves its views by 2.5 px a smooth unit and by page^(2/3) a wheel click, not by the
+  // pixels sent: each step's move is measured on the region's frames.
+  bool measuresClicks() const override { return true; }
   void post(const platform::ScrollWheelEvent& event) override;
   void restPointer(Point place) override;
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "grim_picture.h"
 #include "input_counter_process.h"
 #include "orvel/common/json_text.h"
 #include "rgba_png.h"
@@ -52,23 +53,6 @@ inline void prepareAndCapture(ChildProcess& helper, std::int64_t id, const std::
   const std::string n = std::to_string(id);
   send(helper, R"({"command":"prepare","id":)" + n + "}");
   send(helper, R"({"command":"capture","id":)" + n + R"(,"path":")" + path + "\"}");
-}
-
-// grim's picture of `geometry` ("x,y wxh"), at `scale` (0: grim's choice).
-inline std::optional<RgbaPicture> grim(SwayRig& rig, const std::string& geometry,
-                                       const std::string& file, int scale = 0) {
-  std::vector<std::string> argv = {"grim"};
-  if (scale) argv.insert(argv.end(), {"-s", std::to_string(scale)});
-  argv.insert(argv.end(), {"-g", geometry, file});
-  if (rig.run(argv) != 0) return std::nullopt;
-  return readRgbaPng(file);
-}
-
-inline bool uniform(const RgbaPicture& picture) {
-  for (std::size_t i = 4; i < picture.rgba.size(); ++i) {
-    if (picture.rgba[i] != picture.rgba[i % 4]) return false;
-  }
-  return true;
 }
 
 // grim's picture of `geometry` once the screen has settled (two pictures in a row alike) and shows
