@@ -1,5 +1,5 @@
-// The whole-process races of the region-capture benchmarks: their screen, milliseconds, medians
-// and the moment a file is renamed into a folder.
+// The whole-process races of the region-capture benchmarks: their screen, targets, milliseconds,
+// medians, the moment a file is renamed into a folder, and the helper's trace.
 #pragma once
 
 #include <poll.h>
@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,13 @@ inline constexpr int kRaceScreenWidth = 4000;
 inline constexpr int kRaceScreenHeight = 2300;
 inline constexpr int kRaceLeft = 40;
 inline constexpr int kRaceTop = 40;
+
+// What a desktop's captures aim at: the release to the PNG renamed, the freeze (capture request to
+// the overlays showing the frozen pictures), and a scroll capture's round trip as a multiple of
+// what one frame costs the desktop.
+inline constexpr double kReleaseTargetMs = 30;
+inline constexpr double kFreezeTargetMs = 150;
+inline constexpr double kRoundTripRatio = 1.5;
 
 struct RaceSize {
   int width, height;
@@ -54,6 +63,22 @@ inline bool waitForRename(int inotify, const std::string& name, std::chrono::mil
     }
   }
   return false;
+}
+
+// The milliseconds of the helper's trace line "CAPTURE <event> <ms> ms ...", when it is `event`'s.
+inline std::optional<double> tracedMs(const std::string& line, const std::string& event) {
+  const std::string head = "CAPTURE " + event + " ";
+  if (line.rfind(head, 0) != 0) return std::nullopt;
+  return std::stod(line.substr(head.size()));
+}
+
+// The milliseconds of every `event` in the trace file `path`, in order.
+inline std::vector<double> tracedInFile(const std::string& path, const std::string& event) {
+  std::ifstream in(path);
+  std::vector<double> out;
+  for (std::string line; std::getline(in, line);)
+    if (auto ms = tracedMs(line, event)) out.push_back(*ms);
+  return out;
 }
 
 }  // namespace orvel::bench

@@ -31,12 +31,19 @@ struct RaceHand {
 
 class RegionHelperRace {
  public:
-  // The helper with `environment` added to the bench's own, writing into `folder`.
-  RegionHelperRace(const std::map<std::string, std::string>& environment, std::string folder)
+  // The helper with `environment` added to the bench's own, writing into `folder`; with a
+  // `traceFile`, its trace (ORVEL_CAPTURE_TRACE) is appended there.
+  RegionHelperRace(const std::map<std::string, std::string>& environment, std::string folder,
+                   const std::string& traceFile = {})
       : folder_(std::move(folder)) {
     testsupport::ChildProcess::Options o;
     o.environment = environment;
-    helper_ = testsupport::ChildProcess::start({ORVEL_REGION_HELPER}, o);
+    std::vector<std::string> argv = {ORVEL_REGION_HELPER};
+    if (!traceFile.empty()) {
+      o.environment["ORVEL_CAPTURE_TRACE"] = "1";
+      argv = {"sh", "-c", "exec \"$0\" 2>>\"$1\"", ORVEL_REGION_HELPER, traceFile};
+    }
+    helper_ = testsupport::ChildProcess::start(argv, o);
     inotify_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     ::inotify_add_watch(inotify_, folder_.c_str(), IN_MOVED_TO);
   }

@@ -176,6 +176,9 @@ void SwitchingCaptureDesktop::onDisplayLost(Listener listener) {
 void SwitchingCaptureDesktop::onInputTaken(Listener listener) {
   backend_->onInputTaken(std::move(listener));
 }
+void SwitchingCaptureDesktop::onDisplaysChanged(Listener listener) {
+  backend_->onDisplaysChanged(std::move(listener));
+}
 
 struct SwitchingRegionDesktop::Ports {
   Ports(RegionDesktop& live, RegionDesktop& none, const DisplaySwitch& p)

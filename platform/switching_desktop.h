@@ -47,6 +47,7 @@ class SwitchingCaptureDesktop : public virtual CaptureDesktop {
   Overlay& overlay() final;
   void onDisplayLost(Listener listener) final;
   void onInputTaken(Listener listener) final;
+  void onDisplaysChanged(Listener listener) final;
 
  protected:
   explicit SwitchingCaptureDesktop(std::unique_ptr<CaptureDesktop> backend);

@@ -35,6 +35,12 @@ void RegionCaptureHelper::follow(platform::DesktopEvents& events) {
     if (auto session = active_) session->cancel();
   });
   events.onInputTaken([this] { inputHeldElsewhere(); });
+  // Told in the middle of the desktop's event handling: the capture ends once that is done.
+  events.onDisplaysChanged([this] {
+    loop_.defer([this] {
+      if (auto session = active_) session->displaysChanged();
+    });
+  });
 }
 
 void RegionCaptureHelper::start() {

@@ -35,7 +35,8 @@ class RegionCaptureHelper {
   RegionCaptureHelper& operator=(const RegionCaptureHelper&) = delete;
 
   // Ends captures on the desktop's events: a lost display as Escape would (no more input can
-  // come), input taken by another client with kInputUnavailable. Before start().
+  // come), input taken by another client with kInputUnavailable, displays that changed under a
+  // capture with kDisplayConfigurationChanged. Before start().
   void follow(platform::DesktopEvents& events);
   // Installs the input shield when the permissions allow it and warms the capture filters.
   void start();

@@ -280,6 +280,12 @@ void RegionSession::finishIfReady() {
   exportRegion();
 }
 
+void RegionSession::displaysChanged() {
+  if (!task || stopped()) return;
+  if (topology(helper_.ports().screens) != selectionTopology)
+    fail(failure(kDisplayConfigurationChanged));
+}
+
 void RegionSession::exportRegion() {
   auto composed = composeRegion(*region, frames);
   if (!composed) {

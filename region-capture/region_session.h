@@ -79,6 +79,11 @@ class RegionSession : public std::enable_shared_from_this<RegionSession> {
   void capture(std::string path);
   // Exports once released, frozen and given a path.
   void finishIfReady();
+  // The desktop says its displays may have changed: a capture under way whose displays are no
+  // longer those it started on fails with kDisplayConfigurationChanged at once, since its overlay
+  // no longer covers them and some desktops then take its input away. A capture only prepared
+  // finds out when it is asked to capture.
+  void displaysChanged();
 
   bool isActive() const;
 

@@ -224,14 +224,10 @@ int scrollingCapture(Desk& desk, const std::string& out) {
                    " px region grew by frames that all overlapped the page";
   ChildProcess::Options o;
   o.environment["ORVEL_BACKEND"] = "gnome";
-  o.pipeStdin = false;
-  o.environment["LD_LIBRARY_PATH"] = orvel::demo::installedLibraryPath(desk.installed.prefix());
   // The installed orvel starts the installed helper: the extension answers that one only.
-  auto orvel =
-      desk.rig->spawn(orvel::demo::orvelScrollCommand(desk.installed.prefix() + "/bin/orvel",
-                                                      step.written, kMaxHeight),
-                      o);
-  return orvel::demo::scrollThroughOrvel(orvel.get(), out, step, started);
+  return orvel::demo::scrollThroughInstalledOrvel(
+      [&](const auto& argv, const auto& options) { return desk.rig->spawn(argv, options); },
+      desk.installed.prefix(), o, kMaxHeight, out, step, started);
 }
 
 }  // namespace
@@ -242,11 +238,7 @@ int main(int argc, char** argv) {
   const std::string& bin = arguments->bin;
   const std::string& out = arguments->out;
   Desk desk;
-  std::string log;
-  if (!desk.installed.install(bin, log)) {
-    summarize(out, "GNOME captures FAILED: cmake --install: " + log);
-    return 1;
-  }
+  if (!orvel::demo::installForDesktop(desk.installed, *arguments, "GNOME")) return 1;
   orvel::gnometest::GnomeOptions options;
   options.dataDirs = {desk.installed.prefix() + "/share"};
   std::string whyNot;

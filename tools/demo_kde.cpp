@@ -108,15 +108,9 @@ int scrollingCapture(Desk& desk, const std::string& bin, const std::string& out,
     return orvel::demo::patternRowsBroken(png, left, top, kPageSeed);
   };
   step.seamsHold = orvel::demo::kPatternRowsHold;
-  // The installed orvel, which starts the installed helper: KWin shows its pictures to that one.
-  ChildProcess::Options o;
-  o.pipeStdin = false;
-  o.environment["LD_LIBRARY_PATH"] = orvel::demo::installedLibraryPath(desk.installed.prefix());
-  auto orvel =
-      desk.rig->spawn(orvel::demo::orvelScrollCommand(desk.installed.prefix() + "/bin/orvel",
-                                                      step.written, kMaxHeight),
-                      o);
-  return orvel::demo::scrollThroughOrvel(orvel.get(), out, step, started);
+  return orvel::demo::scrollThroughInstalledOrvel(
+      [&](const auto& argv, const auto& o) { return desk.rig->spawn(argv, o); },
+      desk.installed.prefix(), {}, kMaxHeight, out, step, started);
 }
 
 }  // namespace
@@ -127,11 +121,7 @@ int main(int argc, char** argv) {
   const std::string& bin = arguments->bin;
   const std::string& out = arguments->out;
   Desk desk;
-  std::string log;
-  if (!desk.installed.install(bin, log)) {
-    summarize(out, "KDE captures FAILED: cmake --install: " + log);
-    return 1;
-  }
+  if (!orvel::demo::installForDesktop(desk.installed, *arguments, "KDE")) return 1;
   orvel::kdetest::KWinOptions options;
   options.dataDirs = {desk.installed.prefix() + "/share"};
   options.entries = {

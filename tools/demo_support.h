@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "installed_project.h"
 #include "orvel/common/json_text.h"
 #include "orvel_scroll_report.h"
 #include "rgba_png.h"
@@ -44,6 +45,16 @@ inline std::optional<DemoArguments> demoArguments(int argc, char** argv, const c
 inline void summarize(const std::string& out, const std::string& line) {
   std::printf("demo: %s\n", line.c_str());
   std::ofstream(out + "/summary.txt", std::ios::app) << line << "\n";
+}
+
+// Installs the build of `arguments` into `installed`, for a desktop that authorises installed
+// programs only; false, and said in the summary, when the install failed.
+inline bool installForDesktop(testsupport::InstalledProject& installed,
+                              const DemoArguments& arguments, const std::string& desktop) {
+  std::string log;
+  if (installed.install(arguments.bin, log)) return true;
+  summarize(arguments.out, desktop + " captures FAILED: cmake --install: " + log);
+  return false;
 }
 
 // The helper's reply line; an empty object when none came or it is not an object.
@@ -150,6 +161,20 @@ inline int scrollThroughOrvel(testsupport::ChildProcess* orvel, const std::strin
                      "); seam check: " + (broken.empty() ? step.seamsHold : "FAILED, " + broken) +
                      text);
   return broken.empty() ? 0 : 1;
+}
+
+// scrollThroughOrvel for the orvel installed under `prefix`, started by `spawn(argv, options)` on
+// the desktop (as its user): the installed orvel starts the installed helper, the one the desktop
+// authorises. `options` gains the library path.
+template <class Spawn>
+int scrollThroughInstalledOrvel(Spawn spawn, const std::string& prefix,
+                                testsupport::ChildProcess::Options options, int maxHeight,
+                                const std::string& out, const OrvelScrollStep& step,
+                                std::chrono::steady_clock::time_point started) {
+  options.pipeStdin = false;
+  options.environment["LD_LIBRARY_PATH"] = installedLibraryPath(prefix);
+  auto orvel = spawn(orvelScrollCommand(prefix + "/bin/orvel", step.written, maxHeight), options);
+  return scrollThroughOrvel(orvel.get(), out, step, started);
 }
 
 // The seam check of a page of the tests' pattern (test_pattern.h) of `seed` whose region's top-left

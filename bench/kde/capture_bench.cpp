@@ -41,7 +41,6 @@ using orvel::waylandtest::InputCounter;
 
 constexpr int kOutputWidth = 2000, kOutputHeight = 1160;
 constexpr int kLeft = 40, kTop = 40, kWidth = 1920, kHeight = 1080;
-constexpr double kReleaseTargetMs = 30, kFreezeTargetMs = 150, kRatioTarget = 1.5;
 
 // The user's hand (orvel_kde_hand).
 struct Hand {
@@ -58,13 +57,6 @@ struct Hand {
     return true;
   }
 };
-
-// The milliseconds of a "CAPTURE <event> <ms> ms ..." line, when it is that event's.
-std::optional<double> traced(const std::string& line, const std::string& event) {
-  const std::string head = "CAPTURE " + event + " ";
-  if (line.rfind(head, 0) != 0) return std::nullopt;
-  return std::stod(line.substr(head.size()));
-}
 
 std::string verdict(bool met) {
   return met ? "met" : "NOT met";
@@ -145,7 +137,7 @@ int main(int argc, char** argv) {
     while (!frozen) {
       const auto line = region->readLine(30s);
       if (!line) break;
-      frozen = traced(*line, "selector-ready");
+      frozen = tracedMs(*line, "selector-ready");
     }
     // KWin shows the overlay a moment after the helper handed it the pictures.
     if (!frozen || !waitUntil([&] { return corner() != bare; }, 30s) || !hand.dragOver()) {
@@ -235,7 +227,7 @@ int main(int argc, char** argv) {
               kReleaseTargetMs, verdict(rel <= kReleaseTargetMs).c_str());
   std::printf("%-44s %9.1f\n", "ScreenShot2 CaptureArea, whole process", s);
   std::printf("%-44s %9.1f   <= %.1fx floor: %s\n", "scroll: capture round trip", trip,
-              kRatioTarget, verdict(floor > 0 && trip <= kRatioTarget * floor).c_str());
+              kRoundTripRatio, verdict(floor > 0 && trip <= kRoundTripRatio * floor).c_str());
   std::printf("%-44s %9.1f   (ratio %.2f)\n", "floor: one CaptureArea in a running process", floor,
               floor > 0 ? trip / floor : 0);
   return 0;

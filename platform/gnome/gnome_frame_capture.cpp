@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "platform/gnome/monitor_pictures.h"
-#include "platform/gnome/mutter_service.h"
 #include "platform/gnome/pipewire_connection.h"
 #include "platform/gnome/pipewire_frame_stream.h"
 #include "platform/gnome/screen_cast_session.h"
@@ -97,19 +96,17 @@ struct GnomeFrameCapture::Recording {
   }
 };
 
-GnomeFrameCapture::GnomeFrameCapture(const char* display)
-    : connection_(wayland::WaylandConnection::open(display)) {}
+GnomeFrameCapture::GnomeFrameCapture(const char* display) : ScreenCastPort(display) {}
 
 GnomeFrameCapture::~GnomeFrameCapture() {
   std::lock_guard lock(mutex_);
   endRecording();
-  session_.close();
-  connection_.reset();
+  closeAll();
 }
 
-std::optional<std::string> GnomeFrameCapture::whyNotAvailable() {
+void GnomeFrameCapture::runSerially(const std::function<void()>& job) {
   std::lock_guard lock(mutex_);
-  return whyScreenCastUnavailable(connection_.get(), session_);
+  job();
 }
 
 std::unique_ptr<platform::ExclusionHold> GnomeFrameCapture::holdExclusions() {
@@ -128,17 +125,9 @@ bool GnomeFrameCapture::recording() {
 }
 
 void GnomeFrameCapture::endRecording() {
-  // The session sends Stop as it goes; the stream is let go first, then its PipeWire connection:
-  // one left unread after its stream ended holds up the first frames of every new screen cast,
-  // the region helper's too (monitor_pictures.h).
+  // The session sends Stop as it goes; the stream goes before its PipeWire connection.
   recording_.reset();
-  pipewire_.reset();
-}
-
-Expected<platform::ShareableContent, platform::PlatformError> GnomeFrameCapture::shareableContent(
-    bool, bool) {
-  std::lock_guard lock(mutex_);
-  return wayland::composedOutputsAsContent(connection_.get());
+  closePipeWire();
 }
 
 Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y, int width,
@@ -148,12 +137,9 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
     if (recording_ && (!recording_->records(x, y, width, height) || recording_->over()))
       endRecording();
     if (!recording_) {
-      if (!pipewire_) {
-        auto pipewire = PipeWireConnection::open(session_.loop());
-        if (!pipewire) return failed(pipewire.error().description);
-        pipewire_ = std::move(*pipewire);
-      }
-      auto opened = session_.run(Recording::open(*session_.bus(), *pipewire_, x, y, width, height));
+      auto wire = pipewire();
+      if (!wire) return failed(wire.error().description);
+      auto opened = session().run(Recording::open(*session().bus(), **wire, x, y, width, height));
       if (!opened) {
         endRecording();
         return failed(opened.error().description);
@@ -162,9 +148,9 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
       return recording_->newest;
     }
     // What came before the request is older than it: it stands only when nothing newer comes.
-    pipewire_->pump();
+    (*pipewire())->pump();
     if (auto queued = recording_->stream->takeUnread()) recording_->newest = std::move(*queued);
-    auto fresh = session_.run(recording_->stream->nextFrame(kFreshFrameWait));
+    auto fresh = session().run(recording_->stream->nextFrame(kFreshFrameWait));
     if (fresh) {
       recording_->newest = std::move(*fresh);
       return recording_->newest;
@@ -175,18 +161,15 @@ Expected<Image, platform::PlatformError> GnomeFrameCapture::frameOf(int x, int y
   return failed("The screen-cast stream ended.");
 }
 
-Expected<Image, platform::PlatformError> GnomeFrameCapture::captureImage(
+Expected<Image, platform::PlatformError> GnomeFrameCapture::takePicture(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
-  std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return failed(wayland::kCompositorNotReachable);
-  if (!session_.bus()) return failed("The session bus is not reachable.");
-  if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
-  connection_->dispatchAvailable();
-  const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
+  wayland::WaylandConnection& compositor = *connection();
+  compositor.dispatchAvailable();
+  const wayland::WaylandOutput* output = compositor.findOutput(filter.displayID);
   if (!output) {
     // An output added a moment ago shows after the compositor's answer.
-    if (!connection_->roundtrip()) return failed(wayland::kCompositorNotReachable);
-    output = connection_->findOutput(filter.displayID);
+    if (!compositor.roundtrip()) return failed(wayland::kCompositorNotReachable);
+    output = compositor.findOutput(filter.displayID);
   }
   if (!output) return failed("The display is not available.");
   const wayland::OutputGeometry geometry = output->geometry();

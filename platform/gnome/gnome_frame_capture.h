@@ -9,27 +9,20 @@
 // a scroll shows the scrolled content. mutter sends frames only when the screen changes: when
 // none comes within kFreshFrameWait, the newest frame so far stands (nothing changed).
 //
-// Display ids are wl_output global names of a Wayland connection of this object's own; source
-// rectangles are points relative to the display's top-left corner, recorded in whole points of
-// mutter's layout, the part outside the display left transparent. Windows cannot be left out.
-// Calls may come from any thread and are serialised; each runs a private event loop until its
-// answer, so frames and the service's signals move only then.
+// Connections and display ids as screen_cast_port.h says; source rectangles are points relative to
+// the display's top-left corner, recorded in whole points of mutter's layout, the part outside the
+// display left transparent. Calls may come from any thread and are serialised by a lock; each runs
+// a private event loop until its answer, so frames and the service's signals move only then.
 #pragma once
 
 #include <chrono>
-#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
 
-#include "platform/dbus/private_session_bus.h"
-#include "platform/screen_capture.h"
-#include "platform/wayland/wayland_connection.h"
+#include "platform/gnome/screen_cast_port.h"
 
 namespace orvel::gnome {
-
-class PipeWireConnection;
 
 // How long a capture waits for a frame newer than its request before the newest one stands. On
 // the test machine under load 8 (debug build, GTK drawing in software) a wheel click showed in a
@@ -37,24 +30,13 @@ class PipeWireConnection;
 // scroll helper's later captures see it.
 inline constexpr auto kFreshFrameWait = std::chrono::milliseconds(250);
 
-class GnomeFrameCapture final : public platform::ScreenCapture {
+class GnomeFrameCapture final : public ScreenCastPort {
  public:
-  // `display` null: $WAYLAND_DISPLAY; the session bus from $DBUS_SESSION_BUS_ADDRESS.
   explicit GnomeFrameCapture(const char* display = nullptr);
   ~GnomeFrameCapture() override;
-  GnomeFrameCapture(const GnomeFrameCapture&) = delete;
-  GnomeFrameCapture& operator=(const GnomeFrameCapture&) = delete;
-
-  // Nothing when mutter's ScreenCast service answers and the compositor is reachable; otherwise
-  // why not, for the log.
-  std::optional<std::string> whyNotAvailable();
 
   // A new target is being chosen: the recording of the last one ends.
   std::unique_ptr<platform::ExclusionHold> holdExclusions() override;
-  Expected<platform::ShareableContent, platform::PlatformError> shareableContent(
-      bool excludeDesktopWindows, bool onScreenWindowsOnly) override;
-  Expected<Image, platform::PlatformError> captureImage(
-      const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
 
   // Ends the recording (the target is gone); the next capture opens a new one.
   void release();
@@ -63,14 +45,14 @@ class GnomeFrameCapture final : public platform::ScreenCapture {
 
  private:
   struct Recording;
+  void runSerially(const std::function<void()>& job) override;
+  Expected<Image, platform::PlatformError> takePicture(
+      const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
   // The newest frame of the area (x, y, width, height in mutter's layout) per the rules above.
   Expected<Image, platform::PlatformError> frameOf(int x, int y, int width, int height);
   void endRecording();
 
-  std::mutex mutex_;  // guards everything below
-  dbus::PrivateSessionBus session_;
-  std::unique_ptr<wayland::WaylandConnection> connection_;
-  std::unique_ptr<PipeWireConnection> pipewire_;
+  std::mutex mutex_;  // guards the port's connections and everything below
   std::unique_ptr<Recording> recording_;
 };
 

@@ -1,19 +1,10 @@
 #include "platform/gnome/gnome_scroll_events.h"
 
+#include "platform/dbus/answer_deadlines.h"
 #include "platform/gnome/mutter_service.h"
 #include "platform/wayland/virtual_pointer_scroll_events.h"
 
 namespace orvel::gnome {
-
-namespace {
-
-using namespace std::chrono_literals;
-
-// The shell answers each event at once; generous for a loaded machine, still bounded.
-constexpr auto kEventDeadline = 2s;
-constexpr auto kSessionDeadline = 5s;
-
-}  // namespace
 
 GnomeScrollEvents::GnomeScrollEvents() = default;
 
@@ -22,7 +13,8 @@ GnomeScrollEvents::~GnomeScrollEvents() {
 }
 
 std::optional<std::string> GnomeScrollEvents::whyNotAvailable() {
-  if (auto why = whyMutterServiceSilent(bus_, "org.gnome.Mutter.RemoteDesktop", kEventDeadline))
+  if (auto why = whyMutterServiceSilent(bus_, "org.gnome.Mutter.RemoteDesktop",
+                                        dbus::kPromptAnswerDeadline))
     return "mutter's RemoteDesktop service does not answer (" + *why + ")";
   return std::nullopt;
 }
@@ -33,13 +25,13 @@ void GnomeScrollEvents::release() {
 
 bool GnomeScrollEvents::ensureSession() {
   if (!bus_.bus()) return false;
-  auto monitors = bus_.run(currentMonitors(*bus_.bus(), kEventDeadline));
+  auto monitors = bus_.run(currentMonitors(*bus_.bus(), dbus::kPromptAnswerDeadline));
   if (!monitors || monitors->empty()) return false;
   // Signals (the session's end) arrive as the private loop runs.
   if (session_ && !session_->closed() && session_->monitors() == *monitors) return true;
   session_.reset();
-  auto opened =
-      bus_.run(RemoteDesktopSession::create(*bus_.bus(), std::move(*monitors), kSessionDeadline));
+  auto opened = bus_.run(
+      RemoteDesktopSession::create(*bus_.bus(), std::move(*monitors), dbus::kDrawnAnswerDeadline));
   if (opened) session_ = std::move(*opened);
   return session_ != nullptr;
 }
@@ -56,14 +48,14 @@ void GnomeScrollEvents::post(const platform::ScrollWheelEvent& event) {
   auto played = bus_.run([](RemoteDesktopSession& session, Point at,
                             wayland::WheelMotion wheel) -> Task<Expected<void, Failure>> {
     // A place no monitor shows leaves the pointer where it is: the wheel turns there.
-    auto moving = session.movePointer(at, kEventDeadline);
+    auto moving = session.movePointer(at, dbus::kPromptAnswerDeadline);
     auto moved = co_await moving;
     static_cast<void>(moved);
     if (wheel.steps != 0) {
-      auto turning = session.turnWheel(wheel.steps, kEventDeadline);
+      auto turning = session.turnWheel(wheel.steps, dbus::kPromptAnswerDeadline);
       co_return co_await turning;
     }
-    auto scrolling = session.scrollBy(wheel.value, kEventDeadline);
+    auto scrolling = session.scrollBy(wheel.value, dbus::kPromptAnswerDeadline);
     co_return co_await scrolling;
   }(*session_, at, *wheel));
   static_cast<void>(played);
@@ -72,7 +64,7 @@ void GnomeScrollEvents::post(const platform::ScrollWheelEvent& event) {
 void GnomeScrollEvents::restPointer(Point place) {
   if (!ensureSession()) return;
   const Point at = layoutPoint(session_->monitors(), place);
-  auto moved = bus_.run(session_->movePointer(at, kEventDeadline));
+  auto moved = bus_.run(session_->movePointer(at, dbus::kPromptAnswerDeadline));
   static_cast<void>(moved);
 }
 

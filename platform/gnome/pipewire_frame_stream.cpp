@@ -9,36 +9,9 @@
 #include <vector>
 
 #include "orvel/common/one_shot.h"
+#include "platform/gnome/frame_pixels.h"
 
 namespace orvel::gnome {
-
-namespace {
-
-// Copies a BGRx/BGRA/RGBx/RGBA picture into opaque BGRA.
-Image toBgra(const std::uint8_t* data, std::size_t stride, int width, int height,
-             spa_video_format format) {
-  Image image = Image::uninitialized(width, height);
-  const bool rgb = format == SPA_VIDEO_FORMAT_RGBx || format == SPA_VIDEO_FORMAT_RGBA;
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* in = data + static_cast<std::size_t>(y) * stride;
-    std::uint8_t* out = image.data() + static_cast<std::size_t>(y) * image.stride();
-    if (!rgb) {
-      std::memcpy(out, in, static_cast<std::size_t>(width) * 4);
-      for (int x = 0; x < width; ++x)
-        out[x * 4 + 3] = 255;
-      continue;
-    }
-    for (int x = 0; x < width; ++x) {
-      out[x * 4 + 0] = in[x * 4 + 2];
-      out[x * 4 + 1] = in[x * 4 + 1];
-      out[x * 4 + 2] = in[x * 4 + 0];
-      out[x * 4 + 3] = 255;
-    }
-  }
-  return image;
-}
-
-}  // namespace
 
 struct PipeWireFrameStream::Impl {
   PipeWireConnection& pipewire;
@@ -123,8 +96,10 @@ struct PipeWireFrameStream::Impl {
         d.chunk->stride > 0 ? static_cast<std::size_t>(d.chunk->stride) : width * 4u;
     if (static_cast<std::size_t>(d.chunk->offset) + stride * (height - 1) + width * 4u > d.maxsize)
       return false;
-    deliver(toBgra(static_cast<const std::uint8_t*>(d.data) + d.chunk->offset, stride, width,
-                   height, format->format));
+    const bool rgb =
+        format->format == SPA_VIDEO_FORMAT_RGBx || format->format == SPA_VIDEO_FORMAT_RGBA;
+    deliver(opaqueBgra(static_cast<const std::uint8_t*>(d.data) + d.chunk->offset, stride, width,
+                       height, rgb ? FrameOrder::kRgb : FrameOrder::kBgr));
     return true;
   }
 

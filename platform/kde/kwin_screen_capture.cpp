@@ -2,20 +2,11 @@
 
 #include <filesystem>
 
+#include "platform/dbus/answer_deadlines.h"
 #include "platform/wayland/picture_scaling.h"
 #include "platform/wayland/wayland_screen_capture.h"
 
 namespace orvel::kde {
-
-namespace {
-
-using namespace std::chrono_literals;
-
-// KWin renders a frame before it answers: generous for a loaded machine, still bounded.
-constexpr auto kCaptureDeadline = 5s;
-constexpr auto kProbeDeadline = 2s;
-
-}  // namespace
 
 KWinScreenCapture::KWinScreenCapture(const char* display)
     : connection_(wayland::WaylandConnection::open(display)) {
@@ -33,7 +24,7 @@ std::optional<std::string> KWinScreenCapture::whyNotAvailable() {
   std::lock_guard lock(mutex_);
   if (!connection_ || !connection_->ok()) return "no Wayland compositor answers";
   if (!service_) return "no session bus (" + session_.failure() + ")";
-  auto version = session_.run(service_->version(kProbeDeadline));
+  auto version = session_.run(service_->version(dbus::kPromptAnswerDeadline));
   if (!version)
     return "KWin's screenshot service does not answer (" + version.error().description + ")";
   return std::nullopt;
@@ -43,7 +34,7 @@ bool KWinScreenCapture::authorised(std::string& refusal) {
   std::lock_guard lock(mutex_);
   if (!service_) return false;
   // The smallest picture KWin takes: one point at the origin.
-  auto probe = session_.run(service_->captureArea(Rect{0, 0, 1, 1}, kProbeDeadline));
+  auto probe = session_.run(service_->captureArea(Rect{0, 0, 1, 1}, dbus::kPromptAnswerDeadline));
   if (probe) return true;
   refusal = probe.error().description;
   return false;
@@ -66,7 +57,7 @@ Expected<Image, platform::PlatformError> KWinScreenCapture::captureImage(
   if (!output) return failed("The display is not available.");
   if (config.sourceRect) return captureArea(*output, config);
   const double logicalWidth = output->logical.width;
-  auto picture = session_.run(service_->captureScreen(output->name, kCaptureDeadline));
+  auto picture = session_.run(service_->captureScreen(output->name, dbus::kDrawnAnswerDeadline));
   if (!picture) return unexpected(std::move(picture).error());
   return wayland::configuredPicture(std::move(picture->image), logicalWidth, config);
 }
@@ -76,7 +67,7 @@ Expected<Image, platform::PlatformError> KWinScreenCapture::captureArea(
   const Rect area =
       config.sourceRect->standardized().integral().offsetBy(output.logical.x, output.logical.y);
   if (area.isEmpty()) return failed("Invalid capture area.");
-  auto picture = session_.run(service_->captureArea(area, kCaptureDeadline));
+  auto picture = session_.run(service_->captureArea(area, dbus::kDrawnAnswerDeadline));
   if (!picture) return unexpected(std::move(picture).error());
   if (picture->image.width() == config.width && picture->image.height() == config.height)
     return std::move(picture->image);

@@ -1,6 +1,6 @@
 // The sim desktop as a backend of either helper: its ports, plus switches that raise the backend
-// events (the display goes away, another client takes the input). Listeners run on the caller's
-// thread, as a test drives them.
+// events (the display goes away, another client takes the input, the displays change). Listeners
+// run on the caller's thread, as a test drives them.
 #pragma once
 
 #include <vector>
@@ -30,6 +30,7 @@ class SimBackend final : public platform::RegionDesktop, public platform::Scroll
   SimInputShield& shield() override { return shield_; }
   void onDisplayLost(Listener listener) override { lost_.push_back(std::move(listener)); }
   void onInputTaken(Listener listener) override { taken_.push_back(std::move(listener)); }
+  void onDisplaysChanged(Listener listener) override { changed_.push_back(std::move(listener)); }
 
   // ---- switches ----------------------------------------------------------------------------
   void loseDisplay() {
@@ -40,6 +41,11 @@ class SimBackend final : public platform::RegionDesktop, public platform::Scroll
     for (auto& listener : taken_)
       listener();
   }
+  // Tells that the displays may have changed; the scene says whether they did.
+  void changeDisplays() {
+    for (auto& listener : changed_)
+      listener();
+  }
 
  private:
   SimDesktop& desktop_;
@@ -48,6 +54,7 @@ class SimBackend final : public platform::RegionDesktop, public platform::Scroll
   SimInputShield shield_;
   std::vector<Listener> lost_;
   std::vector<Listener> taken_;
+  std::vector<Listener> changed_;
 };
 
 }  // namespace orvel::sim

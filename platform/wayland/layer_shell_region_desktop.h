@@ -29,6 +29,10 @@ class LayerShellRegionDesktop : public platform::RegionDesktop, public StagedDes
   void onInputTaken(Listener listener) override {
     stage().shield().onGrabFailed(std::move(listener));
   }
+  // An output of the main connection came or went.
+  void onDisplaysChanged(Listener listener) override {
+    connection()->onOutputsChanged(std::move(listener));
+  }
 
  protected:
   using StagedDesktop::StagedDesktop;

@@ -162,12 +162,15 @@ void WaylandConnection::registryGlobal(void* data, wl_registry* registry, std::u
         bind<xdg_activation_v1>(registry, name, &xdg_activation_v1_interface, version, 1));
   } else if (is(wl_output_interface)) {
     c.addOutput(name, version);
+    if (c.outputsChanged_) c.outputsChanged_();
   }
 }
 
 void WaylandConnection::registryGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
-  auto& outputs = static_cast<WaylandConnection*>(data)->outputs_;
-  std::erase_if(outputs, [name](const auto& o) { return o->globalName == name; });
+  auto& c = *static_cast<WaylandConnection*>(data);
+  const bool removed =
+      std::erase_if(c.outputs_, [name](const auto& o) { return o->globalName == name; }) > 0;
+  if (removed && c.outputsChanged_) c.outputsChanged_();
 }
 
 void WaylandConnection::seatCapabilitiesChanged(std::uint32_t caps) {

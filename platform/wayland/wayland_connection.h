@@ -74,6 +74,9 @@ class WaylandConnection {
   // changes.
   std::uint32_t seatCapabilities() const { return seatCapabilities_; }
   void onSeatCapabilities(std::function<void(std::uint32_t)> fn) { seatChanged_ = std::move(fn); }
+  // Who wants to know that an output was added or removed (during a dispatch, before its
+  // xdg_output has told where an added one is).
+  void onOutputsChanged(std::function<void()> fn) { outputsChanged_ = std::move(fn); }
   const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return outputs_; }
   WaylandOutput* findOutput(std::uint32_t globalName) const;
   WaylandOutput* findOutput(const wl_output* output) const;
@@ -122,6 +125,7 @@ class WaylandConnection {
   std::vector<std::unique_ptr<WaylandOutput>> outputs_;
   std::uint32_t seatCapabilities_ = 0;
   std::function<void(std::uint32_t)> seatChanged_;
+  std::function<void()> outputsChanged_;
 };
 
 // Why `connection` cannot serve the capture helpers: no compositor answered, or it lacks layer

@@ -26,6 +26,13 @@ struct PixelRect {
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
+// Where a panel sits: its root pixels and the desktop's scale, which give its size in points.
+struct PanelPlacement {
+  PixelRect pixels;
+  double scale = 1;
+  Size size() const { return {pixels.width / scale, pixels.height / scale}; }
+};
+
 struct Monitor {
   std::uint32_t id = 0;  // the monitor's name atom: stable while the monitor exists
   PixelRect pixels;      // root coordinates
@@ -53,6 +60,10 @@ class MonitorLayout {
   PixelRect toRootPixels(const Rect& global) const;
   // The same for a rectangle in screen coordinates (y up from the main monitor's bottom edge).
   PixelRect screenToRootPixels(const Rect& inScreen) const;
+  // Where a panel over `inScreen` (screen coordinates) sits.
+  PanelPlacement placePanel(const Rect& inScreen) const {
+    return {screenToRootPixels(inScreen), scale_};
+  }
   // Height of the main monitor in points: screen coordinates flip y around it.
   double mainHeight() const;
 

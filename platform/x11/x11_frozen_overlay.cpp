@@ -75,14 +75,11 @@ class FrozenOverlayPanel final : public platform::OverlayPanel {
   void paintOutline(const std::optional<platform::Outline>& selection);
   // The root visual's pixel value of an opaque colour.
   std::uint32_t pixelOf(platform::Color color) const;
-  // The panel's size in points.
-  Size size() const { return {pixels_.width / scale_, pixels_.height / scale_}; }
 
   X11FrozenOverlay& overlay_;
   platform::PanelOptions options_;
   platform::OverlayView& view_;
-  PixelRect pixels_;
-  double scale_ = 1;
+  PanelPlacement place_;
   xcb_visualtype_t* visual_ = nullptr;
   XWindow input_;
   XWindow output_;
@@ -134,16 +131,15 @@ FrozenOverlayPanel::FrozenOverlayPanel(X11FrozenOverlay& overlay,
   X11Connection& connection = overlay_.connection_;
   if (!connection.ok()) return;
   xcb_connection_t* c = connection.get();
-  const MonitorLayout& layout = overlay_.screens_.layout();
-  scale_ = layout.scale();
-  pixels_ = layout.screenToRootPixels(options_.frame);
+  place_ = overlay_.screens_.layout().placePanel(options_.frame);
   visual_ = rootVisual(connection.screen());
-  if (pixels_.empty()) return;
+  if (place_.pixels.empty()) return;
   const xcb_window_t window = connection.generateId();
   const std::uint32_t values[] = {1, overlay_.crosshair_.id()};
-  xcb_create_window(c, 0, window, connection.root(), i16(pixels_.x), i16(pixels_.y),
-                    u16(pixels_.width), u16(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                    XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
+  xcb_create_window(c, 0, window, connection.root(), i16(place_.pixels.x), i16(place_.pixels.y),
+                    u16(place_.pixels.width), u16(place_.pixels.height), 0,
+                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                    XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
   input_ = XWindow(c, window);
 }
 
@@ -195,17 +191,17 @@ void FrozenOverlayPanel::showBackdrop() {
   const xcb_screen_t* screen = connection.screen();
   if (!background_) {
     const xcb_pixmap_t pixmap = connection.generateId();
-    xcb_create_pixmap(c, screen->root_depth, pixmap, connection.root(), u16(pixels_.width),
-                      u16(pixels_.height));
+    xcb_create_pixmap(c, screen->root_depth, pixmap, connection.root(), u16(place_.pixels.width),
+                      u16(place_.pixels.height));
     background_ = XPixmap(c, pixmap);
   }
   // One upload and one dimming; a drag then only repaints the outlines' strips.
-  Surface surface(
-      cairo_xcb_surface_create(c, background_.id(), visual_, pixels_.width, pixels_.height),
-      cairo_surface_destroy);
+  Surface surface(cairo_xcb_surface_create(c, background_.id(), visual_, place_.pixels.width,
+                                           place_.pixels.height),
+                  cairo_surface_destroy);
   overlay_.cairoDevice_.hold(surface.get());
   cairo_t* cr = cairo_create(surface.get());
-  platform::CairoPanelPainter(cr, size(), scale_).paintBackdrop(content());
+  platform::CairoPanelPainter(cr, place_.size(), place_.scale).paintBackdrop(content());
   cairo_destroy(cr);
   cairo_surface_flush(surface.get());
   backdropStale_ = false;
@@ -219,9 +215,9 @@ void FrozenOverlayPanel::showBackdrop() {
   const std::uint32_t values[] = {background_.id(), 1, XCB_EVENT_MASK_EXPOSURE,
                                   overlay_.crosshair_.id()};
   xcb_create_window(
-      c, XCB_COPY_FROM_PARENT, window, connection.root(), i16(pixels_.x), i16(pixels_.y),
-      u16(pixels_.width), u16(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-      screen->root_visual,
+      c, XCB_COPY_FROM_PARENT, window, connection.root(), i16(place_.pixels.x),
+      i16(place_.pixels.y), u16(place_.pixels.width), u16(place_.pixels.height), 0,
+      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
       XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
   output_ = XWindow(c, window);
   const std::uint32_t level = static_cast<std::uint32_t>(options_.level);
@@ -249,15 +245,15 @@ void FrozenOverlayPanel::showBackdrop() {
 void FrozenOverlayPanel::paintOutline(const std::optional<platform::Outline>& selection) {
   if (closed_ || !output_ || !outlineGC_ || !overlay_.connection_.ok()) return;
   xcb_connection_t* c = overlay_.connection_.get();
-  const double height = size().height;
+  const double height = place_.size().height;
   if (const auto& o = outline_) {
     // The strips the stroke covered, in pixels, with a margin for antialiasing.
     const Rect r = o->rect.standardized();
-    const int m = static_cast<int>(std::ceil(o->lineWidth * scale_ / 2)) + 2;
-    const int x = static_cast<int>(std::floor(r.x * scale_)) - m;
-    const int y = static_cast<int>(std::floor((height - r.maxY()) * scale_)) - m;
-    const int w = static_cast<int>(std::ceil(r.width * scale_)) + 2 * m;
-    const int h = static_cast<int>(std::ceil(r.height * scale_)) + 2 * m;
+    const int m = static_cast<int>(std::ceil(o->lineWidth * place_.scale / 2)) + 2;
+    const int x = static_cast<int>(std::floor(r.x * place_.scale)) - m;
+    const int y = static_cast<int>(std::floor((height - r.maxY()) * place_.scale)) - m;
+    const int w = static_cast<int>(std::ceil(r.width * place_.scale)) + 2 * m;
+    const int h = static_cast<int>(std::ceil(r.height * place_.scale)) + 2 * m;
     const int strips[4][4] = {{x, y, w, 2 * m + 1},
                               {x, y + h - 2 * m - 1, w, 2 * m + 1},
                               {x, y, 2 * m + 1, h},
@@ -271,12 +267,14 @@ void FrozenOverlayPanel::paintOutline(const std::optional<platform::Outline>& se
   if (selection) {
     const Rect r = selection->rect.standardized();
     const std::uint32_t values[] = {
-        pixelOf(kWhite), static_cast<std::uint32_t>(std::lround(selection->lineWidth * scale_))};
+        pixelOf(kWhite),
+        static_cast<std::uint32_t>(std::lround(selection->lineWidth * place_.scale))};
     xcb_change_gc(c, outlineGC_.id(), XCB_GC_FOREGROUND | XCB_GC_LINE_WIDTH, values);
-    const xcb_rectangle_t rect{i16(static_cast<int>(std::lround(r.x * scale_))),
-                               i16(static_cast<int>(std::lround((height - r.maxY()) * scale_))),
-                               u16(static_cast<int>(std::lround(r.width * scale_))),
-                               u16(static_cast<int>(std::lround(r.height * scale_)))};
+    const xcb_rectangle_t rect{
+        i16(static_cast<int>(std::lround(r.x * place_.scale))),
+        i16(static_cast<int>(std::lround((height - r.maxY()) * place_.scale))),
+        u16(static_cast<int>(std::lround(r.width * place_.scale))),
+        u16(static_cast<int>(std::lround(r.height * place_.scale)))};
     xcb_poly_rectangle(c, output_.id(), outlineGC_.id(), 1, &rect);
   }
   overlay_.connection_.flush();

@@ -56,10 +56,8 @@ void X11OverlayPanel::create() {
   X11Connection& connection = overlay_.connection_;
   if (!connection.ok()) return;
   xcb_connection_t* c = connection.get();
-  const MonitorLayout& layout = overlay_.screens_.layout();
-  scale_ = layout.scale();
-  pixels_ = layout.screenToRootPixels(options_.frame);
-  if (pixels_.empty()) return;
+  place_ = overlay_.screens_.layout().placePanel(options_.frame);
+  if (place_.pixels.empty()) return;
   const xcb_screen_t* screen = connection.screen();
   xcb_visualtype_t* argb = findVisual(screen, 32, std::nullopt);
   translucent_ = argb && overlay_.compositing();
@@ -79,9 +77,9 @@ void X11OverlayPanel::create() {
     colormap_ = XColormap(c, colormap);
     const std::uint32_t values[] = {0, 0, 1, events, colormap, overlay_.currentCursor()};
     created = xcb_create_window_checked(
-        c, 32, window, screen->root, static_cast<std::int16_t>(pixels_.x),
-        static_cast<std::int16_t>(pixels_.y), static_cast<std::uint16_t>(pixels_.width),
-        static_cast<std::uint16_t>(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        c, 32, window, screen->root, static_cast<std::int16_t>(place_.pixels.x),
+        static_cast<std::int16_t>(place_.pixels.y), static_cast<std::uint16_t>(place_.pixels.width),
+        static_cast<std::uint16_t>(place_.pixels.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
         argb->visual_id,
         XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK |
             XCB_CW_COLORMAP | XCB_CW_CURSOR,
@@ -91,9 +89,9 @@ void X11OverlayPanel::create() {
     // No background: until the first draw the screen behind stays visible.
     const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 1, events, overlay_.currentCursor()};
     created = xcb_create_window_checked(
-        c, XCB_COPY_FROM_PARENT, window, screen->root, static_cast<std::int16_t>(pixels_.x),
-        static_cast<std::int16_t>(pixels_.y), static_cast<std::uint16_t>(pixels_.width),
-        static_cast<std::uint16_t>(pixels_.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+        c, XCB_COPY_FROM_PARENT, window, screen->root, static_cast<std::int16_t>(place_.pixels.x),
+        static_cast<std::int16_t>(place_.pixels.y), static_cast<std::uint16_t>(place_.pixels.width),
+        static_cast<std::uint16_t>(place_.pixels.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
         screen->root_visual,
         XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_CURSOR, values);
   }
@@ -121,7 +119,7 @@ void X11OverlayPanel::create() {
 
 void X11OverlayPanel::takeStill() {
   xcb_connection_t* c = overlay_.connection_.get();
-  const PixelRect area = pixels_.intersection(overlay_.screens_.layout().root());
+  const PixelRect area = place_.pixels.intersection(overlay_.screens_.layout().root());
   if (area.empty()) return;
   const Reply<xcb_get_image_reply> image(
       overlay_.connection_,
@@ -135,14 +133,15 @@ void X11OverlayPanel::takeStill() {
           rowBytes * static_cast<std::size_t>(area.height)) {
     return;
   }
-  still_.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, pixels_.width, pixels_.height));
+  still_.reset(
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, place_.pixels.width, place_.pixels.height));
   cairo_surface_flush(still_.get());
   std::uint8_t* dst = cairo_image_surface_get_data(still_.get());
   const int stride = cairo_image_surface_get_stride(still_.get());
   const std::uint8_t* src = xcb_get_image_data(image.get());
   for (int y = 0; y < area.height; ++y) {
-    std::memcpy(dst + static_cast<std::size_t>(y + area.y - pixels_.y) * stride +
-                    static_cast<std::size_t>(area.x - pixels_.x) * 4,
+    std::memcpy(dst + static_cast<std::size_t>(y + area.y - place_.pixels.y) * stride +
+                    static_cast<std::size_t>(area.x - place_.pixels.x) * 4,
                 src + static_cast<std::size_t>(y) * rowBytes, rowBytes);
   }
   cairo_surface_mark_dirty(still_.get());
@@ -191,7 +190,7 @@ Rect X11OverlayPanel::convertFromScreen(const Rect& r) const {
 }
 
 Point X11OverlayPanel::toWindow(int eventX, int eventY) const {
-  return {eventX / scale_, pixels_.height / scale_ - eventY / scale_};
+  return {eventX / place_.scale, place_.size().height - eventY / place_.scale};
 }
 
 void X11OverlayPanel::handle(const xcb_generic_event_t& event) {
@@ -231,8 +230,8 @@ void X11OverlayPanel::redraw() {
   if (!shown_ || closed_ || !window_ || !visual_ || !overlay_.connection_.ok()) return;
   xcb_connection_t* c = overlay_.connection_.get();
   if (!surface_) {
-    surface_.reset(
-        cairo_xcb_surface_create(c, window_.id(), visual_, pixels_.width, pixels_.height));
+    surface_.reset(cairo_xcb_surface_create(c, window_.id(), visual_, place_.pixels.width,
+                                            place_.pixels.height));
     overlay_.cairoDevice_.hold(surface_.get());
   }
   cairo_t* cr = cairo_create(surface_.get());
@@ -245,8 +244,7 @@ void X11OverlayPanel::redraw() {
     cairo_set_source_rgba(cr, 0, 0, 0, 0);
   }
   cairo_paint(cr);
-  platform::CairoPanelPainter(cr, {pixels_.width / scale_, pixels_.height / scale_}, scale_)
-      .paint(content());
+  platform::CairoPanelPainter(cr, place_.size(), place_.scale).paint(content());
   cairo_pop_group_to_source(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_paint(cr);

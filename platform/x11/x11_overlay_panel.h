@@ -45,8 +45,7 @@ class X11OverlayPanel final : public platform::OverlayPanel {
   X11Overlay& overlay_;
   platform::PanelOptions options_;
   platform::OverlayView& view_;
-  PixelRect pixels_;
-  double scale_ = 1;
+  PanelPlacement place_;
   bool translucent_ = false;
   xcb_visualtype_t* visual_ = nullptr;
   XColormap colormap_;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "loop_runner.h"
+#include "rig_support.h"
 #include "sway_rig.h"
 
 namespace orvel::gnometest {
@@ -182,6 +183,39 @@ bool samePixels(const Image& a, const Image& b) {
   for (int y = 0; y < a.height(); ++y)
     if (std::memcmp(a.row(y), b.row(y), static_cast<std::size_t>(a.width()) * 4) != 0) return false;
   return true;
+}
+
+waylandtest::RgbaPicture layoutArea(const std::vector<gnome::MonitorPicture>& pictures, int left,
+                                    int top, int right, int bottom) {
+  waylandtest::RgbaPicture out{right - left, bottom - top, {}};
+  out.rgba.resize(static_cast<std::size_t>(out.width) * out.height * 4);
+  for (const gnome::MonitorPicture& p : pictures) {
+    for (int y = top; y < bottom; ++y) {
+      for (int x = left; x < right; ++x) {
+        const int mx = x - p.monitor.x, my = y - p.monitor.y;
+        if (mx < 0 || my < 0 || mx >= p.picture.width() || my >= p.picture.height()) continue;
+        const std::uint8_t* bgra = p.picture.data() + my * p.picture.stride() + mx * 4;
+        std::uint8_t* rgba = out.rgba.data() + ((y - top) * out.width + (x - left)) * 4;
+        rgba[0] = bgra[2], rgba[1] = bgra[1], rgba[2] = bgra[0], rgba[3] = bgra[3];
+      }
+    }
+  }
+  return out;
+}
+
+bool overlaySettled(const std::function<std::optional<waylandtest::RgbaPicture>()>& look,
+                    const waylandtest::RgbaPicture& truth, long& wrong,
+                    std::chrono::milliseconds limit) {
+  wrong = -1;
+  int dimmedInARow = 0;
+  return testsupport::waitUntil(
+      [&] {
+        auto shown = look();
+        wrong = shown ? waylandtest::notDimmed(*shown, truth) : -1;
+        dimmedInARow = wrong == 0 ? dimmedInARow + 1 : 0;
+        return dimmedInARow >= 2;
+      },
+      limit);
 }
 
 bool keepOnlyMonitor(EventLoop& loop, dbus::DbusConnection& bus, const std::string& connector) {

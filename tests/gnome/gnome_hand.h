@@ -5,9 +5,11 @@
 // lost in mutter 43: callers press a harmless key first (warmUp).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,9 @@
 #include "orvel/common/event_loop.h"
 #include "orvel/common/image.h"
 #include "platform/dbus/dbus_connection.h"
+#include "platform/gnome/monitor_pictures.h"
 #include "platform/gnome/remote_desktop_session.h"
+#include "rgba_png.h"
 
 namespace orvel::gnometest {
 
@@ -74,6 +78,18 @@ std::unique_ptr<testsupport::ChildProcess> startTextPage(const GnomeRig& rig, bo
 
 // Whether two pictures have the same size and pixels.
 bool samePixels(const Image& a, const Image& b);
+
+// The area from (left, top) to (right, bottom) of mutter's layout as straight RGBA, composed from
+// the shell's pictures of every monitor (pixels no monitor shows stay zero).
+waylandtest::RgbaPicture layoutArea(const std::vector<gnome::MonitorPicture>& pictures, int left,
+                                    int top, int right, int bottom);
+
+// Waits (at most `limit`) until two looks in a row show `truth` dimmed as the region overlay shows
+// it: mutter maps a new window a moment after it got its first buffer, and a press before that
+// misses the overlay. `wrong`: how many pixels of the last look were not (-1: no look).
+bool overlaySettled(const std::function<std::optional<waylandtest::RgbaPicture>()>& look,
+                    const waylandtest::RgbaPicture& truth, long& wrong,
+                    std::chrono::milliseconds limit);
 
 // Switches every monitor but `connector` off for the session (DisplayConfig's
 // ApplyMonitorsConfig, temporary): a monitor removed at run time. False when the shell refused.

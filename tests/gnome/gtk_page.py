@@ -23,7 +23,8 @@ def on_activate(app):
     window = Gtk.ApplicationWindow(application=app, title=title)
     window.set_default_size(640, 480)
     view = Gtk.TextView(editable=False, cursor_visible=False, monospace=True)
-    view.get_buffer().set_text("\n".join(f"Line {i:04d} of the Orvel test page" for i in range(lines)))
+    # The line's number all along it, so that any part of the page tells where on it it is.
+    view.get_buffer().set_text("\n".join(f"Line {i:04d} " * 12 for i in range(lines)))
     scrolled = Gtk.ScrolledWindow()
     scrolled.set_child(view)
     window.set_child(scrolled)

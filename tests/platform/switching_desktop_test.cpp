@@ -41,12 +41,15 @@ TEST(SwitchingDesktop, ARegionDesktopAnswersAsTheNullOneOnceItsDisplayIsLost) {
   EXPECT_TRUE(before.pictures && before.input && before.shieldInstalled);
   EXPECT_EQ(before.captureError, "");
 
-  int taken = 0;
+  int taken = 0, changed = 0;
   std::optional<RegionAnswers> duringLoss;
   desktop.onInputTaken([&] { ++taken; });
+  desktop.onDisplaysChanged([&] { ++changed; });
   desktop.onDisplayLost([&] { duringLoss = ask(desktop); });
   live.takeInput();
+  live.changeDisplays();
   EXPECT_EQ(taken, 1);
+  EXPECT_EQ(changed, 1);
   EXPECT_FALSE(duringLoss);
 
   live.loseDisplay();

@@ -215,6 +215,40 @@ TEST(Snapshot, FailuresEndTheCaptureWithTheirMessage) {
   }
 }
 
+// Displays that change while the overlay waits for the drag fail the capture at once: on some
+// desktops no input reaches an overlay whose display went. A change told but not made leaves the
+// capture waiting; a capture only prepared finds out when it is asked to capture.
+TEST(Snapshot, DisplaysThatChangeUnderTheOverlayFailTheCaptureAtOnce) {
+  {
+    CaptureRig rig;
+    const std::string path = rig.folder.file("x.png");
+    rig.capture(path);
+    rig.backend.changeDisplays();
+    rig.run();
+    EXPECT_TRUE(rig.lines.empty());
+    ASSERT_TRUE(rig.helper.active());
+    rig.desktop.setDisplays({{1, {0, 0, 400, 300}, 1}});
+    rig.backend.changeDisplays();
+    rig.run();
+    EXPECT_EQ(rig.lastReply(), rig.error(kDisplayConfigurationChanged));
+    EXPECT_FALSE(rig.helper.active());
+    EXPECT_EQ(rig.overlay.openPanels(), 0);
+    rig.dragThroughShield({10, 10}, {20, 20});
+    EXPECT_EQ(rig.lines.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
+  {
+    CaptureRig rig;
+    rig.desktop.setDisplays({{1, {0, 0, 400, 300}, 1}});
+    rig.backend.changeDisplays();
+    rig.run();
+    EXPECT_TRUE(rig.lines.empty());
+    ASSERT_TRUE(rig.helper.active());
+    rig.capture(rig.folder.file("x.png"));
+    EXPECT_EQ(rig.lastReply(), rig.error(kDisplayConfigurationChanged));
+  }
+}
+
 TEST(Snapshot, ACaptureHoldsItsExclusionsFromPrepareToEveryEnd) {
   {
     HelperRig idle;

@@ -69,24 +69,6 @@ inline std::optional<RgbaPicture> settledTruth(SwayRig& rig, const std::string& 
   return settled ? truth : std::nullopt;
 }
 
-// Pixels of `shown` that are not `truth` under the overlay's dimming (22 % black), give or take
-// rounding; -1 when the sizes differ.
-inline long notDimmed(const RgbaPicture& shown, const RgbaPicture& truth) {
-  if (shown.width != truth.width || shown.height != truth.height) return -1;
-  long count = 0;
-  for (int y = 0; y < truth.height; ++y) {
-    for (int x = 0; x < truth.width; ++x) {
-      for (int c = 0; c < 3; ++c) {
-        if (std::abs(shown.at(x, y)[c] - truth.at(x, y)[c] * 0.78) > 3) {
-          ++count;
-          break;
-        }
-      }
-    }
-  }
-  return count;
-}
-
 // Waits until the frozen overlay shows `truth` (dimmed) at `geometry`.
 inline ::testing::AssertionResult overlayShows(SwayRig& rig, const std::string& geometry,
                                                const RgbaPicture& truth,

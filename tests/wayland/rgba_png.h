@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -80,6 +81,24 @@ inline long differingPixels(const RgbaPicture& a, const RgbaPicture& b) {
   for (std::size_t i = 0; i < a.rgba.size(); i += 4)
     count += !std::equal(a.rgba.begin() + long(i), a.rgba.begin() + long(i) + 4,
                          b.rgba.begin() + long(i));
+  return count;
+}
+
+// Pixels of `shown` that are not `truth` under the overlay's dimming (22 % black), give or take
+// rounding; -1 when the sizes differ.
+inline long notDimmed(const RgbaPicture& shown, const RgbaPicture& truth) {
+  if (shown.width != truth.width || shown.height != truth.height) return -1;
+  long count = 0;
+  for (int y = 0; y < truth.height; ++y) {
+    for (int x = 0; x < truth.width; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        if (std::abs(shown.at(x, y)[c] - truth.at(x, y)[c] * 0.78) > 3) {
+          ++count;
+          break;
+        }
+      }
+    }
+  }
   return count;
 }
 
