@@ -56,9 +56,9 @@ class GnomeHand {
 };
 
 // Ends the Activities overview, where windows take no input: waits for the shell to open it once
-// it has started (at most 90 s on a loaded machine; it would open it over an earlier end), sets
+// it has started (at most 45 s on a loaded machine; it would open it over an earlier end), sets
 // org.gnome.Shell's OverviewActive to false and waits until it reads so, asking again while the
-// start-up animation swallows the end. False when the shell never opened or never left it.
+// start-up animation swallows the end. False when the shell never left it.
 bool leaveOverview(EventLoop& loop, dbus::DbusConnection& bus);
 // Opens the Activities overview and waits until OverviewActive reads true.
 bool openOverview(EventLoop& loop, dbus::DbusConnection& bus);
