@@ -127,17 +127,19 @@ int main(int argc, char** argv) {
       rig->spawn({"sh", "-c", "exec \"$0\" 2>&1", libexec + "region-capture-helper"}, withTrace);
   const int inotify = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   ::inotify_add_watch(inotify, folder.c_str(), IN_MOVED_TO);
-  std::vector<double> freeze, release, screenshot;
+  std::vector<double> freeze, requested, pictured, release, screenshot;
   for (int r = -1; r < rounds; ++r) {
     const std::string id = std::to_string(r + 2);
     const std::string name = "region-" + id + ".png";
     region->write(R"({"command":"prepare","id":)" + id + "}\n" + R"({"command":"capture","id":)" +
                   id + R"(,"path":")" + folder + "/" + name + "\"}\n");
-    std::optional<double> frozen;
+    std::optional<double> frozen, asked, pictures;
     while (!frozen) {
       const auto line = region->readLine(30s);
       if (!line) break;
       frozen = tracedMs(*line, "selector-ready");
+      if (auto ms = tracedMs(*line, "snapshot-requested")) asked = ms;
+      if (auto ms = tracedMs(*line, "screens-frozen")) pictures = ms;
     }
     // KWin shows the overlay a moment after the helper handed it the pictures.
     if (!frozen || !waitUntil([&] { return corner() != bare; }, 30s) || !hand.dragOver()) {
@@ -161,6 +163,10 @@ int main(int argc, char** argv) {
     // The first round also maps the helper's buffers in: a user's first capture, not the usual.
     if (r < 0) continue;
     freeze.push_back(*frozen);
+    if (asked && pictures) {
+      requested.push_back(*asked);
+      pictured.push_back(*pictures - *asked);
+    }
     release.push_back(took);
     if (shot) screenshot.push_back(whole);
   }
@@ -206,10 +212,22 @@ int main(int argc, char** argv) {
   rig->run({ORVEL_KDE_SCREENSHOT, "time-area", area[0], area[1], area[2], area[3],
             std::to_string(rounds * 2 + 1)},
            &floorOut);
-  std::istringstream floorWords(floorOut);
-  std::string word;
-  double floor = -1;
-  floorWords >> word >> floor;
+  // What orvel_kde_screenshot's time-* modes print: "median MS".
+  auto printedMedian = [](const std::string& out) {
+    std::istringstream words(out);
+    std::string word;
+    double ms = -1;
+    words >> word >> ms;
+    return ms;
+  };
+  const double floor = printedMedian(floorOut);
+  // The freeze's own floor: one output's picture while nothing else asks KWin for anything.
+  std::string outputs, screenOut;
+  rig->run({ORVEL_KDE_SCREENSHOT, "outputs"}, &outputs);
+  rig->run({ORVEL_KDE_SCREENSHOT, "time-screen", outputs.substr(0, outputs.find(' ')),
+            std::to_string(rounds * 2 + 1)},
+           &screenOut);
+  const double screenFloor = printedMedian(screenOut);
   ::close(inotify);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
@@ -223,6 +241,9 @@ int main(int argc, char** argv) {
   std::printf("%-44s %9s   %s\n", "measure", "ms", "target");
   std::printf("%-44s %9.1f   <= %.0f: %s\n", "region: capture request -> overlays' pictures", f,
               kFreezeTargetMs, verdict(f <= kFreezeTargetMs).c_str());
+  std::printf("%-44s %9.1f\n", "  of which: request -> pictures asked for", median(requested));
+  std::printf("%-44s %9.1f\n", "  of which: pictures asked for -> taken", median(pictured));
+  std::printf("%-44s %9.1f\n", "floor: one CaptureScreen in a running process", screenFloor);
   std::printf("%-44s %9.1f   <= %.0f: %s\n", "region: release -> PNG renamed", rel,
               kReleaseTargetMs, verdict(rel <= kReleaseTargetMs).c_str());
   std::printf("%-44s %9.1f\n", "ScreenShot2 CaptureArea, whole process", s);

@@ -3,8 +3,9 @@
 // pixels KWin's screenshot service showed there when the capture began (the window moved away
 // under the overlay does not show), every way a capture ends (Escape, a click, a tiny drag,
 // "cancel") gives input back to the window beneath, which sees none while the overlay is up, and
-// KWin going away answers the waiting capture and every later one; run from the build tree, which
-// no entry names, it answers "capture" with what to install.
+// KWin going away answers the waiting capture and every later one; at a fractional scale the drag
+// gives KWin's pixels of the region at the outputs' pixel size; run from the build tree, which no
+// entry names, it answers "capture" with what to install.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,6 +18,7 @@
 #include "kwin_rig.h"
 #include "kwin_windows.h"
 #include "orvel/common/json_text.h"
+#include "png_file.h"
 #include "rgba_png.h"
 #include "rig_support.h"
 #include "sway_rig.h"
@@ -62,11 +64,15 @@ class KdeRegionHelperTest : public ::testing::Test {
   std::vector<std::uint8_t> region() { return area(x0, y0, x1 - x0, y1 - y0); }
 
   // The installed helper on a KWin showing a window with a varied page, the hand ready, and the
-  // truth: KWin's own picture of the region once two in a row agree.
-  void startDesk() {
+  // truth: KWin's own picture of the region once two in a row agree. At `scale` both outputs keep
+  // their size in points.
+  void startDesk(double scale = 1) {
     std::string log;
     ASSERT_TRUE(installed_.install(ORVEL_BUILD_DIR, log)) << log;
     KWinOptions options;
+    options.scale = scale;
+    options.width = static_cast<int>(std::lround(options.width * scale));
+    options.height = static_cast<int>(std::lround(options.height * scale));
     options.dataDirs = {installed_.prefix() + "/share"};
     options.entries = {
         {"orvel-kde-hand", ORVEL_KDE_HAND, {}, {"org_kde_kwin_fake_input"}},
@@ -108,6 +114,35 @@ class KdeRegionHelperTest : public ::testing::Test {
         << helper_->readLine(1s).value_or("no reply");
   }
 
+  // Drags across the join of the outputs over the region and lets go.
+  void dragOverRegion() {
+    for (const std::string& command :
+         {"move " + std::to_string(x0) + " " + std::to_string(y0), std::string("button down"),
+          std::string("move 1280 110"), "move " + std::to_string(x1) + " " + std::to_string(y1),
+          std::string("button up")}) {
+      ASSERT_TRUE(hand(command)) << command;
+    }
+  }
+
+  // The pixels of the PNG at `path` that differ from the truth; -1 when it is not
+  // width x height.
+  long differingFromTruth(const std::string& path, int width, int height) {
+    auto png = readRgbaPng(path);
+    if (!png || png->width != width || png->height != height ||
+        truth_.size() != static_cast<std::size_t>(width) * height * 4) {
+      return -1;
+    }
+    long differing = 0;
+    for (int y = 0; y < png->height; ++y) {
+      for (int x = 0; x < png->width; ++x) {
+        const std::uint8_t* t = truth_.data() + (static_cast<std::size_t>(y) * png->width + x) * 4;
+        const std::uint8_t* p = png->at(x, y);
+        differing += p[0] != t[2] || p[1] != t[1] || p[2] != t[0] || p[3] != t[3];
+      }
+    }
+    return differing;
+  }
+
   bool hand(const std::string& command) {
     return hand_->write(command + "\n") && hand_->readLine(10s) == "ok";
   }
@@ -140,30 +175,13 @@ TEST_F(KdeRegionHelperTest, InstalledHelperCapturesADragAcrossOutputsAsKWinShowe
   ASSERT_NO_FATAL_FAILURE(startCapture(7, path));
   // The page leaves the region under the overlay: the capture keeps the frozen picture.
   ASSERT_TRUE(windows_->place(pageNumber_, 100, 300, kWindowWidth, kWindowHeight));
+  ASSERT_NO_FATAL_FAILURE(dragOverRegion());
   auto& helper = helper_;
   const auto& truth = truth_;
-  for (const std::string& command :
-       {"move " + std::to_string(x0) + " " + std::to_string(y0), std::string("button down"),
-        std::string("move 1280 110"), "move " + std::to_string(x1) + " " + std::to_string(y1),
-        std::string("button up")}) {
-    ASSERT_TRUE(hand(command)) << command;
-  }
   const Json answer = replyOf(*helper);
   const Json region = {{"x", x0}, {"y", y0}, {"width", x1 - x0}, {"height", y1 - y0}};
   ASSERT_EQ(answer, (Json{{"id", 7}, {"ok", true}, {"region", region}})) << answer.dump();
-  auto png = readRgbaPng(path);
-  ASSERT_TRUE(png);
-  ASSERT_EQ(png->width, x1 - x0);
-  ASSERT_EQ(png->height, y1 - y0);
-  long differing = 0;
-  for (int y = 0; y < png->height; ++y) {
-    for (int x = 0; x < png->width; ++x) {
-      const std::uint8_t* t = truth.data() + (static_cast<std::size_t>(y) * png->width + x) * 4;
-      const std::uint8_t* p = png->at(x, y);
-      differing += p[0] != t[2] || p[1] != t[1] || p[2] != t[0] || p[3] != t[3];
-    }
-  }
-  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(differingFromTruth(path, x1 - x0, y1 - y0), 0);
   // The page did leave: the region shows something else now.
   EXPECT_TRUE(waitUntil([&] {
     const auto now = this->region();
@@ -171,6 +189,27 @@ TEST_F(KdeRegionHelperTest, InstalledHelperCapturesADragAcrossOutputsAsKWinShowe
   }));
   helper->write("{\"command\":\"quit\"}\n");
   EXPECT_EQ(helper->wait(10s), 0);
+}
+
+TEST_F(KdeRegionHelperTest, AtAFractionalScaleADragAcrossOutputsGivesKWinsPixelsOfTheRegion) {
+  constexpr double kScale = 1.5;
+  ASSERT_NO_FATAL_FAILURE(startDesk(kScale));
+  if (!rig_) return;
+  const std::string path = rig_->runtimeDir() + "/region.png";
+  ASSERT_NO_FATAL_FAILURE(startCapture(3, path));
+  ASSERT_NO_FATAL_FAILURE(dragOverRegion());
+  const Json answer = replyOf(*helper_);
+  const Json region = {{"x", x0}, {"y", y0}, {"width", x1 - x0}, {"height", y1 - y0}};
+  ASSERT_EQ(answer, (Json{{"id", 3}, {"ok", true}, {"region", region}})) << answer.dump();
+  // The region in the outputs' pixels, as KWin pictured it, at their resolution (108 dpi).
+  EXPECT_EQ(differingFromTruth(path, static_cast<int>((x1 - x0) * kScale),
+                               static_cast<int>((y1 - y0) * kScale)),
+            0);
+  const auto decoded = orvel::region::testing::readPng(path);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->pixelsPerMetre, 4252u);
+  helper_->write("{\"command\":\"quit\"}\n");
+  EXPECT_EQ(helper_->wait(10s), 0);
 }
 
 TEST_F(KdeRegionHelperTest, EveryEndGivesInputBackTheWindowSawNoneAndKWinGoneAnswersAtOnce) {

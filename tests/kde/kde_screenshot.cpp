@@ -5,6 +5,7 @@
 //   orvel_kde_screenshot area X Y W H [FILE]  an area of the logical space
 //   orvel_kde_screenshot time-area X Y W H N  the area N times over one connection, for the
 //                                             benchmarks: prints "median MS" of the calls
+//   orvel_kde_screenshot time-screen NAME N   the same for the output's picture
 // A picture prints "WIDTHxHEIGHT scale S" and, with FILE, is written there as raw premultiplied
 // BGRA rows; exit status 0. A failure prints "error: MESSAGE", exit status 1.
 #include <algorithm>
@@ -42,15 +43,17 @@ int listOutputs() {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "outputs") return listOutputs();
-  const bool screen = args.size() >= 2 && args[0] == "screen";
-  const bool timed = args.size() == 6 && args[0] == "time-area";
-  const bool area = (args.size() >= 5 && args[0] == "area") || timed;
+  const bool timedScreen = args.size() == 3 && args[0] == "time-screen";
+  const bool screen = (args.size() >= 2 && args[0] == "screen") || timedScreen;
+  const bool timedArea = args.size() == 6 && args[0] == "time-area";
+  const bool area = (args.size() >= 5 && args[0] == "area") || timedArea;
+  const bool timed = timedScreen || timedArea;
   if (!screen && !area) {
     std::cerr << "usage: orvel_kde_screenshot outputs | screen NAME [FILE] | area X Y W H [FILE]"
-                 " | time-area X Y W H N\n";
+                 " | time-area X Y W H N | time-screen NAME N\n";
     return 2;
   }
-  const int rounds = timed ? std::max(1, std::stoi(args[5])) : 1;
+  const int rounds = timed ? std::max(1, std::stoi(args.back())) : 1;
   const std::size_t fileArg = screen ? 2 : 5;
   const std::string file = !timed && args.size() > fileArg ? args[fileArg] : "";
 

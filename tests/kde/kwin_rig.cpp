@@ -105,11 +105,13 @@ std::unique_ptr<KWinRig> KWinRig::start(const KWinOptions& options, std::string&
   o.environment.erase("DBUS_SESSION_BUS_ADDRESS");
   o.environment["WAYLAND_DISPLAY"] = "";
   o.pipeStdout = false;
-  std::vector<std::string> argv = testsupport::asServerUser(
-      {"dbus-run-session", "--", "sh", "-c", kSessionScript, dir, "--virtual", "--width",
-       std::to_string(options.width), "--height", std::to_string(options.height), "--output-count",
-       std::to_string(options.outputs), "--socket", kSocket, "--no-lockscreen",
-       "--no-global-shortcuts", "--no-kactivities"});
+  std::vector<std::string> command = {"dbus-run-session", "--", "sh", "-c", kSessionScript, dir};
+  command.insert(command.end(),
+                 {"--virtual", "--width", std::to_string(options.width), "--height",
+                  std::to_string(options.height), "--output-count", std::to_string(options.outputs),
+                  "--scale", std::to_string(options.scale), "--socket", std::string(kSocket),
+                  "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"});
+  std::vector<std::string> argv = testsupport::asServerUser(std::move(command));
   rig->shell_ = ChildProcess::start(argv, o);
   if (!rig->shell_) {
     whyNot = "dbus-run-session could not be started";

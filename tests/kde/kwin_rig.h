@@ -1,12 +1,13 @@
-// The KDE test desktop: a headless KWin (virtual backend, two outputs side by side) in a D-Bus
-// session of its own, with a private system bus, run as the unprivileged user 65534 with a runtime
-// folder of its own. KWin's binary carries a file capability that a container cannot grant, so the
-// rig runs a copy of it (copying drops the capability). KWin hands restricted D-Bus interfaces and
-// Wayland globals only to programs named by a desktop entry that its service cache knew before it
-// started: the entries the test asks for are written first, the data folders it names come first
-// in XDG_DATA_DIRS, and the cache is rebuilt before KWin starts. Programs that talk to KWin run as
-// its user (KWin reads the caller's /proc/PID/exe). Everything it starts is stopped when it goes
-// away, by pid, also when the test process dies first (the session's shell waits on our pipe).
+// The KDE test desktop: a headless KWin (virtual backend, two outputs side by side at one scale)
+// in a D-Bus session of its own, with a private system bus, run as the unprivileged user 65534
+// with a runtime folder of its own. KWin's binary carries a file capability that a container
+// cannot grant, so the rig runs a copy of it (copying drops the capability). KWin hands restricted
+// D-Bus interfaces and Wayland globals only to programs named by a desktop entry that its service
+// cache knew before it started: the entries the test asks for are written first, the data folders
+// it names come first in XDG_DATA_DIRS, and the cache is rebuilt before KWin starts. Programs that
+// talk to KWin run as its user (KWin reads the caller's /proc/PID/exe). Everything it starts is
+// stopped when it goes away, by pid, also when the test process dies first (the session's shell
+// waits on our pipe).
 #pragma once
 
 #include <sys/types.h>
@@ -39,6 +40,8 @@ struct KWinOptions {
   int width = 1280;  // of each output, pixels
   int height = 800;
   int outputs = 2;
+  // Of every output, fractional ones included; an output's size in points is its pixels over it.
+  double scale = 1;
   // Data folders (an install prefix's share) searched before the rig's own and the system's.
   std::vector<std::string> dataDirs;
   // Entries written into the rig's own data folder before KWin starts.
