@@ -1,7 +1,9 @@
 // The capture helpers on a headless KWin with one output of 2000x1160 showing a page window over
 // all of it, the helpers installed into a temporary prefix whose desktop entries authorise them:
 //  - region-capture-helper: the freeze (from "prepare" and "capture" written to the helper's own
-//    "selector-ready" trace line: the frozen pictures handed to the overlays) and the time from
+//    "selector-ready" trace line: the frozen pictures handed to the overlays), split at its
+//    "snapshot-requested" and "screens-frozen" lines (the pictures asked for, and taken), beside
+//    its floor, one CaptureScreen of the output on a connection of its own; and the time from
 //    the fake pointer's release to the PNG of a 1920x1080 region renamed into place (inotify),
 //    side by side with a whole-process screenshot of that region through KWin's ScreenShot2
 //    (orvel_kde_screenshot, start to exit; raw rows, no PNG);
