@@ -2,10 +2,11 @@
 // (CaptureScreen, no cursor, the output's own pixels), and a configuration's source rectangle
 // alone through CaptureArea (the scroll helper's frames), on a D-Bus connection and an event loop
 // of this object's own, since calls come from background threads (one at a time; each runs the
-// private loop until its answer). A whole output's call asks for every output at once, so that
-// KWin takes them all in one repaint and the pictures show one moment; the other outputs' pictures
-// wait for their own calls (PictureBatch). The outputs come from a Wayland connection of its own,
-// as on wlroots compositors, so display ids are wl_output global names there too.
+// private loop until its answer). A whole output's call asks for every output at once (the calls
+// in flight together, not one after another), so that the pictures are as near one moment as
+// KWin's answers allow; the other outputs' pictures wait for their own calls (PictureBatch). The
+// outputs come from a Wayland connection of its own, as on wlroots compositors, so display ids are
+// wl_output global names there too.
 //
 // Windows cannot be left out: every filter gets the whole output. Frames are in global display
 // coordinates (points); source rectangles in points relative to the display's top-left corner.
