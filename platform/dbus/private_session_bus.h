@@ -1,13 +1,11 @@
 // A session bus connection on an event loop of its own, for ports whose calls come from
 // background threads and block until answered. The owner serialises its calls (one at a time,
-// under its own lock); each call runs the private loop on the calling thread until its task ends
-// (or, with runAll, until every one of its tasks, sent together, ends).
+// under its own lock); each call runs the private loop on the calling thread until its task ends.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "orvel/common/clock.h"
 #include "orvel/common/event_loop.h"
@@ -34,26 +32,6 @@ class PrivateSessionBus {
     spawn(loop_, [&]() -> Task<> { result.emplace(co_await std::move(task)); });
     loop_.runUntil([&] { return result.has_value(); });
     return std::move(*result);
-  }
-
-  // Runs the private loop until every task of `tasks` ends, all of them under way at once; their
-  // results in the tasks' order.
-  template <class T>
-  std::vector<T> runAll(std::vector<Task<T>> tasks) {
-    std::vector<std::optional<T>> results(tasks.size());
-    std::size_t left = tasks.size();
-    for (std::size_t i = 0; i < tasks.size(); ++i) {
-      spawn(loop_, [&, i]() -> Task<> {
-        results[i].emplace(co_await std::move(tasks[i]));
-        --left;
-      });
-    }
-    loop_.runUntil([&] { return left == 0; });
-    std::vector<T> out;
-    out.reserve(results.size());
-    for (auto& result : results)
-      out.push_back(std::move(*result));
-    return out;
   }
 
   // Drops the connection before what its calls refer to goes away.

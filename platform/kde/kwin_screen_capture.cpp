@@ -46,46 +46,20 @@ Expected<platform::ShareableContent, platform::PlatformError> KWinScreenCapture:
   return wayland::composedOutputsAsContent(connection_.get());
 }
 
-Expected<wayland::PictureBatch::Pictures, platform::PlatformError> KWinScreenCapture::captureAll() {
-  std::vector<std::uint32_t> ids;
-  std::vector<Task<Expected<KWinPicture, Failure>>> calls;
-  for (const auto& o : connection_->outputs()) {
-    ids.push_back(o->globalName);
-    calls.push_back(service_->captureScreen(o->name, dbus::kDrawnAnswerDeadline));
-  }
-  auto pictures = session_.runAll(std::move(calls));
-  wayland::PictureBatch::Pictures out;
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
-    if (!pictures[i]) return unexpected(std::move(pictures[i]).error());
-    out.emplace(ids[i], std::move(pictures[i]->image));
-  }
-  return out;
-}
-
 Expected<Image, platform::PlatformError> KWinScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
-  if (!connection_ || !connection_->ok()) return failed(wayland::kCompositorNotReachable);
+  if (!connection_ || !connection_->ok() || !connection_->roundtrip())
+    return failed("The compositor is not reachable.");
   if (!service_) return failed("The session bus is not reachable.");
   if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
-  if (config.sourceRect) {
-    if (!connection_->roundtrip()) return failed(wayland::kCompositorNotReachable);
-    const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
-    if (!output) return failed("The display is not available.");
-    return captureArea(*output, config);
-  }
-  auto picture = batch_.takeOrTakeAll(
-      filter.displayID, std::chrono::steady_clock::now(),
-      [&]() -> Expected<wayland::PictureBatch::Pictures, platform::PlatformError> {
-        if (!connection_->roundtrip()) return failed(wayland::kCompositorNotReachable);
-        if (!connection_->findOutput(filter.displayID))
-          return failed("The display is not available.");
-        return captureAll();
-      });
-  if (!picture) return picture;
   const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
-  return wayland::configuredPicture(std::move(picture).value(), output ? output->logical.width : 0,
-                                    config);
+  if (!output) return failed("The display is not available.");
+  if (config.sourceRect) return captureArea(*output, config);
+  const double logicalWidth = output->logical.width;
+  auto picture = session_.run(service_->captureScreen(output->name, dbus::kDrawnAnswerDeadline));
+  if (!picture) return unexpected(std::move(picture).error());
+  return wayland::configuredPicture(std::move(picture->image), logicalWidth, config);
 }
 
 Expected<Image, platform::PlatformError> KWinScreenCapture::captureArea(

@@ -2,11 +2,8 @@
 // (CaptureScreen, no cursor, the output's own pixels), and a configuration's source rectangle
 // alone through CaptureArea (the scroll helper's frames), on a D-Bus connection and an event loop
 // of this object's own, since calls come from background threads (one at a time; each runs the
-// private loop until its answer). A whole output's call asks for every output at once (the calls
-// in flight together, not one after another), so that the pictures are as near one moment as
-// KWin's answers allow; the other outputs' pictures wait for their own calls (PictureBatch). The
-// outputs come from a Wayland connection of its own, as on wlroots compositors, so display ids are
-// wl_output global names there too.
+// private loop until its answer). The outputs come from a Wayland connection of its own, as on
+// wlroots compositors, so display ids are wl_output global names there too.
 //
 // Windows cannot be left out: every filter gets the whole output. Frames are in global display
 // coordinates (points); source rectangles in points relative to the display's top-left corner.
@@ -20,7 +17,6 @@
 #include "platform/dbus/private_session_bus.h"
 #include "platform/kde/screenshot2.h"
 #include "platform/screen_capture.h"
-#include "platform/wayland/picture_batch.h"
 #include "platform/wayland/wayland_connection.h"
 
 namespace orvel::kde {
@@ -43,8 +39,6 @@ class KWinScreenCapture final : public platform::ScreenCapture {
       const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) override;
 
  private:
-  // Every output's picture, by display id, asked for together.
-  Expected<wayland::PictureBatch::Pictures, platform::PlatformError> captureAll();
   // The source rectangle of `config` on `output`, at the configured size.
   Expected<Image, platform::PlatformError> captureArea(
       const wayland::WaylandOutput& output, const platform::CaptureConfiguration& config);
@@ -53,7 +47,6 @@ class KWinScreenCapture final : public platform::ScreenCapture {
   dbus::PrivateSessionBus session_;
   std::unique_ptr<Screenshot2> service_;
   std::unique_ptr<wayland::WaylandConnection> connection_;
-  wayland::PictureBatch batch_;
 };
 
 }  // namespace orvel::kde
