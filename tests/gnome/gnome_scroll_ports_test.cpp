@@ -82,6 +82,30 @@ class GnomeScrollPortsTest : public GnomeDeskTest {
         limit);
   }
 
+  // Posts `events` events of `unit` and `delta` at the region's centre until the shell's own
+  // picture differs from `before`, three times at most (now and then mutter 43 loses the first
+  // events of a new RemoteDesktop session); whether it came to differ.
+  bool wheelMoves(gnome::GnomeScrollEvents& wheel, platform::ScrollUnit unit, std::int32_t delta,
+                  int events, const Image& before) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (!wheel.openSource()) return false;
+      auto event = wheel.createScrollWheelEvent(unit, 1, delta, 0, 0);
+      wheel.closeSource();
+      if (!event) return false;
+      event->location = kRegion.center();
+      for (int i = 0; i < events; ++i)
+        wheel.post(*event);
+      if (waitUntil(
+              [&] {
+                auto now = truth();
+                return now && !samePixels(*now, before);
+              },
+              5s))
+        return true;
+    }
+    return false;
+  }
+
   std::size_t casts() { return liveSessions(*loop_, *bus_, kScreenCastSessions); }
   std::size_t remotes() { return liveSessions(*loop_, *bus_, kRemoteDesktopSessions); }
 
@@ -132,30 +156,10 @@ TEST_F(GnomeScrollPortsTest, FramesShowTheRegionTheWheelMovesItAndSessionsEndWit
 
   gnome::GnomeScrollEvents wheel;
   ASSERT_EQ(wheel.whyNotAvailable(), std::nullopt);
-  // Posts `events` events of `unit` and `delta` at the region's centre until the shell's own
-  // picture shows the view moved, then waits for a frame that differs; the rows it moved up. The
-  // events are posted again, three times at most: now and then mutter 43 loses the first events
-  // of a new RemoteDesktop session.
+  // Moves the view as wheelMoves does, then waits for a frame that differs; the rows it moved up.
   auto scrolled = [&](platform::ScrollUnit unit, std::int32_t delta, int events,
                       const Image& before) {
-    bool shown = false;
-    for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
-      EXPECT_TRUE(wheel.openSource());
-      auto event = wheel.createScrollWheelEvent(unit, 1, delta, 0, 0);
-      wheel.closeSource();
-      EXPECT_TRUE(event);
-      if (!event) return 0;
-      event->location = kRegion.center();
-      for (int i = 0; i < events; ++i)
-        wheel.post(*event);
-      shown = waitUntil(
-          [&] {
-            auto now = truth();
-            return now && !samePixels(*now, before);
-          },
-          5s);
-    }
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(wheelMoves(wheel, unit, delta, events, before));
     Image after;
     EXPECT_TRUE(waitUntil(
         [&] {
@@ -210,8 +214,8 @@ TEST_F(GnomeScrollPortsTest, FramesShowTheRegionTheWheelMovesItAndSessionsEndWit
 }
 
 // With the main monitor at 1.25 in mutter's logical layout (fractional scaling on; 1024x640
-// points), the frames of a region given in points hold its pixels, the monitor's picture standing
-// in first (a still screen) and mutter's area recording after the page moved.
+// points), the frames of a region given in points hold its pixels (750x500 for 600x400 points),
+// on a still screen and from mutter's area recording after the page moved.
 TEST_F(GnomeScrollPortsTest, AtAFractionalScaleFramesHoldTheRegionsPixels) {
   GnomeOptions options;
   options.scales = {1.25, 1};
@@ -237,24 +241,7 @@ TEST_F(GnomeScrollPortsTest, AtAFractionalScaleFramesHoldTheRegionsPixels) {
   EXPECT_TRUE(samePixels(capture(), *truth_));
 
   gnome::GnomeScrollEvents wheel;
-  ASSERT_TRUE(wheel.openSource());
-  auto event = wheel.createScrollWheelEvent(platform::ScrollUnit::line, 1, -1, 0, 0);
-  wheel.closeSource();
-  ASSERT_TRUE(event);
-  event->location = kRegion.center();
-  const Image before = *truth_;
-  // mutter 43 now and then loses the first events of a new RemoteDesktop session.
-  bool moved = false;
-  for (int attempt = 0; attempt < 3 && !moved; ++attempt) {
-    wheel.post(*event);
-    moved = waitUntil(
-        [&] {
-          auto now = truth();
-          return now && !samePixels(*now, before);
-        },
-        5s);
-  }
-  ASSERT_TRUE(moved);
+  ASSERT_TRUE(wheelMoves(wheel, platform::ScrollUnit::line, -1, 1, *truth_));
   ASSERT_TRUE(settled(30s));
   EXPECT_TRUE(waitUntil([&] { return samePixels(capture(), *truth_); }, 10s));
   EXPECT_TRUE(frames.recording());
