@@ -106,6 +106,16 @@ class GnomeScrollPortsTest : public GnomeDeskTest {
     return false;
   }
 
+  // The port's display at the layout's origin; nothing when it lists none.
+  static std::optional<std::uint32_t> mainDisplay(gnome::GnomeFrameCapture& frames) {
+    auto content = frames.shareableContent(true, true);
+    EXPECT_TRUE(content) << content.error().description;
+    if (!content) return std::nullopt;
+    for (const auto& d : content->displays)
+      if (d.frame.x == 0 && d.frame.y == 0) return d.displayID;
+    return std::nullopt;
+  }
+
   std::size_t casts() { return liveSessions(*loop_, *bus_, kScreenCastSessions); }
   std::size_t remotes() { return liveSessions(*loop_, *bus_, kRemoteDesktopSessions); }
 
@@ -129,11 +139,7 @@ TEST_F(GnomeScrollPortsTest, FramesShowTheRegionTheWheelMovesItAndSessionsEndWit
 
   gnome::GnomeFrameCapture frames;
   ASSERT_EQ(frames.whyNotAvailable(), std::nullopt);
-  auto content = frames.shareableContent(true, true);
-  ASSERT_TRUE(content) << content.error().description;
-  std::optional<std::uint32_t> main;
-  for (const auto& d : content->displays)
-    if (d.frame.x == 0 && d.frame.y == 0) main = d.displayID;
+  const std::optional<std::uint32_t> main = mainDisplay(frames);
   ASSERT_TRUE(main);
   const platform::ContentFilter filter{*main, {}, {}};
   platform::CaptureConfiguration config;
@@ -222,11 +228,7 @@ TEST_F(GnomeScrollPortsTest, AtAFractionalScaleFramesHoldTheRegionsPixels) {
   ASSERT_NO_FATAL_FAILURE(startDesk(options));
   if (!rig_) return;
   gnome::GnomeFrameCapture frames;
-  auto content = frames.shareableContent(true, true);
-  ASSERT_TRUE(content) << content.error().description;
-  std::optional<std::uint32_t> main;
-  for (const auto& d : content->displays)
-    if (d.frame.x == 0 && d.frame.y == 0) main = d.displayID;
+  const std::optional<std::uint32_t> main = mainDisplay(frames);
   ASSERT_TRUE(main);
   platform::CaptureConfiguration config;
   config.sourceRect = kRegion;
