@@ -103,6 +103,8 @@ class WaylandPanel final : public platform::OverlayPanel {
   bool showsTransparent_ = false;
   bool shown_ = false;
   bool frameShown_ = false;  // the compositor has shown a frame of this panel
+  bool pictureCommitted_ = false;  // a frame with the picture awaits its frame callback
+  bool pictureShown_ = false;
   bool closed_ = false;
   bool configured_ = false;
   bool redrawWanted_ = false;
@@ -251,6 +253,10 @@ void WaylandPanel::frameDone() {
     frameShown_ = true;
     overlay_.shield_.surfaceShown(surface_.get());
   }
+  if (pictureCommitted_ && !pictureShown_) {
+    pictureShown_ = true;
+    view_.pictureShown();
+  }
   if (redrawWanted_) {
     redrawWanted_ = false;
     redraw();
@@ -326,6 +332,7 @@ void WaylandPanel::redraw() {
   }
   presentedStill_ = stillGeneration_;
   presentedOutlines_ = buffer->outlines;
+  pictureCommitted_ = pictureCommitted_ || picture;
   present(*buffer, damage, picture);
 }
 
