@@ -69,6 +69,10 @@ class WaylandPanel final : public platform::OverlayPanel {
   Rect bounds() const { return {0, 0, options_.frame.width, options_.frame.height}; }
   void redraw();
   void drawStill();
+  // The window waits unmapped until its picture comes: the buffer and backdrop that will show it
+  // are made and written once meanwhile, so that drawing the picture meets no fresh pages.
+  void prepareMemory();
+  void clearStill();
   // A buffer, what it shows beyond the still picture, and which still picture it holds.
   struct PanelBuffer {
     std::unique_ptr<ShmBuffer> shm;
@@ -102,7 +106,7 @@ class WaylandPanel final : public platform::OverlayPanel {
   std::vector<PixelBox> presentedOutlines_;
   bool showsTransparent_ = false;
   bool shown_ = false;
-  bool frameShown_ = false;  // the compositor has shown a frame of this panel
+  bool frameShown_ = false;        // the compositor has shown a frame of this panel
   bool pictureCommitted_ = false;  // a frame with the picture awaits its frame callback
   bool pictureShown_ = false;
   bool closed_ = false;
@@ -275,7 +279,10 @@ void WaylandPanel::redraw() {
   const bool shows = picture || overlay_.mode_ == WaylandOverlay::Mode::kLive;
   if (!shows && showsTransparent_) return;
   // A window mapped over the desktop would change what the pictures show (see the header).
-  if (!shows && overlay_.role_ == WaylandOverlay::Role::kFullscreenWindow) return;
+  if (!shows && overlay_.role_ == WaylandOverlay::Role::kFullscreenWindow) {
+    prepareMemory();
+    return;
+  }
   PanelBuffer* buffer = freeBuffer();
   if (!buffer) {
     redrawWanted_ = true;
@@ -336,8 +343,32 @@ void WaylandPanel::redraw() {
   present(*buffer, damage, picture);
 }
 
+void WaylandPanel::prepareMemory() {
+  if (buffers_.empty()) {
+    if (PanelBuffer* buffer = freeBuffer())
+      std::memset(buffer->shm->data(), 0, buffer->shm->size());
+  }
+  if (!still_) {
+    still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
+    clearStill();
+  }
+}
+
+void WaylandPanel::clearStill() {
+  cairo_surface_flush(still_.get());
+  std::memset(cairo_image_surface_get_data(still_.get()), 0,
+              static_cast<std::size_t>(cairo_image_surface_get_stride(still_.get())) *
+                  static_cast<std::size_t>(cairo_image_surface_get_height(still_.get())));
+  cairo_surface_mark_dirty(still_.get());
+}
+
 void WaylandPanel::drawStill() {
-  still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
+  // The panel's size never changes: the surface is drawn anew in place.
+  if (still_) {
+    clearStill();
+  } else {
+    still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
+  }
   {
     Context cr(cairo_create(still_.get()), cairo_destroy);
     platform::CairoPanelPainter(cr.get(), {bounds().width, bounds().height},
