@@ -356,9 +356,10 @@ void WaylandPanel::prepareMemory() {
 
 void WaylandPanel::clearStill() {
   cairo_surface_flush(still_.get());
-  std::memset(cairo_image_surface_get_data(still_.get()), 0,
-              static_cast<std::size_t>(cairo_image_surface_get_stride(still_.get())) *
-                  static_cast<std::size_t>(cairo_image_surface_get_height(still_.get())));
+  if (std::uint8_t* data = cairo_image_surface_get_data(still_.get()))
+    std::memset(data, 0,
+                static_cast<std::size_t>(cairo_image_surface_get_stride(still_.get())) *
+                    static_cast<std::size_t>(cairo_image_surface_get_height(still_.get())));
   cairo_surface_mark_dirty(still_.get());
 }
 
