@@ -109,8 +109,8 @@ void WaylandInputShield::capabilities(std::uint32_t caps) {
   }
 }
 
-void WaylandInputShield::addSurface(wl_surface* surface, Point origin) {
-  surfaces_[surface] = origin;
+void WaylandInputShield::addSurface(wl_surface* surface, Point origin, double unit) {
+  surfaces_[surface] = {origin, unit};
   if (!installed_ || judgement_ != FocusJudgement::kOnceMapped) return;
   checks_.push_back({WlPtr<wl_callback>(wl_display_sync(connection_.display())), surface, false});
   wl_callback_add_listener(checks_.back().sync.get(), &kFocusCheckListener, this);
@@ -178,9 +178,10 @@ void WaylandInputShield::pointerLeave(wl_surface* surface) {
 }
 
 void WaylandInputShield::pointerMotion(double x, double y) {
-  auto origin = surfaces_.find(under_);
-  if (origin == surfaces_.end()) return;
-  location_ = {origin->second.x + x, origin->second.y + y};
+  auto placed = surfaces_.find(under_);
+  if (placed == surfaces_.end()) return;
+  const Placed& p = placed->second;
+  location_ = {p.origin.x + x * p.unit, p.origin.y + y * p.unit};
   deliver(leftDown_    ? platform::kLeftMouseDragged
           : rightDown_ ? platform::kRightMouseDragged
           : otherDown_ ? platform::kOtherMouseDragged

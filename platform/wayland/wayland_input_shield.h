@@ -57,8 +57,8 @@ class WaylandInputShield final : public platform::InputShield {
   void setEnabled(bool enabled) override { enabled_.store(enabled); }
 
   // An overlay surface whose top-left corner lies at `origin` (global display coordinates), just
-  // committed for the first time.
-  void addSurface(wl_surface* surface, Point origin);
+  // committed for the first time; each of its surface units is `unit` points.
+  void addSurface(wl_surface* surface, Point origin, double unit = 1);
   void removeSurface(wl_surface* surface);
   // The compositor has shown an overlay surface's first frame (its frame callback came).
   void surfaceShown(wl_surface* surface);
@@ -99,7 +99,11 @@ class WaylandInputShield final : public platform::InputShield {
   WlPtr<wl_cursor_theme> cursorTheme_;
   wl_cursor* crosshair_ = nullptr;
   WlPtr<wl_surface> cursorSurface_;
-  std::map<wl_surface*, Point> surfaces_;
+  struct Placed {
+    Point origin;
+    double unit = 1;
+  };
+  std::map<wl_surface*, Placed> surfaces_;
   // Syncs on their way for the keyboard check: first the one after a surface's first commit, then
   // the one sent when that was answered. The surface is null once it is removed.
   struct FocusCheck {

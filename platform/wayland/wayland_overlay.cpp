@@ -11,6 +11,7 @@
 #include "platform/cairo/cairo_panel_painter.h"
 #include "platform/coalesced_redraw.h"
 #include "platform/wayland/outline_strips.h"
+#include "platform/wayland/panel_surface.h"
 #include "platform/wayland/shm_buffer.h"
 
 namespace orvel::wayland {
@@ -87,9 +88,7 @@ class WaylandPanel final : public platform::OverlayPanel {
   platform::OverlayView& view_;
   wl_output* output_ = nullptr;
   Point origin_;  // global display coordinates
-  int pixelWidth_ = 0, pixelHeight_ = 0;
-  int bufferScale_ = 1;
-  bool viewported_ = false;
+  PanelSurface plan_;
   WlPtr<wl_surface> surface_;
   WlPtr<zwlr_layer_surface_v1> layer_;
   WlPtr<xdg_surface> xdgSurface_;
@@ -163,19 +162,7 @@ WaylandPanel::WaylandPanel(WaylandOverlay& overlay, const platform::PanelOptions
     if (!o) break;
     output_ = o->output.get();
     origin_ = layout.toGlobal(g.logical).origin();
-    const double scale = OutputLayout::scaleOf(g);
-    if (std::abs(scale - std::round(scale)) < 1e-6) {
-      bufferScale_ = static_cast<int>(std::round(scale));
-      pixelWidth_ = static_cast<int>(std::lround(g.logical.width)) * bufferScale_;
-      pixelHeight_ = static_cast<int>(std::lround(g.logical.height)) * bufferScale_;
-    } else if (overlay_.connection_.viewporter()) {
-      viewported_ = true;
-      pixelWidth_ = g.pixelWidth;
-      pixelHeight_ = g.pixelHeight;
-    } else {
-      pixelWidth_ = static_cast<int>(std::lround(g.logical.width));
-      pixelHeight_ = static_cast<int>(std::lround(g.logical.height));
-    }
+    plan_ = panelSurface(g, o->scale, overlay_.connection_.viewporter() != nullptr);
     break;
   }
 }
@@ -206,19 +193,19 @@ void WaylandPanel::show(bool /*makeKey: the surface holds the keyboard itself*/)
     zwlr_layer_surface_v1_set_exclusive_zone(layer_.get(), -1);
     zwlr_layer_surface_v1_set_keyboard_interactivity(layer_.get(), 1);
   }
-  if (viewported_) {
+  if (plan_.viewported) {
     viewport_.reset(wp_viewporter_get_viewport(c.viewporter(), surface_.get()));
     wp_viewport_set_destination(viewport_.get(), static_cast<int>(std::lround(bounds().width)),
                                 static_cast<int>(std::lround(bounds().height)));
   } else {
-    wl_surface_set_buffer_scale(surface_.get(), bufferScale_);
+    wl_surface_set_buffer_scale(surface_.get(), plan_.bufferScale);
   }
   if (window && c.activation() && !overlay_.activationToken_.empty()) {
     xdg_activation_v1_activate(c.activation(), overlay_.activationToken_.c_str(), surface_.get());
     overlay_.activationToken_.clear();
   }
   wl_surface_commit(surface_.get());
-  overlay_.shield_.addSurface(surface_.get(), origin_);
+  overlay_.shield_.addSurface(surface_.get(), origin_, plan_.surfaceUnit);
   overlay_.shown(this);
   c.flush();
 }
@@ -289,7 +276,7 @@ void WaylandPanel::redraw() {
     return;
   }
   ShmBuffer& shm = *buffer->shm;
-  const PixelBox whole{0, 0, pixelWidth_, pixelHeight_};
+  const PixelBox whole{0, 0, plan_.pixelWidth, plan_.pixelHeight};
   if (!shows) {
     // Covers the output for input while leaving screen pictures as they are.
     std::memset(shm.data(), 0, shm.size());
@@ -317,19 +304,20 @@ void WaylandPanel::redraw() {
     damage = buffer->outlines;
     damage.insert(damage.end(), presentedOutlines_.begin(), presentedOutlines_.end());
   }
-  const double scale = pixelWidth_ / bounds().width;
+  const double scale = plan_.pixelWidth / bounds().width;
   buffer->outlines.clear();
   if (const auto& selection = content.selection) {
     for (const PixelBox& box : outlineStrips(selection->rect, selection->lineWidth, bounds().height,
-                                             scale, pixelWidth_, pixelHeight_)) {
+                                             scale, plan_.pixelWidth, plan_.pixelHeight)) {
       buffer->outlines.push_back(box);
       damage.push_back(box);
     }
   }
   if (content.selection) {
-    Surface target(cairo_image_surface_create_for_data(shm.data(), CAIRO_FORMAT_ARGB32, pixelWidth_,
-                                                       pixelHeight_, shm.stride()),
-                   cairo_surface_destroy);
+    Surface target(
+        cairo_image_surface_create_for_data(shm.data(), CAIRO_FORMAT_ARGB32, plan_.pixelWidth,
+                                            plan_.pixelHeight, shm.stride()),
+        cairo_surface_destroy);
     {
       Context cr(cairo_create(target.get()), cairo_destroy);
       platform::CairoPanelPainter(cr.get(), {bounds().width, bounds().height}, scale)
@@ -349,7 +337,8 @@ void WaylandPanel::prepareMemory() {
       std::memset(buffer->shm->data(), 0, buffer->shm->size());
   }
   if (!still_) {
-    still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
+    still_.reset(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, plan_.pixelWidth, plan_.pixelHeight));
     clearStill();
   }
 }
@@ -368,12 +357,13 @@ void WaylandPanel::drawStill() {
   if (still_) {
     clearStill();
   } else {
-    still_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_));
+    still_.reset(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, plan_.pixelWidth, plan_.pixelHeight));
   }
   {
     Context cr(cairo_create(still_.get()), cairo_destroy);
     platform::CairoPanelPainter(cr.get(), {bounds().width, bounds().height},
-                                pixelWidth_ / bounds().width)
+                                plan_.pixelWidth / bounds().width)
         .paintBackdrop(content());
   }
   cairo_surface_flush(still_.get());
@@ -385,10 +375,11 @@ WaylandPanel::PanelBuffer* WaylandPanel::freeBuffer() {
   for (auto& b : buffers_) {
     if (!b.shm->busy()) return &b;
   }
-  if (buffers_.size() >= kMaxBuffers || pixelWidth_ <= 0 || pixelHeight_ <= 0) return nullptr;
+  if (buffers_.size() >= kMaxBuffers || plan_.pixelWidth <= 0 || plan_.pixelHeight <= 0)
+    return nullptr;
   // cairo's rows for ARGB32 are exactly width * 4 bytes, so the still picture copies whole.
-  auto b = ShmBuffer::create(overlay_.connection_.shm(), pixelWidth_, pixelHeight_,
-                             cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, pixelWidth_),
+  auto b = ShmBuffer::create(overlay_.connection_.shm(), plan_.pixelWidth, plan_.pixelHeight,
+                             cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, plan_.pixelWidth),
                              WL_SHM_FORMAT_ARGB8888);
   if (!b) return nullptr;
   buffers_.push_back({std::move(b), -1, {}});

@@ -1,5 +1,6 @@
 #include "gnome_hand.h"
 
+#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -186,16 +187,24 @@ bool samePixels(const Image& a, const Image& b) {
 }
 
 waylandtest::RgbaPicture layoutArea(const std::vector<gnome::MonitorPicture>& pictures, int left,
-                                    int top, int right, int bottom) {
-  waylandtest::RgbaPicture out{right - left, bottom - top, {}};
+                                    int top, int right, int bottom, double scale) {
+  waylandtest::RgbaPicture out{static_cast<int>(std::trunc((right - left) * scale)),
+                               static_cast<int>(std::trunc((bottom - top) * scale)),
+                               {}};
   out.rgba.resize(static_cast<std::size_t>(out.width) * out.height * 4);
   for (const gnome::MonitorPicture& p : pictures) {
-    for (int y = top; y < bottom; ++y) {
-      for (int x = left; x < right; ++x) {
-        const int mx = x - p.monitor.x, my = y - p.monitor.y;
-        if (mx < 0 || my < 0 || mx >= p.picture.width() || my >= p.picture.height()) continue;
-        const std::uint8_t* bgra = p.picture.data() + my * p.picture.stride() + mx * 4;
-        std::uint8_t* rgba = out.rgba.data() + ((y - top) * out.width + (x - left)) * 4;
+    const gnome::GnomeMonitor& m = p.monitor;
+    if (m.layoutWidth <= 0 || m.layoutHeight <= 0) continue;
+    for (int y = 0; y < out.height; ++y) {
+      for (int x = 0; x < out.width; ++x) {
+        // The monitor's pixel under the centre of the bitmap's.
+        const double lx = left + (x + 0.5) / scale - m.x, ly = top + (y + 0.5) / scale - m.y;
+        if (lx < 0 || ly < 0 || lx >= m.layoutWidth || ly >= m.layoutHeight) continue;
+        const auto mx = static_cast<int>(lx * m.widthPx / m.layoutWidth);
+        const auto my = static_cast<int>(ly * m.heightPx / m.layoutHeight);
+        if (mx >= p.picture.width() || my >= p.picture.height()) continue;
+        const std::uint8_t* bgra = p.picture.row(my) + static_cast<std::size_t>(mx) * 4;
+        std::uint8_t* rgba = out.rgba.data() + (static_cast<std::size_t>(y) * out.width + x) * 4;
         rgba[0] = bgra[2], rgba[1] = bgra[1], rgba[2] = bgra[0], rgba[3] = bgra[3];
       }
     }

@@ -79,10 +79,11 @@ std::unique_ptr<testsupport::ChildProcess> startTextPage(const GnomeRig& rig, bo
 // Whether two pictures have the same size and pixels.
 bool samePixels(const Image& a, const Image& b);
 
-// The area from (left, top) to (right, bottom) of mutter's layout as straight RGBA, composed from
-// the shell's pictures of every monitor (pixels no monitor shows stay zero).
+// The area from (left, top) to (right, bottom) of mutter's layout as straight RGBA at `scale`
+// pixels per layout unit, composed from the shell's pictures of every monitor: each pixel the
+// monitor's pixel under its centre (pixels no monitor shows stay zero).
 waylandtest::RgbaPicture layoutArea(const std::vector<gnome::MonitorPicture>& pictures, int left,
-                                    int top, int right, int bottom);
+                                    int top, int right, int bottom, double scale = 1);
 
 // Waits (at most `limit`) until two looks in a row show `truth` dimmed as the region overlay shows
 // it: mutter maps a new window a moment after it got its first buffer, and a press before that

@@ -5,7 +5,7 @@
 // and every end gives it back; the freeze holds; a monitor switched off before the capture or
 // under its overlay fails it; an overlay shown in the Activities overview fails the capture;
 // Escape cancels; the shell going away answers the waiting capture at once, and the helper
-// neither says more nor spins.
+// neither says more nor spins; monitors of fractional and mixed scales compose at the highest.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
@@ -16,6 +16,7 @@
 
 #include "gnome_desk_test.h"
 #include "messages.h"
+#include "png_file.h"
 #include "region_helper_desk.h"
 #include "rig_support.h"
 
@@ -37,19 +38,22 @@ constexpr int x0 = 1180, y0 = 2, x1 = 1310, y1 = 122;
 
 class GnomeRegionHelperTest : public GnomeDeskTest {
  protected:
-  // The shell's own pictures of the region, as straight RGBA; nothing when they fail.
-  std::optional<RgbaPicture> region() { return area(x0, y0, x1, y1); }
-  // The same of the area from (left, top) to (right, bottom).
-  std::optional<RgbaPicture> area(int left, int top, int right, int bottom) {
+  // The shell's own pictures of the watched region at the pictures' scale, as straight RGBA;
+  // nothing when they fail.
+  std::optional<RgbaPicture> region() {
+    return area(watched_.left, watched_.top, watched_.right, watched_.bottom, scale_);
+  }
+  // The same of the area from (left, top) to (right, bottom), at `scale` pixels per point.
+  std::optional<RgbaPicture> area(int left, int top, int right, int bottom, double scale = 1) {
     auto pictures = monitorPictures();
     if (!pictures) return std::nullopt;
-    return layoutArea(*pictures, left, top, right, bottom);
+    return layoutArea(*pictures, left, top, right, bottom, scale);
   }
 
   // A shell out of its overview (where windows take no input), the hand ready, the truth taken
   // once two pictures in a row agree, and the helper started.
-  void startDesk() {
-    ASSERT_NO_FATAL_FAILURE(startShell());
+  void startDesk(const GnomeOptions& options = {}) {
+    ASSERT_NO_FATAL_FAILURE(startShell(options));
     if (!rig_) return;
     std::string whyNot;
     hand_ = GnomeHand::open(*loop_, *bus_, whyNot);
@@ -118,6 +122,11 @@ class GnomeRegionHelperTest : public GnomeDeskTest {
         30s);
   }
 
+  struct Area {
+    int left, top, right, bottom;
+  };
+  Area watched_{x0, y0, x1, y1};
+  double scale_ = 1;  // of the pictures held to the shell's
   std::unique_ptr<GnomeHand> hand_;
   std::optional<RgbaPicture> truth_;
   std::unique_ptr<testsupport::ChildProcess> helper_;
@@ -142,6 +151,41 @@ TEST_F(GnomeRegionHelperTest, ADragAcrossMonitorsGivesThePixelsTheShellShows) {
   ASSERT_TRUE(png);
   ASSERT_EQ(png->width, truth_->width);
   ASSERT_EQ(png->height, truth_->height);
+  EXPECT_TRUE(png->rgba == truth_->rgba);
+  send(*helper_, R"({"command":"quit"})");
+  EXPECT_EQ(helper_->wait(10s), 0);
+}
+
+// The main monitor at 1.25, the other at 2.5, in mutter's logical layout (fractional scaling on):
+// 800x480 points each. A drag across their join writes the region at the higher scale, with its
+// resolution; the 1.25 monitor's pixels each fill 2x2 of it. The region's edges lie on whole pixels
+// of both monitors, so that the pixels are exact.
+TEST_F(GnomeRegionHelperTest, ADragAcrossFractionalScalesComposesAtTheHighest) {
+  GnomeOptions options;
+  options.monitors = {{1000, 600}, {2000, 1200}};
+  options.scales = {1.25, 2.5};
+  watched_ = {700, 4, 824, 124};
+  scale_ = 2.5;
+  ASSERT_NO_FATAL_FAILURE(startDesk(options));
+  if (!rig_) return;
+  const std::string path = rig_->runtimeDir() + "/scaled.png";
+  ASSERT_NO_FATAL_FAILURE(startCapture(11, path));
+  ASSERT_TRUE(hand_->move(watched_.left, watched_.top));
+  ASSERT_TRUE(hand_->button(true));
+  ASSERT_TRUE(hand_->move(800, 60));
+  ASSERT_TRUE(hand_->move(watched_.right, watched_.bottom));
+  ASSERT_TRUE(hand_->button(false));
+  const Json answer = reply(*helper_, 30s);
+  const int width = watched_.right - watched_.left, height = watched_.bottom - watched_.top;
+  const Json area = {
+      {"x", watched_.left}, {"y", watched_.top}, {"width", width}, {"height", height}};
+  ASSERT_EQ(answer, (Json{{"id", 11}, {"ok", true}, {"region", area}})) << answer.dump();
+  auto png = region::testing::readPng(path);
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->width, width * 5 / 2);
+  EXPECT_EQ(png->height, height * 5 / 2);
+  // 72 dots per inch a point.
+  EXPECT_EQ(png->pixelsPerMetre, static_cast<std::uint32_t>(std::lround(72 * 2.5 / 0.0254)));
   EXPECT_TRUE(png->rgba == truth_->rgba);
   send(*helper_, R"({"command":"quit"})");
   EXPECT_EQ(helper_->wait(10s), 0);

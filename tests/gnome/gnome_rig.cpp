@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
 #include "rig_support.h"
@@ -41,6 +43,10 @@ wireplumber >"$d/wireplumber.log" 2>&1 & wp=$!
 dbus-update-activation-environment WAYLAND_DISPLAY="$name" XDG_CURRENT_DESKTOP=GNOME
 # No window animations: a press while a new window still zooms in lands beside it.
 gsettings set org.gnome.desktop.interface enable-animations false >"$d/gsettings.log" 2>&1
+if [ -n "$ORVEL_MUTTER_FEATURES" ]; then
+  gsettings set org.gnome.mutter experimental-features "$ORVEL_MUTTER_FEATURES" \
+    >>"$d/gsettings.log" 2>&1
+fi
 setsid gnome-shell --headless --wayland --no-x11 "$@" --wayland-display="$name" \
   >"$d/gnome-shell.log" 2>&1 & gs=$!
 echo $gs >"$d/shell.tmp" && mv "$d/shell.tmp" "$d/shell.pid"
@@ -60,6 +66,29 @@ constexpr const char* kSessionConfig = R"xml(<busconfig>
   <policy context="default"><allow user="root"/></policy>
 </busconfig>
 )xml";
+
+// mutter's stored monitor configuration (monitors.xml, read from XDG_CONFIG_HOME as the shell
+// starts) giving the virtual monitors ("Meta-0", ... in the order of the command line) the scales
+// of `options` in the logical layout mode.
+std::string monitorsXml(const GnomeOptions& options) {
+  std::ostringstream xml;
+  xml << "<monitors version=\"2\"><configuration><layoutmode>logical</layoutmode>\n";
+  int x = 0;
+  for (std::size_t i = 0; i < options.monitors.size() && i < options.scales.size(); ++i) {
+    const auto [width, height] = options.monitors[i];
+    const double scale = options.scales[i];
+    std::ostringstream serial;
+    serial << "0x" << std::hex << std::setw(2) << std::setfill('0') << i;
+    xml << "<logicalmonitor><x>" << x << "</x><y>0</y><scale>" << scale << "</scale>"
+        << (i == 0 ? "<primary>yes</primary>" : "") << "<monitor><monitorspec><connector>Meta-" << i
+        << "</connector><vendor>MetaVendor</vendor><product>MetaVirtualMonitor</product><serial>"
+        << serial.str() << "</serial></monitorspec><mode><width>" << width << "</width><height>"
+        << height << "</height><rate>60.000</rate></mode></monitor></logicalmonitor>\n";
+    x += static_cast<int>(std::lround(width / scale));
+  }
+  xml << "</configuration></monitors>\n";
+  return xml.str();
+}
 
 // The first line of a file that the session script wrote.
 std::string firstLine(const std::string& path) {
@@ -108,9 +137,16 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
   if (!testsupport::makeRigFolder("gnome", rig->runtimeDir_, whyNot)) return nullptr;
   const std::string home = rig->runtimeDir_ + "/home";
   const std::string config = rig->runtimeDir_ + "/session.conf";
+  const std::string configHome = home + "/.config";
   fs::create_directory(home);
+  fs::create_directory(configHome);
   std::ofstream(config) << kSessionConfig;
-  for (const std::string& path : {rig->runtimeDir_, home, config}) {
+  std::vector<std::string> owned = {rig->runtimeDir_, home, configHome, config};
+  if (!options.scales.empty()) {
+    owned.push_back(configHome + "/monitors.xml");
+    std::ofstream(owned.back()) << monitorsXml(options);
+  }
+  for (const std::string& path : owned) {
     if (!testsupport::handToServerUser(path)) {
       whyNot = "cannot hand the runtime folder to the session's user";
       return nullptr;
@@ -126,13 +162,15 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
                    {"XDG_RUNTIME_DIR", rig->runtimeDir_},
                    {"XDG_SESSION_TYPE", "wayland"},
                    {"XDG_CURRENT_DESKTOP", "GNOME"},
-                   {"XDG_CONFIG_HOME", home + "/.config"},
+                   {"XDG_CONFIG_HOME", configHome},
                    {"XDG_DATA_HOME", home + "/.local/share"},
                    {"XDG_CACHE_HOME", home + "/.cache"},
                    {"WAYLAND_DISPLAY", ""},
                    {"DISPLAY", ""},
                    {"DBUS_SESSION_BUS_ADDRESS", ""},
                    {"DBUS_SYSTEM_BUS_ADDRESS", ""}};
+  if (!options.scales.empty())
+    o.environment["ORVEL_MUTTER_FEATURES"] = "['scale-monitor-framebuffer']";
   o.pipeStdout = false;
   std::vector<std::string> argv = testsupport::asServerUser();
   for (const std::string& a :

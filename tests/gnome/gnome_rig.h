@@ -20,6 +20,12 @@ namespace orvel::gnometest {
 struct GnomeOptions {
   // Virtual monitors, left to right, in pixels.
   std::vector<std::pair<int, int>> monitors = {{1280, 800}, {1024, 768}};
+  // Each monitor's scale, in the same order; empty: the shell's own choice (1 here). Given, the
+  // shell lays out logical pixels with fractional scaling on (mutter's experimental
+  // `scale-monitor-framebuffer`, as the user's settings switch it on), the first monitor the main
+  // one, each to the right of the one before at its mode over its scale, which must be whole
+  // (mutter offers only such scales).
+  std::vector<double> scales;
   // Data folders (an install prefix's share) searched before the system's: the shell finds the
   // extensions there when it starts.
   std::vector<std::string> dataDirs;

@@ -1,7 +1,8 @@
 // The scroll helper's frames and wheel on a headless gnome-shell, over a GTK text view: frames of
 // a region equal the shell's own picture of it, before and after scrolling; a wheel click and a
 // smooth scroll through the port move the view towards the page's end; an unchanged screen gives
-// the last frame again; the recording and the RemoteDesktop session end when the ports let go.
+// the last frame again; the recording and the RemoteDesktop session end when the ports let go;
+// at a fractional scale the frames hold the region's pixels.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -26,8 +27,10 @@ using testsupport::waitUntil;
 // the top bar and the window's title bar, clear of its scrollbar.
 constexpr Rect kRegion{100, 200, 600, 400};
 
-// The region's pixels in `picture` (BGRA of the monitor at the layout's origin).
-Image crop(const Image& picture, const Rect& r) {
+// The region's pixels in `picture` (BGRA of the monitor at the layout's origin, `scale` pixels a
+// point).
+Image crop(const Image& picture, const Rect& region, double scale = 1) {
+  const Rect r{region.x * scale, region.y * scale, region.width * scale, region.height * scale};
   Image out(static_cast<int>(r.width), static_cast<int>(r.height));
   for (int y = 0; y < out.height(); ++y)
     std::memcpy(out.row(y), picture.row(static_cast<int>(r.y) + y) + static_cast<int>(r.x) * 4,
@@ -49,8 +52,8 @@ bool showsText(const Image& picture) {
 
 class GnomeScrollPortsTest : public GnomeDeskTest {
  protected:
-  void startDesk() {
-    ASSERT_NO_FATAL_FAILURE(startShell());
+  void startDesk(const GnomeOptions& options = {}) {
+    ASSERT_NO_FATAL_FAILURE(startShell(options));
     if (!rig_) return;
     page_ = startTextPage(*rig_);
     ASSERT_TRUE(page_);
@@ -63,7 +66,8 @@ class GnomeScrollPortsTest : public GnomeDeskTest {
     auto pictures = monitorPictures();
     if (!pictures) return std::nullopt;
     for (const gnome::MonitorPicture& p : *pictures)
-      if (p.monitor.x == 0 && p.monitor.y == 0) return crop(p.picture, kRegion);
+      if (p.monitor.x == 0 && p.monitor.y == 0)
+        return crop(p.picture, kRegion, p.monitor.widthPx / p.monitor.layoutWidth);
     return std::nullopt;
   }
 
@@ -76,6 +80,40 @@ class GnomeScrollPortsTest : public GnomeDeskTest {
           return a && truth_ && samePixels(*a, *truth_) && showsText(*truth_);
         },
         limit);
+  }
+
+  // Posts `events` events of `unit` and `delta` at the region's centre until the shell's own
+  // picture differs from `before`, three times at most (now and then mutter 43 loses the first
+  // events of a new RemoteDesktop session); whether it came to differ.
+  bool wheelMoves(gnome::GnomeScrollEvents& wheel, platform::ScrollUnit unit, std::int32_t delta,
+                  int events, const Image& before) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (!wheel.openSource()) return false;
+      auto event = wheel.createScrollWheelEvent(unit, 1, delta, 0, 0);
+      wheel.closeSource();
+      if (!event) return false;
+      event->location = kRegion.center();
+      for (int i = 0; i < events; ++i)
+        wheel.post(*event);
+      if (waitUntil(
+              [&] {
+                auto now = truth();
+                return now && !samePixels(*now, before);
+              },
+              5s))
+        return true;
+    }
+    return false;
+  }
+
+  // The port's display at the layout's origin; nothing when it lists none.
+  static std::optional<std::uint32_t> mainDisplay(gnome::GnomeFrameCapture& frames) {
+    auto content = frames.shareableContent(true, true);
+    EXPECT_TRUE(content) << content.error().description;
+    if (!content) return std::nullopt;
+    for (const auto& d : content->displays)
+      if (d.frame.x == 0 && d.frame.y == 0) return d.displayID;
+    return std::nullopt;
   }
 
   std::size_t casts() { return liveSessions(*loop_, *bus_, kScreenCastSessions); }
@@ -101,11 +139,7 @@ TEST_F(GnomeScrollPortsTest, FramesShowTheRegionTheWheelMovesItAndSessionsEndWit
 
   gnome::GnomeFrameCapture frames;
   ASSERT_EQ(frames.whyNotAvailable(), std::nullopt);
-  auto content = frames.shareableContent(true, true);
-  ASSERT_TRUE(content) << content.error().description;
-  std::optional<std::uint32_t> main;
-  for (const auto& d : content->displays)
-    if (d.frame.x == 0 && d.frame.y == 0) main = d.displayID;
+  const std::optional<std::uint32_t> main = mainDisplay(frames);
   ASSERT_TRUE(main);
   const platform::ContentFilter filter{*main, {}, {}};
   platform::CaptureConfiguration config;
@@ -128,30 +162,10 @@ TEST_F(GnomeScrollPortsTest, FramesShowTheRegionTheWheelMovesItAndSessionsEndWit
 
   gnome::GnomeScrollEvents wheel;
   ASSERT_EQ(wheel.whyNotAvailable(), std::nullopt);
-  // Posts `events` events of `unit` and `delta` at the region's centre until the shell's own
-  // picture shows the view moved, then waits for a frame that differs; the rows it moved up. The
-  // events are posted again, three times at most: now and then mutter 43 loses the first events
-  // of a new RemoteDesktop session.
+  // Moves the view as wheelMoves does, then waits for a frame that differs; the rows it moved up.
   auto scrolled = [&](platform::ScrollUnit unit, std::int32_t delta, int events,
                       const Image& before) {
-    bool shown = false;
-    for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
-      EXPECT_TRUE(wheel.openSource());
-      auto event = wheel.createScrollWheelEvent(unit, 1, delta, 0, 0);
-      wheel.closeSource();
-      EXPECT_TRUE(event);
-      if (!event) return 0;
-      event->location = kRegion.center();
-      for (int i = 0; i < events; ++i)
-        wheel.post(*event);
-      shown = waitUntil(
-          [&] {
-            auto now = truth();
-            return now && !samePixels(*now, before);
-          },
-          5s);
-    }
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(wheelMoves(wheel, unit, delta, events, before));
     Image after;
     EXPECT_TRUE(waitUntil(
         [&] {
@@ -203,6 +217,36 @@ TEST_F(GnomeScrollPortsTest, FramesShowTheRegionTheWheelMovesItAndSessionsEndWit
   auto hold = frames.holdExclusions();
   EXPECT_FALSE(frames.recording());
   EXPECT_TRUE(waitUntil([&] { return casts() == 0; }, 10s));
+}
+
+// With the main monitor at 1.25 in mutter's logical layout (fractional scaling on; 1024x640
+// points), the frames of a region given in points hold its pixels (750x500 for 600x400 points),
+// on a still screen and from mutter's area recording after the page moved.
+TEST_F(GnomeScrollPortsTest, AtAFractionalScaleFramesHoldTheRegionsPixels) {
+  GnomeOptions options;
+  options.scales = {1.25, 1};
+  ASSERT_NO_FATAL_FAILURE(startDesk(options));
+  if (!rig_) return;
+  gnome::GnomeFrameCapture frames;
+  const std::optional<std::uint32_t> main = mainDisplay(frames);
+  ASSERT_TRUE(main);
+  platform::CaptureConfiguration config;
+  config.sourceRect = kRegion;
+  config.width = truth_->width();
+  config.height = truth_->height();
+  ASSERT_EQ(config.width, static_cast<int>(kRegion.width * 1.25));
+  auto capture = [&] {
+    auto frame = frames.captureImage({*main, {}, {}}, config);
+    EXPECT_TRUE(frame) << frame.error().description;
+    return frame ? std::move(*frame) : Image();
+  };
+  EXPECT_TRUE(samePixels(capture(), *truth_));
+
+  gnome::GnomeScrollEvents wheel;
+  ASSERT_TRUE(wheelMoves(wheel, platform::ScrollUnit::line, -1, 1, *truth_));
+  ASSERT_TRUE(settled(30s));
+  EXPECT_TRUE(waitUntil([&] { return samePixels(capture(), *truth_); }, 10s));
+  EXPECT_TRUE(frames.recording());
 }
 
 // A region capture right after a scroll capture, on a still screen: once the last area recording
