@@ -70,6 +70,9 @@ class OverlayView {
   virtual void mouseDragged(Point) {}
   virtual void mouseUp(Point) {}
   virtual void keyDown(std::uint16_t /*keyCode*/) {}
+  // The window system has shown a frame of the panel with its picture for the first time; called
+  // once per panel, by the overlays that can tell (a frame callback), for measuring the freeze.
+  virtual void pictureShown() {}
 };
 
 struct PanelOptions {

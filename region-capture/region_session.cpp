@@ -286,6 +286,10 @@ void RegionSession::displaysChanged() {
     fail(failure(kDisplayConfigurationChanged));
 }
 
+void RegionSession::pictureShown() {
+  if (++picturesShown == panels.size()) helper_.trace("overlay-shown", started);
+}
+
 void RegionSession::exportRegion() {
   auto composed = composeRegion(*region, frames);
   if (!composed) {

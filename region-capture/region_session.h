@@ -51,6 +51,7 @@ class RegionSession : public std::enable_shared_from_this<RegionSession> {
   std::optional<Rect> region;
   std::optional<Point> start;
   bool released = false;
+  std::size_t picturesShown = 0;
   bool canceled = false;
   Topology capturedTopology;
   std::optional<std::string> path;
@@ -84,6 +85,8 @@ class RegionSession : public std::enable_shared_from_this<RegionSession> {
   // no longer covers them and some desktops then take its input away. A capture only prepared
   // finds out when it is asked to capture.
   void displaysChanged();
+  // A panel's frozen picture is on screen; the last one ends the freeze as the user sees it.
+  void pictureShown();
 
   bool isActive() const;
 

@@ -26,4 +26,8 @@ void RegionView::keyDown(std::uint16_t keyCode) {
   if (auto current = session.lock()) current->cancel();
 }
 
+void RegionView::pictureShown() {
+  if (auto current = session.lock()) current->pictureShown();
+}
+
 }  // namespace orvel::region

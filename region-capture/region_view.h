@@ -19,6 +19,7 @@ class RegionView : public platform::OverlayView {
   void mouseDragged(Point location) override;
   void mouseUp(Point location) override;
   void keyDown(std::uint16_t keyCode) override;
+  void pictureShown() override;
 };
 
 }  // namespace orvel::region

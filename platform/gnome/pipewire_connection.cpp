@@ -18,7 +18,11 @@ Expected<std::unique_ptr<PipeWireConnection>, Failure> PipeWireConnection::open(
   c->pwLoop_ = pw_loop_new(nullptr);
   if (!c->pwLoop_) return failed("Cannot start PipeWire.");
   pw_loop_enter(c->pwLoop_);
-  c->context_ = pw_context_new(c->pwLoop_, nullptr, 0);
+  // PipeWire locks every buffer it maps into memory when it may: for a screen cast that is each of
+  // the (up to 16) frames mutter offers, every page touched on the loop thread before the first
+  // frame can be read. A reader that copies out one frame at a time needs none of them locked.
+  c->context_ =
+      pw_context_new(c->pwLoop_, pw_properties_new("mem.allow-mlock", "false", nullptr), 0);
   if (!c->context_) return failed("Cannot start PipeWire.");
   c->core_ = pw_context_connect(c->context_, nullptr, 0);
   if (!c->core_) {

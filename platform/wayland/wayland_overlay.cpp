@@ -70,6 +70,10 @@ class WaylandPanel final : public platform::OverlayPanel {
   Rect bounds() const { return {0, 0, options_.frame.width, options_.frame.height}; }
   void redraw();
   void drawStill();
+  // The window waits unmapped until its picture comes: the buffer and backdrop that will show it
+  // are made and written once meanwhile, so that drawing the picture meets no fresh pages.
+  void prepareMemory();
+  void clearStill();
   // A buffer, what it shows beyond the still picture, and which still picture it holds.
   struct PanelBuffer {
     std::unique_ptr<ShmBuffer> shm;
@@ -101,7 +105,9 @@ class WaylandPanel final : public platform::OverlayPanel {
   std::vector<PixelBox> presentedOutlines_;
   bool showsTransparent_ = false;
   bool shown_ = false;
-  bool frameShown_ = false;  // the compositor has shown a frame of this panel
+  bool frameShown_ = false;        // the compositor has shown a frame of this panel
+  bool pictureCommitted_ = false;  // a frame with the picture awaits its frame callback
+  bool pictureShown_ = false;
   bool closed_ = false;
   bool configured_ = false;
   bool redrawWanted_ = false;
@@ -238,6 +244,10 @@ void WaylandPanel::frameDone() {
     frameShown_ = true;
     overlay_.shield_.surfaceShown(surface_.get());
   }
+  if (pictureCommitted_ && !pictureShown_) {
+    pictureShown_ = true;
+    view_.pictureShown();
+  }
   if (redrawWanted_) {
     redrawWanted_ = false;
     redraw();
@@ -256,7 +266,10 @@ void WaylandPanel::redraw() {
   const bool shows = picture || overlay_.mode_ == WaylandOverlay::Mode::kLive;
   if (!shows && showsTransparent_) return;
   // A window mapped over the desktop would change what the pictures show (see the header).
-  if (!shows && overlay_.role_ == WaylandOverlay::Role::kFullscreenWindow) return;
+  if (!shows && overlay_.role_ == WaylandOverlay::Role::kFullscreenWindow) {
+    prepareMemory();
+    return;
+  }
   PanelBuffer* buffer = freeBuffer();
   if (!buffer) {
     redrawWanted_ = true;
@@ -314,12 +327,39 @@ void WaylandPanel::redraw() {
   }
   presentedStill_ = stillGeneration_;
   presentedOutlines_ = buffer->outlines;
+  pictureCommitted_ = pictureCommitted_ || picture;
   present(*buffer, damage, picture);
 }
 
+void WaylandPanel::prepareMemory() {
+  if (buffers_.empty()) {
+    if (PanelBuffer* buffer = freeBuffer())
+      std::memset(buffer->shm->data(), 0, buffer->shm->size());
+  }
+  if (!still_) {
+    still_.reset(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, plan_.pixelWidth, plan_.pixelHeight));
+    clearStill();
+  }
+}
+
+void WaylandPanel::clearStill() {
+  cairo_surface_flush(still_.get());
+  if (std::uint8_t* data = cairo_image_surface_get_data(still_.get()))
+    std::memset(data, 0,
+                static_cast<std::size_t>(cairo_image_surface_get_stride(still_.get())) *
+                    static_cast<std::size_t>(cairo_image_surface_get_height(still_.get())));
+  cairo_surface_mark_dirty(still_.get());
+}
+
 void WaylandPanel::drawStill() {
-  still_.reset(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, plan_.pixelWidth, plan_.pixelHeight));
+  // The panel's size never changes: the surface is drawn anew in place.
+  if (still_) {
+    clearStill();
+  } else {
+    still_.reset(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, plan_.pixelWidth, plan_.pixelHeight));
+  }
   {
     Context cr(cairo_create(still_.get()), cairo_destroy);
     platform::CairoPanelPainter(cr.get(), {bounds().width, bounds().height},

@@ -137,6 +137,8 @@ TEST_F(GnomeRegionHelperTest, ADragAcrossMonitorsGivesThePixelsTheShellShows) {
   if (!rig_) return;
   const std::string path = rig_->runtimeDir() + "/region.png";
   ASSERT_NO_FATAL_FAILURE(startCapture(7, path));
+  // Both monitors' pictures shown: the end of the freeze as the user sees it.
+  EXPECT_TRUE(traced("overlay-shown", 1)) << testsupport::readText(helperLog());
   ASSERT_TRUE(hand_->move(x0, y0));
   ASSERT_TRUE(hand_->button(true));
   ASSERT_TRUE(hand_->move(1280, 60));
