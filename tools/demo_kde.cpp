@@ -100,7 +100,8 @@ int scrollingCapture(Desk& desk, const std::string& bin, const std::string& out,
   step.file = "scroll-kde.png";
   step.written = desk.rig->runtimeDir() + "/" + step.file;
   step.drag = [&] {
-    return orvel::waylandtest::waitUntil([&] { return !page.focused(); }) &&
+    // orvel's overlay can take seconds to come up on a slow or busy machine.
+    return orvel::waylandtest::waitUntil([&] { return !page.focused(); }, 30s) &&
            desk.drag(wx + left, wy + top, wx + left + width, wy + top + height);
   };
   step.seams = [&](const orvel::waylandtest::RgbaPicture& png,
