@@ -100,7 +100,7 @@ class GnomeScrollPortsTest : public GnomeDeskTest {
                 auto now = truth();
                 return now && !samePixels(*now, before);
               },
-              5s))
+              10s))
         return true;
     }
     return false;
