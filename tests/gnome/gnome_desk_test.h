@@ -40,14 +40,15 @@ class GnomeDeskTest : public ::testing::Test {
     using namespace std::chrono_literals;
     auto pipewire = gnome::PipeWireConnection::open(*loop_);
     if (!pipewire) {
-      std::cerr << "DEBUG pictures: " << pipewire.error().description << std::endl;
+      std::cerr << "the shell's pictures did not come: " << pipewire.error().description
+                << std::endl;
       return std::nullopt;
     }
     auto pictures = dbustest::runTask<Expected<std::vector<gnome::MonitorPicture>, Failure>>(
         *loop_, [&] { return gnome::takeMonitorPictures(*bus_, **pipewire, 10s); }, 15s);
     if (!pictures || !*pictures) {
-      std::cerr << "DEBUG pictures: " << (pictures ? pictures->error().description : "none")
-                << std::endl;
+      std::cerr << "the shell's pictures did not come: "
+                << (pictures ? pictures->error().description : "none") << std::endl;
       return std::nullopt;
     }
     return std::move(**pictures);
