@@ -1,13 +1,13 @@
 #include "platform/linux/application_identity.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -16,10 +16,25 @@ namespace orvel::procfs {
 
 namespace {
 
+// /proc files are read with read(2): a process that ends while it is read fails the read with
+// ESRCH, which must read as "gone" rather than an exception out of a stream buffer. The bound is
+// above any environment a process can be started with.
 std::optional<std::string> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  constexpr std::size_t kMaxBytes = 16u << 20;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string text;
+  char chunk[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || text.size() + static_cast<std::size_t>(n) > kMaxBytes) {
+      ::close(fd);
+      if (n == 0) return text;
+      return std::nullopt;
+    }
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
 }
 
 }  // namespace

@@ -72,6 +72,15 @@ TEST(ApplicationIdentity, AKnownProcessIsReadOnceUntilAnotherTakesItsPid) {
   EXPECT_EQ(processes.read(77)->applicationID, "org.example.Changed");
   std::filesystem::remove_all(root / "77");
   EXPECT_FALSE(processes.read(77));
+
+  // A file that opens but cannot be read (as a process's files do once it ends mid-read) leaves
+  // the identity to the executable rather than throwing.
+  std::filesystem::create_directories(root / "78" / "environ");
+  std::ofstream(root / "78" / "stat") << "78 (x) S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 5 1 1\n";
+  std::filesystem::create_directory_symlink("/usr/bin/env", root / "78" / "exe");
+  const auto unreadable = procfs::readProcess(78, root.string());
+  ASSERT_TRUE(unreadable);
+  EXPECT_EQ(unreadable->applicationID, "/usr/bin/env");
   std::filesystem::remove_all(root);
 }
 
