@@ -1,6 +1,7 @@
 // Reads video frames of one PipeWire node (a screen-cast stream) in shared-memory buffers and
-// turns them into pictures: premultiplied BGRA, opaque. Frames arrive on the loop thread while
-// the connection is pumped. Loop thread only.
+// turns them into pictures: premultiplied BGRA, opaque. PipeWire's data thread copies each frame
+// and gives its buffer straight back, so the service never runs out of buffers while the helper's
+// loop waits; the loop thread hears of the newest one while it runs. Loop thread only.
 #pragma once
 
 #include <cstdint>
