@@ -109,6 +109,12 @@ void GnomeScreenCapture::prepare(std::uint64_t hold) {
     worker_->post([this, hold] { prepare(hold); });
 }
 
+namespace {
+// How long the pictures may take before the recording counts as having lost its first frames;
+// they usually come within half a second.
+constexpr auto kFirstFramesWait = std::chrono::seconds(2);
+}  // namespace
+
 Expected<wayland::PictureBatch::Pictures, platform::PlatformError>
 GnomeScreenCapture::captureAll() {
   auto wire = pipewire();
@@ -124,7 +130,21 @@ GnomeScreenCapture::captureAll() {
       return failed(opened.error().description);
     }
   }
-  auto pictures = session().run(prepared_->pictures(dbus::kDrawnAnswerDeadline));
+  auto pictures = session().run(prepared_->pictures(kFirstFramesWait));
+  if (!pictures && !prepared_->over() && pictures.error().description != kDisplayChanged) {
+    // mutter sends a recording's first frame at its next repaint and, when that one is lost (seen
+    // on still screens of loaded machines), no other until the screen changes: a recording opened
+    // again asks anew, and on a still screen it shows what the screen showed at the request.
+    prepared_.reset();
+    auto again =
+        session().run(MonitorRecording::open(*session().bus(), **wire, dbus::kDrawnAnswerDeadline));
+    if (!again) {
+      endRecording();
+      return failed(again.error().description);
+    }
+    prepared_ = std::move(*again);
+    pictures = session().run(prepared_->pictures(dbus::kDrawnAnswerDeadline));
+  }
   // The pictures are in (or never will be): the recording ends as the worker's next job, once the
   // caller has them, and the hold that asked for it wants no other.
   endRecordingNext();

@@ -8,11 +8,7 @@
 
 namespace orvel::gnome {
 
-namespace {
-
-constexpr const char* kDisplayChanged = "Display configuration changed. Retry Capture.";
-
-}  // namespace
+namespace {}  // namespace
 
 Task<Expected<std::unique_ptr<MonitorRecording>, Failure>> MonitorRecording::open(
     dbus::DbusConnection& bus, PipeWireConnection& pipewire, Duration deadline) {

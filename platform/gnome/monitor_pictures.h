@@ -19,6 +19,9 @@ namespace orvel::gnome {
 class PipeWireFrameStream;
 class ScreenCastSession;
 
+// The failure of pictures whose monitors changed.
+inline constexpr const char* kDisplayChanged = "Display configuration changed. Retry Capture.";
+
 struct MonitorPicture {
   GnomeMonitor monitor;
   Image picture;  // the monitor's pixels, its current mode's size

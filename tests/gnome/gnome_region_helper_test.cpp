@@ -214,30 +214,31 @@ TEST_F(GnomeRegionHelperTest, EveryEndGivesThePointerBackAndTheFreezeHolds) {
   ASSERT_TRUE(hand_->button(false));
   EXPECT_EQ(reply(*helper_), canceled(22));
   EXPECT_FALSE(std::filesystem::exists(path));
-  ASSERT_TRUE(overlayGone());
+  ASSERT_TRUE(overlayGone()) << testsupport::readText(helperLog());
 
   // The host's cancel, then its quit, end the overlay.
   ASSERT_NO_FATAL_FAILURE(startCapture(23, path));
   send(*helper_, R"({"command":"cancel","id":23})");
   EXPECT_EQ(reply(*helper_), canceled(23));
-  ASSERT_TRUE(overlayGone());
+  ASSERT_TRUE(overlayGone()) << testsupport::readText(helperLog());
   ASSERT_NO_FATAL_FAILURE(startCapture(24, path));
   send(*helper_, R"({"command":"quit"})");
   EXPECT_EQ(reply(*helper_), canceled(24));
   EXPECT_EQ(helper_->wait(10s), 0);
-  ASSERT_TRUE(overlayGone());
+  ASSERT_TRUE(overlayGone()) << testsupport::readText(helperLog());
   // A helper killed under its overlay takes the overlay with it.
   ASSERT_NO_FATAL_FAILURE(startHelper());
   ASSERT_NO_FATAL_FAILURE(startCapture(25, path));
   helper_->kill();
-  ASSERT_TRUE(overlayGone());
+  ASSERT_TRUE(overlayGone()) << testsupport::readText(helperLog());
 
   // After every end the pointer reaches the window again.
   const waylandtest::Counts before = counter.counts();
   ASSERT_TRUE(hand_->move(kInsideX, kInsideY));
   ASSERT_TRUE(hand_->button(true));
   ASSERT_TRUE(hand_->button(false));
-  EXPECT_TRUE(waitUntil([&] { return counter.counts().buttons == before.buttons + 1; }, 10s));
+  EXPECT_TRUE(waitUntil([&] { return counter.counts().buttons == before.buttons + 1; }, 10s))
+      << counter.counts().buttons - before.buttons << " clicks reached the window";
 
   // The freeze holds: the window closes under the overlay, and the capture of its place still
   // shows it as it was.
@@ -322,7 +323,7 @@ TEST_F(GnomeRegionHelperTest, WithAnotherWindowFocusedNoInputLeaksAndEveryEndGiv
   ASSERT_TRUE(hand_->tap(XKB_KEY_Escape));
   ASSERT_TRUE(hand_->button(false));
   EXPECT_EQ(reply(*helper_), canceled(21));
-  ASSERT_TRUE(overlayGone());
+  ASSERT_TRUE(overlayGone()) << testsupport::readText(helperLog());
   EXPECT_EQ(counter.counts(), focused);
 
   // After the end the input reaches the window again.

@@ -124,6 +124,21 @@ struct RigBus {
     sd_bus_error_free(&error);
     return asked && has != 0;
   }
+
+  // Whether mutter's ScreenCast answers a call: owning its name comes before the shell's main
+  // loop runs, which on a loaded machine can take many seconds more.
+  bool screenCastAnswers() {
+    if (!bus) return false;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    const bool answered =
+        sd_bus_call_method(bus, "org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast",
+                           "org.freedesktop.DBus.Properties", "Get", &error, &reply, "ss",
+                           "org.gnome.Mutter.ScreenCast", "Version") >= 0;
+    sd_bus_message_unref(reply);
+    sd_bus_error_free(&error);
+    return answered;
+  }
 };
 
 }  // namespace
@@ -198,7 +213,9 @@ std::unique_ptr<GnomeRig> GnomeRig::start(const GnomeOptions& options, std::stri
   rig->sessionBus_ = firstLine(addressFile);
   rig->shellPid_ = std::atoi(firstLine(pidFile).c_str());
   RigBus bus(rig->sessionBus_);
-  if (!waitUntil([&] { return bus.owned("org.gnome.Mutter.ScreenCast"); }, 90s)) {
+  if (!waitUntil(
+          [&] { return bus.owned("org.gnome.Mutter.ScreenCast") && bus.screenCastAnswers(); },
+          90s)) {
     whyNot = "gnome-shell did not come up: " + rig->shellLog();
     return nullptr;
   }

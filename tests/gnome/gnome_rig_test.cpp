@@ -46,7 +46,9 @@ TEST(GnomeRigTest, ShellRunsUnprivilegedAndItsScreenCastOpensSessions) {
     // A shell on a loaded machine can take seconds to answer its first calls.
     return connection.call(std::move(get), 30s);
   });
-  ASSERT_TRUE(version && *version) << (version ? version->error().description : "no answer");
+  ASSERT_TRUE(version && *version)
+      << (version ? version->error().description : "no answer") << "; the shell's log ends:\n"
+      << rig->shellLog();
   int number = 0;
   ASSERT_GE(sd_bus_message_read((*version)->get(), "v", "i", &number), 0);
   EXPECT_GE(number, 1);
@@ -56,7 +58,9 @@ TEST(GnomeRigTest, ShellRunsUnprivilegedAndItsScreenCastOpensSessions) {
     EXPECT_GE(sd_bus_message_append(create.get(), "a{sv}", 0), 0);
     return connection.call(std::move(create), 10s);
   });
-  ASSERT_TRUE(session && *session) << (session ? session->error().description : "no answer");
+  ASSERT_TRUE(session && *session)
+      << (session ? session->error().description : "no answer") << "; the shell's log ends:\n"
+      << rig->shellLog();
   const char* path = nullptr;
   ASSERT_GE(sd_bus_message_read((*session)->get(), "o", &path), 0);
   const std::string sessionPath = path;
@@ -67,7 +71,9 @@ TEST(GnomeRigTest, ShellRunsUnprivilegedAndItsScreenCastOpensSessions) {
         {screenCast.destination, sessionPath, "org.gnome.Mutter.ScreenCast.Session"}, "Stop");
     return connection.call(std::move(stop), 10s);
   });
-  ASSERT_TRUE(stopped && *stopped) << (stopped ? stopped->error().description : "no answer");
+  ASSERT_TRUE(stopped && *stopped)
+      << (stopped ? stopped->error().description : "no answer") << "; the shell's log ends:\n"
+      << rig->shellLog();
 }
 
 }  // namespace
