@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <string>
 
 namespace orvel::kde {
@@ -20,10 +21,9 @@ int widenPipe(int fd) {
   return ::fcntl(fd, F_GETPIPE_SZ);
 }
 
-Expected<std::vector<std::uint8_t>, Failure> readPixelPipe(
-    int fd, std::size_t limit, std::chrono::steady_clock::time_point deadline) {
-  constexpr std::size_t kChunk = 1 << 20;
-  std::vector<std::uint8_t> bytes;
+Expected<std::size_t, Failure> readPixelPipeInto(int fd, std::span<std::uint8_t> into,
+                                                 std::chrono::steady_clock::time_point deadline) {
+  std::size_t got = 0;
   for (;;) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -33,22 +33,31 @@ Expected<std::vector<std::uint8_t>, Failure> readPixelPipe(
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) return failed(std::string("Cannot wait for the picture: ") + strerror(errno));
     if (ready == 0) continue;
-    // One byte past the limit tells a picture that is too large from one that fills it exactly.
-    const std::size_t room = std::min(kChunk, limit + 1 - bytes.size());
-    const std::size_t before = bytes.size();
-    bytes.resize(before + room);
-    const ssize_t n = ::read(fd, bytes.data() + before, room);
+    // Once `into` is full, one byte more tells a picture that is too large from one that fills
+    // it exactly.
+    std::uint8_t extra = 0;
+    std::uint8_t* at = got < into.size() ? into.data() + got : &extra;
+    const std::size_t room = got < into.size() ? into.size() - got : 1;
+    const ssize_t n = ::read(fd, at, room);
     if (n < 0) {
-      bytes.resize(before);
       if (errno == EINTR || errno == EAGAIN) continue;
       return failed(std::string("Cannot read the picture: ") + strerror(errno));
     }
-    bytes.resize(before + static_cast<std::size_t>(n));
-    if (n == 0) return bytes;
-    if (bytes.size() > limit) {
-      return failed("KWin sent a picture larger than " + std::to_string(limit) + " bytes.");
+    if (n == 0) return got;
+    if (at == &extra) {
+      return failed("KWin sent a picture larger than " + std::to_string(into.size()) + " bytes.");
     }
+    got += static_cast<std::size_t>(n);
   }
+}
+
+Expected<std::vector<std::uint8_t>, Failure> readPixelPipe(
+    int fd, std::size_t limit, std::chrono::steady_clock::time_point deadline) {
+  std::vector<std::uint8_t> bytes(limit);
+  auto read = readPixelPipeInto(fd, bytes, deadline);
+  if (!read) return unexpected(std::move(read).error());
+  bytes.resize(*read);
+  return bytes;
 }
 
 }  // namespace orvel::kde

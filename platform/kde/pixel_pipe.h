@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "orvel/common/failure.h"
@@ -18,8 +19,14 @@ namespace orvel::kde {
 int widenPipe(int fd);
 
 // Reads `fd` (a pipe's read end) until its writer closes it. Fails when more than `limit` bytes
-// arrive, when `deadline` passes first, or on a read error; the messages say which.
+// arrive, when `deadline` passes first, or on a read error; the messages say which. `limit` bytes
+// are set aside at once.
 Expected<std::vector<std::uint8_t>, Failure> readPixelPipe(
     int fd, std::size_t limit, std::chrono::steady_clock::time_point deadline);
+
+// The same into `into`: the number of bytes read. Fails as above when more than `into` holds
+// arrive.
+Expected<std::size_t, Failure> readPixelPipeInto(int fd, std::span<std::uint8_t> into,
+                                                 std::chrono::steady_clock::time_point deadline);
 
 }  // namespace orvel::kde

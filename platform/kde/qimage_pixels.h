@@ -33,4 +33,11 @@ struct QImageLayout {
 Expected<Image, Failure> convertQImagePixels(std::span<const std::uint8_t> bytes,
                                              const QImageLayout& layout);
 
+// Fails naming `format` when it is not one of the three.
+Expected<void, Failure> knownQImageFormat(std::uint32_t format);
+
+// The same for a picture whose packed rows already hold the words of `format`, in place: for
+// rows read straight into a picture. Fails naming the format when it is not one of the three.
+Expected<void, Failure> premultiplyInPlace(Image& image, std::uint32_t format);
+
 }  // namespace orvel::kde

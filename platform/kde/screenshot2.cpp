@@ -32,6 +32,10 @@ struct OwnedFd {
   }
 };
 
+// Far above any output's picture (16384 x 16384 pixels): a reply announcing more is refused before
+// anything is set aside for it.
+constexpr std::size_t kMaxPictureBytes = std::size_t{1} << 30;
+
 // The reply's a{sv}: the picture's layout and scale.
 Expected<QImageLayout, Failure> readLayout(const dbus::DbusMessage& reply, double& scale) {
   sd_bus_message* m = reply.get();
@@ -164,6 +168,25 @@ Task<Expected<KWinPicture, Failure>> Screenshot2::capture(dbus::DbusMessage requ
   if (size == 0) co_return failed("KWin sent a picture of no size.");
   // KWin writes whole rows, the last one included.
   const std::size_t limit = layout->stride * static_cast<std::size_t>(layout->height);
+  if (limit > kMaxPictureBytes)
+    co_return failed("KWin announced a picture of " + std::to_string(limit) + " bytes.");
+  if (auto known = knownQImageFormat(layout->format); !known)
+    co_return unexpected(std::move(known).error());
+  if (layout->stride == static_cast<std::size_t>(layout->width) * 4) {
+    // Packed rows are the picture's own layout: read straight into it and made premultiplied
+    // there, sparing a copy and the first touch of a second buffer of the picture's size.
+    Image image = Image::uninitialized(layout->width, layout->height);
+    auto read = readPixelPipeInto(readEnd.fd, {image.row(0), size}, until);
+    if (!read) co_return unexpected(std::move(read).error());
+    if (*read < size) {
+      co_return failed("KWin sent " + std::to_string(*read) + " bytes of a picture of " +
+                       std::to_string(size) + ".");
+    }
+    auto premultiplied = premultiplyInPlace(image, layout->format);
+    if (!premultiplied) co_return unexpected(std::move(premultiplied).error());
+    picture.image = std::move(image);
+    co_return picture;
+  }
   auto bytes = readPixelPipe(readEnd.fd, limit, until);
   if (!bytes) co_return unexpected(std::move(bytes).error());
   auto image = convertQImagePixels(*bytes, *layout);

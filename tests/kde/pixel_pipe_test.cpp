@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
 #include <thread>
 
 namespace orvel::kde {
@@ -91,6 +92,37 @@ TEST(PixelPipe, RefusesMoreThanItsBoundAndAWriterThatNeverCloses) {
     auto empty = readPixelPipe(pipe.fds[0], 100, in(60s));
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
+  }
+}
+
+// Read straight into a picture's buffer: an exact fill is whole, one byte more is refused, and a
+// short picture says how much came.
+TEST(PixelPipe, ReadsIntoABufferThatItMayFillButNotOverfill) {
+  std::vector<std::uint8_t> into(10, 0);
+  {
+    Pipe pipe;
+    ASSERT_EQ(::write(pipe.fds[1], "0123456789", 10), 10);
+    pipe.closeWriter();
+    auto exact = readPixelPipeInto(pipe.fds[0], into, in(60s));
+    ASSERT_TRUE(exact) << exact.error().description;
+    EXPECT_EQ(*exact, 10u);
+    EXPECT_EQ(std::string(into.begin(), into.end()), "0123456789");
+  }
+  {
+    Pipe pipe;
+    ASSERT_EQ(::write(pipe.fds[1], "0123456789A", 11), 11);
+    pipe.closeWriter();
+    auto over = readPixelPipeInto(pipe.fds[0], into, in(60s));
+    ASSERT_FALSE(over);
+    EXPECT_EQ(over.error().description, "KWin sent a picture larger than 10 bytes.");
+  }
+  {
+    Pipe pipe;
+    ASSERT_EQ(::write(pipe.fds[1], "abc", 3), 3);
+    pipe.closeWriter();
+    auto part = readPixelPipeInto(pipe.fds[0], into, in(60s));
+    ASSERT_TRUE(part);
+    EXPECT_EQ(*part, 3u);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace orvel::kde {
@@ -56,6 +57,26 @@ TEST(QImagePixels, KeepsRowsApartByTheirStride) {
   EXPECT_EQ(image->stride(), 4u);
   EXPECT_EQ(std::vector<std::uint8_t>(image->row(1), image->row(1) + 4),
             (std::vector<std::uint8_t>{4, 5, 6, 255}));
+}
+
+// Packed rows made premultiplied where they lie give what the copying conversion gives, in each
+// format; an unknown format is refused as there.
+TEST(QImagePixels, InPlaceMatchesTheCopyInEveryFormat) {
+  const std::vector<std::uint8_t> packed = {200, 100, 50, 128, 10, 20, 30, 0};
+  for (std::uint32_t format : {4u, 5u, 6u}) {
+    auto copied = convertQImagePixels(packed, {2, 1, 8, format});
+    ASSERT_TRUE(copied) << format;
+    Image image = Image::uninitialized(2, 1);
+    std::copy(packed.begin(), packed.end(), image.row(0));
+    ASSERT_TRUE(premultiplyInPlace(image, format)) << format;
+    EXPECT_EQ(pixelsOf(image), pixelsOf(*copied)) << format;
+  }
+  Image image(2, 1);
+  auto unknown = premultiplyInPlace(image, 13);
+  ASSERT_FALSE(unknown);
+  EXPECT_EQ(unknown.error().description, "KWin sent a picture in an unknown pixel format (13).");
+  EXPECT_FALSE(knownQImageFormat(3));
+  EXPECT_TRUE(knownQImageFormat(6));
 }
 
 TEST(QImagePixels, RefusesUnknownFormatsAndShortOrEmptyPictures) {
