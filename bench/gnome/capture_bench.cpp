@@ -5,7 +5,8 @@
 //    (target 150 ms) from the helper's own trace: from the pictures asked for to the overlays
 //    given them (snapshot-requested to selector-ready), and from the capture request to the
 //    overlays given them and to the overlay shown (its first frame with the picture answered by
-//    mutter's frame callback, overlay-shown);
+//    mutter's frame callback, overlay-shown), beside the pictures' floor, a recording opened and
+//    its first pictures read in this process;
 //  - scroll frames (GnomeFrameCapture in this process, an 800x500 region): the stream's frame
 //    interval while a GTK page scrolls itself at every frame, a capture's round trip then (target:
 //    at most 1.5 frame intervals), a capture's round trip on a still screen (the bounded wait for
@@ -156,6 +157,21 @@ bool regionRace(orvel::EventLoop& loop, orvel::dbus::DbusConnection& bus, GnomeR
       report("pictures asked -> overlays given them", freezesTo(trace, "selector-ready"));
   report("capture request -> overlays given them", tracedInFile(trace, "selector-ready"));
   report("capture request -> overlay shown      ", tracedInFile(trace, "overlay-shown"));
+  // The pictures' floor: a recording opened, its first pictures read and ended, in this process
+  // with no helper running, as the helper does between a "prepare" and "capture" sent together.
+  std::vector<double> floors;
+  for (int i = 0; i <= rounds * 2; ++i) {
+    const auto start = RaceClock::now();
+    auto pipewire = orvel::gnome::PipeWireConnection::open(loop);
+    if (!pipewire) break;
+    auto pictures = orvel::dbustest::runTask<
+        orvel::Expected<std::vector<orvel::gnome::MonitorPicture>, orvel::Failure>>(
+        loop, [&] { return orvel::gnome::takeMonitorPictures(bus, **pipewire, 10s); }, 15s);
+    const double took = ms(RaceClock::now() - start);
+    if (i > 0 && pictures && *pictures) floors.push_back(took);
+  }
+  std::printf("  floor: a recording's first pictures in a running process: %7.1f  (samples:%s)\n",
+              median(floors), samplesText(floors).c_str());
   std::error_code ignored;
   fs::remove_all(folder, ignored);
   return met && frozen;

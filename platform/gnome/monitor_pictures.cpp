@@ -8,8 +8,6 @@
 
 namespace orvel::gnome {
 
-namespace {}  // namespace
-
 Task<Expected<std::unique_ptr<MonitorRecording>, Failure>> MonitorRecording::open(
     dbus::DbusConnection& bus, PipeWireConnection& pipewire, Duration deadline) {
   EventLoop& loop = bus.loop();
