@@ -14,6 +14,9 @@ using namespace std::chrono_literals;
 
 // How long the prepared recording's frames are read at a time while no call waits.
 constexpr auto kReadingSlice = 50ms;
+// How long the pictures may take before the recording counts as having lost its first frames;
+// they usually come within half a second.
+constexpr auto kFirstFramesWait = 2s;
 
 }  // namespace
 
@@ -108,12 +111,6 @@ void GnomeScreenCapture::prepare(std::uint64_t hold) {
   if (wanted_ == hold && prepared_ && !prepared_->over())
     worker_->post([this, hold] { prepare(hold); });
 }
-
-namespace {
-// How long the pictures may take before the recording counts as having lost its first frames;
-// they usually come within half a second.
-constexpr auto kFirstFramesWait = std::chrono::seconds(2);
-}  // namespace
 
 Expected<wayland::PictureBatch::Pictures, platform::PlatformError>
 GnomeScreenCapture::captureAll() {
