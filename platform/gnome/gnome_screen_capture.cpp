@@ -117,29 +117,27 @@ GnomeScreenCapture::captureAll() {
   auto wire = pipewire();
   if (!wire) return failed("Cannot reach the PipeWire daemon.");
   std::uint64_t served = wanted_;
-  if (prepared_ && prepared_->over()) prepared_.reset();
-  if (!prepared_) {
+  // A new recording of every monitor as the prepared one; nothing is left when it fails.
+  auto open = [&]() -> Expected<void, Failure> {
+    prepared_.reset();
     auto opened =
         session().run(MonitorRecording::open(*session().bus(), **wire, dbus::kDrawnAnswerDeadline));
-    if (opened) prepared_ = std::move(*opened);
     if (!opened) {
       endRecording();
-      return failed(opened.error().description);
+      return unexpected(std::move(opened).error());
     }
+    prepared_ = std::move(*opened);
+    return {};
+  };
+  if (!prepared_ || prepared_->over()) {
+    if (auto opened = open(); !opened) return failed(opened.error().description);
   }
   auto pictures = session().run(prepared_->pictures(kFirstFramesWait));
   if (!pictures && !prepared_->over() && pictures.error().description != kDisplayChanged) {
     // mutter sends a recording's first frame at its next repaint and, when that one is lost (seen
     // on still screens of loaded machines), no other until the screen changes: a recording opened
     // again asks anew, and on a still screen it shows what the screen showed at the request.
-    prepared_.reset();
-    auto again =
-        session().run(MonitorRecording::open(*session().bus(), **wire, dbus::kDrawnAnswerDeadline));
-    if (!again) {
-      endRecording();
-      return failed(again.error().description);
-    }
-    prepared_ = std::move(*again);
+    if (auto opened = open(); !opened) return failed(opened.error().description);
     pictures = session().run(prepared_->pictures(dbus::kDrawnAnswerDeadline));
   }
   // The pictures are in (or never will be): the recording ends as the worker's next job, once the

@@ -50,7 +50,7 @@ Expected<Image, platform::PlatformError> KWinScreenCapture::captureImage(
     const platform::ContentFilter& filter, const platform::CaptureConfiguration& config) {
   std::lock_guard lock(mutex_);
   if (!connection_ || !connection_->ok() || !connection_->roundtrip())
-    return failed("The compositor is not reachable.");
+    return failed(wayland::kCompositorNotReachable);
   if (!service_) return failed("The session bus is not reachable.");
   if (config.width <= 0 || config.height <= 0) return failed("Invalid capture size.");
   const wayland::WaylandOutput* output = connection_->findOutput(filter.displayID);
