@@ -1,5 +1,5 @@
 # The GNOME Shell extension orvel-helpers@orvel.invalid (platform/gnome/share/extension): the
-# scroll helper's window list on GNOME. GNOME Shell reads one folder per extension, and its two
+# helpers' window list and capture controls on GNOME. GNOME Shell reads one folder per extension, and its two
 # file sets cannot share one: 43 and 44 load extension.js as a script with legacy imports, 45 and
 # later only as an ES module. So the build installs one of them, ORVEL_GNOME_SHELL_FORM, by default
 # the one of the gnome-shell found on the building machine (43 when none is, as on Debian 12).
@@ -13,7 +13,9 @@ set(ORVEL_GNOME_EXTENSION_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../platform/gnome/sha
 
 function(orvel_write_gnome_extension form allowed folder)
   set(source ${ORVEL_GNOME_EXTENSION_SOURCE})
+  file(READ ${source}/helper-access.js ORVEL_HELPER_ACCESS)
   file(READ ${source}/helper-windows.js ORVEL_HELPER_WINDOWS)
+  file(READ ${source}/helper-capture.js ORVEL_HELPER_CAPTURE)
   set(ORVEL_ALLOWED_CALLERS "[")
   foreach(path IN LISTS allowed)
     string(REPLACE "\\" "\\\\" path "${path}")

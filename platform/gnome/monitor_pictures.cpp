@@ -5,8 +5,19 @@
 
 #include "platform/gnome/pipewire_frame_stream.h"
 #include "platform/gnome/screen_cast_session.h"
+#include "platform/gnome/sharing_notice.h"
 
 namespace orvel::gnome {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long the extension may take to hold the sharing notice: it answers at once unless the shell
+// is busy drawing.
+constexpr auto kNoticeWait = 250ms;
+
+}  // namespace
 
 Task<Expected<std::unique_ptr<MonitorRecording>, Failure>> MonitorRecording::open(
     dbus::DbusConnection& bus, PipeWireConnection& pipewire, Duration deadline) {
@@ -18,6 +29,8 @@ Task<Expected<std::unique_ptr<MonitorRecording>, Failure>> MonitorRecording::ope
   if (!monitors) co_return failed(monitors.error().description);
   if (monitors->empty()) co_return failed("GNOME Shell shows no monitor.");
   r->monitors_ = std::move(*monitors);
+  // Before the recording starts: the first frames are taken without the sharing indicator.
+  r->notice_ = co_await SharingNoticeHold::take(bus, std::min<Duration>(kNoticeWait, left()));
   auto session = co_await ScreenCastSession::create(bus, left());
   if (!session) co_return failed(session.error().description);
   r->session_ = std::move(*session);
@@ -62,6 +75,8 @@ Task<Expected<std::vector<MonitorPicture>, Failure>> MonitorRecording::pictures(
       co_return failed(kDisplayChanged);
     pictures.push_back({monitor, std::move(*frame)});
   }
+  // The indicator may show from now on.
+  notice_.reset();
   co_return pictures;
 }
 

@@ -18,6 +18,7 @@ namespace orvel::gnome {
 
 class PipeWireFrameStream;
 class ScreenCastSession;
+class SharingNoticeHold;
 
 // The failure of pictures whose monitors changed.
 inline constexpr const char* kDisplayChanged = "Display configuration changed. Retry Capture.";
@@ -28,7 +29,9 @@ struct MonitorPicture {
 };
 
 // Every monitor DisplayConfig lists, recorded in one session and read at once: mutter sends each
-// stream's first frame as it starts, then one whenever the monitor's picture changes. The
+// stream's first frame as it starts, then one whenever the monitor's picture changes. The sharing
+// notice is held (sharing_notice.h) from before the recording starts until the first pictures
+// have been taken. The
 // recording lives until this object goes (the session is stopped then). The PipeWire connection
 // that reads it must not outlive it unread: mutter 43 then sends no first frame to any new screen
 // cast until the screen changes (owners disconnect when their recordings end).
@@ -56,6 +59,7 @@ class MonitorRecording {
   dbus::DbusConnection& bus_;
   PipeWireConnection& pipewire_;
   std::vector<GnomeMonitor> monitors_;
+  std::unique_ptr<SharingNoticeHold> notice_;  // until the first pictures are taken
   std::unique_ptr<ScreenCastSession> session_;
   std::vector<std::unique_ptr<PipeWireFrameStream>> streams_;  // go before their session
 };

@@ -10,12 +10,16 @@
 #include <signal.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "gnome_desk_test.h"
+#include "installed_project.h"
 #include "messages.h"
+#include "platform/gnome/gnome_window_list.h"
 #include "png_file.h"
 #include "region_helper_desk.h"
 #include "rig_support.h"
@@ -69,8 +73,17 @@ class GnomeRegionHelperTest : public GnomeDeskTest {
     ASSERT_NO_FATAL_FAILURE(startHelper());
   }
 
-  // The helper as the host runs it, its trace (ORVEL_CAPTURE_TRACE) and log in helper.log.
+  // The helper as the host runs it, its trace (ORVEL_CAPTURE_TRACE) and log in helper.log; the
+  // installed one (installedHelper_) as the session's user, whose /proc the extension reads.
   void startHelper() {
+    if (!installedHelper_.empty()) {
+      testsupport::ChildProcess::Options o;
+      o.environment["ORVEL_CAPTURE_TRACE"] = "1";
+      helper_ =
+          rig_->spawn({"sh", "-c", "exec \"$0\" 2>>\"$1\"", installedHelper_, helperLog()}, o);
+      ASSERT_TRUE(helper_);
+      return;
+    }
     auto environment = rig_->environment();
     environment["ORVEL_CAPTURE_TRACE"] = "1";
     helper_ = waylandtest::startProcess(
@@ -126,7 +139,8 @@ class GnomeRegionHelperTest : public GnomeDeskTest {
     int left, top, right, bottom;
   };
   Area watched_{x0, y0, x1, y1};
-  double scale_ = 1;  // of the pictures held to the shell's
+  double scale_ = 1;             // of the pictures held to the shell's
+  std::string installedHelper_;  // empty: the build's helper
   std::unique_ptr<GnomeHand> hand_;
   std::optional<RgbaPicture> truth_;
   std::unique_ptr<testsupport::ChildProcess> helper_;
@@ -186,6 +200,106 @@ TEST_F(GnomeRegionHelperTest, ADragAcrossFractionalScalesComposesAtTheHighest) {
   EXPECT_EQ(png->height, height * 5 / 2);
   // 72 dots per inch a point.
   EXPECT_EQ(png->pixelsPerMetre, static_cast<std::uint32_t>(std::lround(72 * 2.5 / 0.0254)));
+  EXPECT_TRUE(png->rgba == truth_->rgba);
+  send(*helper_, R"({"command":"quit"})");
+  EXPECT_EQ(helper_->wait(10s), 0);
+}
+
+// The orange of the shell's screen-sharing indicator, in straight RGBA.
+bool sharingIndicatorColour(const std::uint8_t* p) {
+  return p[0] > 150 && p[1] > 90 && p[1] < 200 && p[2] < 90;
+}
+
+// With Orvel's extension enabled, the pictures of the installed region helper's recording show
+// the top bar as it was: the shell shows its sharing indicator for every screen cast and remote
+// desktop session, the test's own ones too, so the first pictures (taken by a program standing
+// where the scroll helper stands, which the extension answers as it answers the region helper)
+// come before the test opened any; then the shell's pictures show the indicator, and the first
+// ones differ from them only there and show none. Then the installed region helper: an indicator
+// on the screen (the hand's session) stays in its picture.
+TEST_F(GnomeRegionHelperTest, TheInstalledHelperFreezesTheScreenWithoutTheSharingIndicator) {
+  testsupport::InstalledProject installed;
+  std::string log;
+  ASSERT_TRUE(installed.install(ORVEL_BUILD_DIR, log)) << log;
+  ASSERT_TRUE(installed.replaceHelper("scroll-capture-helper", ORVEL_GNOME_MONITOR_PICTURES));
+  installedHelper_ = installed.prefix() + "/libexec/orvel/region-capture-helper";
+  GnomeOptions options;
+  options.dataDirs = {installed.prefix() + "/share"};
+  ASSERT_NO_FATAL_FAILURE(startShell(options));
+  if (!rig_) return;
+  std::string whyNot;
+  ASSERT_TRUE(enableExtension(*loop_, *bus_, gnome::kExtensionUuid, whyNot)) << whyNot;
+  // The end of the main monitor's top bar, where the indicator shows, and a strip of the other.
+  watched_ = {1040, 2, 1310, 62};
+  const std::string raw = rig_->runtimeDir() + "/first.rgba";
+  auto probe = rig_->spawn({installed.prefix() + "/libexec/orvel/scroll-capture-helper",
+                            std::to_string(watched_.left), std::to_string(watched_.top),
+                            std::to_string(watched_.right), std::to_string(watched_.bottom), raw});
+  ASSERT_TRUE(probe);
+  ASSERT_EQ(probe->wait(30s), 0);
+  waylandtest::RgbaPicture first;
+  {
+    std::ifstream in(raw, std::ios::binary);
+    in >> first.width >> first.height;
+    in.get();
+    first.rgba.resize(static_cast<std::size_t>(first.width) * first.height * 4);
+    in.read(reinterpret_cast<char*>(first.rgba.data()),
+            static_cast<std::streamsize>(first.rgba.size()));
+    ASSERT_TRUE(in) << "no pictures in " << raw;
+  }
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        auto a = region();
+        truth_ = region();
+        return a && truth_ && a->rgba == truth_->rgba;
+      },
+      30s));
+  ASSERT_EQ(first.width, truth_->width);
+  ASSERT_EQ(first.height, truth_->height);
+  int left = truth_->width, top = truth_->height, right = -1, bottom = -1;
+  for (int y = 0; y < truth_->height; ++y) {
+    for (int x = 0; x < truth_->width; ++x) {
+      if (!sharingIndicatorColour(truth_->at(x, y))) continue;
+      left = std::min(left, x);
+      top = std::min(top, y);
+      right = std::max(right, x);
+      bottom = std::max(bottom, y);
+    }
+  }
+  ASSERT_GT(right - left, 20) << "the shell's pictures show no sharing indicator";
+  int indicatorShown = 0, differentElsewhere = 0;
+  for (int y = 0; y < first.height; ++y) {
+    for (int x = 0; x < first.width; ++x) {
+      indicatorShown += sharingIndicatorColour(first.at(x, y));
+      const bool nearIndicator = x >= left - 3 && x <= right + 3 && y >= top - 3 && y <= bottom + 3;
+      differentElsewhere += !nearIndicator && std::memcmp(first.at(x, y), truth_->at(x, y), 4) != 0;
+    }
+  }
+  EXPECT_EQ(indicatorShown, 0);
+  EXPECT_EQ(differentElsewhere, 0);
+
+  hand_ = GnomeHand::open(*loop_, *bus_, whyNot);
+  ASSERT_TRUE(hand_) << whyNot;
+  ASSERT_TRUE(hand_->warmUp());
+  ASSERT_NO_FATAL_FAILURE(startHelper());
+  const std::string path = rig_->runtimeDir() + "/top-bar.png";
+  prepareAndCapture(*helper_, 31, path);
+  ASSERT_TRUE(traced("overlay-shown", 1)) << testsupport::readText(helperLog());
+  ASSERT_TRUE(hand_->move(watched_.left, watched_.top));
+  ASSERT_TRUE(hand_->button(true));
+  ASSERT_TRUE(hand_->move(1200, 30));
+  ASSERT_TRUE(hand_->move(watched_.right, watched_.bottom));
+  ASSERT_TRUE(hand_->button(false));
+  const Json answer = reply(*helper_, 30s);
+  const Json area = {{"x", watched_.left},
+                     {"y", watched_.top},
+                     {"width", watched_.right - watched_.left},
+                     {"height", watched_.bottom - watched_.top}};
+  ASSERT_EQ(answer, (Json{{"id", 31}, {"ok", true}, {"region", area}}))
+      << answer.dump() << "\n"
+      << testsupport::readText(helperLog());
+  auto png = waylandtest::readRgbaPng(path);
+  ASSERT_TRUE(png);
   EXPECT_TRUE(png->rgba == truth_->rgba);
   send(*helper_, R"({"command":"quit"})");
   EXPECT_EQ(helper_->wait(10s), 0);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks GNOME Shell's orvel-helpers extension: the
 # chosen file set in share/gnome-shell/extensions/<uuid>/, answering exactly the installed scroll
-# helper, listed in the install manifest; and both file sets of the build tree parse (the 43 form
+# and region helpers, listed in the install manifest; and both file sets of the build tree parse (the 43 form
 # as a script, the 45 form as an ES module), read by node.
 #   gnome_extension_test.sh BUILD_DIR FORM
 set -euo pipefail
@@ -22,10 +22,13 @@ grep -q "\"uuid\": \"$uuid\"" "$folder/metadata.json" || { echo "FAIL: metadata 
 cmp -s "$folder/metadata.json" "$build/gnome-shell-extension/$form/metadata.json" ||
   { echo "FAIL: the installed metadata is not the $form form's"; exit 1; }
 allowed=$(grep -o "^  '/[^']*'," "$folder/extension.js")
-[ "$allowed" = "  '$prefix/libexec/orvel/scroll-capture-helper'," ] ||
-  { echo "FAIL: the extension answers: $allowed"; exit 1; }
-[ -x "$prefix/libexec/orvel/scroll-capture-helper" ] || { echo "FAIL: it names no installed program"; exit 1; }
-echo "ok: installed the $form form, answering $prefix/libexec/orvel/scroll-capture-helper"
+expected="  '$prefix/libexec/orvel/scroll-capture-helper',
+  '$prefix/libexec/orvel/region-capture-helper',"
+[ "$allowed" = "$expected" ] || { echo "FAIL: the extension answers: $allowed"; exit 1; }
+for helper in scroll-capture-helper region-capture-helper; do
+  [ -x "$prefix/libexec/orvel/$helper" ] || { echo "FAIL: it names no installed $helper"; exit 1; }
+done
+echo "ok: installed the $form form, answering the installed scroll and region helpers"
 
 command -v node >/dev/null || { echo "SKIP: node is not installed (tools/install-deps)"; exit 77; }
 node --check "$build/gnome-shell-extension/43/extension.js"

@@ -6,7 +6,7 @@
 // carries nothing, so every listener learns only that something changed.
 //
 // Shared by both file sets of the extension (GNOME Shell 43-44 and 45 on), which supply Gio, GLib,
-// Meta, Main and ALLOWED_CALLERS.
+// Meta, Main and ALLOWED_CALLERS, and follow helper-access.js.
 
 const BUS_NAME = 'org.orvel.Helpers';
 const OBJECT_PATH = '/org/orvel/Helpers/Windows';
@@ -17,8 +17,8 @@ const INTERFACE_XML = `<node>
     <signal name="WindowsChanged"/>
   </interface>
 </node>`;
-const ACCESS_DENIED = 'org.freedesktop.DBus.Error.AccessDenied';
 const TOP_BAR_ID = 'top-bar';
+const REFUSAL = 'GNOME Shell\'s window list is only for the helpers installed with Orvel.';
 
 function describeWindow(window, stacking, focus, workspace) {
   const frame = window.get_frame_rect();
@@ -87,39 +87,17 @@ class HelperWindows {
   }
 
   GetWindowsAsync(params, invocation) {
-    this._whenAllowed(invocation, () => {
+    whenAllowed(this._allowed, () => this._dbus !== null, invocation, REFUSAL, () => {
       invocation.return_value(new GLib.Variant('(s)', [this._report()]));
     });
   }
 
   ActivateAsync([id], invocation) {
-    this._whenAllowed(invocation, () => {
+    whenAllowed(this._allowed, () => this._dbus !== null, invocation, REFUSAL, () => {
       const window = this._windows().find(w => String(w.get_id()) === id);
       if (window) Main.activateWindow(window);
       invocation.return_value(null);
     });
-  }
-
-  // Runs `answer` for a caller that is an installed helper; refuses every other caller.
-  _whenAllowed(invocation, answer) {
-    const bus = invocation.get_connection();
-    bus.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
-        'GetConnectionUnixProcessID', new GLib.Variant('(s)', [invocation.get_sender()]),
-        new GLib.VariantType('(u)'), Gio.DBusCallFlags.NONE, -1, null, (connection, result) => {
-          let program = null;
-          try {
-            const [pid] = connection.call_finish(result).deepUnpack();
-            program = GLib.file_read_link(`/proc/${pid}/exe`);
-          } catch (e) {
-            program = null;
-          }
-          if (this._dbus === null || program === null || !this._allowed.has(program)) {
-            invocation.return_dbus_error(ACCESS_DENIED,
-                'GNOME Shell\'s window list is only for the helpers installed with Orvel.');
-            return;
-          }
-          answer();
-        });
   }
 
   _windows() {
