@@ -31,10 +31,10 @@ struct MonitorPicture {
 // Every monitor DisplayConfig lists, recorded in one session and read at once: mutter sends each
 // stream's first frame as it starts, then one whenever the monitor's picture changes. The sharing
 // notice is held (sharing_notice.h) from before the recording starts until the first pictures
-// have been taken. The
-// recording lives until this object goes (the session is stopped then). The PipeWire connection
-// that reads it must not outlive it unread: mutter 43 then sends no first frame to any new screen
-// cast until the screen changes (owners disconnect when their recordings end).
+// have been taken. The recording lives until this object goes (the session is stopped then). The
+// PipeWire connection that reads it must not outlive it unread: mutter 43 then sends no first
+// frame to any new screen cast until the screen changes (owners disconnect when their recordings
+// end).
 class MonitorRecording {
  public:
   // The monitors as they are now, their streams connected; within `deadline`.

@@ -63,31 +63,38 @@ class GnomeRegionHelperTest : public GnomeDeskTest {
     hand_ = GnomeHand::open(*loop_, *bus_, whyNot);
     ASSERT_TRUE(hand_) << whyNot;
     ASSERT_TRUE(hand_->warmUp());
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(settleTruth(/*patterned=*/true));
+    ASSERT_NO_FATAL_FAILURE(startHelper());
+  }
+
+  // Takes the truth once two pictures in a row agree (and, `patterned`, are not of one colour).
+  bool settleTruth(bool patterned) {
+    return waitUntil(
         [&] {
           auto a = region();
           truth_ = region();
-          return a && truth_ && a->rgba == truth_->rgba && !waylandtest::uniform(*truth_);
+          return a && truth_ && a->rgba == truth_->rgba &&
+                 (!patterned || !waylandtest::uniform(*truth_));
         },
-        30s));
-    ASSERT_NO_FATAL_FAILURE(startHelper());
+        30s);
   }
 
   // The helper as the host runs it, its trace (ORVEL_CAPTURE_TRACE) and log in helper.log; the
   // installed one (installedHelper_) as the session's user, whose /proc the extension reads.
   void startHelper() {
-    if (!installedHelper_.empty()) {
+    const std::vector<std::string> argv = {
+        "sh", "-c", "exec \"$0\" 2>>\"$1\"",
+        installedHelper_.empty() ? std::string(ORVEL_REGION_HELPER) : installedHelper_,
+        helperLog()};
+    if (installedHelper_.empty()) {
+      auto environment = rig_->environment();
+      environment["ORVEL_CAPTURE_TRACE"] = "1";
+      helper_ = waylandtest::startProcess(argv, environment);
+    } else {
       testsupport::ChildProcess::Options o;
       o.environment["ORVEL_CAPTURE_TRACE"] = "1";
-      helper_ =
-          rig_->spawn({"sh", "-c", "exec \"$0\" 2>>\"$1\"", installedHelper_, helperLog()}, o);
-      ASSERT_TRUE(helper_);
-      return;
+      helper_ = rig_->spawn(argv, o);
     }
-    auto environment = rig_->environment();
-    environment["ORVEL_CAPTURE_TRACE"] = "1";
-    helper_ = waylandtest::startProcess(
-        {"sh", "-c", "exec \"$0\" 2>>\"$1\"", ORVEL_REGION_HELPER, helperLog()}, environment);
     ASSERT_TRUE(helper_);
   }
   std::string helperLog() const { return rig_->runtimeDir() + "/helper.log"; }
@@ -247,13 +254,7 @@ TEST_F(GnomeRegionHelperTest, TheInstalledHelperFreezesTheScreenWithoutTheSharin
             static_cast<std::streamsize>(first.rgba.size()));
     ASSERT_TRUE(in) << "no pictures in " << raw;
   }
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        auto a = region();
-        truth_ = region();
-        return a && truth_ && a->rgba == truth_->rgba;
-      },
-      30s));
+  ASSERT_TRUE(settleTruth(/*patterned=*/false));
   ASSERT_EQ(first.width, truth_->width);
   ASSERT_EQ(first.height, truth_->height);
   int left = truth_->width, top = truth_->height, right = -1, bottom = -1;
